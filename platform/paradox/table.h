@@ -1,0 +1,126 @@
+#pragma once
+// Public interface of the Paradox table engine: one keyed (or unkeyed) table
+// of .db data, .px primary index and .mb memo files.
+//
+// Every Table handle opened on the same file inside one process shares one
+// in-memory state, so a change made through one handle is seen at once by
+// every other.  Rows are held in primary-key order (physical order for an
+// unkeyed table) and addressed by their position in that order; positions
+// shift when rows are inserted or deleted, so a caller that keeps a position
+// across changes compares changeCount() and seeks again by key.
+//
+// Every change is written through to the files before the call returns;
+// saveChanges() returns only after the table's files reached the disk.
+// Failures are EDatabaseError exceptions with a message naming the file.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/base/exception.h"
+#include "platform/paradox/value.h"
+
+namespace paradox {
+
+enum class FieldType {
+    Alpha,      // A: text of 1..255 bytes
+    Date,       // D: days (read-only support)
+    Short,      // S: 16-bit signed
+    Long,       // I: 32-bit signed
+    Money,      // $: double
+    Number,     // N: double (read-only support)
+    Logical,    // L
+    Memo,       // M: text, `size` bytes held in the record
+    Blob,       // B (read-only support)
+    FmtMemo,    // F (read-only support)
+    Ole,        // O (read-only support)
+    Graphic,    // G (read-only support)
+    Time,       // T: milliseconds since midnight (read-only support)
+    Timestamp,  // @: milliseconds (read-only support)
+    AutoInc,    // +: 32-bit signed, assigned on insert
+    Bcd,        // #: `size` = decimal places (read-only support)
+    Bytes,      // Y: 1..255 raw bytes
+};
+
+struct FieldDef {
+    std::string name;
+    FieldType type = FieldType::Alpha;
+    // Alpha and Bytes: length; Memo/Blob family: bytes held in the record
+    // (the leader, 1..240); BCD: decimal places; other types: 0.
+    int size = 0;
+};
+
+struct TableSchema {
+    std::vector<FieldDef> fields;
+    int keyFieldCount = 0;  // the primary key is made of the leading fields
+
+    // Index of the field named `name` (case-insensitive), or -1.
+    int fieldIndex(const std::string& name) const;
+};
+
+using Row = std::vector<Value>;
+
+class TableFile;  // the shared per-file state (internal)
+
+class Table {
+public:
+    // Creates a new table (.db, .px when keyed, .mb when it has a memo field)
+    // at `dbPath`.  Refuses to overwrite an existing table.
+    static void create(const std::string& dbPath, const TableSchema& schema);
+
+    // Opens an existing table.  A table held by another process raises a
+    // "table is in use" error.  A table whose sort order or field types the
+    // engine cannot write opens read-only (writable() is false).
+    static std::shared_ptr<Table> open(const std::string& dbPath);
+
+    // True when a table exists at dbPath (its .db file, any case of ".db").
+    static bool exists(const std::string& dbPath);
+    // Deletes a table's files (.db, .px, .mb); the table must not be open.
+    static void remove(const std::string& dbPath);
+
+    ~Table();
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+
+    const std::string& path() const;
+    const TableSchema& schema() const;
+    bool writable() const;
+
+    std::size_t rowCount() const;
+    const Row& row(std::size_t position) const;
+
+    // Incremented by every insert, update and delete through any handle.
+    std::uint64_t changeCount() const;
+
+    // Key searches on the primary key, in O(log n).  `key` holds values for
+    // the leading key fields (1..keyFieldCount of them); Alpha values compare
+    // as stored (the table's sort order).
+    std::size_t lowerBound(const std::vector<Value>& key) const;  // first row >= key
+    std::size_t upperBound(const std::vector<Value>& key) const;  // first row > key
+    // Position of the row with exactly this full key, or npos.
+    std::size_t find(const std::vector<Value>& key) const;
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+    // Inserts a row; a null AutoInc field gets the next counter value.  A row
+    // whose key already exists raises a key-violation error and changes
+    // nothing.  Returns the position of the new row.
+    std::size_t insert(Row row);
+    // Replaces the row at `position`; the key may change.  Returns the row's
+    // new position.
+    std::size_t update(std::size_t position, Row row);
+    void erase(std::size_t position);
+
+    // Returns after every change so far reached the disk (fsync).
+    void saveChanges();
+
+    // Last auto-increment value assigned (0 for a new table).
+    std::int32_t lastAutoIncrement() const;
+
+private:
+    explicit Table(std::shared_ptr<TableFile> file);
+    std::shared_ptr<TableFile> file_;
+};
+
+}  // namespace paradox
