@@ -28,3 +28,11 @@ function(pk_test name)
     DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=en_US.UTF-8")
 endfunction()
+
+# pk_bench(NAME SOURCES... DEPS ...): a Google Benchmark program, built with
+# everything else and never run by the tests.
+function(pk_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE benchmark::benchmark ${ARG_DEPS})
+endfunction()
