@@ -1,0 +1,235 @@
+#pragma once
+// TPreviewForm: the report preview window.  A report command creates one,
+// sets the recorder's title, the tables' filters and the page handler, and
+// runs the recorder; the window shows a progress panel while the report is
+// recorded, then the recorded pages one at a time with zoom and page
+// navigation, and prints them on request.
+//
+// Each window owns its own instances of the two collection tables, so the
+// page handlers read and move them freely.  Every page handler has the
+// engine's OnPrintPage signature: it prints one page and returns true when
+// another page follows.  RPSeriesReportPrintPage (series_listing.cpp) is the
+// handler the recorder carries from the start; the other layouts live in
+// reports/layouts/.
+//
+// The recorder writes the report file (ReportFile, "pkeep.rpt" in the
+// current directory unless changed); right after recording, the window keeps
+// the recorded bytes and previews and prints from that private copy, so a
+// newer report written by another window never replaces what this one shows.
+
+#include <QByteArray>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class QAbstractButton;
+class QCloseEvent;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPrintDialog;
+class QProgressBar;
+class QPushButton;
+class QScrollArea;
+class TBaseReport;
+class TDataSource;
+class TField;
+class TFilePreview;
+class TFilePrinter;
+class TReportFiler;
+class TTable;
+
+// The key of the collection window's current series, handed to the
+// highlighted-item reports so that they start at the same series.
+struct TCurrentSeriesKey {
+    QString CurrentSeries;
+    QString CurrentPublisher;
+    int CurrentEntry = 0;
+};
+
+// What the print dialog offers when it opens; kept between prints.
+struct TPrintDialogState {
+    int Copies = 1;
+    int FromPage = 1;
+    int ToPage = 20;
+    int MinPage = 1;
+    int MaxPage = 20;
+    bool PageRange = false;  // false: all pages
+};
+
+class TPreviewForm : public QWidget {
+    Q_OBJECT
+
+public:
+    // parent: the frame's workspace, or any widget (tests).
+    explicit TPreviewForm(QWidget* parent = nullptr);
+    ~TPreviewForm() override;
+
+    // ---- Report file ------------------------------------------------------
+    // The file the recorder writes; relative names resolve against the
+    // current directory.  Setting it before the run changes all three engine
+    // objects.
+    QString ReportFile() const { return reportFile_; }
+    void SetReportFile(const QString& fileName);
+
+    // ---- Tables -----------------------------------------------------------
+    std::unique_ptr<TTable> TableSeries;
+    std::unique_ptr<TTable> TableBooks;
+    std::unique_ptr<TDataSource> DataSeries;
+    std::unique_ptr<TDataSource> DataBooks;
+
+    TField* TableSeriesSERIES = nullptr;
+    TField* TableSeriesPUBLISHER = nullptr;
+    TField* TableSeriesENTRY = nullptr;
+    TField* TableSeriesSERNOTE = nullptr;
+    TField* TableSeriesFAVORITE = nullptr;
+    TField* TableSeriesWANTED = nullptr;
+    TField* TableSeriesFORSALE = nullptr;
+    TField* TableSeriesNEW = nullptr;
+    TField* TableSeriesOWNED = nullptr;
+
+    TField* TableBooksENTRY = nullptr;
+    TField* TableBooksCOMIC_NO = nullptr;
+    TField* TableBooksEDITION = nullptr;
+    TField* TableBooksTITLE = nullptr;
+    TField* TableBooksARTIST = nullptr;
+    TField* TableBooksWRITER = nullptr;
+    TField* TableBooksQTY = nullptr;
+    TField* TableBooksPAID = nullptr;
+    TField* TableBooksLOW = nullptr;
+    TField* TableBooksHIGH = nullptr;
+    TField* TableBooksPERC = nullptr;
+    TField* TableBooksBOOKNOTE = nullptr;
+    TField* TableBooksLOCATION = nullptr;
+    TField* TableBooksWANTED = nullptr;
+    TField* TableBooksFORSALE = nullptr;
+    TField* TableBooksAUTOGRAPH = nullptr;
+
+    // ---- Report components ------------------------------------------------
+    std::unique_ptr<TReportFiler> RPReport;
+    std::unique_ptr<TFilePreview> RPPreview;
+    std::unique_ptr<TFilePrinter> RPPrinter;
+
+    // ---- Controls (owned by the window) -----------------------------------
+    QFrame* Panel1 = nullptr;  // tool bar
+    QAbstractButton* SBClose = nullptr;
+    QAbstractButton* SBFirst = nullptr;
+    QAbstractButton* SBPrevious = nullptr;
+    QAbstractButton* SBNext = nullptr;
+    QAbstractButton* SBLast = nullptr;
+    QAbstractButton* SBZoomIn = nullptr;
+    QAbstractButton* SBZoomOut = nullptr;
+    QAbstractButton* SBZoomWidth = nullptr;
+    QAbstractButton* SBZoomPage = nullptr;
+    QLabel* Label1 = nullptr;  // "Zoom %"
+    QLineEdit* EditZoom = nullptr;
+    QLabel* Label2 = nullptr;  // "Page #"
+    QLineEdit* EditPage = nullptr;
+    QLabel* Label3 = nullptr;  // "of"
+    QLabel* LabelTotalPages = nullptr;
+    QFrame* Panel2 = nullptr;
+    QAbstractButton* SBPrint = nullptr;
+
+    QScrollArea* PreviewBox = nullptr;  // page area
+
+    QFrame* ProgressPanel = nullptr;
+    QFrame* Shape1 = nullptr;  // title bar
+    QLabel* Label4 = nullptr;  // "Report Progress"
+    QLabel* StatusLabel = nullptr;
+    QProgressBar* ProgressBar = nullptr;
+    QPushButton* BtnCancel = nullptr;
+
+    TPrintDialogState PrintDialog;
+    // Runs the print dialog and tells whether the user accepted it; exec()
+    // unless replaced (tests answer the dialog here).
+    std::function<bool(QPrintDialog&)> ExecPrintDialog;
+
+    // ---- State shared with the page handlers -------------------------------
+    int ProgressCount = 0;
+    int ProgressTotal = 0;
+    bool SeriesContinued = false;
+    bool SeriesListed = false;
+    bool BooksDriven = false;
+
+    // Counts one record of the table that drives a page handler's main loop:
+    // ProgressCount + 1, bar := ProgressCount * 100 / ProgressTotal.
+    void StepProgress();
+
+    // Positions TableSeries on the collection window's current series by a
+    // key search on the primary index; the outcome is ignored.
+    void LocateCurrentSeries(const TCurrentSeriesKey& key);
+
+    // Runs the recorder (RPReport->Run) and shows the result: the preview,
+    // or, after an abort or an error, a closed window.  Errors propagate to
+    // the caller after the window has closed.
+    void RunReport();
+
+    // True while the recorder or the printer runs (close is refused).
+    bool Busy() const;
+
+    // ---- Event handlers ----------------------------------------------------
+    void FormCreate();
+    bool FormCloseQuery();
+    void FormClose();
+    void SBCloseClick();
+    void SBFirstClick();
+    void SBPreviousClick();
+    void SBNextClick();
+    void SBLastClick();
+    void SBZoomInClick();
+    void SBZoomOutClick();
+    void SBZoomWidthClick();
+    void SBZoomPageClick();
+    void EditZoomChange();
+    void EditPageChange();
+    void RPPreviewZoomChange(TBaseReport* Sender);
+    void RPPreviewPageChange(TBaseReport* Sender);
+    void SBPrintClick();
+    void BtnCancelClick();
+
+    // ---- Standard page frame (page_frame.cpp) ------------------------------
+    void RPStandardReportBeforePrint(TBaseReport* Sender);
+    void RPStandardReportPrintHeader(TBaseReport* Sender);
+    void RPStandardReportPrintFooter(TBaseReport* Sender);
+    void RPStandardReportAfterPrint(TBaseReport* Sender);
+
+    // ---- Page handlers -----------------------------------------------------
+    bool RPSeriesReportPrintPage(TBaseReport* Sender, int& PageNum);
+    bool RPCollectionReportPrintPage(TBaseReport* Sender, int& PageNum);
+    bool RPAutographBookReportPrintPage(TBaseReport* Sender, int& PageNum);
+    bool RPForSaleBookReportPrintPage(TBaseReport* Sender, int& PageNum);
+    bool RPWantedBookReportPrintPage(TBaseReport* Sender, int& PageNum);
+    bool RPCompleteWantReportPrintPage(TBaseReport* Sender, int& PageNum);
+    bool RPCompleteForSaleReportPrintPage(TBaseReport* Sender, int& PageNum);
+    bool RPSummaryReportPrintPage(TBaseReport* Sender, int& PageNum);
+    bool RPBooksInSeriesReportPrintPage(TBaseReport* Sender, int& PageNum);
+    bool RPAutographedInSeriesReportPrintPage(TBaseReport* Sender, int& PageNum);
+    bool RPForSaleInSeriesReportPrintPage(TBaseReport* Sender, int& PageNum);
+    bool RPOwnedInSeriesReportPrintPage(TBaseReport* Sender, int& PageNum);
+    bool RPWantedInSeriesReportPrintPage(TBaseReport* Sender, int& PageNum);
+    bool RPIndividualBookReportPrintPage(TBaseReport* Sender, int& PageNum);
+    bool RPOwnedLabelReportPrintPage(TBaseReport* Sender, int& PageNum);
+    bool RPForSaleLabelReportPrintPage(TBaseReport* Sender, int& PageNum);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildToolBar();
+    void BuildPageArea();
+    void BuildProgressPanel();
+    void BuildReportComponents();
+    void OpenTables();
+    void KeepRecordedReport();
+    void ShowRecordedReport();
+    void ClosePreviewWindow();
+
+    QString reportFile_ = "pkeep.rpt";
+    QByteArray recorded_;  // this window's own copy of its recording
+    bool recordingFailed_ = false;
+};
+
+// The newest preview window (null once it is gone).
+extern QPointer<TPreviewForm> PreviewForm;
