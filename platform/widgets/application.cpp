@@ -1,0 +1,67 @@
+#include "platform/widgets/application.h"
+
+#include <QAbstractButton>
+#include <QEvent>
+#include <QMenu>
+#include <QStatusTipEvent>
+#include <QWidget>
+
+#include "platform/base/exception.h"
+#include "platform/widgets/dialogs.h"
+#include "platform/widgets/hints.h"
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+TApplication::~TApplication() = default;
+
+TApplication* TApplication::Instance() {
+    return qobject_cast<TApplication*>(QCoreApplication::instance());
+}
+
+QString TApplication::Title() const { return applicationDisplayName(); }
+
+void TApplication::SetTitle(const QString& title) { setApplicationDisplayName(title); }
+
+void TApplication::SetHint(const QString& hint) {
+    if (hint == hint_) return;
+    hint_ = hint;
+    if (OnHint) OnHint();
+}
+
+void TApplication::ShowException(const std::exception& error) {
+    if (dynamic_cast<const EAbort*>(&error)) return;
+    const QString text = QString::fromUtf8(error.what());
+    ShowMessageBox({Instance() ? Instance()->Title() : QString(), text, TMsgDlgType::mtError, mbOK,
+                    std::nullopt});
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        trackHint(receiver, event);
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        ShowException(error);
+    } catch (...) {
+        ShowException(Exception("Unknown error"));
+    }
+    return true;
+}
+
+void TApplication::trackHint(QObject* receiver, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::Enter:
+            if (auto* widget = qobject_cast<QWidget*>(receiver))
+                SetHint(GetLongHint(InheritedHint(widget)));
+            break;
+        case QEvent::StatusTip:
+            // A menu reports its highlighted item this way (empty for none).
+            if (qobject_cast<QMenu*>(receiver) || receiver->inherits("QMenuBar"))
+                SetHint(static_cast<QStatusTipEvent*>(event)->tip());
+            break;
+        case QEvent::Hide:
+            if (qobject_cast<QMenu*>(receiver)) SetHint(QString());
+            break;
+        default:
+            break;
+    }
+}
