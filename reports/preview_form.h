@@ -152,6 +152,9 @@ public:
     bool SeriesContinued = false;
     bool SeriesListed = false;
     bool BooksDriven = false;
+    // The collection window's current series, set by the highlighted-item
+    // report commands; the series lines of their layouts print it.
+    TCurrentSeriesKey CurrentSeriesKey;
 
     // Counts one record of the table that drives a page handler's main loop:
     // ProgressCount + 1, bar := ProgressCount * 100 / ProgressTotal.
