@@ -157,6 +157,8 @@ protected:
     virtual int InternalRecordCount() const = 0;
     // Fills a new row's defaults (e.g. a detail's link fields).
     virtual void InternalInitRecord(paradox::Row& row) = 0;
+    // The current row is about to be edited.
+    virtual void InternalEdit() = 0;
     // Stores the edit buffer; the written row becomes current.
     virtual void InternalPost(const paradox::Row& row, bool inserting) = 0;
     // Removes the current row; the next visible one (else the prior) becomes
@@ -171,8 +173,14 @@ protected:
     bool FilterAccepts(const paradox::Row& row) const;
     bool HasActiveFilter() const { return filtered_ && filter_ != nullptr; }
     void DataEvent(TDataEvent event, TField* field = nullptr);
-    // Re-reads after an outside change of position (e.g. a master move).
-    void Resync();
+    // A move decided by the subclass (key search): BeginScroll returns to
+    // browse state and raises BeforeScroll; EndScroll reads the new row and
+    // tells the data sources.
+    void BeginScroll();
+    void EndScroll();
+    // The visible rows changed from outside (a master move): the first of
+    // them becomes current.
+    void RestartAtFirst();
     [[noreturn]] void DatabaseError(const QString& message) const;
 
 private:
@@ -184,7 +192,7 @@ private:
     void finishInsert();
     void checkActive() const;
     void clearEditBuffer();
-    friend class TDataSetPeek;
+    QVariant peek(int recNo, const TField* field, bool display);
 
     QString name_;
     TDataSetState state_ = TDataSetState::dsInactive;
@@ -193,6 +201,7 @@ private:
     paradox::Row editBuffer_;
     std::vector<paradox::Value> calcBuffer_;
     const paradox::Row* peekRow_ = nullptr;  // row read by ValueAt
+    bool buffered_ = false;                   // fields read editBuffer_
     bool eof_ = true;
     bool bof_ = true;
     bool modified_ = false;

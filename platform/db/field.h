@@ -95,6 +95,7 @@ public:
     void SetRawValue(paradox::Value value);
 
 private:
+    friend class TDataSet;  // renumbers fields when the table's columns change
     paradox::Value fromString(const QString& text) const;
     paradox::Value fromDouble(double value) const;
     paradox::Value checkedInteger(long long value) const;

@@ -72,6 +72,7 @@ protected:
     bool InternalSetRecNo(int recNo) override;
     int InternalRecordCount() const override;
     void InternalInitRecord(paradox::Row& row) override;
+    void InternalEdit() override;
     void InternalPost(const paradox::Row& row, bool inserting) override;
     void InternalDelete() override;
     void InternalRefresh() override;
@@ -85,12 +86,12 @@ private:
         std::size_t end = 0;
     };
 
-    void checkInactive(const char* what) const;
     int checkedIndexFieldCount() const;
     std::vector<paradox::Value> keyFromVariants(const QVariantList& values) const;
     std::vector<paradox::Value> keyOf(const paradox::Row& row) const;
     std::vector<paradox::Value> masterValues() const;
-    void masterChanged();
+    void masterChanged(bool force);
+    bool shouldLink() const;
     // Brings the cached range and position up to date after any change
     // through any handle of the table.
     void sync() const;
@@ -115,6 +116,7 @@ private:
     mutable std::size_t position_ = 0;  // engine position of the current row
     mutable bool hasRow_ = false;
     mutable std::vector<paradox::Value> currentKey_;
+    std::vector<paradox::Value> editKey_;  // key of the row when its edit began
     mutable std::uint64_t seenChange_ = 0;
     mutable std::vector<paradox::Value> linkValues_;  // master values in force
     mutable bool linked_ = false;
