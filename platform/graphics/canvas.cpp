@@ -1,0 +1,337 @@
+#include "platform/graphics/canvas.h"
+
+#include <QBitmap>
+#include <QImage>
+#include <QRegion>
+#include <QPainterPath>
+#include <QVector>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "platform/graphics/graphic.h"
+
+TCanvas::TCanvas() {
+    font_.OnChange = [this](TGraphicsObject*) { metrics_.reset(); };
+}
+
+TCanvas::TCanvas(QPaintDevice* device) : TCanvas() { SetDevice(device); }
+
+TCanvas::~TCanvas() { SetDevice(nullptr); }
+
+void TCanvas::SetDevice(QPaintDevice* device) {
+    if (painter_) {
+        if (painter_->isActive()) painter_->end();
+        painter_.reset();
+    }
+    device_ = device;
+    if (device_) {
+        painter_ = std::make_unique<QPainter>(device_);
+        painter_->setRenderHint(QPainter::LosslessImageRendering);
+    }
+}
+
+QPainter& TCanvas::P() {
+    // Drawing without a device is a programming error of the caller.
+    Q_ASSERT(painter_);
+    return *painter_;
+}
+
+bool TCanvas::RasterDevice() const {
+    return device_ && device_->devType() == QInternal::Image;
+}
+
+const QFontMetrics& TCanvas::Metrics() {
+    if (!metrics_) metrics_.emplace(font_.ToQFont());
+    return *metrics_;
+}
+
+int TCanvas::TextWidth(const QString& text) { return Metrics().horizontalAdvance(text); }
+
+int TCanvas::TextHeight(const QString&) { return Metrics().height(); }
+
+TTextMetric TCanvas::TextMetrics() {
+    const QFontMetrics& m = Metrics();
+    TTextMetric t;
+    t.Ascent = m.ascent();
+    t.Descent = m.descent();
+    t.Height = m.ascent() + m.descent();
+    t.InternalLeading = std::max(0, t.Height - font_.ToQFont().pixelSize());
+    return t;
+}
+
+// ---- tools --------------------------------------------------------------------
+
+void TCanvas::ApplyPen() {
+    QPainter& p = P();
+    if (pen_.Style() == psClear) {
+        p.setPen(Qt::NoPen);
+        return;
+    }
+    QPen pen(ToQColor(pen_.Color()));
+    pen.setStyle(ToQtPenStyle(pen_.Style()));
+    pen.setWidth(std::max(1, pen_.Width()));
+    pen.setCapStyle(Qt::FlatCap);
+    pen.setJoinStyle(Qt::MiterJoin);
+    p.setPen(pen);
+}
+
+void TCanvas::ApplyBrush() {
+    QPainter& p = P();
+    if (brush_.Bitmap() && !brush_.Bitmap()->Empty()) {
+        p.setBrush(QBrush(brush_.Bitmap()->Image()));
+        return;
+    }
+    if (brush_.Style() == bsClear) {
+        p.setBrush(Qt::NoBrush);
+        return;
+    }
+    p.setBrush(QBrush(ToQColor(brush_.Color()), ToQtBrushStyle(brush_.Style())));
+    // Hatched brushes draw their gaps in the background colour when opaque.
+    p.setBackgroundMode(bkMode_ == bkOpaque ? Qt::OpaqueMode : Qt::TransparentMode);
+    p.setBackground(ToQColor(bkColor_));
+}
+
+void TCanvas::ApplyTools(bool withPen, bool withBrush) {
+    QPainter& p = P();
+    p.setCompositionMode(ToCompositionMode(pen_.Mode(), RasterDevice()));
+    if (withPen) {
+        ApplyPen();
+    } else {
+        p.setPen(Qt::NoPen);
+    }
+    if (withBrush) {
+        ApplyBrush();
+    } else {
+        p.setBrush(Qt::NoBrush);
+    }
+}
+
+void TCanvas::ApplyFont() {
+    QPainter& p = P();
+    p.setFont(font_.ToQFont());
+    p.setPen(ToQColor(font_.Color()));
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+// ---- text -----------------------------------------------------------------------
+
+void TCanvas::TextOut(int x, int y, const QString& text) {
+    QPainter& p = P();
+    ApplyFont();
+    const QFontMetrics& m = Metrics();
+    int w = m.horizontalAdvance(text);
+    int left = x;
+    if ((textAlign_ & TA_CENTER) == TA_CENTER) {
+        left = x - w / 2;
+    } else if (textAlign_ & TA_RIGHT) {
+        left = x - w;
+    }
+    int baseline = y;
+    if ((textAlign_ & TA_BASELINE) == TA_BASELINE) {
+        baseline = y;
+    } else if (textAlign_ & TA_BOTTOM) {
+        baseline = y - m.descent();
+    } else {
+        baseline = y + m.ascent();
+    }
+    if (bkMode_ == bkOpaque) {
+        p.fillRect(QRect(left, baseline - m.ascent(), w, m.ascent() + m.descent()),
+                   ToQColor(bkColor_));
+    }
+    p.drawText(QPoint(left, baseline), text);
+    if (textAlign_ & 1) penPos_ = QPoint(left + w, y);  // TA_UPDATECP
+}
+
+void TCanvas::TextRect(const QRect& clip, int x, int y, const QString& text) {
+    QPainter& p = P();
+    p.save();
+    p.setClipRect(clip);
+    TextOut(x, y, text);
+    p.restore();
+}
+
+// ---- lines and shapes ------------------------------------------------------------
+
+void TCanvas::MoveTo(int x, int y) { penPos_ = QPoint(x, y); }
+
+void TCanvas::LineTo(int x, int y) {
+    ApplyTools(true, false);
+    P().drawLine(penPos_, QPoint(x, y));
+    penPos_ = QPoint(x, y);
+}
+
+QRectF TCanvas::ShapeRect(int x1, int y1, int x2, int y2) const {
+    // The shape covers x1..x2-1; a one-pixel pen is centred on the pixels of
+    // the outer row.
+    double inset = pen_.Style() == psClear ? 0.0 : 0.5;
+    return QRectF(std::min(x1, x2) + inset, std::min(y1, y2) + inset,
+                  std::abs(x2 - x1) - 2 * inset, std::abs(y2 - y1) - 2 * inset);
+}
+
+void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
+    ApplyTools(true, true);
+    P().drawRect(ShapeRect(x1, y1, x2, y2));
+}
+
+void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
+    ApplyTools(true, true);
+    P().drawEllipse(ShapeRect(x1, y1, x2, y2));
+}
+
+void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int x3, int y3) {
+    ApplyTools(true, true);
+    P().drawRoundedRect(ShapeRect(x1, y1, x2, y2), x3 / 2.0, y3 / 2.0);
+}
+
+namespace {
+
+// Angle in 1/16 degree of the ray from the ellipse's centre through (x, y).
+int RayAngle16(const QRectF& r, int x, int y) {
+    double dx = x - r.center().x();
+    double dy = r.center().y() - y;
+    double degrees = std::atan2(dy, dx) * 180.0 / std::numbers::pi;
+    return static_cast<int>(std::lround(degrees * 16));
+}
+
+}  // namespace
+
+void TCanvas::DrawArcShape(int kind, int x1, int y1, int x2, int y2, int x3, int y3, int x4,
+                           int y4) {
+    QRectF r = ShapeRect(x1, y1, x2, y2);
+    int start = RayAngle16(r, x3, y3);
+    int span = RayAngle16(r, x4, y4) - start;
+    if (span <= 0) span += 360 * 16;  // counter-clockwise from start to end
+    ApplyTools(true, kind != 0);
+    switch (kind) {
+        case 0: P().drawArc(r, start, span); break;
+        case 1: P().drawChord(r, start, span); break;
+        default: P().drawPie(r, start, span); break;
+    }
+}
+
+void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
+    DrawArcShape(0, x1, y1, x2, y2, x3, y3, x4, y4);
+}
+
+void TCanvas::Chord(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
+    DrawArcShape(1, x1, y1, x2, y2, x3, y3, x4, y4);
+}
+
+void TCanvas::Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
+    DrawArcShape(2, x1, y1, x2, y2, x3, y3, x4, y4);
+}
+
+void TCanvas::Polygon(std::span<const QPoint> points) {
+    if (points.empty()) return;
+    ApplyTools(true, true);
+    P().drawPolygon(points.data(), int(points.size()));
+}
+
+void TCanvas::Polyline(std::span<const QPoint> points) {
+    if (points.empty()) return;
+    ApplyTools(true, false);
+    P().drawPolyline(points.data(), int(points.size()));
+}
+
+void TCanvas::FillRect(const QRect& rect) {
+    ApplyTools(false, true);
+    P().drawRect(rect.normalized());
+}
+
+void TCanvas::FrameRect(const QRect& rect) {
+    QRect r = rect.normalized();
+    if (r.isEmpty()) return;
+    QPainter& p = P();
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    QColor c = ToQColor(brush_.Color());
+    p.fillRect(QRect(r.left(), r.top(), r.width(), 1), c);
+    p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), c);
+    p.fillRect(QRect(r.left(), r.top(), 1, r.height()), c);
+    p.fillRect(QRect(r.right(), r.top(), 1, r.height()), c);
+}
+
+void TCanvas::DrawFocusRect(const QRect& rect) {
+    QPainter& p = P();
+    p.setCompositionMode(RasterDevice() ? QPainter::RasterOp_SourceXorDestination
+                                        : QPainter::CompositionMode_SourceOver);
+    QPen pen(Qt::white);
+    pen.setStyle(Qt::DotLine);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    QRect r = rect.normalized();
+    p.drawRect(r.adjusted(0, 0, -1, -1));
+}
+
+void TCanvas::FloodFill(int x, int y, TColor color, TFillStyle style) {
+    if (!RasterDevice()) return;
+    QImage& image = *static_cast<QImage*>(device_);
+    if (!image.rect().contains(x, y)) return;
+    // Finish pending painting before reading the pixels.
+    QPainter& p = P();
+    QRgb target = ToQColor(color).rgb() & 0xFFFFFF;
+    auto inside = [&](int px, int py) {
+        QRgb c = image.pixel(px, py) & 0xFFFFFF;
+        return style == fsSurface ? c == target : c != target;
+    };
+    if (!inside(x, y)) return;
+    QImage mask(image.size(), QImage::Format_Mono);
+    mask.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    mask.fill(0);
+    std::vector<QPoint> stack{QPoint(x, y)};
+    while (!stack.empty()) {
+        QPoint pt = stack.back();
+        stack.pop_back();
+        if (!image.rect().contains(pt) || mask.pixelIndex(pt) || !inside(pt.x(), pt.y())) {
+            continue;
+        }
+        mask.setPixel(pt, 1);
+        stack.push_back(pt + QPoint(1, 0));
+        stack.push_back(pt - QPoint(1, 0));
+        stack.push_back(pt + QPoint(0, 1));
+        stack.push_back(pt - QPoint(0, 1));
+    }
+    QRegion region(QBitmap::fromImage(mask));
+    p.save();
+    p.setClipRegion(region);
+    ApplyTools(false, true);
+    p.drawRect(image.rect());
+    p.restore();
+}
+
+// ---- pictures ------------------------------------------------------------------------
+
+void TCanvas::Draw(int x, int y, const TGraphic& graphic) {
+    StretchDraw(QRect(x, y, graphic.Width(), graphic.Height()), graphic);
+}
+
+void TCanvas::StretchDraw(const QRect& rect, const TGraphic& graphic) {
+    P().setCompositionMode(QPainter::CompositionMode_SourceOver);
+    graphic.Draw(*this, rect);
+}
+
+void TCanvas::StretchImage(const QRect& dest, const QImage& image) {
+    QPainter& p = P();
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.drawImage(dest, image);
+}
+
+void TCanvas::BrushCopy(const QRect& dest, const TBitmap& bitmap, const QRect& source,
+                        TColor color) {
+    QImage part = bitmap.Image().copy(source).convertToFormat(QImage::Format_RGB32);
+    QRgb from = ToQColor(color).rgb();
+    QRgb to = ToQColor(brush_.Color()).rgb();
+    for (int row = 0; row < part.height(); ++row) {
+        auto* line = reinterpret_cast<QRgb*>(part.scanLine(row));
+        for (int col = 0; col < part.width(); ++col) {
+            if ((line[col] & 0xFFFFFF) == (from & 0xFFFFFF)) line[col] = to;
+        }
+    }
+    StretchImage(dest, part);
+}
+
+void TCanvas::CopyRect(const QRect& dest, TCanvas& source, const QRect& sourceRect) {
+    if (!source.device_ || source.device_->devType() != QInternal::Image) return;
+    const QImage& image = *static_cast<QImage*>(source.device_);
+    StretchImage(dest, image.copy(sourceRect));
+}
