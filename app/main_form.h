@@ -25,6 +25,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QDialog;
@@ -54,7 +55,8 @@ class TMainForm : public QMainWindow {
 public:
     // previousInstance is the single-instance guard's first half; without it
     // the frame runs as a first copy and listens for no second one.
-    explicit TMainForm(TPreviousInstance* previousInstance = nullptr, QWidget* parent = nullptr);
+    explicit TMainForm(const TPreviousInstance* previousInstance = nullptr,
+                       QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // Components, in the order the frame declares them.
@@ -159,7 +161,7 @@ private:
 
     QAction* editMenuAction_ = nullptr;  // the frame's Edit menu in the menu bar
     QAction* mergedEditAction_ = nullptr;
-    QAction* windowListSeparator_ = nullptr;
+    std::vector<QAction*> windowListActions_;  // the child window list in WindowMenu
     std::unique_ptr<QPrinter> printer_;
 };
 

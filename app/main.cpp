@@ -1,0 +1,48 @@
+// pkeep: the program's entry point.  Takes the single-instance mutex, sets
+// the application title and help file, makes the collection folder the
+// current directory, builds the frame window and runs the event loop until
+// the frame closes.
+#include <QDir>
+#include <QStandardPaths>
+#include <cstdlib>
+
+#include "app/main_form.h"
+#include "app/previous_instance.h"
+#include "platform/widgets/application.h"
+
+namespace {
+
+const QString kTitle = QStringLiteral("Panel-Keep v2.0b");
+const QString kHelpFile = QStringLiteral("C:\\Project Source\\PanelKeep 2.0\\Panlkeep.hlp");
+
+// The collection folder: $PKEEP_DIR, else $XDG_DATA_HOME/panel-keep.
+QString collectionDirectory() {
+    const char* chosen = std::getenv("PKEEP_DIR");
+    if (chosen && *chosen) return QString::fromLocal8Bit(chosen);
+    const char* data = std::getenv("XDG_DATA_HOME");
+    const QString base = data && *data ? QString::fromLocal8Bit(data)
+                                       : QDir::homePath() + QStringLiteral("/.local/share");
+    return base + QStringLiteral("/panel-keep");
+}
+
+// The relative file names the program uses land beside the tables.
+void enterCollectionDirectory() {
+    const QString folder = collectionDirectory();
+    QDir().mkpath(folder);
+    QDir::setCurrent(folder);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    TApplication app(argc, argv);
+    const TPreviousInstance previousInstance(QString::fromLocal8Bit(argc > 0 ? argv[0] : ""));
+    app.SetTitle(kTitle);
+    app.SetHelpFile(kHelpFile);
+    enterCollectionDirectory();
+
+    // A second copy ends inside this constructor.
+    TMainForm mainForm(&previousInstance);
+    mainForm.show();
+    return app.exec();
+}

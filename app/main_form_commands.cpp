@@ -1,0 +1,90 @@
+// TMainForm: the command handlers of the menus and speed buttons.
+#include <QDialog>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPrintDialog>
+#include <QPrinter>
+
+#include "app/about_form.h"
+#include "app/main_form.h"
+#include "platform/system/help_viewer.h"
+#include "platform/widgets/application.h"
+#include "platform/widgets/cursor_guard.h"
+
+void TMainForm::ComicCollectionClick() {
+    TCursorGuard hourglass;
+    if (!CreateComicForm) return;  // no collection window in this build
+    QWidget* form = CreateComicForm(*this);
+    if (!form) return;
+    ComicForm = form;
+    AddChild(form)->move(3, 3);
+}
+
+void TMainForm::CloseWindowClick() { ClientArea->closeActiveSubWindow(); }
+
+void TMainForm::FileMenuClick() {
+    const bool anyChild = ChildCount() > 0;
+    CloseWindow->setEnabled(anyChild);
+    RebuildFiles->setEnabled(!anyChild);
+}
+
+void TMainForm::FilePrintSetup() {
+    QPrintDialog dialog(&Printer(), this);
+    dialog.setWindowTitle(QStringLiteral("Print Setup"));
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCollateCopies, false);
+    dialog.exec();  // on OK the printer keeps the chosen device and settings
+}
+
+void TMainForm::RebuildFilesClick() {
+    if (!CreateRebuildForm) return;  // no rebuild utility in this build
+    std::unique_ptr<QDialog> dialog = CreateRebuildForm(*this);
+    if (dialog) ShowCentred(*dialog);
+}
+
+void TMainForm::FileExit() { close(); }
+
+void TMainForm::WindowTile() { ClientArea->tileSubWindows(); }
+
+void TMainForm::WindowCascade() { ClientArea->cascadeSubWindows(); }
+
+// Lines the minimised child windows up along the bottom of the client area,
+// left to right, wrapping upwards when a row is full.
+void TMainForm::WindowArrange() {
+    const QRect area = ClientArea->viewport()->rect();
+    int x = 0;
+    int y = area.bottom() + 1;
+    int rowHeight = 0;
+    for (QMdiSubWindow* child : ClientArea->subWindowList()) {
+        if (!child->isMinimized()) continue;
+        const QSize size = child->size();
+        if (x > 0 && x + size.width() > area.width()) {
+            x = 0;
+            y -= rowHeight;
+            rowHeight = 0;
+        }
+        rowHeight = std::max(rowHeight, size.height());
+        child->move(x, y - size.height());
+        x += size.width();
+    }
+}
+
+void TMainForm::sendHelpCommand(unsigned command, const QString& data) {
+    const TApplication* app = TApplication::Instance();
+    WinHelp(this, app ? app->HelpFile() : QString(), command, data);
+}
+
+void TMainForm::HelpContents() { sendHelpCommand(HELP_CONTENTS, QString()); }
+
+void TMainForm::HelpSearch() { sendHelpCommand(HELP_PARTIALKEY, QString()); }
+
+void TMainForm::HelpHowToUse() { sendHelpCommand(HELP_HELPONHELP, QString()); }
+
+void TMainForm::HelpAbout() {
+    TAboutForm about(this);
+    ShowCentred(about);
+}
+
+void TMainForm::SBFindClick() {
+    if (ComicForm && ComicFormFind) ComicFormFind(*ComicForm);
+}
