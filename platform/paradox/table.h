@@ -118,6 +118,16 @@ public:
     // Last auto-increment value assigned (0 for a new table).
     std::int32_t lastAutoIncrement() const;
 
+    // Why the table opened read-only ("" when writable()).
+    std::string readOnlyReason() const;
+
+    // Groups every change through any handle up to commitBatch() into one
+    // change, written to the files at commitBatch() (a bulk load then costs
+    // one journal write instead of one per row).  If a change inside the
+    // batch fails, the whole batch is undone.  Batches nest.
+    void beginBatch();
+    void commitBatch();
+
 private:
     explicit Table(std::shared_ptr<TableFile> file);
     std::shared_ptr<TableFile> file_;

@@ -1,0 +1,279 @@
+// The .mb file: 4096-byte blocks, block 0 the header.  Blocks are not linked;
+// values are reached only through record pointers.  Every block that starts
+// a structure begins with: u8 type (0 header, 2 single value, 3 shared,
+// 4 free), u16 length of the structure in blocks.
+//
+//   Header block              OFFSET SIZE
+//     type 0, length 1          00    3
+//     modification count        03    2   increased for every value written
+//     constant 82 73 02 00 29   05    5
+//     block sizes 0x1000 x2     0B    4   chunk size 0x10 at 10, slots 0x40 at 11
+//     small/large threshold     13    2   0x800
+//     0x02A1                    29    2
+//
+//   Type 2, one value longer than 2048 bytes, k = ceil((9 + length) / 4096)
+//     type 2, k                 00    3
+//     length                    03    4
+//     modification number       07    2
+//     the value, zero padded    09    -
+//   Record pointer = offset of the block | 0xFF.
+//
+//   Type 3, up to 64 values of 1..2048 bytes sharing one block
+//     type 3, length 1          00    3
+//     slot table                0C  320   slot i at 0x0C + 5 i:
+//                                         u8 first 16-byte chunk (0 = unused),
+//                                         u8 chunks, u16 modification number,
+//                                         u8 bytes used in the last chunk
+//     data chunks               150   -   chunk c at 16 c (c = 0x15..0xFF)
+//   Record pointer = offset of the block | slot.
+//
+//   Type 4, k free blocks: type 4, k.  Neighbouring free runs are merged.
+//
+// A changed value is written anew and the old one freed, never overwritten.
+
+#include "platform/paradox/memo_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/paradox/coding.h"
+#include "platform/paradox/errors.h"
+#include "platform/paradox/paged_file.h"
+
+namespace paradox {
+
+using coding::getU16;
+using coding::getU32;
+using coding::putU16;
+using coding::putU32;
+
+namespace {
+constexpr std::size_t kSlotTable = 0x0C;
+constexpr int kSlots = 64;
+constexpr int kFirstDataChunk = 0x15;
+constexpr int kChunks = 256;
+constexpr std::size_t kSmallLimit = 2048;
+constexpr std::size_t kRunHeader = 9;
+}  // namespace
+
+std::vector<std::uint8_t> MemoFile::emptyFile() {
+    std::vector<std::uint8_t> h(kBlockSize, 0);
+    h[0] = 0;
+    putU16(&h[1], 1);
+    putU16(&h[3], 1);
+    const std::uint8_t constant[] = {0x82, 0x73, 0x02, 0x00, 0x29};
+    std::memcpy(&h[5], constant, sizeof constant);
+    putU16(&h[0x0B], 0x1000);
+    putU16(&h[0x0D], 0x1000);
+    h[0x10] = 0x10;
+    putU16(&h[0x11], 0x40);
+    putU16(&h[0x13], 0x800);
+    putU16(&h[0x29], 0x02A1);
+    return h;
+}
+
+MemoFile::MemoFile(PagedFile& file, bool forWriting) : file_(file) {
+    const std::size_t size = file_.size();
+    if (size < kBlockSize) damaged(size, "the memo file is shorter than its header");
+    if (file_.data()[0] != 0 || getU16(file_.data() + 1) != 1)
+        damaged(0, "the memo file header is invalid");
+    if (!forWriting) return;
+    // Other writers leave the last run unpadded; pad it with the next change.
+    if (size % kBlockSize != 0) file_.grow((size + kBlockSize - 1) / kBlockSize * kBlockSize);
+    const std::size_t blocks = file_.size() / kBlockSize;
+    for (std::size_t b = 1; b < blocks;) {
+        const std::uint8_t* p = file_.data() + b * kBlockSize;
+        const std::size_t length = getU16(p + 1);
+        switch (p[0]) {
+            case 2:
+            case 4:
+                if (length < 1 || b + length > blocks)
+                    damaged(b * kBlockSize, "a memo block run has an invalid length");
+                if (p[0] == 4) freeRuns_[b] = length;
+                b += length;
+                break;
+            case 3:
+                subBlocks_.push_back(b);
+                ++b;
+                break;
+            default:
+                damaged(b * kBlockSize, "a memo block has an unknown type " + std::to_string(p[0]));
+        }
+    }
+}
+
+void MemoFile::damaged(std::size_t offset, const std::string& what) const {
+    throwDamaged(file_.path(), offset, what);
+}
+
+const std::uint8_t* MemoFile::read(const MemoRef& ref) const {
+    const std::size_t offset = ref.pointer & 0xFFFFFF00u;
+    const unsigned index = ref.pointer & 0xFFu;
+    if (offset == 0 || offset + kRunHeader > file_.size())
+        damaged(offset, "a memo pointer leads outside the memo file");
+    const std::uint8_t* block = file_.data() + offset;
+    if (block[0] == 2) {
+        // Other writers leave the last run unpadded, so only the value itself
+        // must lie inside the file.
+        const std::size_t blocks = getU16(block + 1);
+        if (index != 0xFF || getU32(block + 3) != ref.length ||
+            blocks * kBlockSize < kRunHeader + ref.length ||
+            offset + kRunHeader + ref.length > file_.size())
+            damaged(offset, "a memo's stored length or size disagrees with its record");
+        return block + kRunHeader;
+    }
+    if (block[0] == 3 && index < kSlots && offset + kBlockSize <= file_.size()) {
+        const std::uint8_t* slot = block + kSlotTable + 5 * index;
+        const std::size_t first = slot[0], chunks = slot[1], last = slot[4];
+        if (first == 0 || chunks == 0 || (chunks - 1) * 16 + last != ref.length || last > 16 ||
+            16 * first < 0x150 || 16 * (first + chunks) > kBlockSize)
+            damaged(offset + kSlotTable + 5 * index, "a memo slot disagrees with its record");
+        return block + 16 * first;
+    }
+    damaged(offset, "a memo pointer leads to a block that holds no memo");
+}
+
+std::uint16_t MemoFile::nextModNumber() {
+    std::uint16_t mod = static_cast<std::uint16_t>(getU16(file_.data() + 3) + 1);
+    if (mod == 0) mod = 1;
+    putU16(file_.modify(3, 2), mod);
+    return mod;
+}
+
+std::size_t MemoFile::allocateBlocks(std::size_t count) {
+    for (auto it = freeRuns_.begin(); it != freeRuns_.end(); ++it) {
+        if (it->second < count) continue;
+        const std::size_t first = it->first, length = it->second;
+        freeRuns_.erase(it);
+        if (length > count) {
+            std::uint8_t* rest = file_.modify((first + count) * kBlockSize, 3);
+            rest[0] = 4;
+            putU16(rest + 1, static_cast<std::uint16_t>(length - count));
+            freeRuns_[first + count] = length - count;
+        }
+        return first;
+    }
+    const std::size_t first = file_.size() / kBlockSize;
+    if (first + count > 0xFFFFFF) throw EDatabaseError("The memo file " + file_.path() + " is full");
+    file_.grow((first + count) * kBlockSize);
+    return first;
+}
+
+void MemoFile::freeBlocks(std::size_t first, std::size_t count) {
+    // Merge with a free run just after and just before.
+    auto next = freeRuns_.find(first + count);
+    if (next != freeRuns_.end()) {
+        count += next->second;
+        freeRuns_.erase(next);
+    }
+    auto after = freeRuns_.lower_bound(first);
+    if (after != freeRuns_.begin()) {
+        auto before = std::prev(after);
+        if (before->first + before->second == first) {
+            first = before->first;
+            count += before->second;
+            freeRuns_.erase(before);
+        }
+    }
+    std::uint8_t* head = file_.modify(first * kBlockSize, 3);
+    head[0] = 4;
+    putU16(head + 1, static_cast<std::uint16_t>(std::min<std::size_t>(count, 0xFFFF)));
+    freeRuns_[first] = count;
+}
+
+MemoRef MemoFile::write(const std::string& bytes) {
+    const std::uint16_t mod = nextModNumber();
+    return bytes.size() > kSmallLimit ? writeRun(bytes, mod) : writeSuballocated(bytes, mod);
+}
+
+MemoRef MemoFile::writeRun(const std::string& bytes, std::uint16_t mod) {
+    const std::size_t blocks = (kRunHeader + bytes.size() + kBlockSize - 1) / kBlockSize;
+    if (blocks > 0xFFFF) throw EDatabaseError("A memo of " + std::to_string(bytes.size()) + " bytes is too long");
+    const std::size_t first = allocateBlocks(blocks);
+    std::uint8_t* p = file_.modify(first * kBlockSize, blocks * kBlockSize);
+    std::memset(p, 0, blocks * kBlockSize);
+    p[0] = 2;
+    putU16(p + 1, static_cast<std::uint16_t>(blocks));
+    putU32(p + 3, static_cast<std::uint32_t>(bytes.size()));
+    putU16(p + 7, mod);
+    std::memcpy(p + kRunHeader, bytes.data(), bytes.size());
+    return {static_cast<std::uint32_t>(first * kBlockSize) | 0xFF, static_cast<std::uint32_t>(bytes.size()), mod};
+}
+
+bool MemoFile::placeInBlock(std::size_t block, std::size_t chunks, int& slot, int& firstChunk) const {
+    const std::uint8_t* p = file_.data() + block * kBlockSize;
+    bool used[kChunks] = {};
+    slot = -1;
+    for (int i = kSlots - 1; i >= 0; --i) {
+        const std::uint8_t* s = p + kSlotTable + 5 * i;
+        if (s[0] == 0) {
+            if (slot < 0) slot = i;
+            continue;
+        }
+        for (int c = s[0]; c < s[0] + s[1] && c < kChunks; ++c) used[c] = true;
+    }
+    if (slot < 0) return false;
+    std::size_t run = 0;
+    for (int c = kFirstDataChunk; c < kChunks; ++c) {
+        run = used[c] ? 0 : run + 1;
+        if (run == chunks) {
+            firstChunk = c - static_cast<int>(chunks) + 1;
+            return true;
+        }
+    }
+    return false;
+}
+
+MemoRef MemoFile::writeSuballocated(const std::string& bytes, std::uint16_t mod) {
+    const std::size_t chunks = (bytes.size() + 15) / 16;
+    int slot = -1, firstChunk = 0;
+    std::size_t block = 0;
+    // Try the newest shared blocks only, so that a write stays cheap.
+    const std::size_t tries = std::min<std::size_t>(subBlocks_.size(), 8);
+    for (std::size_t k = 0; k < tries && slot < 0; ++k) {
+        const std::size_t candidate = subBlocks_[subBlocks_.size() - 1 - k];
+        if (placeInBlock(candidate, chunks, slot, firstChunk))
+            block = candidate;
+        else
+            slot = -1;
+    }
+    if (slot < 0) {
+        block = allocateBlocks(1);
+        std::uint8_t* p = file_.modify(block * kBlockSize, kBlockSize);
+        std::memset(p, 0, kBlockSize);
+        p[0] = 3;
+        putU16(p + 1, 1);
+        subBlocks_.push_back(block);
+        placeInBlock(block, chunks, slot, firstChunk);
+    }
+    const std::size_t base = block * kBlockSize;
+    std::uint8_t* s = file_.modify(base + kSlotTable + 5 * slot, 5);
+    s[0] = static_cast<std::uint8_t>(firstChunk);
+    s[1] = static_cast<std::uint8_t>(chunks);
+    putU16(s + 2, mod);
+    s[4] = static_cast<std::uint8_t>(bytes.size() - (chunks - 1) * 16);
+    std::uint8_t* data = file_.modify(base + 16 * firstChunk, chunks * 16);
+    std::memset(data, 0, chunks * 16);
+    std::memcpy(data, bytes.data(), bytes.size());
+    return {static_cast<std::uint32_t>(base) | static_cast<std::uint32_t>(slot),
+            static_cast<std::uint32_t>(bytes.size()), mod};
+}
+
+void MemoFile::release(const MemoRef& ref) {
+    if (ref.pointer == 0) return;
+    read(ref);  // checks the pointer
+    const std::size_t block = (ref.pointer & 0xFFFFFF00u) / kBlockSize;
+    const std::uint8_t* p = file_.data() + block * kBlockSize;
+    if (p[0] == 2) {
+        freeBlocks(block, getU16(p + 1));
+        return;
+    }
+    const int slot = static_cast<int>(ref.pointer & 0xFF);
+    std::memset(file_.modify(block * kBlockSize + kSlotTable + 5 * slot, 5), 0, 5);
+    for (int i = 0; i < kSlots; ++i)
+        if (p[kSlotTable + 5 * i] != 0) return;
+    subBlocks_.erase(std::remove(subBlocks_.begin(), subBlocks_.end(), block), subBlocks_.end());
+    freeBlocks(block, 1);
+}
+
+}  // namespace paradox

@@ -1,0 +1,51 @@
+#pragma once
+// The .mb memo file: memo and BLOb values too long for their record leader.
+// Reads check every pointer before following it; writes allocate and free
+// space in the file's image (so the journal covers them).  The layout is
+// described in memo_file.cpp.
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/paradox/record.h"
+
+namespace paradox {
+
+class PagedFile;
+
+class MemoFile {
+public:
+    static constexpr std::size_t kBlockSize = 4096;
+
+    // Checks the header; `forWriting` also scans the blocks to learn the
+    // free space.  Throws ETableDamaged naming the file.
+    MemoFile(PagedFile& file, bool forWriting);
+
+    // The `ref.length` bytes of a value held in the file.
+    const std::uint8_t* read(const MemoRef& ref) const;
+    // Stores a value longer than its leader; returns the record's tail.
+    MemoRef write(const std::string& bytes);
+    // Frees the space of a value held in the file (none for leader values).
+    void release(const MemoRef& ref);
+
+    // The header block of a new, empty memo file.
+    static std::vector<std::uint8_t> emptyFile();
+
+private:
+    std::uint16_t nextModNumber();
+    std::size_t allocateBlocks(std::size_t count);  // returns the first block index
+    void freeBlocks(std::size_t first, std::size_t count);
+    MemoRef writeRun(const std::string& bytes, std::uint16_t mod);
+    MemoRef writeSuballocated(const std::string& bytes, std::uint16_t mod);
+    bool placeInBlock(std::size_t block, std::size_t chunks, int& slot, int& firstChunk) const;
+    [[noreturn]] void damaged(std::size_t offset, const std::string& what) const;
+
+    PagedFile& file_;
+    std::map<std::size_t, std::size_t> freeRuns_;  // first block -> blocks
+    std::vector<std::size_t> subBlocks_;           // type-3 blocks, oldest first
+};
+
+}  // namespace paradox

@@ -1,0 +1,215 @@
+// The .px file: a header (see header.cpp; no field names, variable part at
+// 0x58) and index blocks laid out like data blocks:
+//
+//   OFFSET SIZE DESCRIPTION
+//     00    2   next block of the .px chain (0 = last)
+//     02    2   previous block (0 = first)
+//     04    2   (entries - 1) * entry size; -entry size when empty
+//     06    -   entries, each: the key fields as stored in the records,
+//               child block (sortable Short), records below the child
+//               (sortable Short), 0 (sortable Short)
+//
+// Level 1 holds one entry per data block, in chain order, with the block's
+// first key and record count; each higher level one entry per block of the
+// level below, with its first key and the sum of its counts; the top level is
+// a single block, the root.  The root is written as block 1 and the chain
+// runs root first, then each level downwards: the layout other readers
+// expect (one of them only walks the chain and assumes the root comes first).
+// Blocks no longer needed after the table shrank stay in the file on the
+// free list, so the index file never shrinks in place.
+//
+// Learned while writing this (not in the reference notes): the counts are
+// sortable Shorts, so a count above 32767 cannot be stored; it is clamped,
+// since readers use the counts only as statistics.
+
+#include "platform/paradox/primary_index.h"
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+#include "platform/paradox/coding.h"
+#include "platform/paradox/errors.h"
+#include "platform/paradox/paged_file.h"
+#include "platform/paradox/record.h"
+
+namespace paradox {
+
+using coding::getS16;
+using coding::getSortableInt;
+using coding::getU16;
+using coding::putSortableInt;
+using coding::putU16;
+
+namespace {
+
+struct Entry {
+    const std::uint8_t* key;
+    std::uint16_t child;
+    std::uint32_t count;
+};
+
+std::uint16_t clampCount(std::uint32_t count) {
+    return static_cast<std::uint16_t>(std::min<std::uint32_t>(count, 32767));
+}
+
+const std::uint8_t* firstRecord(const PagedFile& db, const FileHeader& h, std::uint16_t block) {
+    return db.data() + h.blockOffset(block) + 6;
+}
+
+}  // namespace
+
+std::uint8_t PrimaryIndex::blockCodeFor(int keySize) {
+    for (std::uint8_t code : {4, 16, 32})
+        if ((code * 1024 - 6) / (keySize + 6) >= 8) return code;
+    return 32;
+}
+
+void PrimaryIndex::rebuild(const std::vector<DataBlockRef>& blocks, const PagedFile& db,
+                           const FileHeader& dbHeader) {
+    const std::size_t entrySize = static_cast<std::size_t>(codec_.keySize()) + 6;
+    const std::size_t blockSize = header_.blockSize();
+    const std::size_t perBlock = (blockSize - 6) / entrySize;
+
+    // Levels bottom-up: level 0 here is the index's level 1.
+    std::vector<std::vector<Entry>> levels(1);
+    for (const auto& b : blocks)
+        if (b.count > 0) levels[0].push_back({firstRecord(db, dbHeader, b.number), b.number, b.count});
+    while (levels.back().size() > perBlock) {
+        const auto& below = levels.back();
+        std::vector<Entry> above;
+        for (std::size_t i = 0; i < below.size(); i += perBlock) {
+            std::uint32_t sum = 0;
+            for (std::size_t k = i; k < std::min(i + perBlock, below.size()); ++k) sum += below[k].count;
+            above.push_back({below[i].key, 0, sum});  // child numbered below
+        }
+        levels.push_back(std::move(above));
+    }
+    if (levels[0].empty()) levels.clear();
+
+    // Number the blocks top-down: root = 1, then each level in order.
+    std::vector<std::size_t> firstBlockOf(levels.size()), blocksOf(levels.size());
+    std::size_t next = 1, entries = 0;
+    for (std::size_t l = levels.size(); l-- > 0;) {
+        firstBlockOf[l] = next;
+        blocksOf[l] = (levels[l].size() + perBlock - 1) / perBlock;
+        next += blocksOf[l];
+        entries += levels[l].size();
+    }
+    const std::size_t used = next - 1;
+    for (std::size_t l = 1; l < levels.size(); ++l)
+        for (std::size_t i = 0; i < levels[l].size(); ++i)
+            levels[l][i].child = static_cast<std::uint16_t>(firstBlockOf[l - 1] + i);
+
+    const std::size_t oldBlocks = header_.fileBlocks;
+    const std::size_t total = std::max(used, oldBlocks);
+    if (total > 0xFFFF) throw EDatabaseError("The primary index " + px_.path() + " is full");
+    std::vector<std::uint8_t> image(total * blockSize, 0);
+    for (std::size_t l = 0; l < levels.size(); ++l) {
+        for (std::size_t b = 0; b < blocksOf[l]; ++b) {
+            const std::size_t number = firstBlockOf[l] + b;
+            std::uint8_t* p = image.data() + (number - 1) * blockSize;
+            putU16(p, static_cast<std::uint16_t>(number < used ? number + 1 : 0));
+            putU16(p + 2, static_cast<std::uint16_t>(number - 1));
+            const std::size_t from = b * perBlock, to = std::min(from + perBlock, levels[l].size());
+            putU16(p + 4, static_cast<std::uint16_t>((to - from - 1) * entrySize));
+            std::uint8_t* e = p + 6;
+            for (std::size_t i = from; i < to; ++i, e += entrySize) {
+                const Entry& entry = levels[l][i];
+                std::memcpy(e, entry.key, codec_.keySize());
+                putSortableInt(e + codec_.keySize(), 2, entry.child);
+                putSortableInt(e + codec_.keySize() + 2, 2, clampCount(entry.count));
+                putSortableInt(e + codec_.keySize() + 4, 2, 0);
+            }
+        }
+    }
+    // Spare blocks form the free list.
+    for (std::size_t number = used + 1; number <= total; ++number) {
+        std::uint8_t* p = image.data() + (number - 1) * blockSize;
+        putU16(p, static_cast<std::uint16_t>(number < total ? number + 1 : 0));
+        putU16(p + 4, static_cast<std::uint16_t>(-static_cast<int>(entrySize)));
+    }
+
+    if (px_.size() < header_.headerSize + image.size()) px_.grow(header_.headerSize + image.size());
+    px_.store(header_.headerSize, image.data(), image.size());
+    header_.numRecords = static_cast<std::uint32_t>(entries);
+    header_.fileBlocks = static_cast<std::uint16_t>(total);
+    header_.blocksInUse = static_cast<std::uint16_t>(used);
+    header_.firstBlock = used ? 1 : 0;
+    header_.lastBlock = static_cast<std::uint16_t>(used);
+    header_.indexRoot = used ? 1 : 0;
+    header_.indexLevels = static_cast<std::uint8_t>(levels.size());
+    header_.firstFreeBlock = static_cast<std::uint16_t>(total > used ? used + 1 : 0);
+    if (px_.hasPendingChanges()) {
+        header_.indexChangeCounter = static_cast<std::uint8_t>(header_.indexChangeCounter + 1);
+        if (header_.indexChangeCounter == 0) header_.indexChangeCounter = 1;
+    }
+    storeCounters(px_, header_, FileKind::PrimaryIndex);
+}
+
+void PrimaryIndex::verify(const std::vector<DataBlockRef>& blocks, const PagedFile& db,
+                          const FileHeader& dbHeader) const {
+    const std::string& path = px_.path();
+    if (header_.fields.size() != static_cast<std::size_t>(dbHeader.keyFields))
+        throwDamaged(path, 0x21, "the index has " + std::to_string(header_.fields.size()) +
+                                     " key fields but the table " + std::to_string(dbHeader.keyFields));
+    for (std::size_t i = 0; i < header_.fields.size(); ++i)
+        if (header_.fields[i].code != dbHeader.fields[i].code || header_.fields[i].size != dbHeader.fields[i].size)
+            throwDamaged(path, 0x58 + 2 * i, "key field " + std::to_string(i + 1) + " differs from the table's");
+
+    std::vector<const DataBlockRef*> dataBlocks;
+    for (const auto& b : blocks)
+        if (b.count > 0) dataBlocks.push_back(&b);
+    if (dataBlocks.empty()) return;  // an empty table needs no entries
+    if (header_.indexRoot < 1 || header_.indexRoot > header_.fileBlocks || header_.indexLevels < 1)
+        throwDamaged(path, 0x1E, "the index root or level count is invalid");
+
+    const std::size_t entrySize = static_cast<std::size_t>(codec_.keySize()) + 6;
+    const std::size_t keySize = codec_.keySize();
+    std::size_t leaf = 0, entries = 0;
+    std::set<std::uint16_t> seen;
+    // Returns the record count below `block`, checking its entries.
+    auto visit = [&](auto& self, std::uint16_t block, int level, const std::uint8_t* expectKey) -> std::uint32_t {
+        const std::size_t at = header_.blockOffset(block);
+        if (block < 1 || block > header_.fileBlocks || !seen.insert(block).second)
+            throwDamaged(path, at, "an index link is out of range or repeated");
+        const std::uint8_t* p = px_.data() + at;
+        const int ads = getS16(p + 4);
+        if (ads < 0 || ads % static_cast<int>(entrySize) != 0 || 6 + ads + entrySize > header_.blockSize())
+            throwDamaged(path, at + 4, "an index block has an invalid entry count");
+        const std::size_t n = static_cast<std::size_t>(ads) / entrySize + 1;
+        std::uint32_t total = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint8_t* e = p + 6 + i * entrySize;
+            const auto child = getSortableInt(e + keySize, 2);
+            const auto count = getSortableInt(e + keySize + 2, 2);
+            if (!child || !count || *child < 1) throwDamaged(path, at, "an index entry is blank");
+            if (i == 0 && expectKey && std::memcmp(e, expectKey, keySize) != 0)
+                throwDamaged(path, at + 6, "an index block's first key disagrees with its parent");
+            ++entries;
+            std::uint32_t below;
+            if (level == 1) {
+                if (leaf >= dataBlocks.size() || dataBlocks[leaf]->number != *child)
+                    throwDamaged(path, at + 6 + i * entrySize, "the index does not list the table's blocks in order");
+                below = dataBlocks[leaf]->count;
+                if (std::memcmp(e, firstRecord(db, dbHeader, dataBlocks[leaf]->number), keySize) != 0)
+                    throwDamaged(path, at + 6 + i * entrySize, "an index key disagrees with its data block");
+                ++leaf;
+            } else {
+                below = self(self, static_cast<std::uint16_t>(*child), level - 1, e);
+            }
+            if (*count != clampCount(below))
+                throwDamaged(path, at + 6 + i * entrySize, "an index record count disagrees with the table");
+            total += below;
+        }
+        return total;
+    };
+    visit(visit, header_.indexRoot, header_.indexLevels, nullptr);
+    if (leaf != dataBlocks.size())
+        throwDamaged(path, header_.blockOffset(header_.indexRoot), "the index misses some of the table's blocks");
+    if (entries != header_.numRecords)
+        throwDamaged(path, 0x06, "the index header counts " + std::to_string(header_.numRecords) +
+                                     " entries but the index holds " + std::to_string(entries));
+}
+
+}  // namespace paradox

@@ -1,0 +1,225 @@
+// Opening a table: locking, recovery from the journal, and reading the .db
+// chain, the .mb and the .px with every check of the format.
+//
+// The .db data blocks (header field 0x05 gives the block size):
+//   OFFSET SIZE DESCRIPTION
+//     00    2   next block of the chain (0 = last; in a free block: next free)
+//     02    2   previous block (0 = first)
+//     04    2   (records - 1) * record size, signed; -record size when empty
+//     06    -   the records, packed; bytes past the last record are slack
+// Block n starts at header size + (n - 1) * block size.  The chain from the
+// header's first block visits the blocks in key order; emptied blocks go on
+// the free list (header 0x4D, linked through the next field).
+
+#include <algorithm>
+
+#include "platform/paradox/codepage.h"
+#include "platform/paradox/coding.h"
+#include "platform/paradox/errors.h"
+#include "platform/paradox/file_io.h"
+#include "platform/paradox/table_file.h"
+
+namespace paradox {
+
+using coding::getS16;
+using coding::getU16;
+
+namespace {
+
+std::unique_ptr<PagedFile> loadCompanion(const std::string& path, bool wantWritable) {
+    if (path.empty()) return nullptr;
+    bool writable = false;
+    FileHandle f = FileHandle::openExisting(path, writable);
+    return std::make_unique<PagedFile>(std::move(f), writable && wantWritable);
+}
+
+bool isWritableType(FieldType t) {
+    switch (t) {
+        case FieldType::Blob:
+        case FieldType::FmtMemo:
+        case FieldType::Ole:
+        case FieldType::Graphic:
+        case FieldType::Bcd:
+            return false;
+        default:
+            return true;
+    }
+}
+
+const char* typeName(FieldType t) {
+    switch (t) {
+        case FieldType::Blob: return "BLOb";
+        case FieldType::FmtMemo: return "formatted memo";
+        case FieldType::Ole: return "OLE";
+        case FieldType::Graphic: return "graphic";
+        case FieldType::Bcd: return "BCD";
+        default: return "this";
+    }
+}
+
+}  // namespace
+
+void TableFile::openFiles(const std::string& dbPath) {
+    bool writable = false;
+    FileHandle db = FileHandle::openExisting(dbPath, writable);
+    if (!db.tryLockExclusive())
+        throw ETableInUse("Table " + dbPath + " is in use by another program");
+    const std::string px = findCaseInsensitive(withExtension(dbPath, ".px"));
+    const std::string mb = findCaseInsensitive(withExtension(dbPath, ".mb"));
+
+    // Recovery needs the companions open for writing before they are read.
+    {
+        bool w = false;
+        FileHandle pxHandle = px.empty() ? FileHandle() : FileHandle::openExisting(px, w);
+        FileHandle mbHandle = mb.empty() ? FileHandle() : FileHandle::openExisting(mb, w);
+        const RecoveryFiles files = {&db, pxHandle.isOpen() ? &pxHandle : nullptr,
+                                     mbHandle.isOpen() ? &mbHandle : nullptr};
+        if (writable) Journal::recover(Journal::pathFor(dbPath), files);
+    }
+    db_ = std::make_unique<PagedFile>(std::move(db), writable);
+    px_ = loadCompanion(px, writable);
+    mb_ = loadCompanion(mb, writable);
+}
+
+TableFile::TableFile(const std::string& dbPath) : dbPath_(dbPath), journal_(Journal::pathFor(dbPath)) {
+    openFiles(dbPath);
+    loadState();
+}
+
+void TableFile::loadState() {
+    header_ = parseHeader(db_->data(), db_->size(), dbPath_, FileKind::Data);
+    const CodePage* page = CodePage::find(header_.codePage);
+    const bool byteOrder = header_.sortOrder == kSortDbWinUs || header_.sortOrder == kSortAscii;
+    codec_ = std::make_unique<RecordCodec>(header_, page ? *page : CodePage::windows1252(), byteOrder, dbPath_);
+    buildSchema();
+    decideWritable();
+
+    memo_.reset();
+    if (codec_->hasMemoFields()) {
+        if (!mb_) throwDamaged(withExtension(dbPath_, ".mb"), 0, "the memo file is missing");
+        memo_ = std::make_unique<MemoFile>(*mb_, writable_);
+    }
+    walkChain();
+    readFreeList();
+    decodeRows();
+
+    index_.reset();
+    if (header_.keyFields > 0) {
+        if (!px_) throwDamaged(withExtension(dbPath_, ".px"), 0, "the primary index file is missing");
+        const FileHeader pxHeader = parseHeader(px_->data(), px_->size(), px_->path(), FileKind::PrimaryIndex);
+        index_ = std::make_unique<PrimaryIndex>(*px_, pxHeader, *codec_);
+        index_->verify(blocks_, *db_, header_);
+    }
+}
+
+void TableFile::buildSchema() {
+    schema_ = TableSchema();
+    autoIncField_ = -1;
+    for (std::size_t i = 0; i < codec_->fields().size(); ++i) {
+        const FieldLayout& f = codec_->fields()[i];
+        FieldDef def{f.name, f.type, 0};
+        if (f.type == FieldType::Alpha || f.type == FieldType::Bytes) def.size = f.bytes;
+        if (f.leader > 0 || f.type == FieldType::Blob || f.type == FieldType::FmtMemo ||
+            f.type == FieldType::Ole || f.type == FieldType::Graphic)
+            def.size = f.leader;
+        if (f.type == FieldType::Bcd) def.size = f.desc.size;
+        if (f.type == FieldType::AutoInc && autoIncField_ < 0) autoIncField_ = static_cast<int>(i);
+        schema_.fields.push_back(def);
+    }
+    schema_.keyFieldCount = header_.keyFields;
+}
+
+void TableFile::decideWritable() {
+    writable_ = false;
+    auto refuse = [&](const std::string& why) { readOnlyReason_ = why; };
+    if (!db_->writable() || (px_ && !px_->writable()) || (mb_ && !mb_->writable()))
+        return refuse("its files are read-only");
+    if (header_.sortOrder != kSortDbWinUs && header_.sortOrder != kSortAscii)
+        return refuse("its sort order \"" + header_.sortOrderName + "\" is not supported for writing");
+    if (!CodePage::find(header_.codePage))
+        return refuse("its code page " + std::to_string(header_.codePage) + " is not supported");
+    if (header_.version < 5) return refuse("its format level is too old to be changed");
+    if (header_.writeProtected) return refuse("it is write-protected");
+    if (header_.needsRebuild) return refuse("it is marked as needing a rebuild");
+    if (hasSecondaryIndexes(dbPath_)) return refuse("it has secondary indexes");
+    for (const auto& f : codec_->fields())
+        if (!isWritableType(f.type))
+            return refuse(std::string("it has a ") + typeName(f.type) + " field (" + f.name + ")");
+    writable_ = true;
+    readOnlyReason_.clear();
+}
+
+void TableFile::walkChain() {
+    blocks_.clear();
+    const std::size_t recordSize = header_.recordSize;
+    std::vector<bool> visited(header_.fileBlocks + 1u, false);
+    std::uint16_t block = header_.firstBlock, previous = 0;
+    std::size_t rows = 0;
+    while (block != 0) {
+        const std::size_t at = header_.blockOffset(block);
+        if (block > header_.fileBlocks)
+            throwDamaged(dbPath_, previous ? header_.blockOffset(previous) : 0x0E,
+                         "a block link points past the end of the file");
+        if (visited[block]) throwDamaged(dbPath_, at, "the block chain runs in a loop");
+        visited[block] = true;
+        const std::uint8_t* p = db_->data() + at;
+        if (getU16(p + 2) != previous)
+            throwDamaged(dbPath_, at + 2, "the block links are broken (block " + std::to_string(block) +
+                                              " does not link back to block " + std::to_string(previous) + ")");
+        const int ads = getS16(p + 4);
+        std::uint32_t count = 0;
+        if (ads >= 0) {
+            if (ads % recordSize != 0 || 6 + ads + recordSize > header_.blockSize())
+                throwDamaged(dbPath_, at + 4, "a block's record count is invalid");
+            count = static_cast<std::uint32_t>(ads / recordSize + 1);
+        } else if (ads != -static_cast<int>(recordSize)) {
+            throwDamaged(dbPath_, at + 4, "a block's record count is invalid");
+        }
+        blocks_.push_back({block, count, rows});
+        rows += count;
+        previous = block;
+        block = getU16(p);
+    }
+    if (previous != header_.lastBlock)
+        throwDamaged(dbPath_, 0x10, "the header's last block is not the end of the block chain");
+    if (blocks_.size() != header_.blocksInUse)
+        throwDamaged(dbPath_, 0x0A, "the header counts " + std::to_string(header_.blocksInUse) +
+                                        " blocks in use but the chain has " + std::to_string(blocks_.size()));
+    if (rows != header_.numRecords)
+        throwDamaged(dbPath_, 0x06, "the header counts " + std::to_string(header_.numRecords) +
+                                        " records but the blocks hold " + std::to_string(rows));
+}
+
+void TableFile::readFreeList() {
+    freeList_.clear();
+    std::vector<bool> inChain(header_.fileBlocks + 1u, false);
+    for (const auto& b : blocks_) inChain[b.number] = true;
+    for (std::uint16_t block = header_.firstFreeBlock; block != 0;) {
+        if (block > header_.fileBlocks || inChain[block])
+            throwDamaged(dbPath_, 0x4D, "the free block list is broken");
+        inChain[block] = true;
+        freeList_.push_back(block);
+        block = getU16(db_->data() + header_.blockOffset(block));
+    }
+}
+
+void TableFile::decodeRows() {
+    rows_.clear();
+    rows_.resize(header_.numRecords);
+    std::size_t position = 0;
+    for (const auto& b : blocks_) {
+        const std::uint8_t* p = db_->data() + header_.blockOffset(b.number) + 6;
+        for (std::uint32_t i = 0; i < b.count; ++i, p += header_.recordSize)
+            codec_->decode(p, memo_.get(), rows_[position++]);
+    }
+    if (autoIncField_ >= 0) {
+        std::int64_t highest = header_.autoInc;
+        for (const Row& r : rows_)
+            if (r[autoIncField_].isInt()) highest = std::max(highest, r[autoIncField_].asInt());
+        // A header behind its own values would hand out duplicates: continue
+        // from the highest value stored.
+        header_.autoInc = static_cast<std::int32_t>(highest);
+    }
+}
+
+}  // namespace paradox

@@ -1,0 +1,39 @@
+#pragma once
+// Shared helpers of the table engine tests: the two collection-like schemas,
+// row builders and a helper that damages a table file at a given offset.
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "platform/paradox/table.h"
+
+namespace paradox {
+// Readable values in test failure messages.
+void PrintTo(const Value& v, std::ostream* os);
+}  // namespace paradox
+
+namespace paradox::testing {
+
+// SERIES A60, PUBLISHER A30, ENTRY +, SERNOTE M10, FAVORITE L, WANTED L,
+// FORSALE L, NEW L, OWNED S; key SERIES, PUBLISHER, ENTRY.
+TableSchema seriesSchema();
+// ENTRY I, COMIC_NO A15, EDITION A10, TITLE A80, ..., key ENTRY, COMIC_NO, EDITION.
+TableSchema booksSchema();
+
+Row seriesRow(const std::string& series, const std::string& publisher, const std::string& note = "",
+              int owned = 0);
+Row bookRow(int entry, const std::string& comicNo, const std::string& edition, const std::string& title,
+            const std::string& note = "", double paid = 0, int qty = 0);
+
+// Overwrites `bytes` at `offset` of `path`.
+void damageFile(const std::string& path, std::uint64_t offset, const std::vector<std::uint8_t>& bytes);
+void truncateFile(const std::string& path, std::uint64_t size);
+std::uint64_t fileSize(const std::string& path);
+std::vector<std::uint8_t> readFile(const std::string& path);
+
+// A memo text of `n` bytes whose content depends on `seed`.
+std::string memoText(std::size_t n, int seed);
+
+}  // namespace paradox::testing
