@@ -17,12 +17,15 @@
 // the recorded bytes and previews and prints from that private copy, so a
 // newer report written by another window never replaces what this one shows.
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <functional>
 #include <memory>
+
+#include "app/main_form.h"
 
 class QAbstractButton;
 class QCloseEvent;
@@ -59,7 +62,7 @@ struct TPrintDialogState {
     bool PageRange = false;  // false: all pages
 };
 
-class TPreviewForm : public QWidget {
+class TPreviewForm : public QWidget, public TCloseQuery {
     Q_OBJECT
 
 public:
@@ -73,6 +76,8 @@ public:
     // objects.
     QString ReportFile() const { return reportFile_; }
     void SetReportFile(const QString& fileName);
+    // The logo bitmap every page header draws; read on every page.
+    QString LogoFile = "PKEEP20.BMP";
 
     // ---- Tables -----------------------------------------------------------
     std::unique_ptr<TTable> TableSeries;
@@ -166,7 +171,8 @@ public:
 
     // Runs the recorder (RPReport->Run) and shows the result: the preview,
     // or, after an abort or an error, a closed window.  Errors propagate to
-    // the caller after the window has closed.
+    // the caller after the window has closed; an abort ends silently.
+    // Report commands call this rather than RPReport->Run().
     void RunReport();
 
     // True while the recorder or the printer runs (close is refused).
@@ -174,7 +180,7 @@ public:
 
     // ---- Event handlers ----------------------------------------------------
     void FormCreate();
-    bool FormCloseQuery();
+    bool FormCloseQuery() override;
     void FormClose();
     void SBCloseClick();
     void SBFirstClick();
@@ -226,12 +232,13 @@ private:
     void BuildReportComponents();
     void OpenTables();
     void KeepRecordedReport();
-    void ShowRecordedReport();
     void ClosePreviewWindow();
+    void SetHourglass(bool on);
 
     QString reportFile_ = "pkeep.rpt";
     QByteArray recorded_;  // this window's own copy of its recording
-    bool recordingFailed_ = false;
+    QBuffer previewStream_, printStream_;  // read recorded_
+    bool hourglass_ = false;
 };
 
 // The newest preview window (null once it is gone).
