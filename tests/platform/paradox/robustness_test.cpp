@@ -1,0 +1,294 @@
+// Damaged files, the cross-process lock, recovery from the journal, and
+// tables the engine may read but not change.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#include "platform/paradox/errors.h"
+#include "platform/paradox/table.h"
+#include "tests/platform/paradox/table_fixtures.h"
+#include "tests/support/temp_dir.h"
+
+using namespace paradox;
+using namespace paradox::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A healthy series table with rows in several blocks and memos of each kind.
+void makeSeries(const std::string& path, int rows = 120) {
+    Table::create(path, seriesSchema());
+    auto t = Table::open(path);
+    t->beginBatch();
+    for (int i = 0; i < rows; ++i)
+        t->insert(seriesRow("SERIES " + std::to_string(1000 + i), "PUB", memoText(i % 3 == 0 ? 5000 : i * 3, i)));
+    t->commitBatch();
+}
+
+std::vector<std::vector<std::uint8_t>> snapshot(const std::vector<std::string>& files) {
+    std::vector<std::vector<std::uint8_t>> s;
+    for (const auto& f : files) s.push_back(readFile(f));
+    return s;
+}
+
+// Opening must fail with a damage report naming `file` and leave every file as it was.
+void expectDamaged(const std::string& db, const std::string& file, const std::string& words) {
+    const std::vector<std::string> files = {db, fs::path(db).replace_extension(".px").string(),
+                                            fs::path(db).replace_extension(".mb").string()};
+    const auto before = snapshot(files);
+    try {
+        Table::open(db);
+        ADD_FAILURE() << "opened a damaged table (" << words << ")";
+    } catch (const ETableDamaged& e) {
+        EXPECT_EQ(e.file(), file) << e.what();
+        EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(snapshot(files), before) << "a failed open changed the files";
+}
+
+void copyTable(const std::string& fromDb, const std::string& toDb) {
+    for (const char* ext : {".db", ".px", ".mb"})
+        fs::copy_file(fs::path(fromDb).replace_extension(ext), fs::path(toDb).replace_extension(ext));
+}
+
+}  // namespace
+
+TEST(TableDamage, EachKindOfDamageIsReportedWithFileAndCause) {
+    TestDir dir;
+    const std::string good = dir.file("good.db");
+    makeSeries(good);
+    int n = 0;
+    auto fresh = [&]() {
+        const std::string db = dir.file("t" + std::to_string(n++) + ".db");
+        copyTable(good, db);
+        return db;
+    };
+    auto px = [](const std::string& db) { return fs::path(db).replace_extension(".px").string(); };
+    auto mb = [](const std::string& db) { return fs::path(db).replace_extension(".mb").string(); };
+
+    std::string db = fresh();
+    truncateFile(db, fileSize(db) - 100);
+    expectDamaged(db, db, "truncated");
+    db = fresh();
+    truncateFile(db, 0);
+    expectDamaged(db, db, "shorter than a table header");
+    db = fresh();
+    damageFile(db, 0x06, {0x05, 0, 0, 0});  // record count
+    expectDamaged(db, db, "counts 5 records");
+    db = fresh();
+    damageFile(db, 0x00, {0x10, 0});  // record size
+    expectDamaged(db, db, "record size");
+    db = fresh();
+    damageFile(db, 0x800, {0xE7, 0x03});  // block 1 links to block 999
+    expectDamaged(db, db, "past the end");
+    db = fresh();
+    damageFile(db, 0x800, {0x01, 0x00});  // block 1 links to itself
+    expectDamaged(db, db, "loop");
+    db = fresh();
+    damageFile(db, 0x800 + 2048 + 2, {0x07, 0x00});  // block 2 claims another predecessor
+    expectDamaged(db, db, "links are broken");
+    db = fresh();
+    damageFile(db, 0x804, {0x01, 0x00});  // a record count that is not a whole record
+    expectDamaged(db, db, "record count is invalid");
+
+    db = fresh();
+    fs::remove(px(db));
+    expectDamaged(db, px(db), "missing");
+    db = fresh();
+    damageFile(px(db), 0x800 + 6, {'X'});  // first key of the root
+    expectDamaged(db, px(db), "disagrees");
+    db = fresh();
+    damageFile(px(db), 0x06, {0x63});
+    expectDamaged(db, px(db), "entries");
+
+    db = fresh();
+    fs::remove(mb(db));
+    expectDamaged(db, mb(db), "missing");
+    db = fresh();
+    damageFile(mb(db), 4096, {0x09});  // the first value block's type
+    expectDamaged(db, mb(db), "memo");
+}
+
+TEST(TableDamage, RandomByteDamageNeverCrashesOrWritesAndHealthyFilesStillOpen) {
+    TestDir dir;
+    const std::string good = dir.file("good.db");
+    makeSeries(good, 60);
+    std::mt19937 rng(5);
+    int refused = 0;
+    for (int i = 0; i < 150; ++i) {
+        const std::string db = dir.file("f" + std::to_string(i) + ".db");
+        copyTable(good, db);
+        const char* ext = i % 3 == 0 ? ".db" : i % 3 == 1 ? ".px" : ".mb";
+        const std::string victim = fs::path(db).replace_extension(ext).string();
+        const std::uint64_t size = fileSize(victim);
+        // Headers and block heads are where damage matters most.
+        const std::uint64_t offset = rng() % 2 ? rng() % std::min<std::uint64_t>(size, 0x900) : rng() % size;
+        damageFile(victim, offset, {static_cast<std::uint8_t>(rng())});
+        const auto before = snapshot({db, fs::path(db).replace_extension(".px").string(),
+                                      fs::path(db).replace_extension(".mb").string()});
+        try {
+            auto t = Table::open(db);
+            for (std::size_t r = 0; r < t->rowCount(); ++r) t->row(r);
+        } catch (const EDatabaseError&) {
+            ++refused;
+        }
+        EXPECT_EQ(snapshot({db, fs::path(db).replace_extension(".px").string(),
+                            fs::path(db).replace_extension(".mb").string()}),
+                  before);
+        fs::remove(db + "-journal");
+    }
+    EXPECT_GT(refused, 5);
+}
+
+TEST(TableLock, ATableHeldByAnotherProcessIsRefusedAsInUse) {
+    TestDir dir;
+    const std::string path = dir.file("series.db");
+    makeSeries(path, 3);
+    int ready[2], release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        char c = 0;
+        std::shared_ptr<Table> t;
+        try {
+            t = Table::open(path);
+            c = 1;
+        } catch (...) {
+        }
+        if (::write(ready[1], &c, 1) != 1) _exit(2);
+        if (::read(release[0], &c, 1) != 1) _exit(2);
+        _exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    ASSERT_EQ(c, 1) << "the child could not open the table";
+    try {
+        Table::open(dir.file("SERIES.DB"));
+        ADD_FAILURE() << "opened a table another process holds";
+    } catch (const ETableInUse& e) {
+        EXPECT_NE(std::string(e.what()).find("in use"), std::string::npos) << e.what();
+    }
+    EXPECT_THROW(Table::remove(path), ETableInUse);
+    ASSERT_EQ(::write(release[1], &c, 1), 1);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(Table::open(path)->rowCount(), 3u);
+    for (int fd : {ready[0], ready[1], release[0], release[1]}) ::close(fd);
+}
+
+TEST(TableJournal, AChangeCutShortIsUndoneAndACompleteOneIsKept) {
+    TestDir dir;
+    const std::string path = dir.file("series.db");
+    makeSeries(path, 40);
+    const std::string pxPath = dir.file("series.px");
+    const auto pxBefore = readFile(pxPath);
+    const auto dbBefore = readFile(path);
+
+    // A writer dies right after writing a change (no clean close).
+    auto dieAfterInsert = [&]() {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            try {
+                auto t = Table::open(path);
+                t->insert(seriesRow("AAA FIRST", "NEW", memoText(3000, 1)));
+                _exit(0);  // no destructors: as if killed
+            } catch (...) {
+                _exit(3);
+            }
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        ASSERT_TRUE(fs::exists(path + "-journal"));
+    };
+
+    dieAfterInsert();
+    // Put the old index back, as if its pages never reached the file.
+    {
+        std::FILE* f = std::fopen(pxPath.c_str(), "r+b");
+        std::fwrite(pxBefore.data(), 1, pxBefore.size(), f);
+        std::fclose(f);
+    }
+    {
+        auto t = Table::open(path);
+        EXPECT_EQ(t->rowCount(), 40u);
+        EXPECT_EQ(t->row(0)[0].asText(), "SERIES 1000");
+        EXPECT_EQ(t->lastAutoIncrement(), 40);
+    }
+    EXPECT_EQ(readFile(path), dbBefore);
+    EXPECT_FALSE(fs::exists(path + "-journal"));
+
+    dieAfterInsert();  // this time every page made it
+    auto t = Table::open(path);
+    EXPECT_EQ(t->rowCount(), 41u);
+    EXPECT_EQ(t->row(0)[0].asText(), "AAA FIRST");
+    EXPECT_EQ(t->row(0)[3].asText(), memoText(3000, 1));
+}
+
+TEST(TableReadOnly, AnUnknownSortOrderOpensForReadingAndRefusesChanges) {
+    TestDir dir;
+    const std::string path = dir.file("series.db");
+    makeSeries(path, 30);
+    damageFile(path, 0x29, {0x62});  // ANSI Intl
+    auto t = Table::open(path);
+    EXPECT_FALSE(t->writable());
+    EXPECT_NE(t->readOnlyReason().find("sort order"), std::string::npos);
+    EXPECT_EQ(t->rowCount(), 30u);
+    EXPECT_EQ(t->row(t->lowerBound({Value::text("SERIES 1010")}))[0].asText(), "SERIES 1010");
+    const auto before = readFile(path);
+    EXPECT_THROW(t->insert(seriesRow("NEW", "P")), EDatabaseError);
+    EXPECT_THROW(t->update(0, t->row(0)), EDatabaseError);
+    EXPECT_THROW(t->erase(0), EDatabaseError);
+    t->saveChanges();
+    EXPECT_EQ(readFile(path), before);
+}
+
+TEST(TableReadOnly, BlobAndBcdFieldsAreReadAndMakeTheTableReadOnly) {
+    TestDir dir;
+    const std::string path = dir.file("old.db");
+    TableSchema s;
+    s.fields = {{"ID", FieldType::Long, 0}, {"AMOUNT", FieldType::Alpha, 17}, {"PICTURE", FieldType::Memo, 5}};
+    s.keyFieldCount = 1;
+    Table::create(path, s);
+    {
+        auto t = Table::open(path);
+        t->insert({Value::integer(1), Value(), Value::text("raw bytes longer than five")});
+        t->insert({Value::integer(2), Value(), Value()});
+    }
+    // Turn AMOUNT into BCD with 2 decimals and PICTURE into a BLOb.
+    const std::uint16_t varStart = 0x78;
+    damageFile(path, varStart + 2, {0x17, 0x02});
+    damageFile(path, varStart + 4, {0x0D});
+    // 123.45 in the first record: sign/decimals byte, then 32 digits.
+    std::vector<std::uint8_t> bcd(17, 0);
+    bcd[0] = 0xC2;
+    bcd[14] = 0x01;
+    bcd[15] = 0x23;
+    bcd[16] = 0x45;
+    damageFile(path, 0x800 + 6 + 4, bcd);
+    // -7.5 in the second (digits 750): every digit nibble complemented.
+    std::vector<std::uint8_t> negative(17, 0xFF);
+    negative[0] = 0x42;
+    negative[15] = 0xF8;  // 0 7
+    negative[16] = 0xAF;  // 5 0
+    damageFile(path, 0x800 + 6 + 36 + 4, negative);
+
+    auto t = Table::open(path);
+    EXPECT_FALSE(t->writable());
+    EXPECT_NE(t->readOnlyReason().find("AMOUNT"), std::string::npos) << t->readOnlyReason();
+    EXPECT_EQ(t->schema().fields[1].type, FieldType::Bcd);
+    EXPECT_EQ(t->schema().fields[2].type, FieldType::Blob);
+    EXPECT_DOUBLE_EQ(t->row(0)[1].asDouble(), 123.45);
+    EXPECT_DOUBLE_EQ(t->row(1)[1].asDouble(), -7.5);
+    const std::string raw = "raw bytes longer than five";
+    EXPECT_EQ(t->row(0)[2].asBytes(), std::vector<std::uint8_t>(raw.begin(), raw.end()));
+    EXPECT_TRUE(t->row(1)[2].isNull());
+}
