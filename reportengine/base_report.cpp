@@ -223,11 +223,12 @@ void TBaseReport::EndLine() {
 }
 
 int TBaseReport::LinesRemaining() const {
-    double c = cursorY_ + fontDescent_;
-    if (c > sectionBottom_) return 0;
     // A line whose descent ends on the bottom edge still fits; the small
     // allowance keeps sums of line heights from missing it by a rounding.
-    return static_cast<int>(std::trunc((sectionBottom_ - c) / lineHeight_ + 1e-9)) + 1;
+    constexpr double kEpsilon = 1e-9;
+    double c = cursorY_ + fontDescent_;
+    if (c > sectionBottom_ + kEpsilon) return 0;
+    return static_cast<int>(std::trunc((sectionBottom_ - c) / lineHeight_ + kEpsilon)) + 1;
 }
 
 // ---- run state -----------------------------------------------------------------------------

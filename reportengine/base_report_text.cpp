@@ -119,6 +119,8 @@ void TBaseReport::DrawCellLines(double l, double t, double r, double b, const TT
 // ---- text ----------------------------------------------------------------------------------
 
 void TBaseReport::PrintSegment(const QString& text) {
+    // An empty rest after a tab leaves the cell open for the next text.
+    if (text.isEmpty() && tabActive_ && hasCurrentTab_) return;
     if (!tabActive_ || !hasCurrentTab_) {
         PrintLeftAt(text, cursorX_);
         return;

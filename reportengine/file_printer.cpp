@@ -110,7 +110,7 @@ void TFilePrinter::ReadPageHeader() {
     if (previous_ < 0 || next_ < 0) Unexpected();
 }
 
-void TFilePrinter::FollowLink(qint64 pos, bool) {
+void TFilePrinter::ReadPageHeaderAt(qint64 pos) {
     in_.Seek(pos);
     ReadPageHeader();
 }
@@ -118,24 +118,26 @@ void TFilePrinter::FollowLink(qint64 pos, bool) {
 void TFilePrinter::SeekPage(int pageNum) {
     if (!in_.IsOpen()) return;
     if (headerPos_ == 0) {
-        // Not on a page yet: the first page header is the start.
-        if (next_ <= 0 || next_ >= in_.Size()) {
-            in_.Seek(next_ > 0 ? next_ : firstPagePos_);
-            Unexpected();
+        // Not on a page yet: the first page header is the start, unless the
+        // stream holds no page at all.
+        if (firstPagePos_ >= in_.Size()) {
+            if (pageCount_ > 0) throw EStreamReadError();  // the pages were cut off
+            return;
         }
-        FollowLink(next_, true);
+        ReadPageHeaderAt(firstPagePos_);
     }
     if (CurrentPage() < pageNum) {
-        while (CurrentPage() < pageNum && next_ > 0) FollowLink(next_, true);
+        while (CurrentPage() < pageNum && next_ > 0) ReadPageHeaderAt(next_);
     } else if (CurrentPage() > pageNum) {
-        while (CurrentPage() > pageNum && previous_ > 0) FollowLink(previous_, false);
+        while (CurrentPage() > pageNum && previous_ > 0) ReadPageHeaderAt(previous_);
     }
     // Stand just after the header of the page reached.
-    FollowLink(headerPos_, true);
+    ReadPageHeaderAt(headerPos_);
 }
 
 void TFilePrinter::ShowPage(int pageNum) {
     SeekPage(pageNum);
+    if (headerPos_ == 0) return;  // a stream without pages
     ReplayCommands();
 }
 

@@ -59,7 +59,7 @@ protected:
 
 private:
     void ReadPageHeader();
-    void FollowLink(qint64 pos, bool forward);
+    void ReadPageHeaderAt(qint64 pos);
     void ReplayCommand(std::uint8_t code);
     void ReplayText(std::uint8_t code);
     void ReplayStateCode(std::uint8_t code);

@@ -111,6 +111,8 @@ void TCanvas::ApplyFont() {
     QPainter& p = P();
     p.setFont(font_.ToQFont());
     p.setPen(ToQColor(font_.Color()));
+    // TextOut paints an opaque background itself, in the text's own box.
+    p.setBackgroundMode(Qt::TransparentMode);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
