@@ -86,19 +86,6 @@ constexpr std::array<char16_t, 128> kUpper865 = {
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
 
-void appendCodePoint(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // Decodes one UTF-8 sequence at s[i]; returns its length, 0 when invalid.
 std::size_t decodeUtf8(const std::string& s, std::size_t i, char32_t& c) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
@@ -153,14 +140,31 @@ const CodePage* CodePage::find(int number) {
 }
 
 void CodePage::appendUtf8(const std::uint8_t* bytes, std::size_t n, std::string& out) const {
-    out.reserve(out.size() + n);
-    for (std::size_t i = 0; i < n; ++i) {
+    // Most text is plain ASCII: copy it in one go.
+    std::size_t ascii = 0;
+    while (ascii < n && bytes[ascii] < 0x80) ++ascii;
+    out.append(reinterpret_cast<const char*>(bytes), ascii);
+    if (ascii == n) return;
+    const std::size_t start = out.size();
+    out.resize(start + 3 * (n - ascii));
+    char* o = out.data() + start;
+    for (std::size_t i = ascii; i < n; ++i) {
         const std::uint8_t b = bytes[i];
-        if (b < 0x80)
-            out += static_cast<char>(b);
-        else
-            appendCodePoint(upper_[b - 0x80], out);
+        if (b < 0x80) {
+            *o++ = static_cast<char>(b);
+            continue;
+        }
+        const char32_t c = upper_[b - 0x80];
+        if (c < 0x800) {
+            *o++ = static_cast<char>(0xC0 | (c >> 6));
+            *o++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            *o++ = static_cast<char>(0xE0 | (c >> 12));
+            *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *o++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
 bool CodePage::fromUtf8(const std::string& utf8, std::string& out, std::string& bad) const {

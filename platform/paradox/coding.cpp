@@ -5,18 +5,15 @@
 namespace paradox::coding {
 
 std::optional<std::int64_t> getSortableInt(const std::uint8_t* p, int width) {
-    std::uint64_t raw = 0;
-    bool blank = true;
-    for (int i = 0; i < width; ++i) {
-        raw = (raw << 8) | p[i];
-        if (p[i]) blank = false;
+    if (width == 2) {
+        const std::uint16_t raw = static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+        if (raw == 0) return std::nullopt;
+        return static_cast<std::int16_t>(raw ^ 0x8000u);
     }
-    if (blank) return std::nullopt;
-    const int bits = 8 * width;
-    raw ^= std::uint64_t{1} << (bits - 1);
-    // Sign-extend the two's complement value of `bits` bits.
-    const std::uint64_t sign = std::uint64_t{1} << (bits - 1);
-    return static_cast<std::int64_t>((raw ^ sign) - sign);
+    const std::uint32_t raw = (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
+                              (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
+    if (raw == 0) return std::nullopt;
+    return static_cast<std::int32_t>(raw ^ 0x80000000u);
 }
 
 void putSortableInt(std::uint8_t* p, int width, std::int64_t v) {
