@@ -1,0 +1,97 @@
+#include "reports/layouts/layout_common.h"
+
+#include <QCoreApplication>
+#include <cmath>
+
+#include "platform/base/money.h"
+#include "platform/db/field.h"
+#include "reportengine/base_report.h"
+#include "reports/preview_form.h"
+
+namespace layout {
+
+void SetHeadingBar(TBaseReport& report) {
+    report.ClearTabStops();
+    report.AddTabStop(kLeft, tjLeft, kBarWidth, kCellMargin, BoxLineAll, kHeadingShade);
+}
+
+void SetColumns(TBaseReport& report, std::span<const Column> columns) {
+    report.ClearTabStops();
+    double pos = kLeft;
+    for (const Column& column : columns) {
+        report.AddTabStop(pos, column.justify, column.width, kCellMargin, BoxLineAll, 0);
+        pos = kFollowing;
+    }
+}
+
+void PrintPageHeadings(TBaseReport& report, std::span<const Column> headingColumns,
+                       const QString& columnHeadingText) {
+    report.SelectFont(kFont, 11);
+    report.SetBold(true);
+    report.HomePosition();
+    SetHeadingBar(report);
+    report.PrintTextLine("\tSeries - Publisher");
+    SetColumns(report, headingColumns);
+    report.PrintTextLine(columnHeadingText);
+}
+
+void PrintSeriesHeading(TBaseReport& report, const TPreviewForm& form, const QString& suffix) {
+    SetHeadingBar(report);
+    report.PrintTextLine("\t" + form.TableSeriesSERIES->AsString() + " - " +
+                         form.TableSeriesPUBLISHER->AsString() + suffix);
+}
+
+bool SeriesHeadingFits(const TBaseReport& report, bool hasBooks, bool firstOnPage) {
+    return firstOnPage || report.LinesRemaining() >= (hasBooks ? 2 : 1);
+}
+
+QString Money(double amount) { return QString::fromStdString(FormatMoney(amount)); }
+
+bool PaidShown(double paid) {
+    // nearbyint follows the default rounding mode: halves go to even.
+    return std::nearbyint(paid) > 0;
+}
+
+QString PaidCell(double paid) { return PaidShown(paid) ? Money(paid) : QString(); }
+
+double GradedValue(double high, int perc) { return high * perc * 0.01; }
+
+QString YesNo(bool value) { return value ? "Yes" : "No"; }
+
+QString PlainComicNo(const QString& stored) {
+    int first = 0;
+    while (first < stored.size() && stored[first] == ' ') ++first;
+    return stored.mid(first);
+}
+
+void ProcessPendingMessages() { QCoreApplication::processEvents(); }
+
+QString CellText(const TPreviewForm& form, Cell cell) {
+    switch (cell) {
+    case Cell::ComicAndEdition:
+        return form.TableBooksCOMIC_NO->AsString() + "  " + form.TableBooksEDITION->AsString();
+    case Cell::Title: return form.TableBooksTITLE->AsString();
+    case Cell::Location: return form.TableBooksLOCATION->AsString();
+    case Cell::Qty: return QString::number(form.TableBooksQTY->AsInteger());
+    case Cell::Paid: return PaidCell(form.TableBooksPAID->AsFloat());
+    case Cell::Graded:
+        return Money(GradedValue(form.TableBooksHIGH->AsFloat(), form.TableBooksPERC->AsInteger()));
+    case Cell::Mint: return Money(form.TableBooksHIGH->AsFloat());
+    case Cell::Autographed: return YesNo(form.TableBooksAUTOGRAPH->AsBoolean());
+    case Cell::SellPrice: return QString();
+    }
+    return QString();
+}
+
+void PrintBookRow(TBaseReport& report, const TPreviewForm& form, std::span<const Cell> cells) {
+    std::size_t left = cells.size();
+    for (Cell cell : cells) {
+        const QString text = "\t" + CellText(form, cell);
+        if (--left > 0)
+            report.PrintText(text);
+        else
+            report.PrintTextLine(text);
+    }
+}
+
+}  // namespace layout

@@ -1,0 +1,83 @@
+// Listings of the books of one series: the series highlighted in the
+// collection window.  The report command has positioned the series table on
+// it and linked and filtered the books table, so the handlers walk the books
+// table from its first book.  Every page repeats the two heading rows and
+// the series line; the members differ only in their columns.
+
+#include <span>
+
+#include "platform/db/field.h"
+#include "platform/db/table.h"
+#include "reportengine/base_report.h"
+#include "reports/layouts/layout_common.h"
+#include "reports/preview_form.h"
+
+namespace {
+
+using layout::Cell;
+using layout::Column;
+
+// The column sets of this family serve the heading row and the book rows
+// alike.
+struct SeriesListing {
+    std::span<const Column> columns;
+    const char* columnHeadingText;
+    std::span<const Cell> cells;
+};
+
+inline constexpr Column kAllCentredForSale[] = {
+    {1.5, tjCenter}, {1.5, tjCenter}, {0.5, tjCenter}, {1.0, tjCenter},
+    {1.0, tjCenter}, {1.0, tjCenter}, {1.0, tjCenter}};
+
+const SeriesListing kAllBooks{layout::kTitleValueHeadings, layout::kTitleValueHeadingText,
+                              layout::kTitleValueCells};
+const SeriesListing kOwnedBooks{layout::kOwnedColumns, layout::kOwnedHeadingText,
+                                layout::kOwnedCells};
+const SeriesListing kForSaleBooks{kAllCentredForSale, layout::kForSaleHeadingText,
+                                  layout::kForSaleCells};
+const SeriesListing kWantedBooks{layout::kWantedHeadings, layout::kWantedHeadingText,
+                                 layout::kWantedCells};
+
+QString SeriesLine(const TPreviewForm& form) {
+    return "\t" + form.CurrentSeriesKey.CurrentSeries + " - " +
+           form.CurrentSeriesKey.CurrentPublisher;
+}
+
+bool PrintSeriesPage(TPreviewForm& form, TBaseReport& report, const SeriesListing& listing) {
+    layout::PrintPageHeadings(report, listing.columns, listing.columnHeadingText);
+    layout::SetHeadingBar(report);
+    report.PrintTextLine(SeriesLine(form));
+    report.SelectFont(layout::kFont, 10);
+    report.SetBold(false);
+    layout::SetColumns(report, listing.columns);
+
+    while (report.LinesRemaining() >= 1 && !form.TableBooks->Eof()) {
+        layout::ProcessPendingMessages();
+        layout::PrintBookRow(report, form, listing.cells);
+        form.StepProgress();
+        form.TableBooks->Next();
+    }
+    return !form.TableBooks->Eof();
+}
+
+}  // namespace
+
+bool TPreviewForm::RPBooksInSeriesReportPrintPage(TBaseReport* Sender, int&) {
+    return PrintSeriesPage(*this, *Sender, kAllBooks);
+}
+
+bool TPreviewForm::RPAutographedInSeriesReportPrintPage(TBaseReport* Sender, int&) {
+    return PrintSeriesPage(*this, *Sender, kOwnedBooks);
+}
+
+bool TPreviewForm::RPForSaleInSeriesReportPrintPage(TBaseReport* Sender, int&) {
+    return PrintSeriesPage(*this, *Sender, kForSaleBooks);
+}
+
+bool TPreviewForm::RPOwnedInSeriesReportPrintPage(TBaseReport* Sender, int&) {
+    return PrintSeriesPage(*this, *Sender, kOwnedBooks);
+}
+
+bool TPreviewForm::RPWantedInSeriesReportPrintPage(TBaseReport* Sender, int&) {
+    return PrintSeriesPage(*this, *Sender, kWantedBooks);
+}
