@@ -17,13 +17,6 @@ const QString kNormPosT = QStringLiteral("PlaceNormPosT");
 const QString kNormPosR = QStringLiteral("PlaceNormPosR");
 const QString kNormPosB = QStringLiteral("PlaceNormPosB");
 
-// The width and height the window frame adds around the client area.
-QMargins frameMargins(const QWidget& window) {
-    const QRect frame = window.frameGeometry();
-    const QRect client = window.geometry();
-    return {client.left() - frame.left(), client.top() - frame.top(),
-            frame.right() - client.right(), frame.bottom() - client.bottom()};
-}
 }  // namespace
 
 TPlacement::TPlacement(QWidget* owner) : QObject(owner), owner_(owner) {}
@@ -39,27 +32,26 @@ TWindowPlacement TPlacement::PlacementOf(const QWidget& window) {
     placement.showCmd = state & Qt::WindowMinimized   ? SW_SHOWMINIMIZED
                         : state & Qt::WindowMaximized ? SW_SHOWMAXIMIZED
                                                       : SW_SHOWNORMAL;
-    // The restored rectangle is the outer one, as the window stood before it
-    // was maximised or minimised.
+    // The restored rectangle is the client area's, as the window stood before
+    // it was maximised or minimised: the window manager draws the frame, and
+    // its size is not known before the window is mapped, so a rectangle that
+    // included it could not be put back exactly.
     const bool restored = placement.showCmd == SW_SHOWNORMAL;
-    const QRect inner = restored || !window.normalGeometry().isValid() ? window.geometry()
-                                                                       : window.normalGeometry();
-    const QRect outer = inner.marginsAdded(frameMargins(window));
-    placement.normalLeft = outer.left();
-    placement.normalTop = outer.top();
-    placement.normalRight = outer.left() + outer.width();
-    placement.normalBottom = outer.top() + outer.height();
-    if (placement.showCmd == SW_SHOWMAXIMIZED)
-        placement.maxPosition = window.frameGeometry().topLeft();
+    const QRect normal = restored || !window.normalGeometry().isValid() ? window.geometry()
+                                                                        : window.normalGeometry();
+    placement.normalLeft = normal.left();
+    placement.normalTop = normal.top();
+    placement.normalRight = normal.left() + normal.width();
+    placement.normalBottom = normal.top() + normal.height();
+    if (placement.showCmd == SW_SHOWMAXIMIZED) placement.maxPosition = window.pos();
     return placement;
 }
 
 void TPlacement::ApplyPlacement(QWidget& window, const TWindowPlacement& placement) {
-    const QMargins margins = frameMargins(window);
-    const QRect outer(QPoint(placement.normalLeft, placement.normalTop),
-                      QPoint(placement.normalRight - 1, placement.normalBottom - 1));
+    const QRect rect(QPoint(placement.normalLeft, placement.normalTop),
+                     QPoint(placement.normalRight - 1, placement.normalBottom - 1));
     window.setWindowState(Qt::WindowNoState);
-    window.setGeometry(outer.marginsRemoved(margins));
+    window.setGeometry(rect);
     if (placement.showCmd == SW_SHOWMAXIMIZED)
         window.setWindowState(Qt::WindowMaximized);
     else if (placement.showCmd == SW_SHOWMINIMIZED)

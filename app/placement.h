@@ -9,7 +9,8 @@
 //   PlaceShowCmd    1 normal, 2 minimised, 3 maximised        default 1
 //   PlaceMinPosX/Y  top-left corner of the minimised window   default 0
 //   PlaceMaxPosX/Y  top-left corner of the maximised window   default 0
-//   PlaceNormPosL/T/R/B  the restored window's outer rectangle default 0
+//   PlaceNormPosL/T/R/B  the restored window's client rectangle,
+//                   right and bottom exclusive               default 0
 // A value that is not a number reads as its default.  Nothing is applied
 // unless the restored rectangle's right edge lies past its left edge.
 

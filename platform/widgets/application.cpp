@@ -10,6 +10,18 @@
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/hints.h"
 
+namespace {
+
+bool insideOpenMenu(QMenu* menu) {
+    for (QObject* holder : menu->menuAction()->associatedObjects()) {
+        auto* parentMenu = qobject_cast<QMenu*>(holder);
+        if (parentMenu && parentMenu->isVisible()) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 TApplication::~TApplication() = default;
@@ -59,7 +71,10 @@ void TApplication::trackHint(QObject* receiver, QEvent* event) {
                 SetHint(static_cast<QStatusTipEvent*>(event)->tip());
             break;
         case QEvent::Hide:
-            if (qobject_cast<QMenu*>(receiver)) SetHint(QString());
+            // The menu selection ends; a submenu closing inside a menu that
+            // stays open leaves the hint of that menu's selection standing.
+            if (auto* menu = qobject_cast<QMenu*>(receiver); menu && !insideOpenMenu(menu))
+                SetHint(QString());
             break;
         default:
             break;
