@@ -40,14 +40,14 @@ paradox::TableSchema BooksSchema() {
     using T = paradox::FieldType;
     paradox::TableSchema schema;
     schema.fields = {
-        field("ENTRY", T::Long),          field("COMIC_NO", T::Alpha, kComicNoWidth),
-        field("EDITION", T::Alpha, 10),   field("TITLE", T::Alpha, 80),
-        field("ARTIST", T::Alpha, 80),    field("WRITER", T::Alpha, 80),
-        field("QTY", T::Short),           field("PAID", T::Money),
-        field("LOW", T::Money),           field("HIGH", T::Money),
-        field("PERC", T::Short),          field("BOOKNOTE", T::Memo, 1),
-        field("LOCATION", T::Memo, 1),    field("WANTED", T::Logical),
-        field("FORSALE", T::Logical),     field("AUTOGRAPH", T::Logical),
+        field("ENTRY", T::Long),        field("COMIC_NO", T::Alpha, kComicNoWidth),
+        field("EDITION", T::Alpha, 10), field("TITLE", T::Alpha, 80),
+        field("ARTIST", T::Alpha, 80),  field("WRITER", T::Alpha, 80),
+        field("QTY", T::Short),         field("PAID", T::Money),
+        field("LOW", T::Money),         field("HIGH", T::Money),
+        field("PERC", T::Short),        field("BOOKNOTE", T::Memo, 1),
+        field("LOCATION", T::Memo, 1),  field("WANTED", T::Logical),
+        field("FORSALE", T::Logical),   field("AUTOGRAPH", T::Logical),
     };
     schema.keyFieldCount = 3;
     return schema;

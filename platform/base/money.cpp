@@ -1,9 +1,10 @@
 #include "platform/base/money.h"
 
-#include <clocale>
-#include <cmath>
 #include <locale.h>
 #include <monetary.h>
+
+#include <clocale>
+#include <cmath>
 
 namespace {
 

@@ -49,6 +49,11 @@ TFieldType fieldTypeOf(paradox::FieldType type) {
     return TFieldType::ftUnknown;
 }
 
+// A field's Size: characters for text the record holds, 0 otherwise.
+int fieldSizeOf(const paradox::FieldDef& def) {
+    return def.type == paradox::FieldType::Alpha ? def.size : 0;
+}
+
 const paradox::Value kNull;
 
 // Restores a flag (and optionally the state) when a handler unwinds.
@@ -83,7 +88,8 @@ void TDataSet::DatabaseError(const QString& message) const {
 }
 
 void TDataSet::checkActive() const {
-    if (!Active()) DatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    if (!Active())
+        DatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
 }
 
 // --- opening -------------------------------------------------------------------
@@ -130,15 +136,14 @@ void TDataSet::buildFields(const paradox::TableSchema& schema) {
         const paradox::FieldDef& def = schema.fields[i];
         const TField& field = *fields_[i];
         same = field.FieldName() == QString::fromStdString(def.name) &&
-               field.DataType() == fieldTypeOf(def.type) && field.Size() == def.size;
+               field.DataType() == fieldTypeOf(def.type) && field.Size() == fieldSizeOf(def);
     }
     if (same) return;
     std::vector<std::unique_ptr<TField>> fields;
     for (const paradox::FieldDef& def : schema.fields) {
         int index = static_cast<int>(fields.size());
-        int size = def.type == paradox::FieldType::Alpha ? def.size : 0;
         fields.push_back(std::make_unique<TField>(this, QString::fromStdString(def.name),
-                                                  fieldTypeOf(def.type), size,
+                                                  fieldTypeOf(def.type), fieldSizeOf(def),
                                                   TFieldKind::fkData, index));
     }
     dataFieldCount_ = static_cast<int>(fields.size());

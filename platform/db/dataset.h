@@ -70,7 +70,7 @@ public:
     // --- fields ------------------------------------------------------------
     int FieldCount() const { return static_cast<int>(fields_.size()); }
     TField* Fields(int index) const { return fields_.at(index).get(); }
-    TField* FindField(const QString& name) const;  // case-insensitive; null if none
+    TField* FindField(const QString& name) const;    // case-insensitive; null if none
     TField* FieldByName(const QString& name) const;  // raises EDatabaseError if none
     // Declares a calculated field (before Open); its value is set by
     // OnCalcFields.  Calculated fields survive Close and Open.
@@ -201,7 +201,7 @@ private:
     paradox::Row editBuffer_;
     std::vector<paradox::Value> calcBuffer_;
     const paradox::Row* peekRow_ = nullptr;  // row read by ValueAt
-    bool buffered_ = false;                   // fields read editBuffer_
+    bool buffered_ = false;                  // fields read editBuffer_
     bool eof_ = true;
     bool bof_ = true;
     bool modified_ = false;

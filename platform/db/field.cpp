@@ -53,7 +53,11 @@ bool parseBoolean(const QString& text, bool& out) {
 
 TField::TField(TDataSet* dataSet, QString name, TFieldType type, int size, TFieldKind kind,
                int index)
-    : dataSet_(dataSet), name_(std::move(name)), type_(type), size_(size), kind_(kind),
+    : dataSet_(dataSet),
+      name_(std::move(name)),
+      type_(type),
+      size_(size),
+      kind_(kind),
       index_(index) {}
 
 bool TField::IsNumeric() const {

@@ -21,7 +21,7 @@ enum class TFieldType {
     ftFloat,     // double
     ftCurrency,  // double shown as money
     ftBoolean,
-    ftMemo,      // text kept in the memo file
+    ftMemo,  // text kept in the memo file
     ftDate,
     ftTime,
     ftDateTime,

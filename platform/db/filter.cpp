@@ -131,7 +131,8 @@ private:
 
     void readIdentifier() {
         qsizetype start = pos_;
-        while (pos_ < text_.size() && (text_[pos_].isLetterOrNumber() || text_[pos_] == '_')) ++pos_;
+        while (pos_ < text_.size() && (text_[pos_].isLetterOrNumber() || text_[pos_] == '_'))
+            ++pos_;
         token_.kind = TokenKind::Identifier;
         token_.text = text_.mid(start, pos_ - start);
     }
@@ -190,6 +191,7 @@ private:
             ++pos_;
             return;
         }
+        token_.kind = TokenKind::Operator;
         token_.text = c;
         fail("unexpected character '" + QString(c) + "'");
     }
@@ -296,7 +298,8 @@ private:
                 if (!bracketed_ && (isKeyword("TRUE") || isKeyword("FALSE"))) {
                     operand.kind = OperandKind::Boolean;
                     operand.boolean = isKeyword("TRUE");
-                } else if (!bracketed_ && (isKeyword("AND") || isKeyword("OR") || isKeyword("NOT"))) {
+                } else if (!bracketed_ &&
+                           (isKeyword("AND") || isKeyword("OR") || isKeyword("NOT"))) {
                     fail("a field or value is needed before '" + token_.text + "'");
                 } else {
                     resolveField(operand);
@@ -439,8 +442,8 @@ bool evaluate(const TFilterExpression::Node& node, const paradox::Row& row) {
 
 }  // namespace
 
-std::unique_ptr<TFilterExpression> TFilterExpression::Parse(const QString& text,
-                                                            const std::vector<TFilterField>& fields) {
+std::unique_ptr<TFilterExpression> TFilterExpression::Parse(
+    const QString& text, const std::vector<TFilterField>& fields) {
     if (text.trimmed().isEmpty()) return nullptr;
     Parser parser(text, fields);
     return std::unique_ptr<TFilterExpression>(new TFilterExpression(parser.parseAll()));

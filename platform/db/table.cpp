@@ -221,13 +221,17 @@ void TTable::masterChanged(bool force) {
 
 // --- key searches ----------------------------------------------------------------
 
+// A key search may name every field of the index, also those after the
+// IndexFieldNames that selected it (books: ENTRY, then COMIC_NO).
 std::vector<paradox::Value> TTable::keyFromVariants(const QVariantList& values) const {
     const paradox::TableSchema& schema = table_->schema();
-    int count = checkedIndexFieldCount();
+    checkedIndexFieldCount();
+    int count = schema.keyFieldCount;
     if (values.isEmpty() || values.size() > count)
         DatabaseError(QStringLiteral("A key search needs 1 to %1 values").arg(count));
     std::vector<paradox::Value> key;
-    for (int i = 0; i < values.size(); ++i) key.push_back(keyValue(values[i], schema.fields[i].type));
+    for (int i = 0; i < values.size(); ++i)
+        key.push_back(keyValue(values[i], schema.fields[i].type));
     return key;
 }
 

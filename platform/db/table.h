@@ -35,7 +35,8 @@ public:
 
     // The index the rows are read and searched by, as a list of field names
     // separated by ';'.  Only the primary index exists, so the names must be
-    // its leading fields; empty means the whole primary key.
+    // its leading fields (the index "whose fields begin with" them is the
+    // primary index); empty means the whole primary key.
     const QString& IndexFieldNames() const { return indexFieldNames_; }
     void SetIndexFieldNames(const QString& names);
 
@@ -47,7 +48,9 @@ public:
     void SetMasterFields(const QString& fields);
 
     // Key searches on the current index, after returning to browse state.
-    // Values are given for the leading index fields.  FindKey positions on
+    // Values are given for the leading fields of the index, as many as it
+    // has (IndexFieldNames "ENTRY" still searches ENTRY, COMIC_NO, EDITION
+    // of the books' primary index).  FindKey positions on
     // the visible row with exactly that key and returns false (cursor kept)
     // when none exists; FindNearest positions on the first visible row at or
     // after the key (the last visible row when none is).

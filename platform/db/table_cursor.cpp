@@ -184,7 +184,8 @@ void TTable::InternalPost(const paradox::Row& row, bool inserting) {
     if (inserting) {
         position = table_->insert(row);
     } else {
-        if (!hasRow_ || (table_->schema().keyFieldCount > 0 && keyOf(table_->row(position_)) != editKey_))
+        if (!hasRow_ ||
+            (table_->schema().keyFieldCount > 0 && keyOf(table_->row(position_)) != editKey_))
             DatabaseError(QStringLiteral("The row being edited was deleted or changed elsewhere"));
         position = table_->update(position_, row);
     }

@@ -1,0 +1,256 @@
+// pkeep-admin as a user runs it: init, demo, export, import and their
+// failures.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <map>
+#include <set>
+
+#include "platform/paradox/table.h"
+#include "tests/tools/admin_support.h"
+
+namespace {
+
+class AdminTest : public ::testing::Test {
+protected:
+    QString collection() const { return dir.path() + "/collection"; }
+    AdminResult admin(const QStringList& args) { return runAdmin(collection(), args); }
+    std::shared_ptr<paradox::Table> table(const char* name) {
+        return paradox::Table::open((collection() + "/" + name).toStdString());
+    }
+    TestDir dir;
+};
+
+TEST_F(AdminTest, HelpAndUnknownCommands) {
+    AdminResult help = admin({"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* command : {"init", "demo", "export", "import"})
+        EXPECT_TRUE(help.out.contains(command)) << command;
+    EXPECT_EQ(admin({}).status, 2);
+    AdminResult unknown = admin({"frobnicate"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_TRUE(unknown.err.contains("unknown command 'frobnicate'"));
+    AdminResult demoHelp = admin({"demo", "--help"});
+    EXPECT_EQ(demoHelp.status, 0);
+    EXPECT_TRUE(demoHelp.out.contains("--seed"));
+    AdminResult badOption = admin({"demo", "--series", "many"});
+    EXPECT_EQ(badOption.status, 2);
+    EXPECT_TRUE(badOption.err.contains("--series"));
+}
+
+TEST_F(AdminTest, InitCreatesTheCollectionOnceAndRefusesToTouchIt) {
+    AdminResult init = admin({"init"});
+    ASSERT_EQ(init.status, 0) << init.err.toStdString();
+    EXPECT_EQ(init.out.count('\n'), 1);  // one summary line
+    for (const char* file :
+         {"series.db", "series.px", "series.mb", "books.db", "books.px", "books.mb"})
+        EXPECT_TRUE(QFileInfo::exists(collection() + "/" + file)) << file;
+    QImage logo(collection() + "/PKEEP20.BMP");
+    ASSERT_FALSE(logo.isNull());
+    EXPECT_EQ(logo.size(), QSize(128, 128));
+    EXPECT_GT(logo.pixelColor(64, 32).red(), 200);  // the star burst is drawn
+
+    ASSERT_EQ(admin({"demo", "--series", "2", "--books", "3"}).status, 0);
+    QByteArray before = readAll(collection() + "/series.db");
+    AdminResult again = admin({"init"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_TRUE(again.err.contains("already exists"));
+    EXPECT_EQ(readAll(collection() + "/series.db"), before);
+    EXPECT_EQ(table("books.db")->rowCount(), 3u);
+}
+
+TEST_F(AdminTest, DemoFillsExactlyAndKeepsTheCollectionsRules) {
+    EXPECT_EQ(admin({"demo"}).status, 1);  // no collection yet
+    ASSERT_EQ(admin({"init"}).status, 0);
+    AdminResult demo = admin({"demo", "--series", "30", "--books", "250", "--seed", "7"});
+    ASSERT_EQ(demo.status, 0) << demo.err.toStdString();
+    {
+        auto series = table("series.db");
+        auto books = table("books.db");
+        ASSERT_EQ(series->rowCount(), 30u);
+        ASSERT_EQ(books->rowCount(), 250u);
+        std::map<std::int64_t, std::int64_t> qtySum;
+        std::set<int> grades;
+        for (std::size_t i = 0; i < books->rowCount(); ++i) {
+            const paradox::Row& row = books->row(i);
+            qtySum[row[0].asInt()] += row[6].asInt();
+            const std::string& number = row[1].asText();
+            ASSERT_EQ(number.size(), 15u) << number;
+            EXPECT_EQ(number.find_first_not_of(' '), number.find_first_of("0123456789")) << number;
+            int perc = static_cast<int>(row[10].asInt());
+            EXPECT_EQ(perc % 5, 0);
+            EXPECT_TRUE(perc >= 5 && perc <= 100);
+            grades.insert(perc);
+            EXPECT_GE(row[9].asDouble(), row[8].asDouble());  // high >= low
+        }
+        EXPECT_GT(grades.size(), 5u);
+        std::int64_t seriesWithBooks = 0;
+        for (std::size_t i = 0; i < series->rowCount(); ++i) {
+            const paradox::Row& row = series->row(i);
+            EXPECT_EQ(row[8].asInt(), qtySum[row[2].asInt()]) << row[0].asText();
+            seriesWithBooks += qtySum.count(row[2].asInt());
+        }
+        EXPECT_EQ(static_cast<std::size_t>(seriesWithBooks), qtySum.size());  // no orphan books
+    }  // closed: another process may open the tables now
+    AdminResult again = admin({"demo", "--series", "1", "--books", "1"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_TRUE(again.err.contains("not empty"));
+}
+
+TEST_F(AdminTest, SameSeedSameSampleOtherSeedOtherSample) {
+    auto exportOf = [this](const QString& name, const char* seed) {
+        QString path = dir.path() + "/" + name;
+        runAdmin(path, {"init"});
+        runAdmin(path, {"demo", "--series", "12", "--books", "80", "--seed", seed});
+        runAdmin(path, {"export", path + "/csv"});
+        return readAll(path + "/csv/books.csv") + readAll(path + "/csv/series.csv");
+    };
+    QByteArray first = exportOf("a", "5");
+    EXPECT_GT(first.count("\r\n"), 90);
+    EXPECT_EQ(exportOf("b", "5"), first);
+    EXPECT_NE(exportOf("c", "6"), first);
+}
+
+TEST_F(AdminTest, ExportImportExportIsByteForByteAndEntriesContinue) {
+    ASSERT_EQ(admin({"init"}).status, 0);
+    ASSERT_EQ(admin({"demo", "--series", "25", "--books", "200", "--seed", "3"}).status, 0);
+    {  // drop the newest series: the counter must continue after the highest kept
+        auto series = table("series.db");
+        auto books = table("books.db");
+        for (std::size_t i = series->rowCount(); i-- > 0;)
+            if (series->row(i)[2].asInt() == 25) series->erase(i);
+        for (std::size_t i = books->rowCount(); i-- > 0;)
+            if (books->row(i)[0].asInt() == 25) books->erase(i);
+    }
+    AdminResult exported = admin({"export", dir.path() + "/one"});
+    ASSERT_EQ(exported.status, 0) << exported.err.toStdString();
+    EXPECT_TRUE(exported.out.startsWith("Exported 24 series"));
+
+    QString other = dir.path() + "/other";
+    ASSERT_EQ(runAdmin(other, {"init"}).status, 0);
+    AdminResult imported = runAdmin(other, {"import", dir.path() + "/one"});
+    ASSERT_EQ(imported.status, 0) << imported.err.toStdString();
+    EXPECT_TRUE(imported.out.contains("Imported 24 series"));
+    ASSERT_EQ(runAdmin(other, {"export", dir.path() + "/two"}).status, 0);
+    for (const char* file : {"/series.csv", "/books.csv"})
+        EXPECT_EQ(readAll(dir.path() + "/two" + file), readAll(dir.path() + "/one" + file)) << file;
+
+    auto series = paradox::Table::open((other + "/series.db").toStdString());
+    std::int64_t highest = 0;
+    for (std::size_t i = 0; i < series->rowCount(); ++i)
+        highest = std::max(highest, series->row(i)[2].asInt());
+    paradox::Row fresh(9);
+    fresh[0] = paradox::Value::text("FRESH");
+    std::size_t position = series->insert(fresh);
+    EXPECT_EQ(highest, 24);
+    EXPECT_EQ(series->row(position)[2].asInt(), 25);
+}
+
+TEST_F(AdminTest, ExportWritesTheDocumentedForm) {
+    ASSERT_EQ(admin({"init"}).status, 0);
+    {
+        auto series = table("series.db");
+        paradox::Row row(9);
+        row[0] = paradox::Value::text("SAY \"HI\", FOLKS");
+        row[1] = paradox::Value::text("ACME");
+        row[3] = paradox::Value::text("LINE ONE\r\nLINE TWO");
+        row[4] = paradox::Value::boolean(true);
+        row[5] = paradox::Value::boolean(false);
+        row[8] = paradox::Value::integer(-2);
+        series->insert(row);
+        auto books = table("books.db");
+        paradox::Row book(16);
+        book[0] = paradox::Value::integer(1);
+        book[1] = paradox::Value::text("             12");
+        book[7] = paradox::Value::floating(1234.5);
+        book[9] = paradox::Value::floating(-0.25);
+        book[12] = paradox::Value::text("CAF\xc3\x89");
+        books->insert(book);
+    }
+    ASSERT_EQ(admin({"export", dir.path() + "/csv"}).status, 0);
+    EXPECT_EQ(readAll(dir.path() + "/csv/series.csv"),
+              QByteArray(
+                  "SERIES,PUBLISHER,ENTRY,SERNOTE,FAVORITE,WANTED,FORSALE,NEW,OWNED\r\n"
+                  "\"SAY \"\"HI\"\", FOLKS\",ACME,1,\"LINE ONE\r\nLINE TWO\",true,false,,,-2\r\n"));
+    EXPECT_EQ(readAll(dir.path() + "/csv/books.csv"),
+              QByteArray("ENTRY,COMIC_NO,EDITION,TITLE,ARTIST,WRITER,QTY,PAID,LOW,HIGH,PERC,"
+                         "BOOKNOTE,LOCATION,WANTED,FORSALE,AUTOGRAPH\r\n"
+                         "1,             12,,,,,,1234.50,,-0.25,,,CAF\xc3\x89,,,\r\n"));
+}
+
+class ImportFailureTest : public AdminTest {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(admin({"init"}).status, 0);
+        QDir().mkpath(source());
+        writeAll(source() + "/series.csv",
+                 "SERIES,PUBLISHER,ENTRY,SERNOTE,FAVORITE,WANTED,FORSALE,NEW,OWNED\r\n"
+                 "ALPHA,ACME,4,,false,false,false,,1\r\n"
+                 "BETA,ACME,9,,false,false,false,,0\r\n");
+    }
+    QString source() const { return dir.path() + "/in"; }
+
+    // Imports books.csv with `rows` after the header; expects a refusal that
+    // names `where` and an untouched, empty collection.
+    void expectRefused(const QByteArray& rows, const QString& where, const QString& why) {
+        writeAll(source() + "/books.csv",
+                 "ENTRY,COMIC_NO,EDITION,TITLE,ARTIST,WRITER,QTY,PAID,LOW,HIGH,PERC,"
+                 "BOOKNOTE,LOCATION,WANTED,FORSALE,AUTOGRAPH\r\n" +
+                     rows);
+        AdminResult result = admin({"import", source()});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_TRUE(result.err.contains(where)) << result.err.toStdString();
+        EXPECT_TRUE(result.err.contains(why)) << result.err.toStdString();
+        EXPECT_EQ(table("series.db")->rowCount(), 0u);
+        EXPECT_EQ(table("books.db")->rowCount(), 0u);
+    }
+};
+
+const QByteArray kGoodBook =
+    "4,              1,1ST,,,,1,2.00,1.00,3.00,100,,,false,false,false\r\n";
+
+TEST_F(ImportFailureTest, ValuesOfTheWrongFormAreReportedWithFileAndLine) {
+    expectRefused(
+        kGoodBook + "4,              2,1ST,,,,abc,2.00,1.00,3.00,100,,,false,false,false\r\n",
+        "books.csv line 3", "QTY");
+    expectRefused(
+        kGoodBook + "4,              2,1ST,,,,1,2.5,1.00,3.00,100,,,false,false,false\r\n",
+        "books.csv line 3", "PAID");
+    expectRefused(kGoodBook + "4,              2,1ST,,,,1,2.00,1.00,3.00,100,,,yes,false,false\r\n",
+                  "books.csv line 3", "WANTED");
+    expectRefused(
+        "4,              1,1ST,\"TWO\r\nLINES\",,,1,2.00,1.00,3.00,100,,,false,false,false\r\n" +
+            QByteArray("4,2,1ST,,,,1,2.00,1.00,3.00,100,,,false,false\r\n"),
+        "books.csv line 4", "15 fields where 16");
+    expectRefused(kGoodBook + "4,\"unclosed,1ST\r\n", "books.csv line 3", "not closed");
+}
+
+TEST_F(ImportFailureTest, RowsTheCollectionCannotHoldAreReported) {
+    expectRefused(
+        kGoodBook + "5,              2,1ST,,,,1,2.00,1.00,3.00,100,,,false,false,false\r\n",
+        "books.csv line 3", "ENTRY 5 names no series");
+    expectRefused(kGoodBook + kGoodBook, "books.csv line 3", "");  // the same key twice
+    expectRefused(
+        kGoodBook + QByteArray("9,              2,1ST,\xe6\xbc\xab,,,1,2.00,1.00,3.00,100,,,"
+                               "false,false,false\r\n"),
+        "books.csv line 3", "");  // outside the table's code page
+}
+
+TEST_F(ImportFailureTest, WrongHeaderMissingFileAndNonEmptyCollection) {
+    writeAll(source() + "/books.csv", "ENTRY,NUMBER\r\n");
+    AdminResult header = admin({"import", source()});
+    EXPECT_EQ(header.status, 1);
+    EXPECT_TRUE(header.err.contains("books.csv line 1: the header must be ENTRY,COMIC_NO"));
+    QFile::remove(source() + "/books.csv");
+    AdminResult missing = admin({"import", source()});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.contains("books.csv"));
+    ASSERT_EQ(admin({"demo", "--series", "1", "--books", "0"}).status, 0);
+    AdminResult notEmpty = admin({"import", source()});
+    EXPECT_EQ(notEmpty.status, 1);
+    EXPECT_TRUE(notEmpty.err.contains("not empty"));
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+#include "tools/demo_data.h"
+
+#include <QString>
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "platform/base/exception.h"
+#include "store/collection.h"
+
+namespace admin {
+
+namespace {
+
+class Random {
+public:
+    explicit Random(std::uint64_t seed) : state_(seed) {}
+    std::uint64_t next() {
+        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        return z ^ (z >> 31);
+    }
+    int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
+    bool chance(int percent) { return below(100) < percent; }
+    template <std::size_t N>
+    const char* pick(const char* const (&list)[N]) {
+        return list[below(static_cast<int>(N))];
+    }
+
+private:
+    std::uint64_t state_;
+};
+
+const char* const kPrefixes[] = {"THE AMAZING",  "UNCANNY",   "ASTONISHING", "MIGHTY",
+                                 "SAVAGE",       "LEGENDARY", "SECRET",      "STRANGE",
+                                 "ALL-NEW",      "DARK",      "CELESTIAL",   "FANTASTIC",
+                                 "TALES OF THE", "WEIRD",     "INVINCIBLE",  "ULTIMATE"};
+const char* const kHeroes[] = {"NIGHT OWL",     "STEEL SPARROW", "COMET KID",     "IRON LOTUS",
+                               "BLUE HORNET",   "GRANITE",       "STARLING",      "MIDNIGHT RIDER",
+                               "THUNDER GIRL",  "RED LANTERN",   "SILVER FOX",    "DOCTOR ZENITH",
+                               "AQUA KNIGHT",   "PHANTOM BLADE", "ROCKET RANGER", "GHOST PILOT",
+                               "CAPTAIN COMET", "WILDFIRE",      "NEBULA",        "THE VANGUARD"};
+const char* const kSuffixes[] = {"",           "",        "",          "",
+                                 "ANNUAL",     "TEAM-UP", "QUARTERLY", "ADVENTURES",
+                                 "CHRONICLES", "SPECIAL", "UNLIMITED"};
+const char* const kPublishers[] = {"STARLIGHT COMICS",  "IRONCLAD PRESS", "MOONBEAM PUBLISHING",
+                                   "BLUE RIVER COMICS", "PAPER TIGER",    "NORTHWIND GROUP",
+                                   "ATLAS HILL",        "RED DOOR PRESS"};
+const char* const kTitleWords[] = {"RETURN", "SHADOW",  "DOOM",   "NIGHT",   "FIRE",
+                                   "SECRET", "REVENGE", "STORM",  "KING",    "MACHINE",
+                                   "CITY",   "CROWN",   "HUNTER", "SILENCE", "EMPIRE",
+                                   "MIRROR", "GLACIER", "ORACLE", "SERPENT", "TIDE"};
+const char* const kFirstNames[] = {"JACK", "STAN",  "MARY",  "ALEX", "ROSA",  "DAVE",
+                                   "JUNE", "FRANK", "NEAL",  "WALT", "LINDA", "OTTO",
+                                   "RUTH", "GENE",  "CARLA", "MILO"};
+const char* const kLastNames[] = {"KIRBANE", "DITMAR",   "SEVERS", "ROMITA", "BYRNES",  "ADAMSON",
+                                  "PEREZ",   "SIMONDS",  "MILLAR", "LEE",    "COLANTO", "BUSCEMA",
+                                  "ORDWAY",  "WRIGHTON", "KANE",   "STERANO"};
+const char* const kEditions[] = {"2ND", "VARIANT", "NEWSSTAND", "REPRINT", "DIRECT"};
+const char* const kBookNotes[] = {
+    "FIRST APPEARANCE OF A VILLAIN", "COVER CREASE, SPINE ROLL",
+    "SIGNED AT A CONVENTION",        "STORED IN A MYLAR SLEEVE",
+    "KEEP \"MINT\" COPY APART",      "BOUGHT AS PART OF A LOT\nFROM A DEALER"};
+const char* const kSeriesNotes[] = {"COMPLETE RUN", "MISSING SOME EARLY ISSUES",
+                                    "COLLECTING FOR THE ART, NOT THE STORY",
+                                    "ASK \"BIG\" AL ABOUT THE GAPS", "STARTED 1985\nSTILL GOING"};
+
+paradox::Value text(const std::string& s) { return paradox::Value::text(s); }
+paradox::Value money(int cents) { return paradox::Value::floating(cents / 100.0); }
+paradox::Value flag(bool b) { return paradox::Value::boolean(b); }
+
+std::string person(Random& random) {
+    return std::string(random.pick(kFirstNames)) + " " + random.pick(kLastNames);
+}
+
+std::string seriesName(Random& random) {
+    std::string name = std::string(random.pick(kPrefixes)) + " " + random.pick(kHeroes);
+    std::string suffix = random.pick(kSuffixes);
+    return suffix.empty() ? name : name + " " + suffix;
+}
+
+paradox::Row makeBook(Random& random, int issue, const std::string& edition, int qtyRoom) {
+    bool wanted = random.chance(12);
+    int qty = wanted ? 0 : (random.chance(80) ? 1 : (random.chance(75) ? 2 : 3));
+    qty = std::min(qty, qtyRoom);
+    int highCents = 100 + random.below(19901);
+    int perc = 5 * (random.chance(70) ? 12 + random.below(8) : 1 + random.below(20));
+    std::string title =
+        std::string("THE ") + random.pick(kTitleWords) + " OF THE " + random.pick(kTitleWords);
+    paradox::Row row(16);
+    row[1] = text(store::AlignComicNo(QString::number(issue)).toStdString());
+    row[2] = text(edition);
+    row[3] = text(title);
+    row[4] = text(person(random));
+    row[5] = text(person(random));
+    row[6] = paradox::Value::integer(qty);
+    row[7] = money(qty > 0 ? 25 + random.below(4976) : 0);
+    row[8] = money(static_cast<int>(std::lround(highCents * 0.4)));
+    row[9] = money(highCents);
+    row[10] = paradox::Value::integer(perc);
+    if (random.chance(10)) row[11] = text(random.pick(kBookNotes));
+    if (random.chance(80))
+        row[12] = text(random.chance(70) ? "BOX " + std::to_string(1 + random.below(40))
+                                         : std::string("SHELF ") + char('A' + random.below(4)));
+    row[13] = flag(wanted || random.chance(3));
+    row[14] = flag(qty > 0 && random.chance(8));
+    row[15] = flag(qty > 0 && random.chance(4));
+    return row;
+}
+
+// Issues numbered upwards from a random start with a few gaps; now and then
+// an issue comes in a second edition too.
+std::vector<paradox::Row> makeBooks(Random& random, int count) {
+    std::vector<paradox::Row> books;
+    int issue = random.chance(80) ? 1 : random.below(200);
+    int owned = 0;
+    while (static_cast<int>(books.size()) < count) {
+        books.push_back(makeBook(random, issue, "1ST", 32767 - owned));
+        owned += static_cast<int>(books.back()[6].asInt());
+        if (static_cast<int>(books.size()) < count && random.chance(12)) {
+            books.push_back(makeBook(random, issue, random.pick(kEditions), 32767 - owned));
+            owned += static_cast<int>(books.back()[6].asInt());
+        }
+        issue += random.chance(90) ? 1 : 2 + random.below(3);
+    }
+    return books;
+}
+
+}  // namespace
+
+std::vector<DemoSeries> MakeDemoCollection(int seriesCount, int bookCount, std::uint64_t seed) {
+    if (seriesCount <= 0 && bookCount > 0)
+        throw Exception("books need at least one series to belong to");
+    Random random(seed);
+    std::vector<int> counts(static_cast<std::size_t>(std::max(seriesCount, 0)), 0);
+    for (int i = 0; i < bookCount; ++i)
+        ++counts[static_cast<std::size_t>(random.below(seriesCount))];
+    std::vector<DemoSeries> collection;
+    for (int count : counts) {
+        DemoSeries series;
+        series.books = makeBooks(random, count);
+        std::int64_t owned = 0;
+        for (const paradox::Row& book : series.books) owned += book[6].asInt();
+        series.row.resize(9);
+        series.row[0] = text(seriesName(random));
+        series.row[1] = text(random.pick(kPublishers));
+        if (random.chance(20)) series.row[3] = text(random.pick(kSeriesNotes));
+        series.row[4] = flag(random.chance(10));
+        series.row[5] = flag(random.chance(8));
+        series.row[6] = flag(random.chance(5));
+        series.row[8] = paradox::Value::integer(owned);
+        collection.push_back(std::move(series));
+    }
+    return collection;
+}
+
+}  // namespace admin

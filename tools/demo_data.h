@@ -1,0 +1,22 @@
+#pragma once
+// A realistic sample collection, the same for the same seed on every
+// machine: the random numbers come from our own generator (splitmix64), not
+// from the standard library's distributions, whose results vary.
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/paradox/table.h"
+
+namespace admin {
+
+struct DemoSeries {
+    paradox::Row row;                 // ENTRY blank: the engine assigns it
+    std::vector<paradox::Row> books;  // ENTRY blank: set once the series has one
+};
+
+// Exactly `seriesCount` series holding `bookCount` books in all (rows in the
+// column order of the collection tables).  Books need at least one series.
+std::vector<DemoSeries> MakeDemoCollection(int seriesCount, int bookCount, std::uint64_t seed);
+
+}  // namespace admin

@@ -1,0 +1,40 @@
+#include "tools/tables.h"
+
+#include "platform/base/exception.h"
+#include "platform/db/session.h"
+#include "store/collection.h"
+
+namespace admin {
+
+QString SeriesPath(const QString& directory) {
+    return TSession::TablePath(directory, QString::fromLatin1(store::kSeriesTable));
+}
+
+QString BooksPath(const QString& directory) {
+    return TSession::TablePath(directory, QString::fromLatin1(store::kBooksTable));
+}
+
+CollectionTables OpenCollection(const QString& directory) {
+    const QString series = SeriesPath(directory), books = BooksPath(directory);
+    for (const QString& path : {series, books}) {
+        if (!paradox::Table::exists(path.toStdString()))
+            throw Exception(QStringLiteral("no collection table %1 (create a collection with "
+                                           "'pkeep-admin init')")
+                                .arg(path)
+                                .toStdString());
+    }
+    return {paradox::Table::open(series.toStdString()), paradox::Table::open(books.toStdString())};
+}
+
+void RequireEmpty(const CollectionTables& tables, const QString& directory, const char* command) {
+    if (tables.series->rowCount() == 0 && tables.books->rowCount() == 0) return;
+    throw Exception(QStringLiteral("the collection in %1 is not empty (%2 series, %3 books); %4 "
+                                   "only fills an empty one")
+                        .arg(directory)
+                        .arg(tables.series->rowCount())
+                        .arg(tables.books->rowCount())
+                        .arg(QLatin1String(command))
+                        .toStdString());
+}
+
+}  // namespace admin
