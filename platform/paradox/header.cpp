@@ -146,7 +146,7 @@ void parseFixedPart(const std::uint8_t* d, FileHeader& h) {
 }
 
 void checkFixedPart(const FileHeader& h, std::size_t fileSize, const std::string& path,
-                    FileKind kind) {
+                    FileKind kind, bool tolerant) {
     if (h.recordSize == 0) throwDamaged(path, 0x00, "the record size is 0");
     if (h.headerSize < 0x58 || h.headerSize % 0x200 != 0)
         throwDamaged(path, 0x02, "the header size " + std::to_string(h.headerSize) + " is invalid");
@@ -166,6 +166,10 @@ void checkFixedPart(const FileHeader& h, std::size_t fileSize, const std::string
                                      " disagrees with the file type");
     if (h.recordSize + 6u > h.blockSize())
         throwDamaged(path, 0x00, "the record size exceeds the block size");
+    if (tolerant) {
+        if (fileSize < h.headerSize) throwDamaged(path, fileSize, "the file is shorter than its header");
+        return;
+    }
     const std::uint64_t expected = h.headerSize + static_cast<std::uint64_t>(h.fileBlocks) * h.blockSize();
     if (fileSize != expected)
         throwDamaged(path, fileSize,
@@ -240,11 +244,11 @@ std::uint8_t codeOfFieldType(FieldType type) {
 int recordBytes(const FieldDesc& desc) { return desc.code == 0x17 ? 17 : desc.size; }
 
 FileHeader parseHeader(const std::uint8_t* data, std::size_t fileSize, const std::string& path,
-                       FileKind kind) {
+                       FileKind kind, bool tolerant) {
     if (fileSize < 0x78) throwDamaged(path, fileSize, "the file is shorter than a table header");
     FileHeader h;
     parseFixedPart(data, h);
-    checkFixedPart(h, fileSize, path, kind);
+    checkFixedPart(h, fileSize, path, kind, tolerant);
     if (hasExtension(h, kind)) {
         h.encryption2 = getU32(data + 0x5C);
         h.codePage = getU16(data + 0x6A);

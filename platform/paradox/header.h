@@ -56,9 +56,11 @@ struct FileHeader {
     bool encrypted() const;
 };
 
-// Parses and checks a header; throws ETableDamaged naming `path`.
+// Parses and checks a header; throws ETableDamaged naming `path`.  A
+// `tolerant` parse (for salvaging rows) accepts a file size and block counts
+// that disagree with the header.
 FileHeader parseHeader(const std::uint8_t* data, std::size_t fileSize, const std::string& path,
-                       FileKind kind);
+                       FileKind kind, bool tolerant = false);
 
 // The complete header block of a new, empty file.
 std::vector<std::uint8_t> buildHeader(const FileHeader& header, FileKind kind,

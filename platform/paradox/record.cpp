@@ -109,6 +109,19 @@ bool RecordCodec::hasMemoFields() const {
     return false;
 }
 
+TableSchema RecordCodec::schema() const {
+    TableSchema schema;
+    for (const auto& f : fields_) {
+        FieldDef def{f.name, f.type, 0};
+        if (f.type == FieldType::Alpha || f.type == FieldType::Bytes) def.size = f.bytes;
+        if (isBlob(f.type)) def.size = f.leader;
+        if (f.type == FieldType::Bcd) def.size = f.desc.size;
+        schema.fields.push_back(def);
+    }
+    schema.keyFieldCount = keyFields_;
+    return schema;
+}
+
 MemoRef RecordCodec::getMemoTail(const std::uint8_t* record, const FieldLayout& f) {
     const std::uint8_t* tail = record + f.offset + f.leader;
     return {coding::getU32(tail), coding::getU32(tail + 4), coding::getU16(tail + 8)};

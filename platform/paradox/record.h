@@ -43,6 +43,8 @@ public:
     int keySize() const { return keySize_; }  // bytes of the key fields
     const CodePage& codePage() const { return codePage_; }
     bool hasMemoFields() const;
+    // The field definitions as callers see them.
+    TableSchema schema() const;
 
     // Decodes a record; memo values longer than their leader are read from
     // `memo` (which must be non-null when the table has blob fields).

@@ -113,20 +113,10 @@ void TableFile::loadState() {
 }
 
 void TableFile::buildSchema() {
-    schema_ = TableSchema();
+    schema_ = codec_->schema();
     autoIncField_ = -1;
-    for (std::size_t i = 0; i < codec_->fields().size(); ++i) {
-        const FieldLayout& f = codec_->fields()[i];
-        FieldDef def{f.name, f.type, 0};
-        if (f.type == FieldType::Alpha || f.type == FieldType::Bytes) def.size = f.bytes;
-        if (f.leader > 0 || f.type == FieldType::Blob || f.type == FieldType::FmtMemo ||
-            f.type == FieldType::Ole || f.type == FieldType::Graphic)
-            def.size = f.leader;
-        if (f.type == FieldType::Bcd) def.size = f.desc.size;
-        if (f.type == FieldType::AutoInc && autoIncField_ < 0) autoIncField_ = static_cast<int>(i);
-        schema_.fields.push_back(def);
-    }
-    schema_.keyFieldCount = header_.keyFields;
+    for (std::size_t i = 0; i < schema_.fields.size() && autoIncField_ < 0; ++i)
+        if (schema_.fields[i].type == FieldType::AutoInc) autoIncField_ = static_cast<int>(i);
 }
 
 void TableFile::decideWritable() {

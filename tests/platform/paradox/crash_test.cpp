@@ -59,12 +59,13 @@ Op makeOp(int i, std::size_t seriesCount, std::size_t bookCount) {
     static const std::size_t memoSizes[] = {0, 3, 40, 300, 2100, 9000};
     const std::string memo = memoText(memoSizes[rng() % 6], i);
     if (op.onSeries) {
-        op.row = seriesRow("SERIES " + std::to_string(rng() % 5000), "PUB " + std::to_string(i), memo,
-                           static_cast<int>(rng() % 100));
+        op.row = seriesRow("SERIES " + std::to_string(rng() % 5000), "PUB " + std::to_string(i),
+                           memo, static_cast<int>(rng() % 100));
     } else {
         std::string no = std::to_string(i);
         op.row = bookRow(static_cast<int>(rng() % 40), std::string(15 - no.size(), ' ') + no, "",
-                         "TITLE " + std::to_string(i), memo, (rng() % 10000) / 100.0, static_cast<int>(rng() % 5));
+                         "TITLE " + std::to_string(i), memo, (rng() % 10000) / 100.0,
+                         static_cast<int>(rng() % 5));
     }
     return op;
 }
@@ -135,7 +136,8 @@ bool same(const Table& t, const Map& m) {
 }
 
 bool matches(const Table& series, const Table& books, const Model& m) {
-    return same(series, m.series) && same(books, m.books) && series.lastAutoIncrement() == m.autoInc;
+    return same(series, m.series) && same(books, m.books) &&
+           series.lastAutoIncrement() == m.autoInc;
 }
 
 // Runs the writer from operation `first` on; it reports every saved
@@ -205,12 +207,14 @@ TEST(CrashSafety, TablesSurviveAWriterKilledAtRandomMoments) {
             ++runningApplied;
             Model next = model;
             applyToModel(done, next);
-            ASSERT_TRUE(matches(*series, *books, next)) << "round " << round << ": torn state after op " << done;
+            ASSERT_TRUE(matches(*series, *books, next))
+                << "round " << round << ": torn state after op " << done;
             model = next;
             ++done;
         }
     }
     EXPECT_EQ(kills, 30);
-    std::printf("%d operations, %d kills, %d with the running operation complete\n", done - 400, kills, runningApplied);
+    std::printf("%d operations, %d kills, %d with the running operation complete\n", done - 400,
+                kills, runningApplied);
     EXPECT_GT(done, 430) << "the writer made too little progress to test much";
 }

@@ -33,18 +33,28 @@ std::string run(const std::string& command) {
 }
 
 std::string oracleDump(const std::string& db, bool withIndex) {
-    return run(std::string(PXLIB_ORACLE) + " dump '" + db + "'" + (withIndex ? " --px" : "") + " 2>&1");
+    return run(std::string(PXLIB_ORACLE) + " dump '" + db + "'" + (withIndex ? " --px" : "") +
+               " 2>&1");
 }
 
 std::string escape(const std::string& s) {
     std::string out;
     for (char c : s) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default: out += c;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -97,36 +107,42 @@ void expectSameLines(const std::string& actual, const std::string& expected) {
 }
 
 // Creates a table with pxlib from a field list and rows (in key order).
-void oracleCreate(const std::string& db, int keys, const std::string& fields, const std::vector<Row>& rows) {
+void oracleCreate(const std::string& db, int keys, const std::string& fields,
+                  const std::vector<Row>& rows) {
     const std::string spec = db + ".spec";
     {
         std::ofstream out(spec, std::ios::binary);
         out << fields << "\n";
         for (const Row& r : rows) out << formatRow(r) << "\n";
     }
-    run(std::string(PXLIB_ORACLE) + " create '" + db + "' " + std::to_string(keys) + " < '" + spec + "' 2>&1");
+    run(std::string(PXLIB_ORACLE) + " create '" + db + "' " + std::to_string(keys) + " < '" + spec +
+        "' 2>&1");
 }
 
 TableSchema everyTypeSchema() {
     TableSchema s;
-    s.fields = {{"ID", FieldType::AutoInc, 0}, {"NAME", FieldType::Alpha, 40}, {"S", FieldType::Short, 0},
-                {"I", FieldType::Long, 0},     {"M", FieldType::Money, 0},    {"N", FieldType::Number, 0},
-                {"L", FieldType::Logical, 0},  {"D", FieldType::Date, 0},     {"T", FieldType::Time, 0},
-                {"TS", FieldType::Timestamp, 0}, {"NOTE", FieldType::Memo, 10}};
+    s.fields = {{"ID", FieldType::AutoInc, 0}, {"NAME", FieldType::Alpha, 40},
+                {"S", FieldType::Short, 0},    {"I", FieldType::Long, 0},
+                {"M", FieldType::Money, 0},    {"N", FieldType::Number, 0},
+                {"L", FieldType::Logical, 0},  {"D", FieldType::Date, 0},
+                {"T", FieldType::Time, 0},     {"TS", FieldType::Timestamp, 0},
+                {"NOTE", FieldType::Memo, 10}};
     s.keyFieldCount = 1;
     return s;
 }
 
 Row everyTypeRow(int i, std::mt19937& rng) {
     auto maybe = [&](Value v) { return rng() % 6 == 0 ? Value() : v; };
-    static const std::size_t memoSizes[] = {0, 5, 10, 11, 100, 2048, 2049, 4087, 4088, 4096, 5000, 70000};
+    static const std::size_t memoSizes[] = {0,    5,    10,   11,   100,  2048,
+                                            2049, 4087, 4088, 4096, 5000, 70000};
     const std::size_t memo = memoSizes[rng() % 12];
     return {Value(),
             maybe(Value::text("NAME \xC3\xA9\xE2\x82\xAC " + std::to_string(i))),
             maybe(Value::integer(static_cast<int>(rng() % 65535) - 32767)),
             maybe(Value::integer(static_cast<std::int64_t>(rng()) - 2147483647)),
             maybe(Value::floating((static_cast<int>(rng() % 2000001) - 1000000) / 100.0)),
-            maybe(Value::floating(std::ldexp(static_cast<double>(rng()), -static_cast<int>(rng() % 40)))),
+            maybe(Value::floating(
+                std::ldexp(static_cast<double>(rng()), -static_cast<int>(rng() % 40)))),
             maybe(Value::boolean(rng() % 2)),
             maybe(Value::integer(700000 + static_cast<int>(rng() % 50000))),
             maybe(Value::integer(static_cast<int>(rng() % 86400000))),
@@ -171,8 +187,9 @@ TEST(PxlibOracle, ReadsOurTwoLevelIndexAfterSplitsAndDeletions) {
         for (int i = 0; i < 3000; ++i) {  // random key order: splits everywhere
             std::string no = std::to_string(rng() % 1000);
             try {
-                t->insert(bookRow(static_cast<int>(rng() % 300), std::string(15 - no.size(), ' ') + no, "",
-                                  "TITLE " + std::to_string(i), memoText(rng() % 60, i), i / 7.0, i % 3));
+                t->insert(bookRow(
+                    static_cast<int>(rng() % 300), std::string(15 - no.size(), ' ') + no, "",
+                    "TITLE " + std::to_string(i), memoText(rng() % 60, i), i / 7.0, i % 3));
             } catch (const EKeyViolation&) {
             }
         }
@@ -192,13 +209,16 @@ TEST(PxlibOracle, OurEngineReadsTablesPxlibWrote) {
     const std::size_t sizes[] = {0, 1, 10, 11, 2048, 2049, 4087, 4088, 4096, 5000};
     std::vector<Row> rows;
     for (std::size_t i = 0; i < std::size(sizes); ++i)
-        rows.push_back({Value::text("SERIES " + std::to_string(10 + i)), Value::text("PUB \xC3\xA9"),
-                        Value::integer(static_cast<int>(i) + 1),
+        rows.push_back({Value::text("SERIES " + std::to_string(10 + i)),
+                        Value::text("PUB \xC3\xA9"), Value::integer(static_cast<int>(i) + 1),
                         sizes[i] ? Value::text(memoText(sizes[i], static_cast<int>(i))) : Value(),
-                        Value::boolean(i % 2), i % 3 ? Value::integer(static_cast<int>(i) * 7 - 20) : Value(),
+                        Value::boolean(i % 2),
+                        i % 3 ? Value::integer(static_cast<int>(i) * 7 - 20) : Value(),
                         i % 4 ? Value::floating(i * 1.25 - 3) : Value()});
-    oracleCreate(series, 3,
-                 "SERIES:A:60\tPUBLISHER:A:30\tENTRY:+:0\tSERNOTE:M:10\tFAVORITE:L:0\tOWNED:S:0\tPAID:$:0", rows);
+    oracleCreate(
+        series, 3,
+        "SERIES:A:60\tPUBLISHER:A:30\tENTRY:+:0\tSERNOTE:M:10\tFAVORITE:L:0\tOWNED:S:0\tPAID:$:0",
+        rows);
     auto t = Table::open(series);
     ASSERT_EQ(t->rowCount(), rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(t->row(i), rows[i]) << "row " << i;
@@ -222,8 +242,10 @@ TEST(PxlibOracle, OurEngineReadsTablesPxlibWrote) {
         if (r[10].isText() && r[10].asText().size() > 5000) r[10] = Value::text("SHORTER");
         more.push_back(r);
     }
-    oracleCreate(other, 0,
-                 "ID:+:0\tNAME:A:40\tS:S:0\tI:I:0\tM:$:0\tN:N:0\tL:L:0\tD:D:0\tT:T:0\tTS:@:0\tNOTE:M:10", more);
+    oracleCreate(
+        other, 0,
+        "ID:+:0\tNAME:A:40\tS:S:0\tI:I:0\tM:$:0\tN:N:0\tL:L:0\tD:D:0\tT:T:0\tTS:@:0\tNOTE:M:10",
+        more);
     auto u = Table::open(other);
     ASSERT_EQ(u->rowCount(), more.size());
     for (std::size_t i = 0; i < more.size(); ++i) ASSERT_EQ(u->row(i), more[i]) << "row " << i;

@@ -9,12 +9,19 @@
 
 namespace paradox {
 void PrintTo(const Value& v, std::ostream* os) {
-    if (v.isNull()) *os << "null";
-    else if (v.isBool()) *os << (v.asBool() ? "true" : "false");
-    else if (v.isInt()) *os << v.asInt();
-    else if (v.isDouble()) *os << v.asDouble() << "d";
-    else if (v.isText()) *os << '"' << (v.asText().size() > 60 ? v.asText().substr(0, 60) + "..." : v.asText()) << '"';
-    else *os << "bytes[" << v.asBytes().size() << "]";
+    if (v.isNull())
+        *os << "null";
+    else if (v.isBool())
+        *os << (v.asBool() ? "true" : "false");
+    else if (v.isInt())
+        *os << v.asInt();
+    else if (v.isDouble())
+        *os << v.asDouble() << "d";
+    else if (v.isText())
+        *os << '"' << (v.asText().size() > 60 ? v.asText().substr(0, 60) + "..." : v.asText())
+            << '"';
+    else
+        *os << "bytes[" << v.asBytes().size() << "]";
 }
 }  // namespace paradox
 
@@ -22,10 +29,10 @@ namespace paradox::testing {
 
 TableSchema seriesSchema() {
     TableSchema s;
-    s.fields = {{"SERIES", FieldType::Alpha, 60},  {"PUBLISHER", FieldType::Alpha, 30},
-                {"ENTRY", FieldType::AutoInc, 0},  {"SERNOTE", FieldType::Memo, 10},
+    s.fields = {{"SERIES", FieldType::Alpha, 60},    {"PUBLISHER", FieldType::Alpha, 30},
+                {"ENTRY", FieldType::AutoInc, 0},    {"SERNOTE", FieldType::Memo, 10},
                 {"FAVORITE", FieldType::Logical, 0}, {"WANTED", FieldType::Logical, 0},
-                {"FORSALE", FieldType::Logical, 0}, {"NEW", FieldType::Logical, 0},
+                {"FORSALE", FieldType::Logical, 0},  {"NEW", FieldType::Logical, 0},
                 {"OWNED", FieldType::Short, 0}};
     s.keyFieldCount = 3;
     return s;
@@ -33,13 +40,13 @@ TableSchema seriesSchema() {
 
 TableSchema booksSchema() {
     TableSchema s;
-    s.fields = {{"ENTRY", FieldType::Long, 0},     {"COMIC_NO", FieldType::Alpha, 15},
-                {"EDITION", FieldType::Alpha, 10}, {"TITLE", FieldType::Alpha, 80},
-                {"ARTIST", FieldType::Alpha, 80},  {"WRITER", FieldType::Alpha, 80},
-                {"QTY", FieldType::Short, 0},      {"PAID", FieldType::Money, 0},
-                {"LOW", FieldType::Money, 0},      {"HIGH", FieldType::Money, 0},
-                {"PERC", FieldType::Short, 0},     {"BOOKNOTE", FieldType::Memo, 1},
-                {"LOCATION", FieldType::Memo, 1},  {"WANTED", FieldType::Logical, 0},
+    s.fields = {{"ENTRY", FieldType::Long, 0},      {"COMIC_NO", FieldType::Alpha, 15},
+                {"EDITION", FieldType::Alpha, 10},  {"TITLE", FieldType::Alpha, 80},
+                {"ARTIST", FieldType::Alpha, 80},   {"WRITER", FieldType::Alpha, 80},
+                {"QTY", FieldType::Short, 0},       {"PAID", FieldType::Money, 0},
+                {"LOW", FieldType::Money, 0},       {"HIGH", FieldType::Money, 0},
+                {"PERC", FieldType::Short, 0},      {"BOOKNOTE", FieldType::Memo, 1},
+                {"LOCATION", FieldType::Memo, 1},   {"WANTED", FieldType::Logical, 0},
                 {"FORSALE", FieldType::Logical, 0}, {"AUTOGRAPH", FieldType::Logical, 0}};
     s.keyFieldCount = 3;
     return s;
@@ -49,21 +56,31 @@ namespace {
 Value textOrNull(const std::string& s) { return s.empty() ? Value() : Value::text(s); }
 }  // namespace
 
-Row seriesRow(const std::string& series, const std::string& publisher, const std::string& note, int owned) {
-    return {textOrNull(series), textOrNull(publisher), Value(),           textOrNull(note),
-            Value::boolean(false), Value::boolean(true), Value::boolean(false), Value(),
+Row seriesRow(const std::string& series, const std::string& publisher, const std::string& note,
+              int owned) {
+    return {textOrNull(series),
+            textOrNull(publisher),
+            Value(),
+            textOrNull(note),
+            Value::boolean(false),
+            Value::boolean(true),
+            Value::boolean(false),
+            Value(),
             Value::integer(owned)};
 }
 
-Row bookRow(int entry, const std::string& comicNo, const std::string& edition, const std::string& title,
-            const std::string& note, double paid, int qty) {
-    return {Value::integer(entry), textOrNull(comicNo), textOrNull(edition), textOrNull(title),
-            Value::text("ARTIST"), Value(), Value::integer(qty), Value::floating(paid),
-            Value::floating(0), Value::floating(paid * 2), Value::integer(100), textOrNull(note),
-            Value::text("BOX 1"), Value::boolean(false), Value::boolean(false), Value::boolean(true)};
+Row bookRow(int entry, const std::string& comicNo, const std::string& edition,
+            const std::string& title, const std::string& note, double paid, int qty) {
+    return {Value::integer(entry),     textOrNull(comicNo),   textOrNull(edition),
+            textOrNull(title),         Value::text("ARTIST"), Value(),
+            Value::integer(qty),       Value::floating(paid), Value::floating(0),
+            Value::floating(paid * 2), Value::integer(100),   textOrNull(note),
+            Value::text("BOX 1"),      Value::boolean(false), Value::boolean(false),
+            Value::boolean(true)};
 }
 
-void damageFile(const std::string& path, std::uint64_t offset, const std::vector<std::uint8_t>& bytes) {
+void damageFile(const std::string& path, std::uint64_t offset,
+                const std::vector<std::uint8_t>& bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY);
     if (fd < 0) throw std::runtime_error("cannot open " + path);
     const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
@@ -72,7 +89,8 @@ void damageFile(const std::string& path, std::uint64_t offset, const std::vector
 }
 
 void truncateFile(const std::string& path, std::uint64_t size) {
-    if (::truncate(path.c_str(), static_cast<off_t>(size)) != 0) throw std::runtime_error("cannot truncate " + path);
+    if (::truncate(path.c_str(), static_cast<off_t>(size)) != 0)
+        throw std::runtime_error("cannot truncate " + path);
 }
 
 std::uint64_t fileSize(const std::string& path) {

@@ -1,6 +1,8 @@
 // Create, read, insert, update, delete, seek and the shared in-process state
 // of the table engine, on real files in a temporary directory.
 
+#include "platform/paradox/table.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include <random>
 
 #include "platform/paradox/errors.h"
-#include "platform/paradox/table.h"
 #include "tests/platform/paradox/table_fixtures.h"
 #include "tests/support/temp_dir.h"
 
@@ -99,22 +100,31 @@ TEST(TableRows, InsertKeepsKeyOrderAssignsAutoIncrementAndSurvivesReopen) {
 TEST(TableRows, EveryWritableTypeRoundTripsWithBlankApartFromZero) {
     TestDir dir;
     TableSchema s;
-    s.fields = {{"K", FieldType::Long, 0},      {"A", FieldType::Alpha, 12},  {"S", FieldType::Short, 0},
-                {"M", FieldType::Money, 0},     {"N", FieldType::Number, 0},  {"L", FieldType::Logical, 0},
-                {"D", FieldType::Date, 0},      {"T", FieldType::Time, 0},    {"TS", FieldType::Timestamp, 0},
-                {"Y", FieldType::Bytes, 3},     {"MEMO", FieldType::Memo, 5}, {"AI", FieldType::AutoInc, 0}};
+    s.fields = {
+        {"K", FieldType::Long, 0},  {"A", FieldType::Alpha, 12},  {"S", FieldType::Short, 0},
+        {"M", FieldType::Money, 0}, {"N", FieldType::Number, 0},  {"L", FieldType::Logical, 0},
+        {"D", FieldType::Date, 0},  {"T", FieldType::Time, 0},    {"TS", FieldType::Timestamp, 0},
+        {"Y", FieldType::Bytes, 3}, {"MEMO", FieldType::Memo, 5}, {"AI", FieldType::AutoInc, 0}};
     s.keyFieldCount = 1;
     Table::create(dir.file("all.db"), s);
-    const Row zeros = {Value::integer(1), Value::text(" lead"), Value::integer(0), Value::floating(0),
-                       Value::floating(-0.0), Value::boolean(false), Value::integer(1), Value::integer(0),
-                       Value::floating(0), Value::bytes({0, 1, 0}), Value::text("x"), Value()};
+    const Row zeros = {Value::integer(1),       Value::text(" lead"),  Value::integer(0),
+                       Value::floating(0),      Value::floating(-0.0), Value::boolean(false),
+                       Value::integer(1),       Value::integer(0),     Value::floating(0),
+                       Value::bytes({0, 1, 0}), Value::text("x"),      Value()};
     const Row blanks = {Value::integer(2), Value(), Value(), Value(), Value(), Value(),
                         Value(),           Value(), Value(), Value(), Value(), Value()};
-    const Row others = {Value::integer(-2147483647), Value::text("\xE2\x82\xAC \xC3\xA9t\xC3\xA9 \xE2\x80\x9Cq\xE2\x80\x9D"),
-                        Value::integer(-32767), Value::floating(-1234.5), Value::floating(3.14159),
-                        Value::boolean(true), Value::integer(730119), Value::integer(47655016),
-                        Value::floating(63116856306000.0), Value::bytes({0xFF, 0x00, 0x7F}),
-                        Value::text("exactly 5"), Value::integer(77)};
+    const Row others = {Value::integer(-2147483647),
+                        Value::text("\xE2\x82\xAC \xC3\xA9t\xC3\xA9 \xE2\x80\x9Cq\xE2\x80\x9D"),
+                        Value::integer(-32767),
+                        Value::floating(-1234.5),
+                        Value::floating(3.14159),
+                        Value::boolean(true),
+                        Value::integer(730119),
+                        Value::integer(47655016),
+                        Value::floating(63116856306000.0),
+                        Value::bytes({0xFF, 0x00, 0x7F}),
+                        Value::text("exactly 5"),
+                        Value::integer(77)};
     {
         auto t = Table::open(dir.file("all.db"));
         t->insert(zeros);
@@ -135,8 +145,8 @@ TEST(TableRows, EveryWritableTypeRoundTripsWithBlankApartFromZero) {
     expectBlanks[11] = Value::integer(2);
     EXPECT_EQ(t->row(2), expectBlanks);
     EXPECT_EQ(t->lastAutoIncrement(), 77);  // an explicit value moves the counter on
-    t->insert({Value::integer(3), Value(), Value(), Value(), Value(), Value(), Value(), Value(), Value(),
-               Value(), Value(), Value()});
+    t->insert({Value::integer(3), Value(), Value(), Value(), Value(), Value(), Value(), Value(),
+               Value(), Value(), Value(), Value()});
     EXPECT_EQ(t->row(t->find({Value::integer(3)}))[11].asInt(), 78);
 }
 
@@ -194,7 +204,8 @@ TEST(TableRows, RandomInsertsUpdatesAndDeletesMatchAModelAcrossReopen) {
         no = std::string(15 - no.size(), ' ') + no;
         const std::size_t noteLength = rng() % 5 == 0 ? rng() % 3000 : rng() % 40;
         return bookRow(entry, no, rng() % 3 ? "" : "2ND", "TITLE " + std::to_string(i),
-                       memoText(noteLength, i), (rng() % 10000) / 100.0, static_cast<int>(rng() % 4));
+                       memoText(noteLength, i), (rng() % 10000) / 100.0,
+                       static_cast<int>(rng() % 4));
     };
     {
         auto t = Table::open(path);
@@ -242,7 +253,8 @@ TEST(TableRows, RandomInsertsUpdatesAndDeletesMatchAModelAcrossReopen) {
                     model.erase(it);
                     const std::size_t q = t->update(p, r);
                     model[keyOf(r)] = r;
-                    ASSERT_EQ(q, static_cast<std::size_t>(std::distance(model.begin(), model.find(keyOf(r)))));
+                    ASSERT_EQ(q, static_cast<std::size_t>(
+                                     std::distance(model.begin(), model.find(keyOf(r)))));
                 }
             }
         }
@@ -265,12 +277,28 @@ TEST(TableRows, MemosOfEverySizeAreStoredExactlyAndTheirSpaceIsReused) {
     TestDir dir;
     const std::string path = dir.file("series.db");
     Table::create(path, seriesSchema());
-    const std::vector<std::size_t> sizes = {0, 1, 9, 10, 11, 16, 17, 100, 2047, 2048, 2049,
-                                            4087, 4088, 4096, 5000, 70000, 3 * 1024 * 1024};
+    const std::vector<std::size_t> sizes = {0,
+                                            1,
+                                            9,
+                                            10,
+                                            11,
+                                            16,
+                                            17,
+                                            100,
+                                            2047,
+                                            2048,
+                                            2049,
+                                            4087,
+                                            4088,
+                                            4096,
+                                            5000,
+                                            70000,
+                                            3 * 1024 * 1024};
     {
         auto t = Table::open(path);
         for (std::size_t i = 0; i < sizes.size(); ++i)
-            t->insert(seriesRow("S" + std::to_string(100 + i), "P", memoText(sizes[i], static_cast<int>(i))));
+            t->insert(seriesRow("S" + std::to_string(100 + i), "P",
+                                memoText(sizes[i], static_cast<int>(i))));
     }
     auto t = Table::open(path);
     ASSERT_EQ(t->rowCount(), sizes.size());
@@ -325,7 +353,8 @@ TEST(TableSeek, ExactNearestAndRangeSearchesOnTheKey) {
     const std::size_t to = t->upperBound({Value::integer(13)});
     EXPECT_EQ(to - from, 13u % 7);
     for (std::size_t p = from; p < to; ++p) EXPECT_EQ(t->row(p)[0].asInt(), 13);
-    EXPECT_EQ(t->lowerBound({Value::integer(14)}), t->upperBound({Value::integer(13)}));  // 14 % 7 == 0
+    EXPECT_EQ(t->lowerBound({Value::integer(14)}),
+              t->upperBound({Value::integer(13)}));  // 14 % 7 == 0
     EXPECT_EQ(t->row(t->lowerBound({Value::integer(14)}))[0].asInt(), 15);
     // Nearest: first row at or after a partial key.
     const std::size_t near = t->lowerBound({Value::integer(13), padded(25)});
