@@ -320,7 +320,10 @@ void TCanvas::StretchImage(const QRect& dest, const QImage& image) {
 
 void TCanvas::BrushCopy(const QRect& dest, const TBitmap& bitmap, const QRect& source,
                         TColor color) {
-    QImage part = bitmap.Image().copy(source).convertToFormat(QImage::Format_RGB32);
+    // Only the part of the source that lies on the bitmap can be copied.
+    QRect inside = source.normalized().intersected(bitmap.Image().rect());
+    if (inside.isEmpty()) return;
+    QImage part = bitmap.Image().copy(inside).convertToFormat(QImage::Format_RGB32);
     QRgb from = ToQColor(color).rgb();
     QRgb to = ToQColor(brush_.Color()).rgb();
     for (int row = 0; row < part.height(); ++row) {
@@ -335,5 +338,7 @@ void TCanvas::BrushCopy(const QRect& dest, const TBitmap& bitmap, const QRect& s
 void TCanvas::CopyRect(const QRect& dest, TCanvas& source, const QRect& sourceRect) {
     if (!source.device_ || source.device_->devType() != QInternal::Image) return;
     const QImage& image = *static_cast<QImage*>(source.device_);
-    StretchImage(dest, image.copy(sourceRect));
+    QRect inside = sourceRect.normalized().intersected(image.rect());
+    if (inside.isEmpty()) return;
+    StretchImage(dest, image.copy(inside));
 }
