@@ -1,0 +1,69 @@
+#pragma once
+// Writes a packed table: records appended in the order given into full
+// blocks, a fresh primary index for a keyed table and a fresh memo file
+// holding only the values the records point at.
+
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/tutil/header.h"
+#include "platform/tutil/memo.h"
+
+namespace tutil {
+
+class TablePacker {
+public:
+    // `base` is the path without extension; the files are base.DB, base.PX
+    // (keyed tables) and base.MB (tables with memo fields).  The header
+    // takes its code page, sort order, version and table name from `model`.
+    TablePacker(std::string base, const TableHeader& model, std::vector<FieldInfo> fields,
+                int keyFieldCount);
+    ~TablePacker();
+
+    // Appends a record; `memos` holds the value of each memo field in field
+    // order (an empty value, or a missing one, is blank).  Keyed records
+    // must come in key order.
+    void add(const std::uint8_t* record, const std::vector<std::vector<std::uint8_t>>& memos,
+             const std::vector<bool>& blankMemos = {});
+
+    // Writes the header and the index; raises TableError on a write error.
+    void finish(std::uint32_t autoIncrement);
+
+    std::uint32_t recordCount() const { return records_; }
+    // The files written, in the order .DB, .PX, .MB (those that exist).
+    std::vector<std::string> files() const;
+
+    // A field list plus one alpha field, for the problem table.
+    static std::vector<FieldInfo> withTextField(std::vector<FieldInfo> fields,
+                                                const std::string& name, int size);
+
+private:
+    void flushBlock();
+    void writeIndex();
+
+    std::string base_;
+    TableHeader model_;
+    std::vector<FieldInfo> fields_;
+    int keyFieldCount_;
+    int recordSize_;
+    int blockSizeCode_;
+    int blockSize_;
+    int perBlock_;
+    std::size_t headerSize_;
+    std::ofstream db_;
+    std::unique_ptr<MemoWriter> memo_;
+    std::vector<std::uint8_t> block_;
+    int inBlock_ = 0;
+    int blocks_ = 0;
+    std::uint32_t records_ = 0;
+    struct BlockEntry {
+        std::vector<std::uint8_t> firstKey;
+        int count;
+    };
+    std::vector<BlockEntry> blockIndex_;
+};
+
+}  // namespace tutil

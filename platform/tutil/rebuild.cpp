@@ -1,0 +1,385 @@
+// Rebuilding a table.  Like a careful repair, it never edits the original:
+//
+//   1. Find the table's files, finish or undo a swap a crash interrupted
+//      (swap.cpp), and lock the .DB, so that a table open in a running
+//      program is refused.
+//   2. Read every record that can be reached (salvage.cpp), checking every
+//      field and memo.
+//   3. Check that the caller's description is the table's structure.
+//   4. Keep the rows in key order; a row whose key repeats an earlier one is
+//      a key violation.  A record that cannot be read is a problem row; a
+//      row whose memo text cannot be read keeps a blank memo and is also a
+//      problem row.
+//   5. Write the rebuilt table under work names beside the original, full
+//      blocks, fresh index and memo file, the same auto-increment counter
+//      (raised to the largest value found), and make it durable.
+//   6. Write the key-violation and problem tables (unkeyed Paradox tables;
+//      the problem table has a PROBLEM field saying what was wrong).  A name
+//      already taken by an earlier rebuild gets a number, so nothing an
+//      earlier rebuild saved is overwritten.
+//   7. Swap: the originals stay under the backup name, the rebuilt files
+//      take their place.
+//
+// A failure in steps 1 to 6 removes the work files; the original is as it
+// was.  The backup is the caller's to delete.
+
+#include "platform/tutil/rebuild.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <numeric>
+
+#include "platform/paradox/coding.h"
+#include "platform/paradox/file_io.h"
+#include "platform/tutil/pack.h"
+#include "platform/tutil/salvage.h"
+#include "platform/tutil/swap.h"
+#include "platform/tutil/tutil.h"
+
+namespace fs = std::filesystem;
+
+namespace tutil {
+
+namespace {
+
+std::string companion(const std::string& db, const std::string& ext) {
+    return paradox::findCaseInsensitive(paradox::withExtension(db, "." + ext));
+}
+
+// Same extension case as the .DB: "series.db" gets "series.px".
+std::string sibling(const std::string& db, const std::string& upperExt) {
+    const std::string ext = fs::path(db).extension().string();
+    const bool lower = ext.size() > 1 && std::islower(static_cast<unsigned char>(ext[1]));
+    std::string e = "." + upperExt;
+    if (lower) std::transform(e.begin(), e.end(), e.begin(), ::tolower);
+    return paradox::withExtension(db, e);
+}
+
+class FileLock {
+public:
+    explicit FileLock(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY)) {
+        if (fd_ < 0) throw TableError(TU_ERR_IO, "Cannot open " + path);
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd_);
+            throw TableError(TU_ERR_IO, "Table " + path + " is in use");
+        }
+    }
+    ~FileLock() { ::close(fd_); }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+private:
+    int fd_;
+};
+
+// Removes the work files of a rebuild unless it got as far as the swap.
+class WorkFiles {
+public:
+    void add(const std::vector<std::string>& files) {
+        files_.insert(files_.end(), files.begin(), files.end());
+    }
+    void keep() { files_.clear(); }
+    ~WorkFiles() {
+        std::error_code ec;
+        for (const auto& f : files_) fs::remove(f, ec);
+    }
+
+private:
+    std::vector<std::string> files_;
+};
+
+void checkDescription(const TableHeader& header, const RebuildRequest& request) {
+    bool same = request.fields.size() == header.fields.size() &&
+                request.keyFieldCount == header.keyFieldCount;
+    for (std::size_t i = 0; same && i < header.fields.size(); ++i) {
+        const FieldInfo& a = header.fields[i];
+        const FieldInfo& b = request.fields[i];
+        same = a.type == b.type && a.sizeByte == b.sizeByte && a.name == b.name;
+    }
+    if (!same)
+        throw TableError(TU_ERR_DESCRIPTION,
+                         "The table description does not match " + request.table);
+}
+
+TableHeader modelNamed(const TableHeader& header, const std::string& path) {
+    TableHeader model = header;
+    const std::string name = fs::path(path).filename().string();
+    std::fill(model.tableName.begin(), model.tableName.end(), 0);
+    std::copy_n(name.begin(), std::min(name.size(), model.tableName.size() - 1),
+                model.tableName.begin());
+    return model;
+}
+
+// `base` or, when a table of that name exists, base1, base2, ...
+std::string freeName(const std::string& base) {
+    for (int n = 0; n < 1000; ++n) {
+        const std::string name = n == 0 ? base : base + std::to_string(n);
+        if (paradox::findCaseInsensitive(name + ".DB").empty()) return name;
+    }
+    throw TableError(TU_ERR_IO, "No free name for " + base);
+}
+
+std::string uniqueFieldName(const std::vector<FieldInfo>& fields, std::string name) {
+    auto taken = [&fields](const std::string& n) {
+        return std::any_of(fields.begin(), fields.end(), [&n](const FieldInfo& f) {
+            return std::equal(f.name.begin(), f.name.end(), n.begin(), n.end(),
+                              [](char a, char b) { return std::toupper(a) == std::toupper(b); });
+        });
+    };
+    while (taken(name)) name += "_";
+    return name;
+}
+
+std::uint32_t largestAutoIncrement(const TableHeader& h,
+                                   const std::vector<const SalvagedRow*>& rows) {
+    std::uint32_t largest = 0;
+    for (const FieldInfo& f : h.fields) {
+        if (f.type != kAutoInc) continue;
+        for (const SalvagedRow* row : rows) {
+            const auto v = paradox::coding::getSortableInt(row->record.data() + f.offset, 4);
+            if (v && *v > 0) largest = std::max(largest, static_cast<std::uint32_t>(*v));
+        }
+    }
+    return largest;
+}
+
+// Text of a damaged record, made readable for the problem table: control
+// bytes and bytes the code page leaves undefined become "?".
+void makePrintable(std::uint8_t* p, std::size_t n) {
+    for (std::size_t i = 0; i < n && p[i] != 0; ++i) {
+        const std::uint8_t b = p[i];
+        if (b < 0x20 || b == 0x7F || b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D)
+            p[i] = '?';
+    }
+}
+
+void makePrintable(const TableHeader& h, std::vector<std::uint8_t>& record,
+                   std::vector<std::vector<std::uint8_t>>& memos) {
+    for (const FieldInfo& f : h.fields)
+        if (f.type == kAlpha) makePrintable(record.data() + f.offset, std::size_t(f.length));
+    for (auto& memo : memos) makePrintable(memo.data(), memo.size());
+}
+
+std::string percentText(std::uint32_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+class Rebuild {
+public:
+    Rebuild(const RebuildRequest& request, const RebuildProgress& progress)
+        : request_(request), progress_(progress) {}
+
+    RebuildResult run() {
+        const TableFiles files = locateTable(request_.table);
+        FileLock lock(files.db);
+        if (fs::exists(files.db + "-journal"))
+            throw TableError(TU_ERR_DAMAGED,
+                             "Table " + files.db +
+                                 " has an unfinished change; open it once so that the engine "
+                                 "can undo it, then rebuild");
+        Salvage salvage =
+            salvageTable(files.db, files.mb, [this](int p) { return percent(p / 2); });
+        const TableHeader& h = salvage.header;
+        checkDescription(h, request_);
+        result_.notes = salvage.notes;
+        if (salvage.damaged()) message(files.db + " is damaged; saving every row that can be read");
+        sortOut(salvage);
+
+        WorkFiles work;
+        const std::string workBase =
+            (fs::path(files.db).parent_path() / ("_rb_" + fs::path(files.base).filename().string()))
+                .string();
+        const std::vector<std::string> written = writeRebuilt(h, workBase, work);
+        writeSideTables(h);
+
+        std::vector<SwapFile> swap;
+        swap.push_back({files.db, written[0], request_.backup + ".DB"});
+        if (h.keyFieldCount > 0 || !files.px.empty())
+            swap.push_back({files.px.empty() ? sibling(files.db, "PX") : files.px,
+                            h.keyFieldCount > 0 ? workBase + ".PX" : "", request_.backup + ".PX"});
+        if (hasMemo(h) || !files.mb.empty())
+            swap.push_back({files.mb.empty() ? sibling(files.db, "MB") : files.mb,
+                            hasMemo(h) ? workBase + ".MB" : "", request_.backup + ".MB"});
+        swapIn(files.db, swap);
+        work.keep();
+        percent(100);
+        return result_;
+    }
+
+private:
+    static bool hasMemo(const TableHeader& h) {
+        return std::any_of(h.fields.begin(), h.fields.end(),
+                           [](const FieldInfo& f) { return f.isMemo(); });
+    }
+
+    bool percent(int p) {
+        if (progress_.percent && !progress_.percent(p))
+            throw TableError(TU_ERR_ABORTED, "The rebuild of " + request_.table + " was stopped");
+        return true;
+    }
+    void message(const std::string& text) {
+        if (progress_.message && !progress_.message(text))
+            throw TableError(TU_ERR_ABORTED, "The rebuild of " + request_.table + " was stopped");
+    }
+
+    void sortOut(const Salvage& salvage) {
+        const TableHeader& h = salvage.header;
+        std::vector<const SalvagedRow*> rows;
+        for (const SalvagedRow& row : salvage.rows) {
+            if (!row.problem.empty()) problems_.push_back(&row);
+            if (!row.unreadable) rows.push_back(&row);
+        }
+        if (h.keyFieldCount > 0) {
+            std::stable_sort(rows.begin(), rows.end(),
+                             [&h](const SalvagedRow* a, const SalvagedRow* b) {
+                                 return keyLess(h, a->record, b->record);
+                             });
+            for (const SalvagedRow* row : rows) {
+                if (!kept_.empty() && keyEqual(h, kept_.back()->record, row->record))
+                    keyViolations_.push_back(row);
+                else
+                    kept_.push_back(row);
+            }
+        } else {
+            kept_ = std::move(rows);
+        }
+        autoIncrement_ = std::max(h.autoIncrement, largestAutoIncrement(h, kept_));
+    }
+
+    std::vector<std::string> writeRebuilt(const TableHeader& h, const std::string& workBase,
+                                          WorkFiles& work) {
+        for (const char* ext : {".DB", ".PX", ".MB"}) fs::remove(workBase + ext);
+        TablePacker packer(workBase, modelNamed(h, locateName()), h.fields, h.keyFieldCount);
+        work.add(packer.files());
+        const std::size_t total = std::max<std::size_t>(kept_.size(), 1);
+        for (std::size_t i = 0; i < kept_.size(); ++i) {
+            packer.add(kept_[i]->record.data(), kept_[i]->memos, kept_[i]->memoLost);
+            if (i % 4096 == 0) percent(50 + static_cast<int>(45 * i / total));
+        }
+        packer.finish(autoIncrement_);
+        for (const auto& f : packer.files()) syncFile(f);
+        result_.rows = packer.recordCount();
+        return packer.files();
+    }
+
+    std::string locateName() const { return fs::path(request_.table).filename().string() + ".db"; }
+
+    void writeSideTables(const TableHeader& h) {
+        if (!keyViolations_.empty()) {
+            const std::string base = freeName(request_.keyViolations);
+            TablePacker packer(base, modelNamed(h, base + ".DB"), h.fields, 0);
+            for (const SalvagedRow* row : keyViolations_)
+                packer.add(row->record.data(), row->memos, row->memoLost);
+            packer.finish(0);
+            result_.keyViolations = packer.recordCount();
+            result_.keyViolationTable = base + ".DB";
+            message(percentText(result_.keyViolations, "row whose key repeats",
+                                "rows whose keys repeat") +
+                    " saved in " + result_.keyViolationTable);
+        }
+        if (!problems_.empty()) {
+            const std::string base = freeName(request_.problems);
+            const std::string field = uniqueFieldName(h.fields, "PROBLEM");
+            const auto fields = TablePacker::withTextField(h.fields, field, 255);
+            const TableHeader model = modelNamed(h, base + ".DB");
+            TablePacker packer(base, model, fields, 0);
+            std::vector<std::uint8_t> record;
+            std::vector<std::vector<std::uint8_t>> memos;
+            for (const SalvagedRow* row : problems_) {
+                record = row->record;
+                memos = row->memos;
+                if (row->unreadable) makePrintable(h, record, memos);
+                std::string text = row->problem.substr(0, 255);
+                record.insert(record.end(), text.begin(), text.end());
+                record.resize(std::size_t(recordSizeOf(fields)), 0);
+                packer.add(record.data(), memos);
+            }
+            packer.finish(0);
+            result_.problems = packer.recordCount();
+            result_.problemTable = base + ".DB";
+            message(percentText(result_.problems, "damaged row", "damaged rows") + " saved in " +
+                    result_.problemTable);
+        }
+    }
+
+    const RebuildRequest& request_;
+    const RebuildProgress& progress_;
+    RebuildResult result_;
+    std::vector<const SalvagedRow*> kept_, keyViolations_, problems_;
+    std::uint32_t autoIncrement_ = 0;
+};
+
+}  // namespace
+
+TableFiles locateTable(const std::string& base) {
+    TableFiles files;
+    files.base = base;
+    const std::string db = paradox::findCaseInsensitive(base + ".db");
+    if (db.empty()) throw TableError(TU_ERR_NOTFOUND, "Table " + base + " not found");
+    recoverSwap(db);
+    files.db = db;
+    files.px = companion(db, "px");
+    files.mb = companion(db, "mb");
+    return files;
+}
+
+RebuildResult rebuildTable(const RebuildRequest& request, const RebuildProgress& progress) {
+    return Rebuild(request, progress).run();
+}
+
+int verifyTable(const std::string& base, bool headerOnly, std::vector<std::string>& findings) {
+    const TableFiles files = locateTable(base);
+    TableHeader header;
+    try {
+        header = readHeader(files.db);
+    } catch (const TableError& e) {
+        findings.push_back(e.what());
+        return TU_LEVEL_UNREADABLE;
+    }
+    int level = TU_LEVEL_HEALTHY;
+    if (header.modifiedFlags) {
+        findings.push_back("the header marks the table as needing a rebuild");
+        level = TU_LEVEL_WARNINGS;
+    }
+    if (header.keyFieldCount > 0 && files.px.empty()) {
+        findings.push_back("the primary index file is missing");
+        level = TU_LEVEL_WARNINGS;
+    }
+    std::error_code ec;
+    const auto size = fs::file_size(files.db, ec);
+    if (size !=
+        std::uintmax_t(header.headerSize) + std::uintmax_t(header.fileBlocks) * header.blockSize) {
+        findings.push_back("the file size disagrees with the header");
+        level = std::max(level, int(TU_LEVEL_WARNINGS));
+    }
+    if (headerOnly) return level;
+    const Salvage salvage = salvageTable(files.db, files.mb);
+    for (const auto& note : salvage.notes) findings.push_back(note);
+    if (!salvage.notes.empty()) level = std::max(level, int(TU_LEVEL_WARNINGS));
+    for (const auto& row : salvage.rows)
+        if (!row.problem.empty()) findings.push_back(row.problem);
+    const bool rowsLost = salvage.rows.size() < header.numRecords;
+    if (rowsLost || std::any_of(salvage.rows.begin(), salvage.rows.end(),
+                                [](const SalvagedRow& r) { return !r.problem.empty(); }))
+        level = TU_LEVEL_DAMAGED;
+    return level;
+}
+
+void writeErrorTable(const std::string& base, const TableHeader& model,
+                     const std::vector<std::string>& findings) {
+    TablePacker packer(base, modelNamed(model, base + ".DB"),
+                       TablePacker::withTextField({}, "ERROR", 255), 0);
+    std::vector<std::uint8_t> record(255);
+    for (const std::string& finding : findings) {
+        std::fill(record.begin(), record.end(), 0);
+        std::copy_n(finding.begin(), std::min<std::size_t>(finding.size(), 255), record.begin());
+        packer.add(record.data(), {});
+    }
+    packer.finish(0);
+}
+
+}  // namespace tutil

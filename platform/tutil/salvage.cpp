@@ -1,0 +1,317 @@
+// Salvaging the records of a .db file.  A data block:
+//
+//   OFFSET  SIZE  FIELD
+//   0x00    u16   next block of the chain (0 = last)
+//   0x02    u16   previous block (0 = first)
+//   0x04    s16   (records - 1) * record size; -record size when empty
+//   0x06          the records, packed; the rest of the block is stale
+//
+// Block n (1-based) starts at header size + (n - 1) * block size.  Free
+// blocks are linked from header 0x4D through their next field.
+
+#include "platform/tutil/salvage.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "platform/paradox/coding.h"
+#include "platform/tutil/memo.h"
+#include "platform/tutil/tutil.h"
+
+namespace tutil {
+
+using namespace paradox::coding;
+
+namespace {
+
+bool allZero(const std::uint8_t* p, std::size_t n) {
+    return std::all_of(p, p + n, [](std::uint8_t b) { return b == 0; });
+}
+
+std::vector<std::uint8_t> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw TableError(TU_ERR_NOTFOUND, "Table " + path + " cannot be opened");
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
+                                     std::istreambuf_iterator<char>());
+}
+
+class Salvager {
+public:
+    Salvager(const std::string& dbPath, const std::string& mbPath, const ProgressFn& progress)
+        : path_(dbPath), file_(readFile(dbPath)), memo_(mbPath), progress_(progress) {
+        out_.header = parseHeader(file_, dbPath);
+        const TableHeader& h = out_.header;
+        const std::size_t data =
+            file_.size() > std::size_t(h.headerSize) ? file_.size() - h.headerSize : 0;
+        available_ = static_cast<int>((data + h.blockSize - 1) / h.blockSize);
+        out_.fileBlocksFound = static_cast<std::size_t>(available_);
+        seen_.assign(static_cast<std::size_t>(available_) + 1, false);
+    }
+
+    Salvage run() {
+        checkFileSize();
+        walkChain();
+        markFreeList();
+        readStrayBlocks();
+        if (chainRecords_ != out_.header.numRecords)
+            note("the header counts " + std::to_string(out_.header.numRecords) +
+                 " records, the blocks hold " + std::to_string(chainRecords_));
+        return std::move(out_);
+    }
+
+private:
+    void note(const std::string& what) { out_.notes.push_back(what); }
+
+    void checkFileSize() {
+        const TableHeader& h = out_.header;
+        const std::size_t expected =
+            std::size_t(h.headerSize) + std::size_t(h.fileBlocks) * h.blockSize;
+        if (file_.size() != expected)
+            note("the file holds " + std::to_string(file_.size()) + " bytes, the header promises " +
+                 std::to_string(expected));
+    }
+
+    const std::uint8_t* block(int n, std::size_t& length) const {
+        const TableHeader& h = out_.header;
+        const std::size_t start = std::size_t(h.headerSize) + std::size_t(n - 1) * h.blockSize;
+        length = std::min<std::size_t>(h.blockSize, file_.size() - start);
+        return file_.data() + start;
+    }
+
+    void walkChain() {
+        const TableHeader& h = out_.header;
+        int n = h.firstBlock, prev = 0, length = 0;
+        while (n != 0) {
+            if (n > available_) {
+                note("block " + std::to_string(prev) + " links to block " + std::to_string(n) +
+                     " past the end of the file");
+                break;
+            }
+            if (seen_[std::size_t(n)]) {
+                note("the block chain runs in a loop at block " + std::to_string(n));
+                break;
+            }
+            std::size_t size = 0;
+            const std::uint8_t* b = block(n, size);
+            if (size >= 6 && getU16(b + 2) != prev)
+                note("block " + std::to_string(n) + " names the wrong previous block");
+            seen_[std::size_t(n)] = true;
+            chainRecords_ += readRecords(n, false);
+            ++length;
+            prev = n;
+            n = size >= 6 ? getU16(b) : 0;
+            reportProgress();
+        }
+        if (prev != h.lastBlock) note("the chain does not end at the header's last block");
+        if (length != h.blocksInUse) note("the chain length disagrees with the header");
+    }
+
+    void markFreeList() {
+        int n = out_.header.firstFreeBlock, steps = 0;
+        while (n > 0 && n <= available_ && !seen_[std::size_t(n)] && steps++ < available_) {
+            seen_[std::size_t(n)] = true;
+            std::size_t size = 0;
+            const std::uint8_t* b = block(n, size);
+            const int ads = size >= 6 ? getS16(b + 4) : -out_.header.recordSize;
+            if (ads != -out_.header.recordSize) {
+                // A free block that holds records was lost from the chain:
+                // read it like any stray block.
+                seen_[std::size_t(n)] = false;
+                break;
+            }
+            n = getU16(b);
+        }
+    }
+
+    void readStrayBlocks() {
+        for (int n = 1; n <= available_; ++n) {
+            if (seen_[std::size_t(n)]) continue;
+            const std::size_t before = out_.rows.size();
+            readRecords(n, true);
+            if (out_.rows.size() > before)
+                note("block " + std::to_string(n) + " with " +
+                     std::to_string(out_.rows.size() - before) + " records was not in the chain");
+            reportProgress();
+        }
+    }
+
+    // Reads the records of block n; returns how many it holds.
+    std::uint32_t readRecords(int n, bool stray) {
+        const TableHeader& h = out_.header;
+        std::size_t size = 0;
+        const std::uint8_t* b = block(n, size);
+        if (size < 6) {
+            note("block " + std::to_string(n) + " is cut short by the end of the file");
+            return 0;
+        }
+        const int ads = getS16(b + 4);
+        const int capacity = (h.blockSize - 6) / h.recordSize;
+        int count = 0;
+        bool countKnown = true;
+        if (ads == -h.recordSize)
+            count = 0;
+        else if (ads >= 0 && ads % h.recordSize == 0 && ads / h.recordSize < capacity)
+            count = ads / h.recordSize + 1;
+        else {
+            count = capacity;
+            countKnown = false;
+            note("block " + std::to_string(n) + " has an unreadable record count");
+        }
+        std::uint32_t found = 0;
+        for (int i = 0; i < count; ++i) {
+            const std::size_t start = 6 + std::size_t(i) * h.recordSize;
+            if (start + h.recordSize > size) {
+                note("block " + std::to_string(n) + " is cut short: " + std::to_string(count - i) +
+                     " records lost");
+                break;
+            }
+            const std::uint8_t* rec = b + start;
+            if ((stray || !countKnown) && allZero(rec, std::size_t(h.recordSize))) continue;
+            SalvagedRow row = decode(rec, n, i);
+            if (!countKnown) {
+                row.unreadable = true;
+                row.problem = "block " + std::to_string(n) + " record " + std::to_string(i + 1) +
+                              ": the block's record count is unreadable" +
+                              (row.problem.empty() ? "" : "; " + row.problem);
+            }
+            out_.rows.push_back(std::move(row));
+            ++found;
+        }
+        return found;
+    }
+
+    SalvagedRow decode(const std::uint8_t* rec, int blockNo, int slot) {
+        const TableHeader& h = out_.header;
+        SalvagedRow row;
+        row.block = blockNo;
+        row.slot = slot;
+        row.record.assign(rec, rec + h.recordSize);
+        std::vector<std::string> faults;
+        for (const FieldInfo& f : h.fields) {
+            std::uint8_t* p = row.record.data() + f.offset;
+            const std::string fault = f.isMemo() ? readMemo(f, p, row) : checkField(f, p);
+            if (fault.empty()) continue;
+            faults.push_back("field " + f.name + ": " + fault);
+            if (!f.isMemo()) row.unreadable = true;
+        }
+        for (const std::string& fault : faults)
+            row.problem += (row.problem.empty() ? "" : "; ") + fault;
+        if (!row.problem.empty())
+            row.problem = "block " + std::to_string(blockNo) + " record " +
+                          std::to_string(slot + 1) + ": " + row.problem;
+        return row;
+    }
+
+    // Checks a non-memo field and blanks it when it cannot hold a value.
+    std::string checkField(const FieldInfo& f, std::uint8_t* p) {
+        const std::size_t n = std::size_t(f.length);
+        std::string fault;
+        switch (f.type) {
+            case kAlpha: {
+                const auto* end = static_cast<const std::uint8_t*>(std::memchr(p, 0, n));
+                if (end && !allZero(end, n - std::size_t(end - p)))
+                    fault = "bytes after the end of its text";
+                break;
+            }
+            case kLogical:
+                if (*p != 0 && *p != 0x80 && *p != 0x81) fault = "not a logical value";
+                break;
+            case kMoney:
+            case kNumber:
+            case kTimestamp: {
+                const auto value = getSortableDouble(p);
+                if (value && !std::isfinite(*value)) fault = "not a number";
+                break;
+            }
+            case kBcd:
+                if (!allZero(p, n) && (p[0] & 0x3F) != f.sizeByte) fault = "not a decimal number";
+                break;
+            case kAutoInc: {
+                const auto value = getSortableInt(p, 4);
+                if (value && *value > 0)
+                    out_.largestAutoIncrement =
+                        std::max(out_.largestAutoIncrement, std::uint32_t(*value));
+                break;
+            }
+            default:
+                break;
+        }
+        if (!fault.empty()) std::fill(p, p + n, 0);
+        return fault;
+    }
+
+    // Reads a memo value into the row; an unreadable one keeps the leader
+    // text for the problem table and is marked lost.
+    std::string readMemo(const FieldInfo& f, std::uint8_t* p, SalvagedRow& row) {
+        const std::size_t leader = std::size_t(f.length) - 10;
+        const std::uint32_t pointer = getU32(p + leader);
+        const std::uint32_t length = getU32(p + leader + 4);
+        const std::uint16_t modification = getU16(p + leader + 8);
+        std::vector<std::uint8_t> value;
+        std::string why;
+        if (length <= leader) {
+            value.assign(p, p + length);
+        } else if (auto stored = memo_.read(pointer, length, modification, why)) {
+            if (f.type == 0x0C && !std::equal(p, p + leader, stored->begin()))
+                why = "its stored text disagrees with the record";
+            else
+                value = std::move(*stored);
+        }
+        const bool lost = !why.empty();
+        if (lost) {
+            const auto* end = static_cast<const std::uint8_t*>(std::memchr(p, 0, leader));
+            value.assign(static_cast<const std::uint8_t*>(p), end ? end : p + leader);
+        }
+        row.memos.push_back(std::move(value));
+        row.memoLost.push_back(lost);
+        return lost ? "memo text unreadable, " + why : std::string();
+    }
+
+    void reportProgress() {
+        if (!progress_ || available_ == 0) return;
+        const int percent = static_cast<int>(100.0 * ++visited_ / available_);
+        if (percent != lastPercent_) {
+            lastPercent_ = percent;
+            if (!progress_(std::min(percent, 100)))
+                throw TableError(TU_ERR_ABORTED, "The rebuild of " + path_ + " was stopped");
+        }
+    }
+
+    std::string path_;
+    std::vector<std::uint8_t> file_;
+    MemoReader memo_;
+    const ProgressFn& progress_;
+    Salvage out_;
+    int available_ = 0;
+    std::vector<bool> seen_;
+    std::uint32_t chainRecords_ = 0;
+    int visited_ = 0;
+    int lastPercent_ = -1;
+};
+
+}  // namespace
+
+bool Salvage::damaged() const {
+    return !notes.empty() || std::any_of(rows.begin(), rows.end(),
+                                         [](const SalvagedRow& r) { return !r.problem.empty(); });
+}
+
+Salvage salvageTable(const std::string& dbPath, const std::string& mbPath,
+                     const ProgressFn& progress) {
+    return Salvager(dbPath, mbPath, progress).run();
+}
+
+bool keyLess(const TableHeader& header, const std::vector<std::uint8_t>& a,
+             const std::vector<std::uint8_t>& b) {
+    return std::memcmp(a.data(), b.data(), std::size_t(header.keySize())) < 0;
+}
+
+bool keyEqual(const TableHeader& header, const std::vector<std::uint8_t>& a,
+              const std::vector<std::uint8_t>& b) {
+    return std::memcmp(a.data(), b.data(), std::size_t(header.keySize())) == 0;
+}
+
+}  // namespace tutil

@@ -1,0 +1,56 @@
+#pragma once
+// Reads every record of a possibly damaged table that can be reached: the
+// block chain first, then blocks that no chain or free list names.  Nothing
+// is trusted: each block's links and record count, each field and each memo
+// pointer are checked, and what fails is reported with the row.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/tutil/header.h"
+
+namespace tutil {
+
+struct SalvagedRow {
+    // The record with its memo tails as read; writers replace the tails.
+    std::vector<std::uint8_t> record;
+    // Memo values in field order (empty for a blank or unreadable memo).
+    std::vector<std::vector<std::uint8_t>> memos;
+    // Memos whose stored text could not be read: the rebuilt row gets a
+    // blank memo, the problem row the text of the record's leader.
+    std::vector<bool> memoLost;
+    // Why the row is not intact; empty for an intact row.
+    std::string problem;
+    // The record itself is unusable (only its readable parts survive); the
+    // row then belongs in the problem table only.
+    bool unreadable = false;
+    int block = 0;  // where it was found
+    int slot = 0;
+};
+
+struct Salvage {
+    TableHeader header;
+    std::vector<SalvagedRow> rows;   // chain order, then stray blocks
+    std::vector<std::string> notes;  // damage found outside the rows
+    std::uint32_t largestAutoIncrement = 0;
+    std::size_t fileBlocksFound = 0;
+    bool damaged() const;  // rows or blocks could not be read
+};
+
+// Called with a percent of the reading done; returns false to stop.
+using ProgressFn = std::function<bool(int percent)>;
+
+// Reads the table at `dbPath` with its memo file `mbPath` (may be empty or
+// missing).  Raises TableError when the header is unusable.
+Salvage salvageTable(const std::string& dbPath, const std::string& mbPath,
+                     const ProgressFn& progress = {});
+
+// The values of the key fields, compared as stored bytes.
+bool keyLess(const TableHeader& header, const std::vector<std::uint8_t>& a,
+             const std::vector<std::uint8_t>& b);
+bool keyEqual(const TableHeader& header, const std::vector<std::uint8_t>& a,
+              const std::vector<std::uint8_t>& b);
+
+}  // namespace tutil

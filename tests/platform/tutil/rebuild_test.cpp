@@ -1,0 +1,379 @@
+// The rebuild of healthy and damaged tables, checked through the engine and
+// through pxlib.  Each damaged input is made from a healthy table by a test.
+
+#include "platform/tutil/rebuild.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "platform/tutil/header.h"
+#include "platform/tutil/tutil.h"
+#include "tests/platform/tutil/fixture.h"
+#include "tests/support/temp_dir.h"
+
+namespace fs = std::filesystem;
+using fixture::DbLayout;
+
+namespace {
+
+class Rebuild : public ::testing::Test {
+protected:
+    TestDir dir;
+    paradox::TableSchema schema = fixture::seriesSchema();
+    std::vector<std::string> original;  // row texts before any damage
+    std::vector<std::string> messages;
+
+    std::string db() const { return dir.file("series.db"); }
+    std::string mb() const { return dir.file("series.mb"); }
+    std::string px() const { return dir.file("series.px"); }
+
+    void makeSeries(int rows) {
+        fixture::createTable(db(), schema, fixture::seriesRows(rows));
+        original = fixture::rowTexts(schema, fixture::readTable(db()));
+    }
+
+    tutil::RebuildResult rebuild() {
+        tutil::RebuildRequest request;
+        request.table = dir.file("series");
+        request.backup = dir.file("series__");
+        request.keyViolations = dir.file("KEYVIOL");
+        request.problems = dir.file("PROBLEMS");
+        const tutil::TableHeader header = tutil::readHeader(db());
+        request.fields = header.fields;
+        request.keyFieldCount = header.keyFieldCount;
+        tutil::RebuildProgress progress;
+        progress.message = [this](const std::string& m) {
+            messages.push_back(m);
+            return true;
+        };
+        return tutil::rebuildTable(request, progress);
+    }
+
+    // The rebuilt table opens in the engine and in pxlib (with its new
+    // index), both read the same rows, and a full verification is clean.
+    std::vector<std::string> rebuiltRows() {
+        const auto rows = fixture::rowTexts(schema, fixture::readTable(db()));
+        EXPECT_EQ(fixture::pxlibRows(db(), mb(), px()), rows);
+        std::vector<std::string> findings;
+        EXPECT_EQ(tutil::verifyTable(dir.file("series"), false, findings), TU_LEVEL_HEALTHY)
+            << (findings.empty() ? "" : findings.front());
+        return rows;
+    }
+
+    std::vector<paradox::Row> sideTable(const std::string& name) {
+        const std::string path = dir.file(name);
+        return fs::exists(path) ? fixture::readTable(path) : std::vector<paradox::Row>{};
+    }
+
+    static bool contains(const std::vector<std::string>& rows, const std::string& row) {
+        return std::find(rows.begin(), rows.end(), row) != rows.end();
+    }
+
+    // Names (the SERIES field) of the records in a block, read before damage.
+    std::set<std::string> namesInBlock(std::size_t block) {
+        const DbLayout l = fixture::layoutOf(db());
+        const auto bytes = fixture::readBytes(db());
+        std::set<std::string> names;
+        for (int i = 0; i < fixture::recordsInBlock(db(), block); ++i) {
+            const char* p =
+                reinterpret_cast<const char*>(bytes.data() + l.recordOffset(block, std::size_t(i)));
+            names.insert(std::string(p, strnlen(p, 60)));
+        }
+        return names;
+    }
+};
+
+TEST_F(Rebuild, HealthyTableKeepsEveryRowCounterAndOriginalsAsBackup) {
+    makeSeries(200);
+    {
+        // Delete rows so that the rebuild has something to pack, the last
+        // auto-increment value among them.
+        auto table = paradox::Table::open(db());
+        for (int i = 0; i < 40; ++i) table->erase(table->rowCount() - 1 - std::size_t(i) * 3);
+        table->saveChanges();
+    }
+    const auto before = fixture::rowTexts(schema, fixture::readTable(db()));
+    const auto dbBytes = fixture::readBytes(db());
+    const auto mbBytes = fixture::readBytes(mb());
+    const auto pxBytes = fixture::readBytes(px());
+    const std::int32_t counter = paradox::Table::open(db())->lastAutoIncrement();
+
+    const tutil::RebuildResult result = rebuild();
+
+    EXPECT_EQ(result.rows, before.size());
+    EXPECT_EQ(result.keyViolations + result.problems, 0u);
+    EXPECT_EQ(rebuiltRows(), before);
+    EXPECT_EQ(paradox::Table::open(db())->lastAutoIncrement(), counter);
+    EXPECT_EQ(counter, 200);
+    EXPECT_LT(fs::file_size(db()), dbBytes.size());
+    EXPECT_LT(fs::file_size(mb()), mbBytes.size());
+    EXPECT_EQ(fixture::readBytes(dir.file("series__.DB")), dbBytes);
+    EXPECT_EQ(fixture::readBytes(dir.file("series__.MB")), mbBytes);
+    EXPECT_EQ(fixture::readBytes(dir.file("series__.PX")), pxBytes);
+    EXPECT_FALSE(fs::exists(dir.file("KEYVIOL.DB")));
+    EXPECT_FALSE(fs::exists(dir.file("PROBLEMS.DB")));
+    EXPECT_TRUE(messages.empty());
+    // New rows continue after the kept counter.
+    auto table = paradox::Table::open(db());
+    const std::size_t at = table->insert(fixture::seriesRows(1).front());
+    EXPECT_EQ(table->row(at)[2].asInt(), 201);
+}
+
+TEST_F(Rebuild, EmptyTableStaysEmptyAndValid) {
+    makeSeries(0);
+    EXPECT_EQ(rebuild().rows, 0u);
+    EXPECT_TRUE(rebuiltRows().empty());
+}
+
+TEST_F(Rebuild, TruncatedDataFileKeepsRowsOfWholeRecordsAndReportsTheLoss) {
+    makeSeries(200);
+    const DbLayout l = fixture::layoutOf(db());
+    ASSERT_GE(l.fileBlocks, 3u);
+    // Cut the last block in the middle of its second record.
+    const std::size_t cut = l.recordOffset(l.fileBlocks, 1) + l.recordSize / 2;
+    const auto lost = namesInBlock(l.fileBlocks);
+    fixture::truncateFile(db(), cut);
+
+    const auto result = rebuild();
+    const auto rows = rebuiltRows();
+    EXPECT_EQ(rows.size(), original.size() - lost.size() + 1);
+    for (const auto& row : original) {
+        const std::string name = row.substr(0, row.find('\t'));
+        if (!lost.count(name) || name == *lost.begin()) {
+            EXPECT_TRUE(contains(rows, row)) << name;
+        }
+    }
+    EXPECT_TRUE(std::any_of(result.notes.begin(), result.notes.end(), [](const std::string& n) {
+        return n.find("records lost") != std::string::npos;
+    }));
+    EXPECT_FALSE(messages.empty());
+    // The backup keeps the damaged file as it was.
+    EXPECT_EQ(fs::file_size(dir.file("series__.DB")), cut);
+}
+
+TEST_F(Rebuild, HeaderCountsThatDisagreeWithTheBlocksLoseNothing) {
+    makeSeries(150);
+    fixture::patchBytes(db(), 0x06, {3, 0, 0, 0});  // record count
+    fixture::patchBytes(db(), 0x0A, {1, 0});        // blocks in use
+    fixture::patchBytes(db(), 0x0C, {1, 0});        // blocks in the file
+    fixture::patchBytes(db(), 0x10, {1, 0});        // last block
+    rebuild();
+    EXPECT_EQ(rebuiltRows(), original);
+}
+
+TEST_F(Rebuild, BrokenBlockLinksLoseNothing) {
+    makeSeries(150);
+    const DbLayout l = fixture::layoutOf(db());
+    ASSERT_GE(l.fileBlocks, 4u);
+    fixture::patchBytes(db(), l.blockOffset(2), {0, 0});        // chain ends early
+    fixture::patchBytes(db(), l.blockOffset(3), {0xFF, 0x7F});  // link past the end
+    fixture::patchBytes(db(), l.blockOffset(3) + 2, {9, 0});    // wrong previous block
+    const auto result = rebuild();
+    EXPECT_EQ(rebuiltRows(), original);
+    EXPECT_FALSE(result.notes.empty());
+}
+
+TEST_F(Rebuild, LoopInTheChainLosesNothing) {
+    makeSeries(150);
+    const DbLayout l = fixture::layoutOf(db());
+    fixture::patchBytes(db(), l.blockOffset(3), {1, 0});  // block 3 leads back to block 1
+    rebuild();
+    EXPECT_EQ(rebuiltRows(), original);
+}
+
+TEST_F(Rebuild, GarbageInABlockSendsItsDamagedRowsToTheProblemTable) {
+    makeSeries(150);
+    const DbLayout l = fixture::layoutOf(db());
+    const auto damagedNames = namesInBlock(2);
+    // Garbage over records 2 to 4 of block 2; the block header stays.
+    std::vector<std::uint8_t> garbage(l.recordSize * 3);
+    for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = std::uint8_t(0x9D + i * 37);
+    fixture::patchBytes(db(), l.recordOffset(2, 1), garbage);
+
+    const auto result = rebuild();
+    const auto rows = rebuiltRows();
+    const auto problems = sideTable("PROBLEMS.DB");
+    EXPECT_EQ(result.problems, 3u);
+    ASSERT_EQ(problems.size(), 3u);
+    EXPECT_EQ(rows.size() + problems.size(), original.size());
+    for (const auto& row : original) {
+        const std::string name = row.substr(0, row.find('\t'));
+        if (!contains(rows, row)) {
+            EXPECT_TRUE(damagedNames.count(name)) << "lost " << name;
+        }
+    }
+    const std::string reason = problems[0].back().asText();
+    EXPECT_NE(reason.find("block 2"), std::string::npos) << reason;
+    EXPECT_FALSE(fixture::pxlibRows(dir.file("PROBLEMS.DB"), dir.file("PROBLEMS.MB")).empty());
+}
+
+TEST_F(Rebuild, GarbageBlockHeaderKeepsTheOtherBlocks) {
+    makeSeries(150);
+    const DbLayout l = fixture::layoutOf(db());
+    const auto damagedNames = namesInBlock(2);
+    fixture::patchBytes(db(), l.blockOffset(2) + 4, {0x35, 0x12});  // record count
+    const auto result = rebuild();
+    const auto rows = rebuiltRows();
+    for (const auto& row : original) {
+        const std::string name = row.substr(0, row.find('\t'));
+        if (!damagedNames.count(name)) {
+            EXPECT_TRUE(contains(rows, row)) << name;
+        }
+    }
+    // The block's records are saved for inspection, not taken as rows.
+    EXPECT_GE(result.problems, damagedNames.size());
+}
+
+TEST_F(Rebuild, MissingOrDamagedIndexIsRebuilt) {
+    makeSeries(150);
+    fs::remove(px());
+    rebuild();
+    EXPECT_EQ(rebuiltRows(), original);
+
+    fixture::writeBytes(px(), std::vector<std::uint8_t>(3000, 0xEE));
+    rebuild();
+    EXPECT_EQ(rebuiltRows(), original);
+}
+
+TEST_F(Rebuild, MissingMemoFileBlanksLongMemosAndReportsTheirRows) {
+    makeSeries(50);
+    fs::remove(mb());
+    const auto result = rebuild();
+    const auto rebuilt = fixture::readTable(db());
+    const auto problems = sideTable("PROBLEMS.DB");
+    ASSERT_EQ(rebuilt.size(), original.size());
+    std::size_t longMemos = 0;
+    const auto before = fixture::seriesRows(50);
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        const auto& note = before[i][3];
+        const bool stored = note.isText() && note.asText().size() > 10;
+        if (!stored) {
+            EXPECT_EQ(fixture::rowText(schema, rebuilt[i]), original[i]);
+            continue;
+        }
+        ++longMemos;
+        EXPECT_TRUE(rebuilt[i][3].isNull() || rebuilt[i][3].asText().empty()) << i;
+        // The problem row keeps the text the record itself held.
+        const auto match =
+            std::find_if(problems.begin(), problems.end(),
+                         [&](const paradox::Row& p) { return p[0] == rebuilt[i][0]; });
+        ASSERT_NE(match, problems.end()) << i;
+        EXPECT_EQ((*match)[3].asText(), note.asText().substr(0, 10));
+    }
+    EXPECT_EQ(result.problems, longMemos);
+    EXPECT_EQ(problems.size(), longMemos);
+    rebuiltRows();
+}
+
+TEST_F(Rebuild, DamagedMemoBlockAffectsOnlyItsRows) {
+    makeSeries(50);
+    // Zero the memo file's second block (the first block of values).
+    auto bytes = fixture::readBytes(mb());
+    std::fill(bytes.begin() + 4096, bytes.begin() + 8192, 0x00);
+    fixture::writeBytes(mb(), bytes);
+    const auto result = rebuild();
+    const auto rows = rebuiltRows();
+    EXPECT_EQ(rows.size(), original.size());
+    EXPECT_GT(result.problems, 0u);
+    std::size_t unchanged = 0;
+    for (const auto& row : original) unchanged += contains(rows, row);
+    EXPECT_EQ(unchanged + result.problems, original.size());
+}
+
+TEST_F(Rebuild, RepeatedKeysGoToTheKeyViolationTable) {
+    makeSeries(40);
+    const DbLayout l = fixture::layoutOf(db());
+    // Give record 6 of block 1 the key of record 5.
+    const auto bytes = fixture::readBytes(db());
+    const auto key =
+        std::vector<std::uint8_t>(bytes.begin() + std::ptrdiff_t(l.recordOffset(1, 4)),
+                                  bytes.begin() + std::ptrdiff_t(l.recordOffset(1, 4) + 94));
+    fixture::patchBytes(db(), l.recordOffset(1, 5), key);
+    const auto result = rebuild();
+    const auto rows = rebuiltRows();
+    const auto violations = sideTable("KEYVIOL.DB");
+    EXPECT_EQ(result.keyViolations, 1u);
+    ASSERT_EQ(violations.size(), 1u);
+    EXPECT_EQ(rows.size(), original.size() - 1);
+    EXPECT_EQ(violations[0][0], fixture::readTable(db())[4][0]);
+    // The repeated row keeps its own values after the key.
+    auto afterKey = [](const std::string& row) {
+        std::size_t at = 0;
+        for (int i = 0; i < 3; ++i) at = row.find('\t', at) + 1;
+        return row.substr(at);
+    };
+    EXPECT_EQ(afterKey(fixture::rowText(schema, violations[0])), afterKey(original[5]));
+    // A second rebuild's key violations do not overwrite the first ones.
+    rebuild();
+    EXPECT_TRUE(fs::exists(dir.file("KEYVIOL.DB")));
+}
+
+TEST_F(Rebuild, FailureLeavesTheOriginalAsItWas) {
+    makeSeries(100);
+    // Make record 2 a repeated key, so the key-violation table is needed,
+    // and put that table in a directory that does not exist.
+    const auto bytes = fixture::readBytes(db());
+    const DbLayout l = fixture::layoutOf(db());
+    fixture::patchBytes(
+        db(), l.recordOffset(1, 1),
+        std::vector<std::uint8_t>(bytes.begin() + std::ptrdiff_t(l.recordOffset(1, 0)),
+                                  bytes.begin() + std::ptrdiff_t(l.recordOffset(1, 0) + 94)));
+    const auto damaged = fixture::readBytes(db());
+    tutil::RebuildRequest request;
+    request.table = dir.file("series");
+    request.backup = dir.file("series__");
+    request.keyViolations = dir.file("missing/KEYVIOL");
+    request.problems = dir.file("PROBLEMS");
+    const auto header = tutil::readHeader(db());
+    request.fields = header.fields;
+    request.keyFieldCount = header.keyFieldCount;
+    EXPECT_THROW(tutil::rebuildTable(request, {}), tutil::TableError);
+    EXPECT_EQ(fixture::readBytes(db()), damaged);
+    for (const auto& entry : fs::directory_iterator(dir.str()))
+        EXPECT_EQ(entry.path().filename().string().rfind("_rb_", 0), std::string::npos)
+            << entry.path();
+    EXPECT_FALSE(fs::exists(dir.file("series__.DB")));
+}
+
+TEST_F(Rebuild, DescriptionOfAnotherStructureIsRefused) {
+    makeSeries(10);
+    tutil::RebuildRequest request;
+    request.table = dir.file("series");
+    request.backup = dir.file("series__");
+    request.keyViolations = dir.file("KEYVIOL");
+    request.problems = dir.file("PROBLEMS");
+    request.fields = tutil::readHeader(db()).fields;
+    request.fields.pop_back();
+    request.keyFieldCount = 3;
+    try {
+        tutil::rebuildTable(request, {});
+        FAIL() << "no error";
+    } catch (const tutil::TableError& e) {
+        EXPECT_EQ(e.code, TU_ERR_DESCRIPTION);
+    }
+    EXPECT_EQ(fixture::rowTexts(schema, fixture::readTable(db())), original);
+}
+
+TEST_F(Rebuild, BooksTableWithMoneyAndTwoMemosRoundTrips) {
+    schema = fixture::booksSchema();
+    fixture::createTable(dir.file("books.db"), schema, fixture::booksRows(300));
+    const auto before = fixture::rowTexts(schema, fixture::readTable(dir.file("books.db")));
+    tutil::RebuildRequest request;
+    request.table = dir.file("books");
+    request.backup = dir.file("books__");
+    request.keyViolations = dir.file("KEYVIOL");
+    request.problems = dir.file("PROBLEMS");
+    const auto header = tutil::readHeader(dir.file("books.db"));
+    request.fields = header.fields;
+    request.keyFieldCount = header.keyFieldCount;
+    tutil::rebuildTable(request, {});
+    const auto after = fixture::rowTexts(schema, fixture::readTable(dir.file("books.db")));
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(fixture::pxlibRows(dir.file("books.db"), dir.file("books.mb"), dir.file("books.px")),
+              after);
+}
+
+}  // namespace
