@@ -16,9 +16,9 @@ void TCanvasReport::PrintAligned(const QString& text, double x, TTextJustify jus
     canvas.SetBkMode(TextBKMode());
     unsigned align = justify == tjCenter ? TA_CENTER : justify == tjRight ? TA_RIGHT : TA_LEFT;
     canvas.SetTextAlign(TA_BASELINE | align);
-    canvas.TextOut(XI2D(x), YI2D(CursorYInches()), text);
+    int w = canvas.TextOut(XI2D(x), YI2D(CursorYInches()), text);
     canvas.SetBkMode(savedMode);
-    SetCursorXInches(CursorAfterText(x, canvas.TextWidth(text), justify));
+    SetCursorXInches(CursorAfterText(x, w, justify));
 }
 
 void TCanvasReport::PrintCenteredAt(const QString& text, double x) {

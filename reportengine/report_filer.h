@@ -98,6 +98,7 @@ private:
         previousBrushChange_;
     TStreamWriter out_;
     QElapsedTimer sinceMessages_;
+    int commandsSinceClock_ = 0;
     std::unique_ptr<QIODevice> ownStream_;
     QByteArray memory_;
     // Last recorded attributes.

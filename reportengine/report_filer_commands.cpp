@@ -17,6 +17,9 @@ bool TReportFiler::BeginCommand(TStreamCode code) {
 }
 
 void TReportFiler::CommandDone() {
+    // The clock is read every few commands only: a command costs far less.
+    if (++commandsSinceClock_ < 32) return;
+    commandsSinceClock_ = 0;
     if (!sinceMessages_.isValid() || sinceMessages_.elapsed() >= kMessageIntervalMs) {
         QCoreApplication::processEvents();
         sinceMessages_.start();

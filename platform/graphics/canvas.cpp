@@ -12,7 +12,10 @@
 #include "platform/graphics/graphic.h"
 
 TCanvas::TCanvas() {
-    font_.OnChange = [this](TGraphicsObject*) { metrics_.reset(); };
+    font_.OnChange = [this](TGraphicsObject*) {
+        metrics_.reset();
+        qfont_.reset();
+    };
 }
 
 TCanvas::TCanvas(QPaintDevice* device) : TCanvas() { SetDevice(device); }
@@ -41,8 +44,13 @@ bool TCanvas::RasterDevice() const {
     return device_ && device_->devType() == QInternal::Image;
 }
 
+const QFont& TCanvas::QtFont() {
+    if (!qfont_) qfont_.emplace(font_.ToQFont());
+    return *qfont_;
+}
+
 const QFontMetrics& TCanvas::Metrics() {
-    if (!metrics_) metrics_.emplace(font_.ToQFont());
+    if (!metrics_) metrics_.emplace(QtFont());
     return *metrics_;
 }
 
@@ -56,7 +64,7 @@ TTextMetric TCanvas::TextMetrics() {
     t.Ascent = m.ascent();
     t.Descent = m.descent();
     t.Height = m.ascent() + m.descent();
-    t.InternalLeading = std::max(0, t.Height - font_.ToQFont().pixelSize());
+    t.InternalLeading = std::max(0, t.Height - QtFont().pixelSize());
     return t;
 }
 
@@ -70,7 +78,9 @@ void TCanvas::ApplyPen() {
     }
     QPen pen(ToQColor(pen_.Color()));
     pen.setStyle(ToQtPenStyle(pen_.Style()));
-    pen.setWidth(std::max(1, pen_.Width()));
+    // A one-pixel pen is Qt's cosmetic pen: the same pixels, drawn without
+    // the stroker.
+    pen.setWidth(pen_.Width() <= 1 ? 0 : pen_.Width());
     pen.setCapStyle(Qt::FlatCap);
     pen.setJoinStyle(Qt::MiterJoin);
     p.setPen(pen);
@@ -109,7 +119,7 @@ void TCanvas::ApplyTools(bool withPen, bool withBrush) {
 
 void TCanvas::ApplyFont() {
     QPainter& p = P();
-    p.setFont(font_.ToQFont());
+    p.setFont(QtFont());
     p.setPen(ToQColor(font_.Color()));
     // TextOut paints an opaque background itself, in the text's own box.
     p.setBackgroundMode(Qt::TransparentMode);
@@ -118,7 +128,7 @@ void TCanvas::ApplyFont() {
 
 // ---- text -----------------------------------------------------------------------
 
-void TCanvas::TextOut(int x, int y, const QString& text) {
+int TCanvas::TextOut(int x, int y, const QString& text) {
     QPainter& p = P();
     ApplyFont();
     const QFontMetrics& m = Metrics();
@@ -143,6 +153,7 @@ void TCanvas::TextOut(int x, int y, const QString& text) {
     }
     p.drawText(QPoint(left, baseline), text);
     if (textAlign_ & 1) penPos_ = QPoint(left + w, y);  // TA_UPDATECP
+    return w;
 }
 
 void TCanvas::TextRect(const QRect& clip, int x, int y, const QString& text) {

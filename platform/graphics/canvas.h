@@ -65,7 +65,8 @@ public:
     int TextHeight(const QString& text);
     TTextMetric TextMetrics();
 
-    void TextOut(int x, int y, const QString& text);
+    // Returns the text's width in pixels.
+    int TextOut(int x, int y, const QString& text);
     void TextRect(const QRect& clip, int x, int y, const QString& text);
 
     QPoint PenPos() const { return penPos_; }
@@ -103,6 +104,7 @@ private:
     void ApplyTools(bool withPen, bool withBrush);
     QPainter& P();
     const QFontMetrics& Metrics();
+    const QFont& QtFont();
     bool RasterDevice() const;
     QRectF ShapeRect(int x1, int y1, int x2, int y2) const;
     void DrawArcShape(int kind, int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4);
@@ -112,6 +114,7 @@ private:
     TFont font_;
     TPen pen_;
     TBrush brush_;
+    std::optional<QFont> qfont_;  // font_ as Qt's, until font_ changes
     std::optional<QFontMetrics> metrics_;
     unsigned textAlign_ = TA_LEFT | TA_TOP;
     TBkMode bkMode_ = bkOpaque;
