@@ -10,7 +10,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
-#include <QPrinter>
 #include <QVBoxLayout>
 
 #include "app/centring.h"
@@ -233,11 +232,6 @@ int TMainForm::ShowCentred(QDialog& dialog) {
     dialog.ensurePolished();
     dialog.move(CentredTopLeft(frameGeometry(), dialog.frameGeometry().size()));
     return dialog.exec();
-}
-
-QPrinter& TMainForm::Printer() {
-    if (!printer_) printer_ = std::make_unique<QPrinter>();
-    return *printer_;
 }
 
 bool TMainForm::childrenAgreeToClose() {

@@ -34,7 +34,6 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenuBar;
 class QMenu;
-class QPrinter;
 class TDBNavigator;
 class TJustOne32;
 class TPlacement;
@@ -122,9 +121,6 @@ public:
     // Shows a dialog modally, centred over the frame, and returns its result.
     int ShowCentred(QDialog& dialog);
 
-    // The printer chosen in Print Setup; the program prints to it.
-    QPrinter& Printer();
-
     // Handlers.
     void FormCreate();
     void FormDestroy();
@@ -162,7 +158,6 @@ private:
     QAction* editMenuAction_ = nullptr;  // the frame's Edit menu in the menu bar
     QAction* mergedEditAction_ = nullptr;
     std::vector<QAction*> windowListActions_;  // the child window list in WindowMenu
-    std::unique_ptr<QPrinter> printer_;
 };
 
 // The one frame window of the program, null before it is built and after it

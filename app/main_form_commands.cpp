@@ -7,6 +7,8 @@
 
 #include "app/about_form.h"
 #include "app/main_form.h"
+#include "platform/base/exception.h"
+#include "platform/graphics/printers.h"
 #include "platform/system/help_viewer.h"
 #include "platform/widgets/application.h"
 #include "platform/widgets/cursor_guard.h"
@@ -28,12 +30,25 @@ void TMainForm::FileMenuClick() {
     RebuildFiles->setEnabled(!anyChild);
 }
 
+// The chosen printer and its settings become the program's printer object,
+// which every report prints on.
 void TMainForm::FilePrintSetup() {
-    QPrintDialog dialog(&Printer(), this);
+    TPrinter& printer = Printer();
+    QPrinter* device = printer.QtPrinter();
+    if (!device) throw Exception("There are no printers installed.");
+    const QString before = device->printerName();
+    QPrintDialog dialog(device, this);
     dialog.setWindowTitle(QStringLiteral("Print Setup"));
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     dialog.setOption(QAbstractPrintDialog::PrintCollateCopies, false);
-    dialog.exec();  // on OK the printer keeps the chosen device and settings
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QString chosen = device->printerName();
+    if (chosen == before) return;  // the settings were made on the printer object itself
+    // Another device: the printer object switches to it, keeping the settings.
+    const TDeviceMode mode = printer.DeviceMode();
+    const TPrinterOrientation orientation = printer.Orientation();
+    printer.SetPrinter(chosen, QString(), QString(), mode);
+    printer.SetOrientation(orientation);
 }
 
 void TMainForm::RebuildFilesClick() {

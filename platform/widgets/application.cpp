@@ -30,10 +30,6 @@ TApplication* TApplication::Instance() {
     return qobject_cast<TApplication*>(QCoreApplication::instance());
 }
 
-QString TApplication::Title() const { return applicationDisplayName(); }
-
-void TApplication::SetTitle(const QString& title) { setApplicationDisplayName(title); }
-
 void TApplication::SetHint(const QString& hint) {
     if (hint == hint_) return;
     hint_ = hint;

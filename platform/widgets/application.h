@@ -24,8 +24,9 @@ public:
     // The running application object, or null when the QApplication is not ours.
     static TApplication* Instance();
 
-    QString Title() const;
-    void SetTitle(const QString& title);
+    // The program's title: the caption of its message boxes.
+    QString Title() const { return title_; }
+    void SetTitle(const QString& title) { title_ = title; }
 
     QString HelpFile() const { return helpFile_; }
     void SetHelpFile(const QString& path) { helpFile_ = path; }
@@ -39,9 +40,14 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
+    // Lets pending window messages (paint, input, timers) be handled, so that
+    // windows stay responsive inside a long operation.
+    static void ProcessMessages() { QCoreApplication::processEvents(); }
+
 private:
     void trackHint(QObject* receiver, QEvent* event);
 
+    QString title_;
     QString helpFile_;
     QString hint_;
 };

@@ -1,11 +1,12 @@
 #include "platform/widgets/dialogs.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <utility>
+
+#include "platform/widgets/application.h"
 
 namespace {
 
@@ -89,8 +90,8 @@ bool runInputBox(TInputRequest& request) {
 }
 
 QString applicationTitle() {
-    const QString title = QGuiApplication::applicationDisplayName();
-    return title.isEmpty() ? QCoreApplication::applicationName() : title;
+    const TApplication* app = TApplication::Instance();
+    return app && !app->Title().isEmpty() ? app->Title() : QCoreApplication::applicationName();
 }
 
 }  // namespace

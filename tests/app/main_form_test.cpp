@@ -6,8 +6,11 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrintDialog>
+#include <QTimer>
 
 #include "platform/base/exception.h"
+#include "platform/graphics/printers.h"
 #include "platform/widgets/db_navigator.h"
 #include "platform/widgets/hints.h"
 #include "platform/widgets/speed_button.h"
@@ -25,6 +28,14 @@ QStringList captions(const QList<QAction*>& actions) {
 void enter(QWidget* widget) {
     QEnterEvent event(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
     QApplication::sendEvent(widget, &event);
+}
+
+// Chooses the item as a user does: the menu dropped down, the item
+// highlighted, Enter pressed; the command runs from the event loop.
+void chooseFromMenu(QMenu* menu, QAction* item) {
+    menu->popup(QPoint(0, 20));
+    menu->setActiveAction(item);
+    QTest::keyClick(menu, Qt::Key_Return);
 }
 
 // A child window content that answers the frame's close question.
@@ -271,4 +282,29 @@ TEST_F(FrameTest, EditMenuOfTheActiveChildTakesThePlaceOfTheFramesOne) {
     form->UnmergeEditMenu();
     EXPECT_EQ(form->MainMenu->actions()[1], form->EditMenu->menuAction());
     EXPECT_TRUE(form->EditMenu->menuAction()->isVisible());
+}
+
+TEST_F(FrameTest, PrintSetupChoosesTheProgramsPrinter) {
+    form->show();
+    // Without any printer the command says so and the program goes on.
+    SetInstalledPrinters(std::make_unique<TNoPrinters>());
+    chooseFromMenu(form->FileMenu, form->FilePrintSetupItem);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "There are no printers installed.");
+
+    // With a printer, the dialog works on the program's printer object.
+    SetInstalledPrinters(std::make_unique<TPdfFilePrinters>(dir.path() + "/out.pdf"));
+    QString title;
+    QPrinter* shownFor = nullptr;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        title = dialog->windowTitle();
+        shownFor = dialog->printer();
+        dialog->reject();
+    });
+    chooseFromMenu(form->FileMenu, form->FilePrintSetupItem);
+    EXPECT_EQ(title, "Print Setup");
+    EXPECT_EQ(shownFor, Printer().QtPrinter());
+    SetInstalledPrinters(std::make_unique<TSystemPrinters>());
 }

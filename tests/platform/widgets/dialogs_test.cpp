@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <vector>
 
+#include "platform/widgets/application.h"
+
 namespace {
 
 // Presses a key in the modal box once it is up.
@@ -115,4 +117,16 @@ TEST(RealInputBox, TypedTextComesBack) {
     QString value = "X-MEN";
     EXPECT_TRUE(InputQuery("Find Series", "Series name:", value));
     EXPECT_EQ(value, "SPAWN");
+}
+
+TEST(MessageBoxSeam, ShowMessageCarriesTheProgramsTitle) {
+    TApplication::Instance()->SetTitle("Panel-Keep v2.0b");
+    TMessageRequest seen;
+    TScopedMessageAnswerer answerer([&](const TMessageRequest& r) {
+        seen = r;
+        return static_cast<int>(mrOk);
+    });
+    ShowMessage("Series Rebuild Complete");
+    EXPECT_EQ(seen.caption, "Panel-Keep v2.0b");
+    EXPECT_EQ(seen.buttons, static_cast<TMsgDlgButtons>(mbOK));
 }
