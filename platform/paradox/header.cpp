@@ -47,9 +47,11 @@
 //   2 * fields     .db only: field numbers 1..n
 //   name           .db only: NUL-terminated sort order name ("DBWINUS0")
 //
-// Not in the reference notes, learned while writing this: the checks below
-// reject a header whose record size disagrees with its field sizes before
-// anything else, because every later offset depends on it.
+// Learned while writing this (not in the reference notes): pxlib 0.6.8
+// reads tables carrying the 'ascii' ANSI sort order this engine writes (0x4C,
+// "DBWINUS0", code page 1252) exactly like its own ANSIINTL ones; it never
+// looks at 0x29 or at the sort order name.  A record size that disagrees with
+// the field sizes is checked first, since every later offset depends on it.
 
 #include "platform/paradox/header.h"
 

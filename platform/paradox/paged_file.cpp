@@ -54,13 +54,18 @@ void PagedFile::grow(std::size_t newSize) {
     touch(old, newSize - old);
 }
 
+void PagedFile::shrink(std::size_t newSize) {
+    assert(newSize <= image_.size());
+    touch(newSize, image_.size() - newSize);
+    image_.resize(newSize);
+}
+
 std::vector<PagedFile::TouchedPage> PagedFile::touchedPages() const {
     std::vector<TouchedPage> pages;
     pages.reserve(touched_.size());
     for (const auto& [page, original] : touched_) {
         const std::size_t begin = page * kPageSize;
-        if (begin >= image_.size()) continue;
-        const std::size_t length = std::min(kPageSize, image_.size() - begin);
+        const std::size_t length = begin >= image_.size() ? 0 : std::min(kPageSize, image_.size() - begin);
         pages.push_back({begin, length, original});
     }
     return pages;
@@ -85,6 +90,7 @@ void PagedFile::writePending() {
 }
 
 void PagedFile::rollbackPending() {
+    image_.resize(std::max(image_.size(), committedSize_));
     for (const auto& [page, original] : touched_) {
         const std::size_t begin = page * kPageSize;
         if (!original.empty()) std::memcpy(image_.data() + begin, original.data(), original.size());

@@ -38,11 +38,14 @@ public:
     void store(std::size_t offset, const std::uint8_t* bytes, std::size_t n);
     // Grows the image (zero-filled); the new bytes count as touched.
     void grow(std::size_t newSize);
+    // Cuts the image short; the removed bytes count as touched, so the
+    // journal keeps them.
+    void shrink(std::size_t newSize);
 
     // --- transaction plumbing (used by the table and the journal) ---
     struct TouchedPage {
         std::size_t offset;
-        std::size_t length;                  // bytes of the page inside the new image
+        std::size_t length;                  // bytes of the page inside the new image (0: cut off)
         std::vector<std::uint8_t> original;  // bytes that existed before (may be shorter)
     };
     bool hasPendingChanges() const { return !touched_.empty() || image_.size() != committedSize_; }

@@ -15,12 +15,18 @@
 // a single block, the root.  The root is written as block 1 and the chain
 // runs root first, then each level downwards: the layout other readers
 // expect (one of them only walks the chain and assumes the root comes first).
-// Blocks no longer needed after the table shrank stay in the file on the
-// free list, so the index file never shrinks in place.
+// The file holds exactly the blocks of the tree: when the table shrinks, the
+// index file is cut short rather than keeping spare blocks.
 //
-// Learned while writing this (not in the reference notes): the counts are
-// sortable Shorts, so a count above 32767 cannot be stored; it is clamped,
-// since readers use the counts only as statistics.
+// Learned while writing this (not in the reference notes):
+//  - pxlib 0.6.8 does not follow the .px chain: it takes every block of the
+//    file as an index block, so spare blocks on the .px free list (even with
+//    the empty-block count) make it reject the index ("records covered by
+//    index level 2 is unequal to level 1").  Hence no free list in the .px.
+//  - The counts are sortable Shorts, so a count above 32767 cannot be
+//    stored; it is clamped, since readers use the counts only as statistics.
+//  - An empty keyed table gets an index of no blocks (root 0, 0 levels,
+//    0 entries); pxlib reads such a table (without attaching its index).
 
 #include "platform/paradox/primary_index.h"
 
@@ -101,8 +107,7 @@ void PrimaryIndex::rebuild(const std::vector<DataBlockRef>& blocks, const PagedF
         for (std::size_t i = 0; i < levels[l].size(); ++i)
             levels[l][i].child = static_cast<std::uint16_t>(firstBlockOf[l - 1] + i);
 
-    const std::size_t oldBlocks = header_.fileBlocks;
-    const std::size_t total = std::max(used, oldBlocks);
+    const std::size_t total = used;
     if (total > 0xFFFF) throw EDatabaseError("The primary index " + px_.path() + " is full");
     std::vector<std::uint8_t> image(total * blockSize, 0);
     for (std::size_t l = 0; l < levels.size(); ++l) {
@@ -123,14 +128,9 @@ void PrimaryIndex::rebuild(const std::vector<DataBlockRef>& blocks, const PagedF
             }
         }
     }
-    // Spare blocks form the free list.
-    for (std::size_t number = used + 1; number <= total; ++number) {
-        std::uint8_t* p = image.data() + (number - 1) * blockSize;
-        putU16(p, static_cast<std::uint16_t>(number < total ? number + 1 : 0));
-        putU16(p + 4, static_cast<std::uint16_t>(-static_cast<int>(entrySize)));
-    }
-
-    if (px_.size() < header_.headerSize + image.size()) px_.grow(header_.headerSize + image.size());
+    const std::size_t size = header_.headerSize + image.size();
+    if (px_.size() < size) px_.grow(size);
+    if (px_.size() > size) px_.shrink(size);
     px_.store(header_.headerSize, image.data(), image.size());
     header_.numRecords = static_cast<std::uint32_t>(entries);
     header_.fileBlocks = static_cast<std::uint16_t>(total);
@@ -139,7 +139,7 @@ void PrimaryIndex::rebuild(const std::vector<DataBlockRef>& blocks, const PagedF
     header_.lastBlock = static_cast<std::uint16_t>(used);
     header_.indexRoot = used ? 1 : 0;
     header_.indexLevels = static_cast<std::uint8_t>(levels.size());
-    header_.firstFreeBlock = static_cast<std::uint16_t>(total > used ? used + 1 : 0);
+    header_.firstFreeBlock = 0;
     if (px_.hasPendingChanges()) {
         header_.indexChangeCounter = static_cast<std::uint8_t>(header_.indexChangeCounter + 1);
         if (header_.indexChangeCounter == 0) header_.indexChangeCounter = 1;

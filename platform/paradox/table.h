@@ -11,7 +11,16 @@
 //
 // Every change is written through to the files before the call returns;
 // saveChanges() returns only after the table's files reached the disk.
-// Failures are EDatabaseError exceptions with a message naming the file.
+// Failures are EDatabaseError exceptions with a message naming the file
+// (subclasses in errors.h: ETableDamaged, EKeyViolation, ETableInUse).
+//
+// Values by field type: Alpha and Memo give text (UTF-8); Short, Long,
+// AutoInc, Date (day number, 1 = 0001-01-01) and Time (milliseconds) give
+// integers; Money, Number, Timestamp (milliseconds) and BCD give doubles;
+// Logical gives a boolean; Bytes, Blob, FmtMemo, Ole and Graphic give raw
+// bytes.  Writes accept an integer or a whole double for integer fields and
+// either for Money/Number.  The file format cannot tell empty text from
+// blank: an empty text is stored, and read back, as blank (null).
 
 #include <cstddef>
 #include <cstdint>

@@ -13,6 +13,12 @@
 // otherwise a full block is split in half.  Deleting compacts the block; an
 // emptied block goes to the free list, except the first block, which takes
 // over the records of the second so that the chain keeps starting there.
+//
+// Learned while writing this (not in the reference notes): pxlib 0.6.8 reads
+// a block's record count unsigned, so the empty first block of a table
+// emptied by deletions (count -recordSize, as the format wants) makes it warn
+// on stderr that the block holds (65536 - recordSize) / recordSize + 1
+// records; it still returns the header's 0 records.
 
 #include "platform/paradox/table_file.h"
 
