@@ -121,8 +121,12 @@ int run(admin::Context& context, const QStringList& args) {
     LoadedTable books = load(source, "books.csv", tables.books->schema());
     checkEntries(series, books);
     try {
+        tables.series->beginBatch();
+        tables.books->beginBatch();
         storeRows(*tables.series, series);
         storeRows(*tables.books, books);
+        tables.series->commitBatch();
+        tables.books->commitBatch();
         tables.series->saveChanges();
         tables.books->saveChanges();
     } catch (const std::exception& e) {

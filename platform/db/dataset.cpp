@@ -237,11 +237,10 @@ void TDataSet::setState(TDataSetState state) {
     DataEvent(TDataEvent::deUpdateState);
 }
 
+// By index, not by iterator: a handler may attach or detach data sources.
 void TDataSet::DataEvent(TDataEvent event, TField* field) {
-    for (TDataSource* source : std::vector<TDataSource*>(sources_)) {
-        if (std::find(sources_.begin(), sources_.end(), source) == sources_.end()) continue;
-        source->NotifyDataEvent(event, field, ControlsDisabled());
-    }
+    for (std::size_t i = 0; i < sources_.size(); ++i)
+        sources_[i]->NotifyDataEvent(event, field, ControlsDisabled());
 }
 
 void TDataSet::AttachDataSource(TDataSource* source) {

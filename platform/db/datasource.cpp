@@ -95,8 +95,9 @@ void tellLink(TDataLink* link, TDataEvent event, TField* field) {
 }  // namespace
 
 void TDataSource::NotifyDataEvent(TDataEvent event, TField* field, bool controlsDisabled) {
-    for (TDataLink* link : std::vector<TDataLink*>(links_)) {
-        if (std::find(links_.begin(), links_.end(), link) == links_.end()) continue;
+    // By index, not by iterator: a link may come or go while it is told.
+    for (std::size_t i = 0; i < links_.size(); ++i) {
+        TDataLink* link = links_[i];
         bool quiet = controlsDisabled || !enabled_;
         if (quiet && !link->FollowsWhenDisabled() && event != TDataEvent::deActiveChange) continue;
         tellLink(link, event, field);

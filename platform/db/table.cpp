@@ -27,9 +27,8 @@ public:
 
 private:
     bool isMasterField(const TField* field) const {
-        const QStringList names = detail_->MasterFields().split(';', Qt::SkipEmptyParts);
-        for (const QString& name : names)
-            if (name.trimmed().compare(field->FieldName(), Qt::CaseInsensitive) == 0) return true;
+        for (const QString& name : detail_->masterFieldNames_)
+            if (name.compare(field->FieldName(), Qt::CaseInsensitive) == 0) return true;
         return false;
     }
     TTable* detail_;
@@ -120,11 +119,13 @@ void TTable::SetMasterSource(TDataSource* source) {
 void TTable::SetMasterFields(const QString& fields) {
     QString saved = masterFields_;
     masterFields_ = fields;
+    masterFieldNames_ = splitNames(fields);
     if (!Active()) return;
     try {
         checkedIndexFieldCount();
     } catch (...) {
         masterFields_ = saved;
+        masterFieldNames_ = splitNames(saved);
         throw;
     }
     masterChanged(true);
@@ -142,7 +143,7 @@ int TTable::checkedIndexFieldCount() const {
             DatabaseError(QStringLiteral("No index for fields '%1'").arg(indexFieldNames_));
     }
     int count = names.isEmpty() ? schema.keyFieldCount : static_cast<int>(names.size());
-    int masterCount = static_cast<int>(splitNames(masterFields_).size());
+    int masterCount = static_cast<int>(masterFieldNames_.size());
     if (masterCount > count)
         DatabaseError(QStringLiteral("Master fields '%1' do not match the index fields '%2'")
                           .arg(masterFields_, indexFieldNames_));
@@ -190,14 +191,14 @@ void TTable::SaveChanges() {
 
 bool TTable::shouldLink() const {
     TDataSet* master = masterSource_ ? masterSource_->DataSet() : nullptr;
-    return master && master->Active() && !splitNames(masterFields_).isEmpty();
+    return master && master->Active() && !masterFieldNames_.isEmpty();
 }
 
 std::vector<paradox::Value> TTable::masterValues() const {
     TDataSet* master = masterSource_->DataSet();
     const paradox::TableSchema& schema = table_->schema();
     std::vector<paradox::Value> values;
-    const QStringList names = splitNames(masterFields_);
+    const QStringList& names = masterFieldNames_;
     for (int i = 0; i < names.size(); ++i) {
         const TField* field = master->FieldByName(names[i]);
         values.push_back(convertValue(field->RawValue(), schema.fields[i].type));

@@ -12,6 +12,7 @@
 // changes by the engine's change counter and finds its row again by key.
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 #include <memory>
@@ -109,6 +110,7 @@ private:
     QString tableName_;
     QString indexFieldNames_;
     QString masterFields_;
+    QStringList masterFieldNames_;  // masterFields_ split, trimmed
     TDataSource* masterSource_ = nullptr;
     std::unique_ptr<TMasterLink> masterLink_;
     std::shared_ptr<paradox::Table> table_;

@@ -44,10 +44,15 @@ bool TTable::visible(std::size_t position) const {
            FilterAccepts(table_->row(position));
 }
 
+// The key is copied into the same vector each time (no allocation once its
+// strings have grown to size), since every step of a walk lands here.
 void TTable::setPosition(std::size_t position) const {
     position_ = position;
     hasRow_ = true;
-    if (table_->schema().keyFieldCount > 0) currentKey_ = keyOf(table_->row(position));
+    const std::size_t count = static_cast<std::size_t>(table_->schema().keyFieldCount);
+    const paradox::Row& row = table_->row(position);
+    currentKey_.resize(count);
+    for (std::size_t i = 0; i < count; ++i) currentKey_[i] = row[i];
 }
 
 bool TTable::seekForward(std::size_t from) const {
