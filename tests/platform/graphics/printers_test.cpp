@@ -1,0 +1,70 @@
+// The printer object over the installed-printers interface: no printer at
+// all, and a printer whose output is a PDF file.
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "platform/graphics/printers.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+TEST(Printers, WithoutPrintersThereIsNoDocumentAndNoCanvas) {
+    SetInstalledPrinters(std::make_unique<TNoPrinters>());
+    TPrinter& printer = Printer();
+    EXPECT_FALSE(printer.HasPrinters());
+    printer.BeginDoc();
+    EXPECT_FALSE(printer.Printing());
+    EXPECT_EQ(printer.Canvas(), nullptr);
+    EXPECT_EQ(printer.DeviceMode().Copies, 1);
+    EXPECT_EQ(printer.Caps().PixelsPerInchX, 96);
+}
+
+TEST(Printers, APdfPrinterPrintsPagesToItsFile) {
+    TestDir dir;
+    QString pdf = dir.path() + "/out.pdf";
+    SetInstalledPrinters(std::make_unique<TPdfFilePrinters>(pdf));
+    TPrinter& printer = Printer();
+    ASSERT_TRUE(printer.HasPrinters());
+    QString device, driver, port;
+    printer.GetPrinter(device, driver, port);
+    EXPECT_EQ(device, "PDF");
+    TDeviceCaps caps = printer.Caps();
+    EXPECT_EQ(caps.PixelsPerInchX, 1200);
+    EXPECT_EQ(caps.PhysicalWidth, 8.5 * 1200);
+    EXPECT_EQ(caps.OffsetX, 300);  // a quarter-inch margin
+    EXPECT_EQ(caps.PrintableWidth, 8 * 1200);
+    printer.SetCopies(3);
+    EXPECT_EQ(printer.DeviceMode().Copies, 3);
+    EXPECT_EQ(printer.DeviceMode().PaperWidth, 2159);  // tenths of a millimetre
+
+    printer.SetOrientation(TPrinterOrientation::Landscape);
+    EXPECT_EQ(printer.Caps().PhysicalWidth, 11 * 1200);
+    printer.SetOrientation(TPrinterOrientation::Portrait);
+
+    printer.BeginDoc();
+    ASSERT_TRUE(printer.Printing());
+    ASSERT_NE(printer.Canvas(), nullptr);
+    printer.Canvas()->Rectangle(100, 100, 2000, 2000);
+    printer.NewPage();
+    printer.Canvas()->Rectangle(100, 100, 2000, 2000);
+    printer.EndDoc();
+    EXPECT_FALSE(printer.Printing());
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF"));
+    EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), 2) << bytes.count("/Type /Page");
+}
+
+TEST(Printers, AnAbortedDocumentEndsThePrinting) {
+    TestDir dir;
+    SetInstalledPrinters(std::make_unique<TPdfFilePrinters>(dir.path() + "/aborted.pdf"));
+    TPrinter& printer = Printer();
+    printer.BeginDoc();
+    printer.Abort();
+    EXPECT_FALSE(printer.Printing());
+    EXPECT_TRUE(printer.Aborted());
+}
+
+}  // namespace
