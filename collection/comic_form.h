@@ -1,0 +1,200 @@
+#pragma once
+// TComicForm: the collection window.  Two pages show the series table and
+// the books of the current series; the tables are linked master and detail
+// on ENTRY.  While the window is the active child of the frame it lends its
+// tables to the frame's record navigators, its find command to SBFind and its
+// current series to the Highlighted Item Reports menu.
+//
+// The class is split by concern:
+//   comic_form_layout.cpp    components, pages and their placing
+//   comic_form_series.cpp    series rules: defaults, post/cancel, cascade
+//   comic_form_books.cpp     book rules: defaults, issue numbers, owned
+//                            counts, grade slider and valuation
+//   comic_form_commands.cpp  Edit menu, pop-up menu, clipboard, searches
+//   comic_form_frame.cpp     create, activate, page change, close; wiring
+//                            into the frame window
+
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+
+#include "app/main_form.h"
+#include "platform/db/datasource.h"
+#include "platform/db/table.h"
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QSlider;
+class QTabWidget;
+class TDBCheckBox;
+class TDBEdit;
+class TDBGrid;
+class TDBMemoUp;
+class TDBNavigator;
+class TDBText;
+class TNavigatorLink;
+
+class TComicForm : public QWidget, public TCloseQuery {
+    Q_OBJECT
+
+public:
+    explicit TComicForm(TMainForm& frame, QWidget* parent = nullptr);
+    ~TComicForm() override;
+
+    // --- tables ------------------------------------------------------------
+    TTable* TableSeries = nullptr;
+    TDataSource* DataSeries = nullptr;
+    TTable* TableBooks = nullptr;
+    TDataSource* DataBooks = nullptr;
+
+    // --- pages -------------------------------------------------------------
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr;  // "&Series Information"
+    QWidget* TabSheet2 = nullptr;  // "&Comic Book Details"
+
+    TDBGrid* DBGridSeries = nullptr;
+    TDBEdit* DBEditSeries = nullptr;
+    TDBEdit* DBEditPublisher = nullptr;
+    TDBMemoUp* DBMemoNotes = nullptr;
+    TDBCheckBox* DBCheckFavSeries = nullptr;
+    TDBCheckBox* DBCheckSerWanted = nullptr;
+    TDBCheckBox* DBCheckSerForSale = nullptr;
+    TDBText* DBTextOwned = nullptr;
+
+    TDBGrid* DBGridBooks = nullptr;
+    QTabWidget* PageControl2 = nullptr;
+    QWidget* TabSheet3 = nullptr;  // "Description"
+    QWidget* TabSheet4 = nullptr;  // "Price/Status"
+    TDBEdit* DBEditComicNo = nullptr;
+    TDBEdit* DBEditEdition = nullptr;
+    TDBMemoUp* DBMemoTitle = nullptr;
+    TDBMemoUp* DBMemoArtist = nullptr;
+    TDBMemoUp* DBMemoWrter = nullptr;
+    TDBMemoUp* DBMemoBookNote = nullptr;
+    TDBEdit* DBEditQty = nullptr;
+    TDBEdit* DBEditPaid = nullptr;
+    TDBEdit* DBEdit1 = nullptr;  // HIGH
+    QSlider* TrackBar1 = nullptr;
+    QLabel* LabelCond = nullptr;
+    TDBText* DBTextPerc = nullptr;
+    TDBEdit* DBEditGraded = nullptr;
+    TDBEdit* DBEditProfit = nullptr;
+    TDBMemoUp* DBMemoLocation = nullptr;
+    TDBCheckBox* DBCheckBookForSale = nullptr;
+    TDBCheckBox* DBCheckBookWanted = nullptr;
+    TDBCheckBox* DBCheckAutograph = nullptr;
+    TDBNavigator* DBNavigator1 = nullptr;  // First, Prior of the series
+    TDBText* DBText1 = nullptr;            // current SERIES
+    TDBNavigator* DBNavigator2 = nullptr;  // Next, Last of the series
+
+    // --- menus -------------------------------------------------------------
+    QMenu* Edit1 = nullptr;  // ComicFormMenu's one menu
+    QAction *Save1 = nullptr, *Undo1 = nullptr, *Cut1 = nullptr, *Copy1 = nullptr,
+            *Paste1 = nullptr, *Add1 = nullptr, *Delete1 = nullptr, *Find1 = nullptr;
+    QMenu* PopupMenu = nullptr;
+    QAction *Save2 = nullptr, *Undo2 = nullptr, *Add2 = nullptr, *Delete2 = nullptr,
+            *Find2 = nullptr;
+
+    // --- state kept outside the tables ---------------------------------------
+    int CurrentEntry = 0;
+    QString CurrentSeries;
+    QString CurrentPublisher;
+    int SavedQty = 0;
+    int SavedOwned = 0;
+    int NewOwned = 0;
+
+    // --- frame wiring (comic_form_frame.cpp) ---------------------------------
+    void FormCreate();
+    void FormActivate();
+    void FormDeactivate();
+    void PageControl1Change();
+    bool FormCloseQuery() override;  // TCloseQuery: asked before the frame closes
+    void FormClose();
+    bool SeriesPageShown() const;
+    bool BookPageShown() const;
+
+    // --- series rules (comic_form_series.cpp) --------------------------------
+    void TableSeriesBeforeInsert();
+    void TableSeriesAfterInsert();
+    void TableSeriesAfterPost();
+    void TableSeriesBeforeCancel();
+    void TableSeriesBeforeDelete();
+    void TableSeriesAfterDelete();
+    void DataSeriesDataChange();
+
+    // --- book rules (comic_form_books.cpp) -----------------------------------
+    void TableBooksBeforeInsert();
+    void TableBooksAfterInsert();
+    void TableBooksBeforeEdit();
+    void TableBooksBeforePost();
+    void TableBooksAfterPost();
+    void TableBooksBeforeCancel();
+    void TableBooksBeforeDelete();
+    void TableBooksCalcFields();
+    void DataBooksDataChange();
+    void TrackBar1Change();
+
+    // --- commands (comic_form_commands.cpp) ----------------------------------
+    void Edit1Click();
+    void Save1Click();
+    void Undo1Click();
+    void Cut1Click();
+    void Copy1Click();
+    void Paste1Click();
+    void Add1Click();
+    void Delete1Click();
+    void Find1Click();
+    void DBGridSeriesDblClick();
+    void DBGridBooksDblClick();
+    // Edit commands to the editing (true) or browsing (false) state.
+    void SetEditCommands(bool editing);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // comic_form_layout.cpp
+    void createTables();
+    void buildSeriesPage();
+    void buildBookPage();
+    void buildDescriptionPage();
+    void buildPricePage();
+    void buildBottomStrip();
+    void bindControls();
+    // comic_form_commands.cpp
+    void buildMenus();
+    // comic_form_series.cpp / comic_form_books.cpp
+    void attachSeriesRules();
+    void attachBookRules();
+    void followGradeOfRecord();
+    void showConditionWord(int position);
+    // comic_form_frame.cpp
+    void onSubWindowActivated();
+    bool askToClose();
+    void connectNavigators(TDataSource* source);
+    void disconnectFromFrame();
+    void detachRules();
+
+    QPointer<TMainForm> frame_;
+    std::unique_ptr<TTable> seriesTable_;
+    std::unique_ptr<TTable> booksTable_;
+    std::unique_ptr<TNavigatorLink> ctrlLink_;
+    std::unique_ptr<TNavigatorLink> moveLink_;
+    std::unique_ptr<TNavigatorLink> priorLink_;
+    std::unique_ptr<TNavigatorLink> nextLink_;
+    bool active_ = false;
+    bool created_ = false;  // FormCreate went through
+    bool closed_ = false;   // FormClose ran
+    bool sized_ = false;
+};
+
+// The collection window while it exists, null otherwise.
+extern TComicForm* ComicForm;
+
+// Plugs the collection window into the frame: File, Open, Comic Collection
+// and SBOpen create it, SBFind runs its find command.
+void installCollectionWindow(TMainForm& frame);

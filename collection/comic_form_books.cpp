@@ -1,0 +1,132 @@
+// TComicForm: the rules of the books table.  A new book starts at grade 100
+// with nothing owned; its issue number is stored right-aligned; every post
+// and deletion of a book moves the series' OWNED by the change in quantity;
+// the grade slider and the record follow each other; the graded value and
+// the profitability are computed for every row read.
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTabWidget>
+
+#include "collection/comic_form.h"
+#include "collection/valuation.h"
+#include "platform/widgets/db_edit.h"
+#include "platform/widgets/db_grid.h"
+#include "store/collection.h"
+
+void TComicForm::attachBookRules() {
+    TableBooks->BeforeInsert = [this](TDataSet*) { TableBooksBeforeInsert(); };
+    TableBooks->AfterInsert = [this](TDataSet*) { TableBooksAfterInsert(); };
+    TableBooks->BeforeEdit = [this](TDataSet*) { TableBooksBeforeEdit(); };
+    TableBooks->BeforePost = [this](TDataSet*) { TableBooksBeforePost(); };
+    TableBooks->AfterPost = [this](TDataSet*) { TableBooksAfterPost(); };
+    TableBooks->BeforeCancel = [this](TDataSet*) { TableBooksBeforeCancel(); };
+    TableBooks->AfterCancel = [this](TDataSet*) { TableSeriesAfterPost(); };
+    TableBooks->BeforeDelete = [this](TDataSet*) { TableBooksBeforeDelete(); };
+    TableBooks->AfterDelete = [this](TDataSet*) { TableBooksBeforeCancel(); };
+    TableBooks->OnCalcFields = [this](TDataSet*) { TableBooksCalcFields(); };
+    DataBooks->OnDataChange = [this](TDataSource*, TField*) { DataBooksDataChange(); };
+    QObject::connect(TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(); });
+}
+
+// A book needs a stored series to belong to: a new series still being typed
+// is posted first (its ENTRY is assigned then), and without any series there
+// is nothing to add a book to.  The Description page comes to the front so
+// the issue-number box can take the focus.
+void TComicForm::TableBooksBeforeInsert() {
+    if (TableSeries->State() == TDataSetState::dsInsert) TableSeries->Post();
+    if (TableSeries->IsEmpty()) throw EDatabaseError("Add a series before adding books to it.");
+    PageControl2->setCurrentWidget(TabSheet3);
+    TableSeriesBeforeInsert();
+}
+
+void TComicForm::TableBooksAfterInsert() {
+    SavedQty = TableBooks->FieldByName("QTY")->AsInteger();
+    SavedOwned = TableSeries->FieldByName("OWNED")->AsInteger();
+    TableBooks->FieldByName("ENTRY")->SetAsInteger(TableSeries->FieldByName("ENTRY")->AsInteger());
+    TableBooks->FieldByName("PERC")->SetAsInteger(100);
+    for (const char* flag : {"WANTED", "FORSALE", "AUTOGRAPH"})
+        TableBooks->FieldByName(flag)->SetAsBoolean(false);
+    for (const char* amount : {"QTY", "PAID", "LOW", "HIGH"})
+        TableBooks->FieldByName(amount)->SetAsInteger(0);
+    DBEditComicNo->setFocus();
+}
+
+void TComicForm::TableBooksBeforeEdit() {
+    SavedQty = TableBooks->FieldByName("QTY")->AsInteger();
+    SavedOwned = TableSeries->FieldByName("OWNED")->AsInteger();
+    TableSeriesBeforeInsert();
+}
+
+// The number typed in the issue-number box, right-aligned in 15 characters.
+void TComicForm::TableBooksBeforePost() {
+    TableBooks->FieldByName("COMIC_NO")->SetAsString(store::AlignComicNo(DBEditComicNo->text()));
+}
+
+void TComicForm::TableBooksAfterPost() {
+    NewOwned = TableBooks->FieldByName("QTY")->AsInteger() + SavedOwned - SavedQty;
+    TableSeries->Edit();
+    TableSeries->FieldByName("OWNED")->SetAsInteger(NewOwned);
+    TableSeries->Post();
+    if (BookPageShown()) DBGridBooks->setFocus();
+    TableSeries->SaveChanges();
+    TableBooks->SaveChanges();
+}
+
+// Also the after-delete handler.
+void TComicForm::TableBooksBeforeCancel() {
+    if (BookPageShown()) DBGridBooks->setFocus();
+}
+
+void TComicForm::TableBooksBeforeDelete() {
+    TField* owned = TableSeries->FieldByName("OWNED");
+    const int remaining = owned->AsInteger() - TableBooks->FieldByName("QTY")->AsInteger();
+    TableSeries->Edit();
+    owned->SetAsInteger(remaining);
+    TableSeries->Post();
+}
+
+void TComicForm::TableBooksCalcFields() {
+    const double graded = valuation::gradedValue(TableBooks->FieldByName("HIGH")->AsFloat(),
+                                                 TableBooks->FieldByName("PERC")->AsInteger());
+    TableBooks->FieldByName("GradedValue")->SetAsFloat(graded);
+    TableBooks->FieldByName("Profitability")
+        ->SetAsFloat(valuation::profitability(graded, TableBooks->FieldByName("PAID")->AsFloat(),
+                                              TableBooks->FieldByName("QTY")->AsInteger()));
+}
+
+// The slider shows the grade of the current book; setting it here is not a
+// user's move and starts no edit.
+void TComicForm::DataBooksDataChange() { followGradeOfRecord(); }
+
+void TComicForm::followGradeOfRecord() {
+    const int perc = TableBooks->Active() ? TableBooks->FieldByName("PERC")->AsInteger() : 0;
+    const int position = valuation::sliderPosition(perc);
+    {
+        const QSignalBlocker quiet(TrackBar1);
+        TrackBar1->setValue(position);
+    }
+    showConditionWord(position);
+}
+
+void TComicForm::showConditionWord(int position) {
+    if (position > 0) LabelCond->setText(valuation::conditionWord(position));
+}
+
+// A series without books has no grade to set: the slider goes back and
+// nothing is inserted or stored.
+void TComicForm::TrackBar1Change() {
+    if (!TableBooks->Active()) return;
+    // Read first: starting the edit makes the slider follow the stored grade.
+    const int position = TrackBar1->value();
+    const TDataSetState state = TableBooks->State();
+    if (state != TDataSetState::dsEdit && state != TDataSetState::dsInsert) {
+        if (TableBooks->IsEmpty()) {
+            followGradeOfRecord();
+            return;
+        }
+        TableBooks->Edit();
+    }
+    TableBooks->FieldByName("PERC")->SetAsInteger(valuation::kPercPerPosition * position);
+    showConditionWord(position);
+}

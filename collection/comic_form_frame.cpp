@@ -1,0 +1,262 @@
+// TComicForm: its life inside the frame window.  Creation opens the tables
+// and lends them to the frame's navigators; activation enables the frame's
+// navigators, SBFind and Highlighted Item Reports and swaps the Edit menu in;
+// a page change points the navigators at that page's table; closing asks
+// whether to save a pending change and gives everything back.
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QTabWidget>
+
+#include "collection/comic_form.h"
+#include "collection/dbmemo_up.h"
+#include "platform/system/beep.h"
+#include "platform/widgets/application.h"
+#include "platform/widgets/db_edit.h"
+#include "platform/widgets/db_grid.h"
+#include "platform/widgets/db_navigator.h"
+#include "platform/widgets/db_navigator_link.h"
+#include "platform/widgets/dialogs.h"
+#include "platform/widgets/speed_button.h"
+
+TComicForm* ComicForm = nullptr;
+
+namespace {
+
+constexpr QSize kWindowSize(593, 370);
+constexpr QPoint kQuestionOffset(150, 200);
+
+bool editing(const TDataSet* set) { return set->State() == TDataSetState::dsEdit; }
+bool inserting(const TDataSet* set) { return set->State() == TDataSetState::dsInsert; }
+
+}  // namespace
+
+TComicForm::TComicForm(TMainForm& frame, QWidget* parent) : QWidget(parent), frame_(&frame) {
+    setObjectName("ComicForm");
+    setWindowTitle("Comic Collection");
+    setFont(QFont("Arial", 9));
+    setAttribute(Qt::WA_DeleteOnClose);
+    createTables();
+
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName("PageControl1");
+    TabSheet1 = new QWidget;
+    TabSheet2 = new QWidget;
+    PageControl1->addTab(TabSheet1, "&Series Information");
+    PageControl1->addTab(TabSheet2, "&Comic Book Details");
+    auto* fill = new QHBoxLayout(this);
+    fill->setContentsMargins(2, 2, 2, 2);
+    fill->addWidget(PageControl1);
+    buildSeriesPage();
+    buildBookPage();
+    buildMenus();
+    bindControls();
+    attachSeriesRules();
+    attachBookRules();
+
+    for (QWidget* control : findChildren<QWidget*>())
+        if (qobject_cast<TDBEdit*>(control) || qobject_cast<TDBMemo*>(control))
+            control->installEventFilter(this);
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
+    connect(DBGridSeries, &TDBGrid::dblClick, this, [this] { DBGridSeriesDblClick(); });
+    connect(DBText1, &TDBText::doubleClicked, this, [this] { DBGridSeriesDblClick(); });
+    connect(DBGridBooks, &TDBGrid::dblClick, this, [this] { DBGridBooksDblClick(); });
+    connect(frame.ClientArea, &QMdiArea::subWindowActivated, this,
+            [this] { onSubWindowActivated(); });
+
+    priorLink_ = std::make_unique<TNavigatorLink>(DBNavigator1);
+    nextLink_ = std::make_unique<TNavigatorLink>(DBNavigator2);
+    ctrlLink_ = std::make_unique<TNavigatorLink>(frame.DBNavigatorCtrl);
+    moveLink_ = std::make_unique<TNavigatorLink>(frame.DBNavigatorMove);
+    ComicForm = this;
+}
+
+TComicForm::~TComicForm() {
+    if (ComicForm == this) ComicForm = nullptr;
+    // The frame may be going down itself: only the links, which watch their
+    // navigators, are handed back here.
+    for (auto* link : {ctrlLink_.get(), moveLink_.get(), priorLink_.get(), nextLink_.get()})
+        link->Connect(nullptr);
+    // Without its window no rule may run: a pending change is dropped as the
+    // tables close, and the controls go before the tables they show.
+    detachRules();
+    if (TableBooks->Active()) TableBooks->Cancel();
+    if (TableSeries->Active()) TableSeries->Cancel();
+    qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
+}
+
+// Opens the tables and lends them to the navigators.  A failure stops here
+// with the steps before it done; the caller shows it and the window opens
+// all the same.
+void TComicForm::FormCreate() {
+    TableSeries->Open();
+    TableBooks->Open();
+    ctrlLink_->Connect(DataSeries);
+    moveLink_->Connect(DataSeries);
+    priorLink_->Connect(DataSeries);
+    nextLink_->Connect(DataSeries);
+    if (frame_) {
+        frame_->ComicCollection->setEnabled(false);
+        frame_->SBOpen->setEnabled(false);
+    }
+    created_ = true;
+    DataSeriesDataChange();
+    followGradeOfRecord();
+}
+
+void TComicForm::FormActivate() {
+    if (!frame_) return;
+    for (QWidget* control :
+         {static_cast<QWidget*>(frame_->DBNavigatorCtrl),
+          static_cast<QWidget*>(frame_->DBNavigatorMove), static_cast<QWidget*>(frame_->SBFind)})
+        control->setEnabled(true);
+    frame_->HighlightedItemReports->menuAction()->setEnabled(true);
+    frame_->MergeEditMenu(Edit1);
+}
+
+void TComicForm::FormDeactivate() {
+    if (!frame_) return;
+    for (QWidget* control :
+         {static_cast<QWidget*>(frame_->DBNavigatorCtrl),
+          static_cast<QWidget*>(frame_->DBNavigatorMove), static_cast<QWidget*>(frame_->SBFind)})
+        control->setEnabled(false);
+    frame_->HighlightedItemReports->menuAction()->setEnabled(false);
+    frame_->UnmergeEditMenu();
+}
+
+void TComicForm::onSubWindowActivated() {
+    if (!frame_ || closed_) return;
+    QMdiSubWindow* activeChild = frame_->ClientArea->activeSubWindow();
+    const bool nowActive = activeChild && activeChild->widget() == this;
+    if (nowActive == active_) return;
+    active_ = nowActive;
+    nowActive ? FormActivate() : FormDeactivate();
+}
+
+bool TComicForm::SeriesPageShown() const { return PageControl1->currentWidget() == TabSheet1; }
+bool TComicForm::BookPageShown() const { return PageControl1->currentWidget() == TabSheet2; }
+
+void TComicForm::PageControl1Change() {
+    if (!created_) return;
+    connectNavigators(SeriesPageShown() ? DataSeries : DataBooks);
+}
+
+void TComicForm::connectNavigators(TDataSource* source) {
+    moveLink_->Connect(source);
+    ctrlLink_->Connect(source);
+}
+
+// The question about a pending change, series table first.  Yes posts it
+// (a refused post keeps the window open), No drops it with the tables,
+// Cancel keeps the window open.
+bool TComicForm::askToClose() {
+    if (!TableSeries->Active() && !TableBooks->Active()) return true;
+    QString question;
+    TDataSet* pending = nullptr;
+    if (TableSeries->Active() && editing(TableSeries)) {
+        question = "Do you wish to save your Series Changes?";
+        pending = TableSeries;
+    } else if (TableSeries->Active() && inserting(TableSeries)) {
+        question = "Do you wish save your new series entry?";
+        pending = TableSeries;
+    } else if (TableBooks->Active() && inserting(TableBooks)) {
+        question = "Do you wish save your new comic book entry?";
+        pending = TableBooks;
+    } else if (TableBooks->Active() && editing(TableBooks)) {
+        question = "Do you wish to save your Comic Book Changes?";
+        pending = TableBooks;
+    } else {
+        return true;
+    }
+    MessageBeep(TBeepType::Question);
+    QCoreApplication::processEvents();
+    const QPoint frameTopLeft = frame_ ? frame_->frameGeometry().topLeft() : QPoint();
+    const int answer = MessageDlgPos(question, TMsgDlgType::mtConfirmation, mbYesNoCancel,
+                                     frameTopLeft + kQuestionOffset);
+    if (answer == mrCancel) return false;
+    if (answer == mrYes) pending->Post();
+    return true;
+}
+
+bool TComicForm::FormCloseQuery() {
+    try {
+        return askToClose();
+    } catch (const std::exception& error) {
+        TApplication::ShowException(error);  // a refused post: the change stays pending
+        return false;
+    }
+}
+
+void TComicForm::FormClose() {
+    closed_ = true;
+    disconnectFromFrame();
+    // A change still pending was answered No: drop it before closing, since
+    // closing the master would have the detail post its pending row.
+    if (TableBooks->Active()) TableBooks->Cancel();
+    if (TableSeries->Active()) TableSeries->Cancel();
+    TableSeries->Close();
+    TableBooks->Close();
+    if (!frame_) return;
+    frame_->ComicCollection->setEnabled(true);
+    frame_->SBOpen->setEnabled(true);
+    frame_->HighlightedItemReports->menuAction()->setEnabled(false);
+    frame_->SBFind->setEnabled(false);
+}
+
+// Gives the frame's navigators and Edit menu back.
+void TComicForm::disconnectFromFrame() {
+    if (frame_) {
+        frame_->DBNavigatorCtrl->setEnabled(false);
+        frame_->DBNavigatorMove->setEnabled(false);
+        if (active_) frame_->UnmergeEditMenu();
+    }
+    active_ = false;
+    for (auto* link : {ctrlLink_.get(), moveLink_.get(), priorLink_.get(), nextLink_.get()})
+        if (link) link->Connect(nullptr);
+}
+
+void TComicForm::closeEvent(QCloseEvent* event) {
+    if (closed_) return event->accept();
+    if (!FormCloseQuery()) return event->ignore();
+    FormClose();
+    event->accept();
+}
+
+void TComicForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (sized_) return;
+    sized_ = true;
+    if (auto* child = qobject_cast<QMdiSubWindow*>(parentWidget())) child->resize(kWindowSize);
+}
+
+void TComicForm::detachRules() {
+    using Event = TDataSet::TDataSetNotifyEvent TDataSet::*;
+    for (TDataSet* table :
+         {static_cast<TDataSet*>(TableSeries), static_cast<TDataSet*>(TableBooks)})
+        for (Event event : {&TDataSet::BeforeInsert, &TDataSet::AfterInsert, &TDataSet::BeforeEdit,
+                            &TDataSet::BeforePost, &TDataSet::AfterPost, &TDataSet::BeforeCancel,
+                            &TDataSet::AfterCancel, &TDataSet::BeforeDelete, &TDataSet::AfterDelete,
+                            &TDataSet::OnCalcFields})
+            table->*event = nullptr;
+    DataSeries->OnDataChange = nullptr;
+    DataBooks->OnDataChange = nullptr;
+}
+
+void installCollectionWindow(TMainForm& frame) {
+    frame.CreateComicForm = [](TMainForm& owner) -> QWidget* {
+        auto* form = new TComicForm(owner);
+        try {
+            form->FormCreate();
+        } catch (const std::exception& error) {
+            TApplication::ShowException(error);  // the window opens all the same
+        }
+        return form;
+    };
+    frame.ComicFormFind = [](QWidget& window) {
+        if (auto* form = qobject_cast<TComicForm*>(&window)) form->Find1Click();
+    };
+}

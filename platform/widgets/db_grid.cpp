@@ -1,0 +1,266 @@
+#include "platform/widgets/db_grid.h"
+
+#include <QFocusEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <algorithm>
+
+#include "platform/widgets/application.h"
+#include "platform/widgets/dialogs.h"
+
+namespace {
+
+const QString kCurrentMark = QStringLiteral("\u25B6");  // browsing
+const QString kInsertMark = QStringLiteral("*");
+const QString kEditMark = QStringLiteral("I");
+
+}  // namespace
+
+// --- model -----------------------------------------------------------------
+
+TDBGridModel::TDBGridModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+TDBGridModel::~TDBGridModel() = default;
+
+void TDBGridModel::SetColumns(std::vector<TColumn> columns) {
+    beginResetModel();
+    columns_ = std::move(columns);
+    fields_.assign(columns_.size(), nullptr);
+    endResetModel();
+    rebind();
+}
+
+bool TDBGridModel::inserting() const {
+    return Active() && DataSet()->State() == TDataSetState::dsInsert;
+}
+
+bool TDBGridModel::editing() const {
+    return Active() && DataSet()->State() == TDataSetState::dsEdit;
+}
+
+int TDBGridModel::CurrentRow() const {
+    if (!Active()) return -1;
+    if (inserting()) return insertRow_;
+    const int recNo = DataSet()->RecNo();
+    return recNo > 0 ? recNo - 1 : -1;
+}
+
+int TDBGridModel::recNoOf(int row) const {
+    if (insertRow_ < 0) return row + 1;
+    if (row == insertRow_) return 0;
+    return row < insertRow_ ? row + 1 : row;
+}
+
+void TDBGridModel::MoveTo(int row) {
+    if (!Active() || row < 0 || row >= rows_ || row == CurrentRow()) return;
+    const int recNo = recNoOf(row);
+    TDataSet* set = DataSet();
+    // Leaving a new row posts or drops it first, which may shift the rows.
+    set->CheckBrowseMode();
+    set->SetRecNo(std::clamp(recNo, 1, std::max(set->RecordCount(), 1)));
+}
+
+int TDBGridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+
+int TDBGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(columns_.size());
+}
+
+QString TDBGridModel::cellText(int row, const TField* field) const {
+    if (!field) return {};
+    const int recNo = recNoOf(row);
+    // The current row shows its edit buffer while it is edited or inserted.
+    if (recNo == 0 || (editing() && recNo == DataSet()->RecNo())) return field->DisplayText();
+    return DataSet()->DisplayTextAt(recNo, field);
+}
+
+QVariant TDBGridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || !Active() || index.row() >= rows_) return {};
+    const std::size_t column = static_cast<std::size_t>(index.column());
+    if (column >= columns_.size()) return {};
+    switch (role) {
+        case Qt::DisplayRole:
+            return cellText(index.row(), fields_[column]);
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue(columns_[column].Alignment);
+        default:
+            return {};
+    }
+}
+
+QVariant TDBGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Vertical) {
+        if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignCenter);
+        if (role != Qt::DisplayRole || section != CurrentRow()) return QString();
+        return inserting() ? kInsertMark : editing() ? kEditMark : kCurrentMark;
+    }
+    if (section < 0 || static_cast<std::size_t>(section) >= columns_.size()) return {};
+    const TColumn& column = columns_[static_cast<std::size_t>(section)];
+    if (role == Qt::DisplayRole) return column.Title.isEmpty() ? column.FieldName : column.Title;
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(column.TitleAlignment);
+    return {};
+}
+
+void TDBGridModel::ActiveChanged() { rebind(); }
+
+void TDBGridModel::StateChanged() {
+    const bool nowInserting = inserting();
+    if (nowInserting == (insertRow_ >= 0)) {
+        refreshCurrentRow();  // edit began or ended: the indicator changes
+        return;
+    }
+    insertRow_ = nowInserting ? std::max(browseRecNo_ - 1, 0) : -1;
+    reset();
+}
+
+void TDBGridModel::RecordChanged(TField* field) {
+    (void)field;
+    refreshCurrentRow();
+}
+
+void TDBGridModel::DataSetChanged() { reset(); }
+
+void TDBGridModel::DataSetScrolled() {
+    const int expected = Active() ? DataSet()->RecordCount() + (inserting() ? 1 : 0) : 0;
+    if (expected != rows_) {
+        reset();
+        return;
+    }
+    refreshCurrentRow();
+}
+
+void TDBGridModel::rebind() {
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        fields_[i] = Active() ? DataSet()->FindField(columns_[i].FieldName) : nullptr;
+    insertRow_ = inserting() ? 0 : -1;
+    reset();
+}
+
+void TDBGridModel::reset() {
+    beginResetModel();
+    if (Active() && !inserting()) browseRecNo_ = DataSet()->RecNo();
+    rows_ = Active() ? DataSet()->RecordCount() + (insertRow_ >= 0 ? 1 : 0) : 0;
+    shownRow_ = CurrentRow();
+    endResetModel();
+    emit currentRowChanged();
+}
+
+void TDBGridModel::refreshCurrentRow() {
+    if (Active() && !inserting()) browseRecNo_ = DataSet()->RecNo();
+    const int row = CurrentRow();
+    const int last = static_cast<int>(columns_.size()) - 1;
+    for (int r : {shownRow_, row}) {
+        if (r < 0 || r >= rows_) continue;
+        if (last >= 0) emit dataChanged(index(r, 0), index(r, last));
+        emit headerDataChanged(Qt::Vertical, r, r);
+    }
+    shownRow_ = row;
+    emit currentRowChanged();
+}
+
+// --- view ------------------------------------------------------------------
+
+TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), model_(new TDBGridModel(this)) {
+    setModel(model_);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setShowGrid(true);
+    setWordWrap(false);
+    setTabKeyNavigation(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+
+    QHeaderView* rows = verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(fontMetrics().height() + 4);
+    rows->setMinimumWidth(14);
+    rows->setMaximumWidth(14);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+
+    // The selection stays as visible when another control has the focus.
+    QPalette shown = palette();
+    shown.setColor(QPalette::Inactive, QPalette::Highlight,
+                   shown.color(QPalette::Active, QPalette::Highlight));
+    shown.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                   shown.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(shown);
+
+    connect(model_, &TDBGridModel::currentRowChanged, this, &TDBGrid::followDataSet);
+    connect(model_, &QAbstractItemModel::modelReset, this, &TDBGrid::applyColumnWidths);
+}
+
+void TDBGrid::SetDataSource(TDataSource* source) {
+    model_->SetDataSource(source);
+    model_->ActiveChanged();
+}
+
+void TDBGrid::SetColumns(std::vector<TColumn> columns) {
+    model_->SetColumns(std::move(columns));
+    applyColumnWidths();
+}
+
+void TDBGrid::applyColumnWidths() {
+    const auto& columns = model_->Columns();
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        horizontalHeader()->resizeSection(static_cast<int>(i), columns[i].Width);
+}
+
+void TDBGrid::followDataSet() {
+    const int row = model_->CurrentRow();
+    following_ = true;
+    if (row < 0) {
+        clearSelection();
+        setCurrentIndex(QModelIndex());
+    } else {
+        const int column = std::max(currentIndex().column(), 0);
+        const QModelIndex target = model_->index(row, column);
+        if (currentIndex() != target)
+            selectionModel()->setCurrentIndex(
+                target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        else if (!selectionModel()->isRowSelected(row, QModelIndex()))
+            selectRow(row);
+        scrollTo(target);
+    }
+    following_ = false;
+}
+
+void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    if (following_ || !current.isValid() || current.row() == model_->CurrentRow()) return;
+    try {
+        model_->MoveTo(current.row());
+    } catch (const std::exception& error) {
+        TApplication::ShowException(error);
+        followDataSet();  // the dataset stayed where it was
+    }
+}
+
+void TDBGrid::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
+        deleteWithConfirmation();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void TDBGrid::deleteWithConfirmation() {
+    TDataSet* set = model_->DataSet();
+    if (!model_->Active() || set->IsEmpty() || !set->CanModify()) return;
+    if (MessageDlg("Delete record?", TMsgDlgType::mtConfirmation, mbOKCancel) == mrOk)
+        set->Delete();
+}
+
+void TDBGrid::focusOutEvent(QFocusEvent* event) {
+    QTableView::focusOutEvent(event);
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason) return;
+    TDataSet* set = model_->DataSet();
+    if (model_->Active() && set->State() == TDataSetState::dsInsert && !set->Modified())
+        set->Cancel();
+}
+
+void TDBGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTableView::mouseDoubleClickEvent(event);
+    emit dblClick();
+}

@@ -1,0 +1,253 @@
+// The book page: new books, issue numbers, owned counts through add, edit
+// and delete, the grade slider and the valuation, all through the window.
+#include <QApplication>
+#include <QLabel>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTest>
+
+#include "platform/widgets/db_edit.h"
+#include "platform/widgets/db_grid.h"
+#include "tests/collection/collection_fixture.h"
+
+namespace {
+
+QString padded(int spaces, const char* digits) { return QString(spaces, ' ') + digits; }
+
+}  // namespace
+
+TEST_F(CollectionWindowTest, NewBookAddsItsQuantityToTheSeries) {
+    const int entry = seedSeries("CONAN", "MARVEL", 7);
+    openWindow();
+    showBookPage();
+    frame->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbInsert);
+    // The defaults of a new book, shown before anything is typed.
+    EXPECT_EQ(form->TableBooks->State(), TDataSetState::dsInsert);
+    EXPECT_EQ(form->DBTextPerc->text(), "100");
+    EXPECT_EQ(form->TrackBar1->value(), 20);
+    EXPECT_EQ(form->LabelCond->text(), "Mint");
+    EXPECT_DOUBLE_EQ(form->TableBooks->FieldByName("GradedValue")->AsFloat(), 0);
+    EXPECT_DOUBLE_EQ(form->TableBooks->FieldByName("Profitability")->AsFloat(), 0);
+    EXPECT_TRUE(form->DBEditComicNo->hasFocus());
+    EXPECT_TRUE(form->Undo1->isEnabled());
+    typeInto(form->DBEditComicNo, "12");
+    typeInto(form->DBEditQty, "3");
+    save();
+    EXPECT_EQ(storedOwned("CONAN"), 10);
+    const auto books = storedBooks();
+    ASSERT_EQ(books.size(), 1u);
+    EXPECT_EQ(books[0][col::B_ENTRY].asInt(), entry);
+    EXPECT_EQ(QString::fromStdString(books[0][col::COMIC_NO].asText()), padded(13, "12"));
+    EXPECT_EQ(books[0][col::PERC].asInt(), 100);
+    EXPECT_EQ(books[0][col::QTY].asInt(), 3);
+    EXPECT_FALSE(books[0][col::AUTOGRAPH].asBool());
+    EXPECT_TRUE(form->DBGridBooks->hasFocus());
+    EXPECT_TRUE(form->Add1->isEnabled());
+    EXPECT_FALSE(form->Save1->isEnabled());
+}
+
+TEST_F(CollectionWindowTest, EditingAndDeletingBooksKeepOwnedRight) {
+    const int entry = seedSeries("FLASH", "DC", 10);
+    seedBook(entry, "1", 2);
+    seedBook(entry, "2", 4);
+    seedBook(entry, "3", 4);
+    openWindow();
+    showBookPage();
+    form->TableBooks->First();  // issue 1, quantity 2
+    typeInto(form->DBEditQty, "5");
+    save();
+    EXPECT_EQ(storedOwned("FLASH"), 13);  // 2 -> 5
+    typeInto(form->DBEditQty, "0");
+    save();
+    EXPECT_EQ(storedOwned("FLASH"), 8);  // 5 -> 0
+    form->TableBooks->Next();            // issue 2, quantity 4
+    answers = {mrOk};
+    form->Delete1Click();
+    EXPECT_EQ(asked.last(), "Delete record?");
+    EXPECT_EQ(storedOwned("FLASH"), 4);
+    EXPECT_EQ(storedBooks().size(), 2u);
+    // A cancelled edit changes no count.
+    typeInto(form->DBEditQty, "9");
+    undo();
+    EXPECT_EQ(storedOwned("FLASH"), 4);
+    EXPECT_EQ(form->TableBooks->State(), TDataSetState::dsBrowse);
+}
+
+TEST_F(CollectionWindowTest, IssueNumbersAreStoredRightAlignedAndListInValueOrder) {
+    seedSeries("THOR", "MARVEL", 0);
+    openWindow();
+    addBook("100", 1);
+    addBook("2", 1);
+    addBook("10", 1);
+    const auto books = storedBooks();
+    ASSERT_EQ(books.size(), 3u);
+    EXPECT_EQ(QString::fromStdString(books[0][col::COMIC_NO].asText()), padded(14, "2"));
+    EXPECT_EQ(QString::fromStdString(books[1][col::COMIC_NO].asText()), padded(13, "10"));
+    EXPECT_EQ(QString::fromStdString(books[2][col::COMIC_NO].asText()), padded(12, "100"));
+    QAbstractItemModel* grid = form->DBGridBooks->model();
+    ASSERT_EQ(grid->rowCount(), 3);
+    EXPECT_EQ(grid->data(grid->index(0, 0)).toString().trimmed(), "2");
+    EXPECT_EQ(grid->data(grid->index(2, 0)).toString().trimmed(), "100");
+    EXPECT_EQ(storedOwned("THOR"), 3);
+}
+
+TEST_F(CollectionWindowTest, SliderStartsAnEditAndCancelRestoresTheGrade) {
+    const int entry = seedSeries("HULK", "MARVEL", 1);
+    seedBook(entry, "1", 1, 100);
+    openWindow();
+    showBookPage();
+    form->PageControl2->setCurrentWidget(form->TabSheet4);
+    EXPECT_EQ(form->TrackBar1->value(), 20);
+    EXPECT_EQ(form->TableBooks->State(), TDataSetState::dsBrowse);
+    form->TrackBar1->setFocus();
+    for (int i = 0; i < 11; ++i) QTest::keyClick(form->TrackBar1, Qt::Key_Left);
+    EXPECT_EQ(form->TrackBar1->value(), 9);
+    EXPECT_EQ(form->TableBooks->State(), TDataSetState::dsEdit);
+    EXPECT_EQ(form->TableBooks->FieldByName("PERC")->AsInteger(), 45);
+    EXPECT_EQ(form->LabelCond->text(), "Very Good");
+    EXPECT_EQ(form->DBTextPerc->text(), "45");
+    undo();
+    EXPECT_EQ(form->TableBooks->FieldByName("PERC")->AsInteger(), 100);
+    EXPECT_EQ(form->TrackBar1->value(), 20);
+    EXPECT_EQ(form->LabelCond->text(), "Mint");
+    EXPECT_EQ(engineTable("books.db")->row(0)[col::PERC].asInt(), 100);
+}
+
+TEST_F(CollectionWindowTest, GradeOfAnotherProgramShowsOnTheNearestLowerMark) {
+    const int entry = seedSeries("IRON MAN", "MARVEL", 1);
+    seedBook(entry, "1", 1, 37, 40.00);
+    openWindow();
+    showBookPage();
+    EXPECT_EQ(form->TrackBar1->value(), 7);
+    EXPECT_EQ(form->LabelCond->text(), "Good");
+    EXPECT_DOUBLE_EQ(form->TableBooks->FieldByName("GradedValue")->AsFloat(), 14.80);
+    EXPECT_EQ(form->TableBooks->State(), TDataSetState::dsBrowse);  // following starts no edit
+}
+
+TEST_F(CollectionWindowTest, GradedValueAndProfitabilityAreShownAsMoney) {
+    const int entry = seedSeries("DAREDEVIL", "MARVEL", 2);
+    seedBook(entry, "1", 2, 100, 40.00, 10.00);
+    openWindow();
+    showBookPage();
+    form->PageControl2->setCurrentWidget(form->TabSheet4);
+    form->TrackBar1->setFocus();
+    for (int i = 0; i < 5; ++i) QTest::keyClick(form->TrackBar1, Qt::Key_Left);  // 20 -> 15
+    EXPECT_EQ(form->TableBooks->FieldByName("PERC")->AsInteger(), 75);
+    EXPECT_DOUBLE_EQ(form->TableBooks->FieldByName("GradedValue")->AsFloat(), 30.00);
+    EXPECT_DOUBLE_EQ(form->TableBooks->FieldByName("Profitability")->AsFloat(), 40.00);
+    EXPECT_EQ(form->DBEditGraded->text(), "$30.00");
+    EXPECT_EQ(form->DBEditProfit->text(), "$40.00");
+    EXPECT_EQ(form->DBEditPaid->text(), "$10.00");
+    EXPECT_TRUE(form->DBEditGraded->isReadOnly());
+    save();
+    EXPECT_EQ(engineTable("books.db")->row(0)[col::PERC].asInt(), 75);
+    EXPECT_EQ(storedOwned("DAREDEVIL"), 2);  // the quantity did not change
+}
+
+TEST_F(CollectionWindowTest, MoneyIsTypedAsAPlainNumber) {
+    const int entry = seedSeries("DAREDEVIL", "MARVEL", 1);
+    seedBook(entry, "1", 1);
+    openWindow();
+    showBookPage();
+    form->PageControl2->setCurrentWidget(form->TabSheet4);
+    typeInto(form->DBEdit1, "1234.5");
+    form->DBEditQty->setFocus();
+    EXPECT_EQ(form->DBEdit1->text(), "$1,234.50");
+    EXPECT_EQ(form->DBEditGraded->text(), "$1,234.50");
+    save();
+    EXPECT_DOUBLE_EQ(engineTable("books.db")->row(0)[col::HIGH].asDouble(), 1234.5);
+}
+
+TEST_F(CollectionWindowTest, SeriesNavigatorsOnTheBookPageStepThroughSeries) {
+    const int a = seedSeries("ALPHA", "P", 1);
+    const int b = seedSeries("BRAVO", "P", 2);
+    seedBook(a, "1", 1);
+    seedBook(b, "7", 1);
+    seedBook(b, "8", 1);
+    openWindow();
+    showBookPage();
+    EXPECT_EQ(form->DBText1->text(), "ALPHA");
+    EXPECT_FALSE(form->DBNavigator1->Button(TNavigateBtn::nbPrior)->isEnabled());
+    form->DBNavigator2->BtnClick(TNavigateBtn::nbNext);
+    EXPECT_EQ(form->DBText1->text(), "BRAVO");
+    EXPECT_EQ(form->DBGridBooks->model()->rowCount(), 2);
+    EXPECT_EQ(form->DBGridBooks->model()
+                  ->data(form->DBGridBooks->model()->index(1, 0))
+                  .toString()
+                  .trimmed(),
+              "8");
+    EXPECT_FALSE(form->DBNavigator2->Button(TNavigateBtn::nbNext)->isEnabled());
+    EXPECT_TRUE(form->DBNavigator1->Button(TNavigateBtn::nbFirst)->isEnabled());
+}
+
+// A book added while its series is a new row: the series is posted first, so
+// the book carries the series' ENTRY.
+TEST_F(CollectionWindowTest, BookOfAnUnpostedSeriesPostsTheSeriesFirst) {
+    openWindow();
+    frame->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbInsert);
+    typeInto(form->DBEditSeries, "watchmen");
+    showBookPage();
+    frame->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbInsert);
+    const paradox::Row series = storedSeries("WATCHMEN");
+    ASSERT_FALSE(series.empty());
+    typeInto(form->DBEditComicNo, "1");
+    typeInto(form->DBEditQty, "2");
+    save();
+    const auto books = storedBooks();
+    ASSERT_EQ(books.size(), 1u);
+    EXPECT_EQ(books[0][col::B_ENTRY].asInt(), series[col::ENTRY].asInt());
+    EXPECT_GT(books[0][col::B_ENTRY].asInt(), 0);
+    EXPECT_EQ(storedOwned("WATCHMEN"), 2);
+}
+
+TEST_F(CollectionWindowTest, NoBookIsAddedWhenThePendingSeriesCannotBePosted) {
+    openWindow();
+    frame->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbInsert);
+    // Characters the table's code page cannot hold: the series post is refused.
+    form->DBEditSeries->setFocus();
+    QTest::sendKeyEvent(QTest::Click, form->DBEditSeries, Qt::Key_unknown,
+                        QString::fromUtf8("\u6F2B"), Qt::NoModifier);
+    ASSERT_EQ(form->DBEditSeries->text(), QString::fromUtf8("\u6F2B"));
+    showBookPage();
+    EXPECT_THROW(form->Add1Click(), EDatabaseError);
+    EXPECT_EQ(form->TableBooks->State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(form->TableSeries->State(), TDataSetState::dsInsert);
+    EXPECT_EQ(storedBooks().size(), 0u);
+    EXPECT_EQ(engineTable("series.db")->rowCount(), 0u);
+}
+
+TEST_F(CollectionWindowTest, NoBookWithoutAnySeries) {
+    openWindow();
+    showBookPage();
+    EXPECT_THROW(form->Add1Click(), EDatabaseError);
+    EXPECT_EQ(form->TableBooks->State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(storedBooks().size(), 0u);
+}
+
+// Adding a book from the Price/Status page shows the Description page, so the
+// issue-number box takes the focus.
+TEST_F(CollectionWindowTest, AddingFromThePricePageShowsTheDescription) {
+    seedSeries("ROBIN", "DC", 0);
+    openWindow();
+    showBookPage();
+    form->PageControl2->setCurrentWidget(form->TabSheet4);
+    frame->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbInsert);
+    EXPECT_EQ(form->PageControl2->currentWidget(), form->TabSheet3);
+    EXPECT_TRUE(form->DBEditComicNo->hasFocus());
+    typeInto(form->DBEditComicNo, "4");
+    save();
+    EXPECT_EQ(storedBooks().size(), 1u);
+}
+
+TEST_F(CollectionWindowTest, SliderOnASeriesWithoutBooksStoresNothing) {
+    seedSeries("ROBIN", "DC", 0);
+    openWindow();
+    showBookPage();
+    form->PageControl2->setCurrentWidget(form->TabSheet4);
+    form->TrackBar1->setFocus();
+    QTest::keyClick(form->TrackBar1, Qt::Key_Right);
+    EXPECT_EQ(form->TableBooks->State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(form->TrackBar1->value(), 0);
+    EXPECT_FALSE(form->Save1->isEnabled());
+    EXPECT_EQ(storedBooks().size(), 0u);
+}

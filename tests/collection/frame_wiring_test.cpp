@@ -1,0 +1,164 @@
+// The collection window inside the frame: the frame's controls it enables
+// and connects, the Edit menu it brings, the page it acts on, and the close
+// questions with each answer.
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabWidget>
+
+#include "platform/widgets/db_edit.h"
+#include "platform/widgets/speed_button.h"
+#include "tests/collection/collection_fixture.h"
+
+namespace {
+
+bool menuBarHas(QMenuBar* bar, QMenu* menu) {
+    for (QAction* action : bar->actions())
+        if (action == menu->menuAction() && action->isVisible()) return true;
+    return false;
+}
+
+}  // namespace
+
+TEST_F(CollectionWindowTest, OpeningAndClosingWiresTheFrame) {
+    EXPECT_FALSE(frame->SBFind->isEnabled());
+    openWindow();
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(form->windowTitle(), "Comic Collection");
+    EXPECT_EQ(form->PageControl1->currentWidget(), form->TabSheet1);
+    EXPECT_FALSE(frame->ComicCollection->isEnabled());
+    EXPECT_FALSE(frame->SBOpen->isEnabled());
+    EXPECT_TRUE(frame->SBFind->isEnabled());
+    EXPECT_TRUE(frame->DBNavigatorCtrl->isEnabled());
+    EXPECT_TRUE(frame->DBNavigatorMove->isEnabled());
+    EXPECT_TRUE(frame->HighlightedItemReports->menuAction()->isEnabled());
+    EXPECT_TRUE(menuBarHas(frame->MainMenu, form->Edit1));
+    EXPECT_NE(frame->DBNavigatorCtrl->DataSource(), nullptr);
+    EXPECT_EQ(ComicForm, form);
+
+    frame->CloseWindowClick();
+    QApplication::processEvents();
+    EXPECT_EQ(ComicForm, nullptr);
+    EXPECT_TRUE(frame->ComicCollection->isEnabled());
+    EXPECT_TRUE(frame->SBOpen->isEnabled());
+    EXPECT_FALSE(frame->SBFind->isEnabled());
+    EXPECT_FALSE(frame->DBNavigatorCtrl->isEnabled());
+    EXPECT_EQ(frame->DBNavigatorCtrl->DataSource(), nullptr);
+    EXPECT_EQ(frame->DBNavigatorMove->DataSource(), nullptr);
+    EXPECT_FALSE(frame->HighlightedItemReports->menuAction()->isEnabled());
+    EXPECT_FALSE(frame->ClientArea->subWindowList().size());
+    EXPECT_TRUE(asked.isEmpty());  // nothing pending, nothing asked
+}
+
+TEST_F(CollectionWindowTest, AnotherActiveChildDisablesTheFrameControls) {
+    openWindow();
+    auto* other = new QWidget;
+    other->setWindowTitle("Preview");
+    QMdiSubWindow* child = frame->AddChild(other);
+    frame->ClientArea->setActiveSubWindow(child);
+    QApplication::processEvents();
+    EXPECT_FALSE(frame->SBFind->isEnabled());
+    EXPECT_FALSE(frame->DBNavigatorCtrl->isEnabled());
+    EXPECT_FALSE(frame->DBNavigatorMove->isEnabled());
+    EXPECT_FALSE(frame->HighlightedItemReports->menuAction()->isEnabled());
+    EXPECT_FALSE(menuBarHas(frame->MainMenu, form->Edit1));
+    EXPECT_NE(frame->DBNavigatorCtrl->DataSource(), nullptr);  // still connected
+    frame->ClientArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(form->parentWidget()));
+    QApplication::processEvents();
+    EXPECT_TRUE(frame->SBFind->isEnabled());
+    EXPECT_TRUE(frame->DBNavigatorCtrl->isEnabled());
+    EXPECT_TRUE(menuBarHas(frame->MainMenu, form->Edit1));
+}
+
+TEST_F(CollectionWindowTest, FrameButtonsActOnThePageShown) {
+    const int entry = seedSeries("ALPHA", "P", 0);
+    seedSeries("BRAVO", "P", 0);
+    seedBook(entry, "1", 1);
+    seedBook(entry, "2", 1);
+    openWindow();
+    frame->DBNavigatorMove->BtnClick(TNavigateBtn::nbNext);
+    EXPECT_EQ(form->CurrentSeries, "BRAVO");
+    frame->DBNavigatorMove->BtnClick(TNavigateBtn::nbFirst);
+    showBookPage();
+    frame->DBNavigatorMove->BtnClick(TNavigateBtn::nbNext);
+    EXPECT_EQ(form->CurrentSeries, "ALPHA");  // the books moved, not the series
+    EXPECT_EQ(form->TableBooks->RecNo(), 2);
+    frame->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbInsert);
+    EXPECT_EQ(form->TableBooks->State(), TDataSetState::dsInsert);  // a book, not a series
+    EXPECT_EQ(form->TableSeries->State(), TDataSetState::dsBrowse);
+    typeInto(form->DBEditComicNo, "3");
+    inputs = {"3"};
+    frame->SBFind->click();  // a search posts the pending book first
+    EXPECT_EQ(storedBooks().size(), 3u);
+}
+
+TEST_F(CollectionWindowTest, CloseQuestionCancelKeepsTheWindowAndTheEdit) {
+    seedSeries("ALPHA", "P", 0);
+    openWindow();
+    typeInto(form->DBEditPublisher, "q");
+    answers = {mrCancel};
+    frame->CloseWindowClick();
+    QApplication::processEvents();
+    ASSERT_EQ(asked, QStringList{"Do you wish to save your Series Changes?"});
+    EXPECT_EQ(requests[0].buttons, mbYesNoCancel);
+    ASSERT_TRUE(requests[0].position.has_value());
+    EXPECT_EQ(*requests[0].position, frame->frameGeometry().topLeft() + QPoint(150, 200));
+    ASSERT_EQ(ComicForm, form);
+    EXPECT_EQ(form->TableSeries->State(), TDataSetState::dsEdit);
+    EXPECT_FALSE(frame->SBOpen->isEnabled());
+    EXPECT_TRUE(frame->SBFind->isEnabled());
+}
+
+TEST_F(CollectionWindowTest, CloseQuestionYesPostsTheNewSeries) {
+    openWindow();
+    frame->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbInsert);
+    typeInto(form->DBEditSeries, "bone");
+    answers = {mrYes};
+    frame->CloseWindowClick();
+    QApplication::processEvents();
+    EXPECT_EQ(asked, QStringList{"Do you wish save your new series entry?"});
+    EXPECT_EQ(ComicForm, nullptr);
+    EXPECT_FALSE(storedSeries("BONE").empty());
+}
+
+TEST_F(CollectionWindowTest, CloseQuestionNoDropsTheNewBook) {
+    const int entry = seedSeries("ALPHA", "P", 4);
+    seedBook(entry, "1", 4);
+    openWindow();
+    showBookPage();
+    frame->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbInsert);
+    typeInto(form->DBEditComicNo, "2");
+    typeInto(form->DBEditQty, "3");
+    answers = {mrNo};
+    frame->CloseWindowClick();
+    QApplication::processEvents();
+    EXPECT_EQ(asked, QStringList{"Do you wish save your new comic book entry?"});
+    EXPECT_EQ(ComicForm, nullptr);
+    EXPECT_EQ(storedBooks().size(), 1u);
+    EXPECT_EQ(storedOwned("ALPHA"), 4);
+}
+
+TEST_F(CollectionWindowTest, CloseQuestionYesPostsTheBookEdit) {
+    const int entry = seedSeries("ALPHA", "P", 4);
+    seedBook(entry, "1", 4);
+    openWindow();
+    showBookPage();
+    typeInto(form->DBEditQty, "6");
+    answers = {mrYes};
+    EXPECT_TRUE(form->FormCloseQuery());
+    EXPECT_EQ(asked, QStringList{"Do you wish to save your Comic Book Changes?"});
+    EXPECT_EQ(storedOwned("ALPHA"), 6);
+}
+
+TEST_F(CollectionWindowTest, ExitAnsweredCancelKeepsTheProgramRunning) {
+    seedSeries("ALPHA", "P", 0);
+    openWindow();
+    typeInto(form->DBEditSeries, "beta");
+    answers = {mrCancel};
+    EXPECT_FALSE(frame->close());
+    EXPECT_EQ(asked.size(), 1);
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(form->TableSeries->State(), TDataSetState::dsEdit);
+}
