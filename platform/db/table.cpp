@@ -113,6 +113,7 @@ void TTable::SetIndexFieldNames(const QString& names) {
 
 void TTable::SetMasterSource(TDataSource* source) {
     masterSource_ = source;
+    masterFieldCache_.clear();
     masterLink_->SetDataSource(source);
 }
 
@@ -120,6 +121,7 @@ void TTable::SetMasterFields(const QString& fields) {
     QString saved = masterFields_;
     masterFields_ = fields;
     masterFieldNames_ = splitNames(fields);
+    masterFieldCache_.clear();
     if (!Active()) return;
     try {
         checkedIndexFieldCount();
@@ -166,6 +168,7 @@ paradox::TableSchema TTable::InternalOpen() {
     currentKey_.clear();
     seenChange_ = table_->changeCount();
     countCache_ = -1;
+    masterFieldCache_.clear();
     linked_ = shouldLink();
     linkValues_ = linked_ ? masterValues() : std::vector<paradox::Value>{};
     computeRange();
@@ -194,23 +197,44 @@ bool TTable::shouldLink() const {
     return master && master->Active() && !masterFieldNames_.isEmpty();
 }
 
-std::vector<paradox::Value> TTable::masterValues() const {
-    TDataSet* master = masterSource_->DataSet();
-    const paradox::TableSchema& schema = table_->schema();
-    std::vector<paradox::Value> values;
-    const QStringList& names = masterFieldNames_;
-    for (int i = 0; i < names.size(); ++i) {
-        const TField* field = master->FieldByName(names[i]);
-        values.push_back(convertValue(field->RawValue(), schema.fields[i].type));
+// The master's link fields, looked up once per opening of either table.
+const std::vector<const TField*>& TTable::masterFieldList() const {
+    if (masterFieldCache_.empty()) {
+        TDataSet* master = masterSource_->DataSet();
+        std::vector<const TField*> fields;
+        for (const QString& name : masterFieldNames_) fields.push_back(master->FieldByName(name));
+        masterFieldCache_ = std::move(fields);
     }
+    return masterFieldCache_;
+}
+
+std::vector<paradox::Value> TTable::masterValues() const {
+    const paradox::TableSchema& schema = table_->schema();
+    const std::vector<const TField*>& fields = masterFieldList();
+    std::vector<paradox::Value> values;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        values.push_back(convertValue(fields[i]->RawValue(), schema.fields[i].type));
     return values;
+}
+
+// Whether the master still stands on the link values in force (checked on
+// every master move, so without building a new key).
+bool TTable::masterValuesUnchanged() const {
+    const paradox::TableSchema& schema = table_->schema();
+    const std::vector<const TField*>& fields = masterFieldList();
+    if (fields.size() != linkValues_.size()) return false;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        if (!(convertValue(fields[i]->RawValue(), schema.fields[i].type) == linkValues_[i]))
+            return false;
+    return true;
 }
 
 void TTable::masterChanged(bool force) {
     if (!Active()) return;
+    if (force) masterFieldCache_.clear();  // the master's fields may be new
     bool link = shouldLink();
+    if (!force && link == linked_ && (!link || masterValuesUnchanged())) return;
     std::vector<paradox::Value> values = link ? masterValues() : std::vector<paradox::Value>{};
-    if (!force && link == linked_ && values == linkValues_) return;
     CheckBrowseMode();
     linked_ = link;
     linkValues_ = std::move(values);

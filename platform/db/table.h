@@ -94,6 +94,8 @@ private:
     std::vector<paradox::Value> keyFromVariants(const QVariantList& values) const;
     std::vector<paradox::Value> keyOf(const paradox::Row& row) const;
     std::vector<paradox::Value> masterValues() const;
+    const std::vector<const TField*>& masterFieldList() const;
+    bool masterValuesUnchanged() const;
     void masterChanged(bool force);
     bool shouldLink() const;
     // Brings the cached range and position up to date after any change
@@ -111,6 +113,7 @@ private:
     QString indexFieldNames_;
     QString masterFields_;
     QStringList masterFieldNames_;  // masterFields_ split, trimmed
+    mutable std::vector<const TField*> masterFieldCache_;
     TDataSource* masterSource_ = nullptr;
     std::unique_ptr<TMasterLink> masterLink_;
     std::shared_ptr<paradox::Table> table_;
