@@ -7,9 +7,8 @@
 #include <QMessageBox>
 #include <cmath>
 
-#include "reportengine/report_geometry.h"
-
 #include "platform/graphics/printers.h"
+#include "reportengine/report_geometry.h"
 
 namespace {
 bool HasPrinters() { return Printer().HasPrinters(); }
@@ -43,11 +42,20 @@ void TBaseReport::CheckNotPrinting() const {
 void TBaseReport::SetUnits(TPrintUnits units) {
     units_ = units;
     switch (units) {
-        case unInch: unitsFactor_ = 1.0; break;
-        case unMM: unitsFactor_ = 25.4; break;
-        case unCM: unitsFactor_ = 2.54; break;
-        case unPoint: unitsFactor_ = 72.0; break;
-        case unUser: break;
+        case unInch:
+            unitsFactor_ = 1.0;
+            break;
+        case unMM:
+            unitsFactor_ = 25.4;
+            break;
+        case unCM:
+            unitsFactor_ = 2.54;
+            break;
+        case unPoint:
+            unitsFactor_ = 72.0;
+            break;
+        case unUser:
+            break;
     }
 }
 
@@ -125,13 +133,13 @@ void TBaseReport::CopyMarginsToSection() {
 
 int TBaseReport::XI2D(double inches) const {
     return NearestPixel(((inches + originX_) * scaleX_ * zoomFactor_ / 10000 - UnprintableLeft) *
-                   PixelsPerInchX) +
+                        PixelsPerInchX) +
            DeviceOffsetX;
 }
 
 int TBaseReport::YI2D(double inches) const {
     return NearestPixel(((inches + originY_) * scaleY_ * zoomFactor_ / 10000 - UnprintableTop) *
-                   PixelsPerInchY) +
+                        PixelsPerInchY) +
            DeviceOffsetY;
 }
 
@@ -153,9 +161,12 @@ double TBaseReport::PixelsToInchesX(int pixels) const {
 
 double TBaseReport::CursorAfterText(double x, int w, TTextJustify justify) const {
     switch (justify) {
-        case tjCenter: return x + PixelsToInchesX((w + 1) / 2);
-        case tjLeft: return x + PixelsToInchesX(w);
-        case tjRight: return x;
+        case tjCenter:
+            return x + PixelsToInchesX((w + 1) / 2);
+        case tjLeft:
+            return x + PixelsToInchesX(w);
+        case tjRight:
+            return x;
     }
     return x;
 }
@@ -304,13 +315,11 @@ void TBaseReport::RefreshPrinterSetup() {
             PixelsPerInchX = caps.PixelsPerInchX;
             PixelsPerInchY = caps.PixelsPerInchY;
             UnprintableLeft = double(caps.OffsetX) / caps.PixelsPerInchX;
-            UnprintableRight =
-                double(caps.PhysicalWidth - caps.OffsetX - caps.PrintableWidth) /
-                caps.PixelsPerInchX;
+            UnprintableRight = double(caps.PhysicalWidth - caps.OffsetX - caps.PrintableWidth) /
+                               caps.PixelsPerInchX;
             UnprintableTop = double(caps.OffsetY) / caps.PixelsPerInchY;
-            UnprintableBottom =
-                double(caps.PhysicalHeight - caps.OffsetY - caps.PrintableHeight) /
-                caps.PixelsPerInchY;
+            UnprintableBottom = double(caps.PhysicalHeight - caps.OffsetY - caps.PrintableHeight) /
+                                caps.PixelsPerInchY;
         }
     }
     SetMarginLeft(marginLeft_);

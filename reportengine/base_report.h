@@ -185,12 +185,12 @@ public:
     virtual void PrintRightAt(const QString& text, double x) = 0;
     // Report units.
     virtual void ShadeRect(double x1, double y1, double x2, double y2) = 0;
-    virtual void Arc(double x1, double y1, double x2, double y2, double x3, double y3,
-                     double x4, double y4) = 0;
+    virtual void Arc(double x1, double y1, double x2, double y2, double x3, double y3, double x4,
+                     double y4) = 0;
     virtual void BrushCopy(const QRect& dest, const TBitmap& bitmap, const QRect& source,
                            TColor color) = 0;
-    virtual void Chord(double x1, double y1, double x2, double y2, double x3, double y3,
-                       double x4, double y4) = 0;
+    virtual void Chord(double x1, double y1, double x2, double y2, double x3, double y3, double x4,
+                       double y4) = 0;
     virtual void CopyRect(const QRect& dest, TCanvas& source, const QRect& sourceRect) = 0;
     virtual void Draw(double x, double y, const TGraphic& graphic) = 0;
     virtual void DrawFocusRect(const QRect& rect) = 0;
@@ -200,8 +200,8 @@ public:
     virtual void FrameRect(const QRect& rect) = 0;
     virtual void LineTo(double x, double y) = 0;
     virtual void MoveTo(double x, double y) = 0;
-    virtual void Pie(double x1, double y1, double x2, double y2, double x3, double y3,
-                     double x4, double y4) = 0;
+    virtual void Pie(double x1, double y1, double x2, double y2, double x3, double y3, double x4,
+                     double y4) = 0;
     // Pixel points; lastIndex is the index of the last point used.
     virtual void Polygon(std::span<const QPoint> points, int lastIndex) = 0;
     virtual void Polyline(std::span<const QPoint> points, int lastIndex) = 0;
@@ -210,8 +210,7 @@ public:
     virtual void DrawBitmapRect(double x1, double y1, double x2, double y2,
                                 const TBitmap& bitmap) = 0;
     virtual void Rectangle(double x1, double y1, double x2, double y2) = 0;
-    virtual void RoundRect(double x1, double y1, double x2, double y2, double x3,
-                           double y3) = 0;
+    virtual void RoundRect(double x1, double y1, double x2, double y2, double x3, double y3) = 0;
     virtual void StretchDraw(const QRect& rect, const TGraphic& graphic) = 0;
     virtual void TextRect(const QRect& rect, double x, double y, const QString& text) = 0;
     virtual void PassThrough(const QByteArray& data) = 0;
@@ -235,10 +234,10 @@ protected:
     bool CheckOutput() const;
     void CheckNotPrinting() const;
     // The run-state steps shared by every kind of run.
-    void BeginRun();          // Printing := true, Aborted := false
-    void EndRun();            // Printing := false
-    void InitPage();          // brush, pen, origin, columns, tabs, section, home
-    void StartFirstPage();    // CurrentPage := 1 and the skip state
+    void BeginRun();        // Printing := true, Aborted := false
+    void EndRun();          // Printing := false
+    void InitPage();        // brush, pen, origin, columns, tabs, section, home
+    void StartFirstPage();  // CurrentPage := 1 and the skip state
     void SetCurrentPage(int page) { currentPage_ = page; }
     void SetPageSkipped(bool skipped) { pageSkipped_ = skipped; }
     void UpdateLineMetrics();
@@ -284,8 +283,8 @@ private:
     TBKMode textBKMode_ = bkTransparent;
     std::list<TTabStop> tabs_;
     std::list<TTabStop>::iterator currentTab_;
-    bool tabActive_ = false;    // the next text goes into the current stop's cell
-    bool tabRestart_ = false;   // the next tab goes to the first stop
+    bool tabActive_ = false;   // the next text goes into the current stop's cell
+    bool tabRestart_ = false;  // the next tab goes to the first stop
     bool hasCurrentTab_ = false;
     int currentPage_ = 0;
     bool pageSkipped_ = false, printing_ = false, aborted_ = false;

@@ -129,9 +129,15 @@ void TBaseReport::PrintSegment(const QString& text) {
     const TTabStop& stop = *currentTab_;
     double c = (columnNumber_ - 1) * columnWidth_ + stop.Pos;
     switch (stop.Justify) {
-        case tjCenter: PrintCenteredAt(text, c + stop.Width / 2); break;
-        case tjLeft: PrintLeftAt(text, c + stop.Margin); break;
-        case tjRight: PrintRightAt(text, c + stop.Width - stop.Margin); break;
+        case tjCenter:
+            PrintCenteredAt(text, c + stop.Width / 2);
+            break;
+        case tjLeft:
+            PrintLeftAt(text, c + stop.Margin);
+            break;
+        case tjRight:
+            PrintRightAt(text, c + stop.Width - stop.Margin);
+            break;
     }
 }
 
@@ -156,9 +162,15 @@ void TBaseReport::PrintAtBottom(const QString& text, TTextJustify justify) {
     ReturnToColumnStart();
     cursorY_ = sectionBottom_ - fontDescent_;
     switch (justify) {
-        case tjCenter: PrintCenteredAt(text, (sectionLeft_ + sectionRight_) / 2); break;
-        case tjLeft: PrintLeftAt(text, sectionLeft_); break;
-        case tjRight: PrintRightAt(text, sectionRight_); break;
+        case tjCenter:
+            PrintCenteredAt(text, (sectionLeft_ + sectionRight_) / 2);
+            break;
+        case tjLeft:
+            PrintLeftAt(text, sectionLeft_);
+            break;
+        case tjRight:
+            PrintRightAt(text, sectionRight_);
+            break;
     }
 }
 

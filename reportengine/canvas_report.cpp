@@ -2,10 +2,9 @@
 #include "reportengine/canvas_report.h"
 
 #include <cmath>
-
-#include "reportengine/report_geometry.h"
 #include <vector>
 
+#include "reportengine/report_geometry.h"
 
 // ---- text ------------------------------------------------------------------------------
 
@@ -27,9 +26,7 @@ void TCanvasReport::PrintCenteredAt(const QString& text, double x) {
 
 void TCanvasReport::PrintLeftAt(const QString& text, double x) { PrintAligned(text, x, tjLeft); }
 
-void TCanvasReport::PrintRightAt(const QString& text, double x) {
-    PrintAligned(text, x, tjRight);
-}
+void TCanvasReport::PrintRightAt(const QString& text, double x) { PrintAligned(text, x, tjRight); }
 
 void TCanvasReport::TextRect(const QRect& rect, double x, double y, const QString& text) {
     if (!CheckOutput()) return;
@@ -45,8 +42,8 @@ void TCanvasReport::ShadeRect(double x1, double y1, double x2, double y2) {
     Canvas().Rectangle(XU2D(x1) - 1, YU2D(y1) - 1, XU2D(x2) + 1, YU2D(y2) + 1);
 }
 
-void TCanvasReport::Arc(double x1, double y1, double x2, double y2, double x3, double y3,
-                        double x4, double y4) {
+void TCanvasReport::Arc(double x1, double y1, double x2, double y2, double x3, double y3, double x4,
+                        double y4) {
     if (!CheckOutput()) return;
     Canvas().Arc(XU2D(x1), YU2D(y1), XU2D(x2), YU2D(y2), XU2D(x3), YU2D(y3), XU2D(x4), YU2D(y4));
 }
@@ -54,12 +51,11 @@ void TCanvasReport::Arc(double x1, double y1, double x2, double y2, double x3, d
 void TCanvasReport::Chord(double x1, double y1, double x2, double y2, double x3, double y3,
                           double x4, double y4) {
     if (!CheckOutput()) return;
-    Canvas().Chord(XU2D(x1), YU2D(y1), XU2D(x2), YU2D(y2), XU2D(x3), YU2D(y3), XU2D(x4),
-                   YU2D(y4));
+    Canvas().Chord(XU2D(x1), YU2D(y1), XU2D(x2), YU2D(y2), XU2D(x3), YU2D(y3), XU2D(x4), YU2D(y4));
 }
 
-void TCanvasReport::Pie(double x1, double y1, double x2, double y2, double x3, double y3,
-                        double x4, double y4) {
+void TCanvasReport::Pie(double x1, double y1, double x2, double y2, double x3, double y3, double x4,
+                        double y4) {
     if (!CheckOutput()) return;
     Canvas().Pie(XU2D(x1), YU2D(y1), XU2D(x2), YU2D(y2), XU2D(x3), YU2D(y3), XU2D(x4), YU2D(y4));
 }

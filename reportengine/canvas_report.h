@@ -33,8 +33,7 @@ public:
     void Polyline(std::span<const QPoint> points, int lastIndex) override;
     void DrawBitmapScaled(double x, double y, double scaleX, double scaleY,
                           const TBitmap& bitmap) override;
-    void DrawBitmapRect(double x1, double y1, double x2, double y2,
-                        const TBitmap& bitmap) override;
+    void DrawBitmapRect(double x1, double y1, double x2, double y2, const TBitmap& bitmap) override;
     void Rectangle(double x1, double y1, double x2, double y2) override;
     void RoundRect(double x1, double y1, double x2, double y2, double x3, double y3) override;
     void StretchDraw(const QRect& rect, const TGraphic& graphic) override;

@@ -49,13 +49,9 @@ int TFilePreview::ScreenResolution() const {
     return DefaultScreenResolution;
 }
 
-double TFilePreview::ScreenWidthPixels() const {
-    return ScreenResolution() * StreamPageWidth();
-}
+double TFilePreview::ScreenWidthPixels() const { return ScreenResolution() * StreamPageWidth(); }
 
-double TFilePreview::ScreenHeightPixels() const {
-    return ScreenResolution() * StreamPageHeight();
-}
+double TFilePreview::ScreenHeightPixels() const { return ScreenResolution() * StreamPageHeight(); }
 
 // ---- starting and ending ---------------------------------------------------
 

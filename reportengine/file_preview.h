@@ -88,6 +88,6 @@ private:
     TCanvas canvas_;  // draws on page_ during a rendering
     QPointer<QLabel> image_;
     Frame frame_;
-    int rendering_ = 0;      // nesting depth of ShowPage
-    int pendingPage_ = 0;    // page asked for while a rendering ran
+    int rendering_ = 0;    // nesting depth of ShowPage
+    int pendingPage_ = 0;  // page asked for while a rendering ran
 };

@@ -53,11 +53,19 @@ std::unique_ptr<TGraphic> TFilePrinter::ReadGraphic() {
     QByteArray bytes = in_.GraphicBytes();
     std::unique_ptr<TGraphic> graphic;
     switch (kind) {
-        case gkBitmap: graphic = std::make_unique<TBitmap>(); break;
-        case gkMetafile: graphic = std::make_unique<TMetafile>(); break;
-        case gkIcon: graphic = std::make_unique<TIcon>(); break;
-        case gkOther: return nullptr;  // no class here can read it
-        default: Unexpected();
+        case gkBitmap:
+            graphic = std::make_unique<TBitmap>();
+            break;
+        case gkMetafile:
+            graphic = std::make_unique<TMetafile>();
+            break;
+        case gkIcon:
+            graphic = std::make_unique<TIcon>();
+            break;
+        case gkOther:
+            return nullptr;  // no class here can read it
+        default:
+            Unexpected();
     }
     try {
         graphic->LoadFromBytes(bytes);
@@ -105,8 +113,9 @@ void TFilePrinter::ReplayCommand(std::uint8_t code) {
         case scPie: {
             QPointF p[4];
             for (QPointF& q : p) q = ReadPoint();
-            auto op = code == scArc ? &TFilePrinter::Arc
-                                    : code == scChord ? &TFilePrinter::Chord : &TFilePrinter::Pie;
+            auto op = code == scArc     ? &TFilePrinter::Arc
+                      : code == scChord ? &TFilePrinter::Chord
+                                        : &TFilePrinter::Pie;
             (this->*op)(p[0].x(), p[0].y(), p[1].x(), p[1].y(), p[2].x(), p[2].y(), p[3].x(),
                         p[3].y());
             return;
@@ -114,9 +123,15 @@ void TFilePrinter::ReplayCommand(std::uint8_t code) {
         case scCopyRect:
             ReadPoint(), ReadPoint(), in_.Int(), ReadPoint(), ReadPoint();
             return;
-        case scDrawFocusRect: DrawFocusRect(ReadPixelRect()); return;
-        case scFillRect: FillRect(ReadPixelRect()); return;
-        case scFrameRect: FrameRect(ReadPixelRect()); return;
+        case scDrawFocusRect:
+            DrawFocusRect(ReadPixelRect());
+            return;
+        case scFillRect:
+            FillRect(ReadPixelRect());
+            return;
+        case scFrameRect:
+            FrameRect(ReadPixelRect());
+            return;
         case scEllipse:
         case scRectangle:
         case scShadeRect: {
@@ -144,7 +159,9 @@ void TFilePrinter::ReplayCommand(std::uint8_t code) {
             return;
         }
         case scPolygon:
-        case scPolyline: ReplayPoly(code); return;
+        case scPolyline:
+            ReplayPoly(code);
+            return;
         case scRoundRect: {
             QPointF a = ReadPoint(), b = ReadPoint();
             float w = in_.Float(), h = in_.Float();
@@ -159,9 +176,15 @@ void TFilePrinter::ReplayCommand(std::uint8_t code) {
         }
         case scCenterText:
         case scLeftText:
-        case scRightText: ReplayText(code); return;
-        case scTextBKMode: SetTextBKMode(in_.Byte() ? bkOpaque : bkTransparent); return;
-        case scBackgroundColor: SetBackgroundColor(in_.Int()); return;
+        case scRightText:
+            ReplayText(code);
+            return;
+        case scTextBKMode:
+            SetTextBKMode(in_.Byte() ? bkOpaque : bkTransparent);
+            return;
+        case scBackgroundColor:
+            SetBackgroundColor(in_.Int());
+            return;
         case scScaleX:
         case scScaleY: {
             float scale = in_.Float();
@@ -169,13 +192,18 @@ void TFilePrinter::ReplayCommand(std::uint8_t code) {
             code == scScaleX ? SetScaleX(scale) : SetScaleY(scale);
             return;
         }
-        case scPassThrough: PassThrough(in_.Bytes(in_.Byte())); return;
+        case scPassThrough:
+            PassThrough(in_.Bytes(in_.Byte()));
+            return;
         case scBrushCopy:
         case scDraw:
         case scDrawBitmapScaled:
         case scDrawBitmapRect:
-        case scStretchDraw: ReplayGraphicCommand(code); return;
-        default: Unexpected();
+        case scStretchDraw:
+            ReplayGraphicCommand(code);
+            return;
+        default:
+            Unexpected();
     }
 }
 
@@ -258,9 +286,15 @@ void TFilePrinter::ReplayStateCode(std::uint8_t code) {
             ReadBrushBitmap();
             break;
         }
-        case scBrushColor: canvas.Brush().SetColor(in_.Int()); break;
-        case scBrushStyle: canvas.Brush().SetStyle(checked(in_.Byte(), bsDiagCross)); break;
-        case scBrushBitmap: ReadBrushBitmap(); break;
+        case scBrushColor:
+            canvas.Brush().SetColor(in_.Int());
+            break;
+        case scBrushStyle:
+            canvas.Brush().SetStyle(checked(in_.Byte(), bsDiagCross));
+            break;
+        case scBrushBitmap:
+            ReadBrushBitmap();
+            break;
         case scFont: {
             TFont& font = canvas.Font();
             font.SetName(in_.String());
@@ -273,14 +307,30 @@ void TFilePrinter::ReplayStateCode(std::uint8_t code) {
             font.SetStyleBit(fsStrikeOut, in_.Byte());
             break;
         }
-        case scFontName: canvas.Font().SetName(in_.String()); break;
-        case scFontColor: canvas.Font().SetColor(in_.Int()); break;
-        case scFontPitch: canvas.Font().SetPitch(checked(in_.Byte(), fpFixed)); break;
-        case scFontHeight: canvas.Font().SetHeight(-ReplayFontHeight(in_.Float())); break;
-        case scFontBold: canvas.Font().SetStyleBit(fsBold, in_.Byte()); break;
-        case scFontUnderline: canvas.Font().SetStyleBit(fsUnderline, in_.Byte()); break;
-        case scFontItalic: canvas.Font().SetStyleBit(fsItalic, in_.Byte()); break;
-        case scFontStrikeOut: canvas.Font().SetStyleBit(fsStrikeOut, in_.Byte()); break;
+        case scFontName:
+            canvas.Font().SetName(in_.String());
+            break;
+        case scFontColor:
+            canvas.Font().SetColor(in_.Int());
+            break;
+        case scFontPitch:
+            canvas.Font().SetPitch(checked(in_.Byte(), fpFixed));
+            break;
+        case scFontHeight:
+            canvas.Font().SetHeight(-ReplayFontHeight(in_.Float()));
+            break;
+        case scFontBold:
+            canvas.Font().SetStyleBit(fsBold, in_.Byte());
+            break;
+        case scFontUnderline:
+            canvas.Font().SetStyleBit(fsUnderline, in_.Byte());
+            break;
+        case scFontItalic:
+            canvas.Font().SetStyleBit(fsItalic, in_.Byte());
+            break;
+        case scFontStrikeOut:
+            canvas.Font().SetStyleBit(fsStrikeOut, in_.Byte());
+            break;
         case scPen: {
             TPen& pen = canvas.Pen();
             pen.SetColor(in_.Int());
@@ -289,10 +339,19 @@ void TFilePrinter::ReplayStateCode(std::uint8_t code) {
             pen.SetWidth(ReplayPenWidth(in_.Float()));
             break;
         }
-        case scPenColor: canvas.Pen().SetColor(in_.Int()); break;
-        case scPenMode: canvas.Pen().SetMode(checked(in_.Byte(), pmNotXor)); break;
-        case scPenStyle: canvas.Pen().SetStyle(checked(in_.Byte(), psInsideFrame)); break;
-        case scPenWidth: canvas.Pen().SetWidth(ReplayPenWidth(in_.Float())); break;
-        default: Unexpected();
+        case scPenColor:
+            canvas.Pen().SetColor(in_.Int());
+            break;
+        case scPenMode:
+            canvas.Pen().SetMode(checked(in_.Byte(), pmNotXor));
+            break;
+        case scPenStyle:
+            canvas.Pen().SetStyle(checked(in_.Byte(), psInsideFrame));
+            break;
+        case scPenWidth:
+            canvas.Pen().SetWidth(ReplayPenWidth(in_.Float()));
+            break;
+        default:
+            Unexpected();
     }
 }

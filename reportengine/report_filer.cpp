@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QWidget>
+#include <exception>
 
 #include "platform/graphics/printers.h"
 
@@ -52,11 +53,22 @@ void TReportFiler::Run() {
     pageHeaderPos_ = nextFieldPos_ = previousHeaderPos_ = pageCountPos_ = 0;
     pageOpen_ = false;
     if (OnBeforePrint) OnBeforePrint(this);
-    // OnAfterPrint runs exactly once, however the run ends.
+    // OnAfterPrint runs exactly once, however the run ends.  While an error
+    // of the run unwinds, that error is the one reported: a second one from
+    // the handler is dropped rather than ending the program.
     struct AfterPrint {
         TReportFiler* filer;
-        ~AfterPrint() {
-            if (filer->OnAfterPrint) filer->OnAfterPrint(filer);
+        int unwinding = std::uncaught_exceptions();
+        ~AfterPrint() noexcept(false) {
+            if (!filer->OnAfterPrint) return;
+            if (std::uncaught_exceptions() == unwinding) {
+                filer->OnAfterPrint(filer);
+                return;
+            }
+            try {
+                filer->OnAfterPrint(filer);
+            } catch (...) {
+            }
         }
     } afterPrint{this};
     if (!OnPrint && !OnPrintPage) return;
@@ -111,6 +123,7 @@ void TReportFiler::OpenStream() {
 void TReportFiler::CloseStream() {
     out_.Close();
     ownStream_.reset();
+    memory_ = QByteArray();
 }
 
 void TReportFiler::SetUpMeasuringDevice() {
@@ -262,8 +275,8 @@ void TReportFiler::RecordBrush() {
         out_.Byte(brush.Style());
         lastBrushStyle_ = brush.Style();
     }
-    const TBitmap* bitmap = brush.Bitmap() && !brush.Bitmap()->Empty() ? brush.Bitmap().get()
-                                                                         : nullptr;
+    const TBitmap* bitmap =
+        brush.Bitmap() && !brush.Bitmap()->Empty() ? brush.Bitmap().get() : nullptr;
     if (bitmap) {
         if (recordAll_ || bitmap != lastBrushBitmap_) {
             out_.Byte(scBrushBitmap);

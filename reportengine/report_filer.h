@@ -58,8 +58,7 @@ public:
     void Polyline(std::span<const QPoint> points, int lastIndex) override;
     void DrawBitmapScaled(double x, double y, double scaleX, double scaleY,
                           const TBitmap& bitmap) override;
-    void DrawBitmapRect(double x1, double y1, double x2, double y2,
-                        const TBitmap& bitmap) override;
+    void DrawBitmapRect(double x1, double y1, double x2, double y2, const TBitmap& bitmap) override;
     void Rectangle(double x1, double y1, double x2, double y2) override;
     void RoundRect(double x1, double y1, double x2, double y2, double x3, double y3) override;
     void StretchDraw(const QRect& rect, const TGraphic& graphic) override;
@@ -117,9 +116,9 @@ private:
     bool brushBitmapRecorded_ = false;
     bool recordAll_ = false;
     bool recordingSuspended_ = true;
-    qint64 pageHeaderPos_ = 0;     // header of the open page, or of the last kept one
-    qint64 nextFieldPos_ = 0;      // its next-page field; 0 before the first page
-    qint64 previousHeaderPos_ = 0; // header of the page before the open one
+    qint64 pageHeaderPos_ = 0;      // header of the open page, or of the last kept one
+    qint64 nextFieldPos_ = 0;       // its next-page field; 0 before the first page
+    qint64 previousHeaderPos_ = 0;  // header of the page before the open one
     qint64 pageCountPos_ = 0;
     int pagesWritten_ = 0;
     bool pageOpen_ = false;

@@ -110,9 +110,7 @@ void TReportFiler::RecordText(const QString& text, double x, TTextJustify justif
     CommandDone();
 }
 
-void TReportFiler::PrintCenteredAt(const QString& text, double x) {
-    RecordText(text, x, tjCenter);
-}
+void TReportFiler::PrintCenteredAt(const QString& text, double x) { RecordText(text, x, tjCenter); }
 
 void TReportFiler::PrintLeftAt(const QString& text, double x) { RecordText(text, x, tjLeft); }
 
@@ -138,8 +136,8 @@ void TReportFiler::ShadeRect(double x1, double y1, double x2, double y2) {
     WriteTwoPoints(scShadeRect, x1, y1, x2, y2);
 }
 
-void TReportFiler::Arc(double x1, double y1, double x2, double y2, double x3, double y3,
-                       double x4, double y4) {
+void TReportFiler::Arc(double x1, double y1, double x2, double y2, double x3, double y3, double x4,
+                       double y4) {
     WriteArc(scArc, {x1, y1, x2, y2, x3, y3, x4, y4});
 }
 
@@ -148,8 +146,8 @@ void TReportFiler::Chord(double x1, double y1, double x2, double y2, double x3, 
     WriteArc(scChord, {x1, y1, x2, y2, x3, y3, x4, y4});
 }
 
-void TReportFiler::Pie(double x1, double y1, double x2, double y2, double x3, double y3,
-                       double x4, double y4) {
+void TReportFiler::Pie(double x1, double y1, double x2, double y2, double x3, double y3, double x4,
+                       double y4) {
     WriteArc(scPie, {x1, y1, x2, y2, x3, y3, x4, y4});
 }
 

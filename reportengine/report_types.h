@@ -32,7 +32,13 @@ using TPrintPageEvent = std::function<bool(TBaseReport* Sender, int& PageNum)>;
 constexpr int TabDefault = -32768;
 
 // Bits of AddTabStop's Lines argument.
-enum : int { BoxLineLeft = 1, BoxLineRight = 2, BoxLineTop = 4, BoxLineBottom = 8, BoxLineAll = 15 };
+enum : int {
+    BoxLineLeft = 1,
+    BoxLineRight = 2,
+    BoxLineTop = 4,
+    BoxLineBottom = 8,
+    BoxLineAll = 15
+};
 
 struct TTabStop {
     double Pos = 0;  // inches from the paper's left edge, within column 1

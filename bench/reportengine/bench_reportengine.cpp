@@ -22,12 +22,18 @@ constexpr int kCells = 6;
 
 QString Cell(int page, int line, int cell) {
     switch (cell) {
-        case 0: return QString("Series %1 #%2").arg(page).arg(line);
-        case 1: return "Marvel Comics";
-        case 2: return QString::number(line % 7 + 1);
-        case 3: return QString("$%1.50").arg(line * 3 + page % 10);
-        case 4: return QString("$%1.25").arg(line * 5);
-        default: return QString("$%1.00").arg(page % 100 + line);
+        case 0:
+            return QString("Series %1 #%2").arg(page).arg(line);
+        case 1:
+            return "Marvel Comics";
+        case 2:
+            return QString::number(line % 7 + 1);
+        case 3:
+            return QString("$%1.50").arg(line * 3 + page % 10);
+        case 4:
+            return QString("$%1.25").arg(line * 5);
+        default:
+            return QString("$%1.00").arg(page % 100 + line);
     }
 }
 

@@ -2,8 +2,8 @@
 
 #include <QBitmap>
 #include <QImage>
-#include <QRegion>
 #include <QPainterPath>
+#include <QRegion>
 #include <QVector>
 #include <cmath>
 #include <numbers>
@@ -40,9 +40,7 @@ QPainter& TCanvas::P() {
     return *painter_;
 }
 
-bool TCanvas::RasterDevice() const {
-    return device_ && device_->devType() == QInternal::Image;
-}
+bool TCanvas::RasterDevice() const { return device_ && device_->devType() == QInternal::Image; }
 
 const QFont& TCanvas::QtFont() {
     if (!qfont_) qfont_.emplace(font_.ToQFont());
@@ -178,8 +176,8 @@ QRectF TCanvas::ShapeRect(int x1, int y1, int x2, int y2) const {
     // The shape covers x1..x2-1; a one-pixel pen is centred on the pixels of
     // the outer row.
     double inset = pen_.Style() == psClear ? 0.0 : 0.5;
-    return QRectF(std::min(x1, x2) + inset, std::min(y1, y2) + inset,
-                  std::abs(x2 - x1) - 2 * inset, std::abs(y2 - y1) - 2 * inset);
+    return QRectF(std::min(x1, x2) + inset, std::min(y1, y2) + inset, std::abs(x2 - x1) - 2 * inset,
+                  std::abs(y2 - y1) - 2 * inset);
 }
 
 void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
@@ -217,9 +215,15 @@ void TCanvas::DrawArcShape(int kind, int x1, int y1, int x2, int y2, int x3, int
     if (span <= 0) span += 360 * 16;  // counter-clockwise from start to end
     ApplyTools(true, kind != 0);
     switch (kind) {
-        case 0: P().drawArc(r, start, span); break;
-        case 1: P().drawChord(r, start, span); break;
-        default: P().drawPie(r, start, span); break;
+        case 0:
+            P().drawArc(r, start, span);
+            break;
+        case 1:
+            P().drawChord(r, start, span);
+            break;
+        default:
+            P().drawPie(r, start, span);
+            break;
     }
 }
 

@@ -25,7 +25,12 @@ class TBitmap;
 
 // Text alignment bits.
 enum : unsigned {
-    TA_LEFT = 0, TA_RIGHT = 2, TA_CENTER = 6, TA_TOP = 0, TA_BOTTOM = 8, TA_BASELINE = 24
+    TA_LEFT = 0,
+    TA_RIGHT = 2,
+    TA_CENTER = 6,
+    TA_TOP = 0,
+    TA_BOTTOM = 8,
+    TA_BASELINE = 24
 };
 
 struct TTextMetric {
@@ -37,8 +42,8 @@ struct TTextMetric {
 
 class TCanvas {
 public:
-    TCanvas();                                   // measuring only
-    explicit TCanvas(QPaintDevice* device);      // draws on device
+    TCanvas();                               // measuring only
+    explicit TCanvas(QPaintDevice* device);  // draws on device
     ~TCanvas();
     TCanvas(const TCanvas&) = delete;
     TCanvas& operator=(const TCanvas&) = delete;
@@ -80,8 +85,8 @@ public:
     void Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4);
     void Polygon(std::span<const QPoint> points);
     void Polyline(std::span<const QPoint> points);
-    void FillRect(const QRect& rect);    // brush only
-    void FrameRect(const QRect& rect);   // a one-pixel frame in the brush colour
+    void FillRect(const QRect& rect);   // brush only
+    void FrameRect(const QRect& rect);  // a one-pixel frame in the brush colour
     void DrawFocusRect(const QRect& rect);
     // Fills the area of colour (fsSurface) or up to a border of colour
     // (fsBorder) around (x, y); only on bitmap devices.

@@ -88,9 +88,7 @@ void TMetafile::Draw(TCanvas& canvas, const QRect& rect) const {
     painter->restore();
 }
 
-QByteArray TMetafile::SaveToBytes() const {
-    return QByteArray(picture_.data(), picture_.size());
-}
+QByteArray TMetafile::SaveToBytes() const { return QByteArray(picture_.data(), picture_.size()); }
 
 void TMetafile::LoadFromBytes(const QByteArray& bytes) {
     QPicture picture;

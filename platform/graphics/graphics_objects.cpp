@@ -48,9 +48,7 @@ void TFont::SetStyle(TFontStyles style) {
     Changed();
 }
 
-void TFont::SetStyleBit(TFontStyle s, bool on) {
-    SetStyle(on ? (style_ | s) : (style_ & ~s));
-}
+void TFont::SetStyleBit(TFontStyle s, bool on) { SetStyle(on ? (style_ | s) : (style_ & ~s)); }
 
 void TFont::SetHeight(int height) {
     if (height == height_) return;

@@ -70,7 +70,7 @@ enum class TPrinterOrientation { Portrait, Landscape };
 struct TDeviceCaps {
     int PixelsPerInchX = 96;
     int PixelsPerInchY = 96;
-    int OffsetX = 0, OffsetY = 0;                 // unprintable left / top
+    int OffsetX = 0, OffsetY = 0;                    // unprintable left / top
     int PhysicalWidth = 816, PhysicalHeight = 1056;  // whole paper
     int PrintableWidth = 816, PrintableHeight = 1056;
 };

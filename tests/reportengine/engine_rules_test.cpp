@@ -124,7 +124,7 @@ TEST_F(EngineRules, FontHeightsAndPenWidthsFollowTheScale) {
     r->SelectFont("Arial", 12);  // 16 pixels at 96 ppi, half of it
     EXPECT_EQ(r->Canvas().Font().Height(), -8);
     r->SelectPen(clBlack, psSolid, -10, pmCopy);  // a tenth of an inch
-    EXPECT_EQ(r->Canvas().Pen().Width(), 10);      // nearest(9.6)
+    EXPECT_EQ(r->Canvas().Pen().Width(), 10);     // nearest(9.6)
     r->SelectPen(clBlack, psSolid, -1, pmCopy);
     EXPECT_EQ(r->Canvas().Pen().Width(), 1);
     r->SelectPen(clBlack, psSolid, 3, pmCopy);
@@ -219,7 +219,7 @@ TEST_F(EngineRules, ShadedBoxedCellsDrawGreyAndLines) {
     // Inside the first cell, away from text and lines: 255 - 10 * 255 / 100.
     int y = r->YI2D(r->SectionTop() + 2.5 / 6);
     EXPECT_EQ(qRed(image.pixel(r->XI2D(2.0), y)), 230);
-    EXPECT_EQ(qRed(image.pixel(r->XI2D(4.0), y)), 0);   // 100 per cent: black
+    EXPECT_EQ(qRed(image.pixel(r->XI2D(4.0), y)), 0);    // 100 per cent: black
     EXPECT_EQ(qRed(image.pixel(r->XI2D(5.5), y)), 255);  // the bare stop
     // The box's top line lies on the cell's top edge.
     int top = r->YI2D(r->SectionTop() + 2.0 / 6);
@@ -285,7 +285,8 @@ TEST_F(EngineRules, StatusLabelIsForgottenWhenDestroyed) {
     EXPECT_TRUE(r->StatusLabel.isNull());
 }
 
-// ---- run state -----------------------------------------------------------------------------------
+// ---- run state
+// -----------------------------------------------------------------------------------
 
 TEST_F(EngineRules, OutputChecksFollowTheRunState) {
     EXPECT_THROW(r->PrintText("x"), EFolioscribe);

@@ -77,7 +77,8 @@ int DifferentPixels(const QImage& a, const QImage& b) {
     if (a.size() != b.size()) return -1;
     int count = 0;
     for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) count += (a.pixel(x, y) & 0xFFFFFF) != (b.pixel(x, y) & 0xFFFFFF);
+        for (int x = 0; x < a.width(); ++x)
+            count += (a.pixel(x, y) & 0xFFFFFF) != (b.pixel(x, y) & 0xFFFFFF);
     }
     return count;
 }

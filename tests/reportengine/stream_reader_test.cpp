@@ -145,7 +145,9 @@ TEST_F(StreamReader, AnUnknownCodeAbortsTheReplay) {
 TEST_F(StreamReader, CopyRectRecordsAreReadAndDrawNothing) {
     QByteArray b = Record(1);
     QByteArray copyRect(1, char(4));
-    copyRect.append(QByteArray(16, '\0')).append(QByteArray(4, '\x07')).append(QByteArray(16, '\0'));
+    copyRect.append(QByteArray(16, '\0'))
+        .append(QByteArray(4, '\x07'))
+        .append(QByteArray(16, '\0'));
     copyRect.append(char(24));  // and a text after it still prints
     QByteArray text = b.mid(b.indexOf("\x06page 1") - 5, 16);
     ASSERT_EQ(text[0], char(24));
@@ -238,8 +240,7 @@ TEST_F(StreamReader, EveryTruncationGivesAClearError) {
         error.clear();
         EXPECT_FALSE(ReplayAll(b.left(size), &error)) << "cut at " << size;
         EXPECT_TRUE(error == "Unexpected code found in report file." ||
-                    error.starts_with("Stream read error") ||
-                    error.starts_with("Invalid bitmap"))
+                    error.starts_with("Stream read error") || error.starts_with("Invalid bitmap"))
             << "cut at " << size << ": " << error;
     }
 }

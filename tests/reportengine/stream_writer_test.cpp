@@ -16,13 +16,20 @@ namespace {
 // Builds expected streams byte by byte, independently of the writer.
 struct Bytes {
     QByteArray b;
-    Bytes& u8(int v) { b.append(char(v)); return *this; }
+    Bytes& u8(int v) {
+        b.append(char(v));
+        return *this;
+    }
     Bytes& i32(std::int32_t v) {
         for (int i = 0; i < 4; ++i) b.append(char((std::uint32_t(v) >> (8 * i)) & 0xFF));
         return *this;
     }
     Bytes& f32(float v) { return i32(std::bit_cast<std::int32_t>(v)); }
-    Bytes& str(const QByteArray& s) { u8(int(s.size())); b.append(s); return *this; }
+    Bytes& str(const QByteArray& s) {
+        u8(int(s.size()));
+        b.append(s);
+        return *this;
+    }
 };
 
 std::int32_t IntAt(const QByteArray& b, int pos) {
@@ -111,11 +118,11 @@ TEST_F(StreamWriter, PagesOutsideFirstAndLastRunButAreNotRecorded) {
     QByteArray b = m.Bytes();
     EXPECT_EQ(IntAt(b, 1), 2);
     int p3 = 55;
-    EXPECT_EQ(IntAt(b, p3 + 1), 0);   // first recorded page: no previous
-    EXPECT_EQ(IntAt(b, p3 + 9), 3);   // carries its own number
+    EXPECT_EQ(IntAt(b, p3 + 1), 0);  // first recorded page: no previous
+    EXPECT_EQ(IntAt(b, p3 + 9), 3);  // carries its own number
     int p4 = IntAt(b, p3 + 5);
     EXPECT_EQ(IntAt(b, p4 + 9), 4);
-    EXPECT_EQ(IntAt(b, p4 + 5), 0);   // last recorded page, though 5 and 6 followed
+    EXPECT_EQ(IntAt(b, p4 + 5), 0);  // last recorded page, though 5 and 6 followed
     EXPECT_EQ(b.back(), char(82));
 }
 
@@ -236,7 +243,10 @@ TEST_F(StreamWriter, AColourOnlyFontChangeRecordsOneRecord) {
     QByteArray plain = record(false);
     QByteArray coloured = record(true);
     ASSERT_EQ(coloured.size(), plain.size() + 5);
-    int at = coloured.indexOf(QByteArray("\x01" "a", 2));
+    int at =
+        coloured.indexOf(QByteArray("\x01"
+                                    "a",
+                                    2));
     ASSERT_GT(at, 0);
     // After the text "a" (string, float x) comes exactly one record: 52, red.
     EXPECT_EQ(coloured.mid(at + 6, 5), Bytes().u8(52).i32(clRed).b);
@@ -384,6 +394,26 @@ TEST_F(StreamWriter, AbortEndsTheRunSilentlyAndSavesNothing) {
     EXPECT_FALSE(QFile::exists(f.FileName));
 }
 
+TEST_F(StreamWriter, AnAfterPrintErrorNeverHidesTheRunsOwnError) {
+    MemoryFiler m;
+    m.filer.OnAfterPrint = [](TBaseReport*) { throw EFolioscribe("after print failed"); };
+    m.filer.OnPrintPage = [](TBaseReport* r, int&) {
+        r->AbortReport();
+        r->PrintText("x");
+        return false;
+    };
+    EXPECT_THROW(m.filer.Run(), EAbort);  // not a terminated program
+    MemoryFiler ok;
+    ok.filer.OnAfterPrint = m.filer.OnAfterPrint;
+    ok.filer.OnPrintPage = [](TBaseReport*, int&) { return false; };
+    try {
+        ok.filer.Run();
+        FAIL();
+    } catch (const EFolioscribe& e) {
+        EXPECT_STREQ(e.what(), "after print failed");
+    }
+}
+
 TEST_F(StreamWriter, CopyRectIsRefused) {
     MemoryFiler m;
     m.filer.OnPrintPage = [](TBaseReport* r, int&) {
@@ -408,8 +438,8 @@ TEST_F(StreamWriter, ScaleAndBackgroundSettersAreRecordedDuringARun) {
         return false;
     };
     m.filer.Run();
-    EXPECT_TRUE(m.Bytes().endsWith(
-        Bytes().u8(28).f32(50).u8(26).u8(1).u8(27).i32(clNavy).u8(82).b));
+    EXPECT_TRUE(
+        m.Bytes().endsWith(Bytes().u8(28).f32(50).u8(26).u8(1).u8(27).i32(clNavy).u8(82).b));
 }
 
 TEST_F(StreamWriter, OutputOutsideARunIsRefused) {

@@ -1,11 +1,12 @@
 // Fonts, tools and their change notifications, the canvas's drawing
 // conventions on a bitmap, and pictures saved and loaded as bytes.
+#include "platform/graphics/canvas.h"
+
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
 #include <QImage>
 
-#include "platform/graphics/canvas.h"
 #include "platform/graphics/graphic.h"
 
 namespace {

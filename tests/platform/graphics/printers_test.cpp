@@ -1,10 +1,11 @@
 // The printer object over the installed-printers interface: no printer at
 // all, and a printer whose output is a PDF file.
+#include "platform/graphics/printers.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
 
-#include "platform/graphics/printers.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -54,7 +55,8 @@ TEST(Printers, APdfPrinterPrintsPagesToItsFile) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QByteArray bytes = file.readAll();
     EXPECT_TRUE(bytes.startsWith("%PDF"));
-    EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), 2) << bytes.count("/Type /Page");
+    EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), 2)
+        << bytes.count("/Type /Page");
 }
 
 TEST(Printers, AnAbortedDocumentEndsThePrinting) {
