@@ -98,7 +98,7 @@ void TDataSet::Open() {
     if (Active()) return;
     raise(BeforeOpen, this);
     buildFields(InternalOpen());
-    if (filtered_ && !filterText_.isEmpty() && !filter_) {
+    if (!filterText_.isEmpty() && !filter_) {  // set before the fields were known
         try {
             SetFilter(filterText_);
         } catch (...) {

@@ -123,6 +123,23 @@ TEST_F(FilterTest, ChangingTheFilterMovesToTheFirstVisibleRow) {
     EXPECT_EQ(series.RecordCount(), 4);
 }
 
+TEST_F(FilterTest, AFilterSetBeforeOpeningTakesEffectWhenSwitchedOn) {
+    TTable table;
+    table.SetDatabaseName("PKEEP");
+    table.SetTableName("series");
+    table.SetFilter("Owned > 0");
+    table.Open();
+    EXPECT_EQ(table.RecordCount(), 4);  // not filtered yet
+    table.SetFiltered(true);
+    EXPECT_EQ(column(table, "SERIES"), (V{"ALPHA", "GAMMA"}));
+    TTable broken;
+    broken.SetDatabaseName("PKEEP");
+    broken.SetTableName("series");
+    broken.SetFilter("Owned >");  // no fields yet: checked when the table opens
+    EXPECT_THROW(broken.Open(), EDatabaseError);
+    EXPECT_FALSE(broken.Active());
+}
+
 TEST_F(FilterTest, RecNoAndRecordCountCountVisibleRows) {
     books.SetFilter("Qty > 0");
     EXPECT_EQ(books.RecordCount(), 4);
