@@ -1,5 +1,6 @@
 #include "app/about_form.h"
 
+#include <QFontDatabase>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -10,7 +11,12 @@ namespace {
 
 QLabel* boldLabel(QWidget* parent, const QString& text, int pixelHeight, QPoint at) {
     auto* label = new QLabel(text, parent);
-    QFont font(QStringLiteral("MS Sans Serif"));
+    // Where MS Sans Serif is not installed, Arial's metrics (fontconfig's
+    // Liberation Sans) keep the texts the width the box was laid out for.
+    const QString family = QFontDatabase::hasFamily(QStringLiteral("MS Sans Serif"))
+                               ? QStringLiteral("MS Sans Serif")
+                               : QStringLiteral("Arial");
+    QFont font(family);
     font.setBold(true);
     font.setPixelSize(pixelHeight);
     label->setFont(font);
@@ -44,8 +50,7 @@ TAboutForm::TAboutForm(QWidget* owner) : QDialog(owner) {
     Label1 = boldLabel(this, QStringLiteral("Panel-Keep"), 32, {100, 16});
     Label2 = boldLabel(this, QStringLiteral("v2.0b"), 19, {165, 56});
     Label3 = boldLabel(this, QStringLiteral("32-Bit for Windows 95"), 13, {110, 88});
-    Label4 =
-        new QLabel(QStringLiteral("Keeps your comics catalogued. Free to copy and share."), this);
+    Label4 = new QLabel(QStringLiteral("Your comics, catalogued and kept safe."), this);
     Label4->adjustSize();
     Label4->move(22, 144);
 

@@ -1,6 +1,7 @@
 // The About box and the help commands of the frame window.
 #include <QCoreApplication>
 #include <QDir>
+#include <QFontInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -57,6 +58,12 @@ TEST(AboutBox, EnterAndEscapeCloseItLikeTheOkButton) {
     EXPECT_EQ(about.Button1->toolTip(), "Return to Program");
     EXPECT_EQ(about.Button1->geometry(), QRect(107, 160, 75, 25));
     EXPECT_EQ(about.Image1->geometry(), QRect(16, 24, 81, 81));
+    // Every text stands inside the bevelled frame.
+    for (QLabel* label : {about.Label1, about.Label2, about.Label3, about.Label4})
+        EXPECT_TRUE(about.Bevel->geometry().contains(label->geometry()))
+            << label->text().toStdString() << " " << QFontInfo(label->font()).family().toStdString()
+            << " " << label->geometry().x() << "," << label->geometry().y() << " " << label->width()
+            << "x" << label->height();
     about.show();
     QTest::mouseClick(about.Button1, Qt::LeftButton);
     EXPECT_FALSE(about.isVisible());
