@@ -10,8 +10,9 @@
 namespace bench {
 
 struct Collection {
-    std::vector<paradox::Row> series;  // SERIES, PUBLISHER, ENTRY, SERNOTE, FAVORITE, WANTED, FORSALE, NEW, OWNED
-    std::vector<paradox::Row> books;   // ENTRY, COMIC_NO, EDITION, TITLE, ..., AUTOGRAPH
+    std::vector<paradox::Row>
+        series;  // SERIES, PUBLISHER, ENTRY, SERNOTE, FAVORITE, WANTED, FORSALE, NEW, OWNED
+    std::vector<paradox::Row> books;  // ENTRY, COMIC_NO, EDITION, TITLE, ..., AUTOGRAPH
 };
 
 paradox::TableSchema seriesSchema();

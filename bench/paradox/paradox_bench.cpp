@@ -11,9 +11,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -51,7 +51,8 @@ double cpuNow() {
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
-double best(int runs, const std::function<void()>& work, const std::function<void()>& cleanup = [] {}) {
+double best(
+    int runs, const std::function<void()>& work, const std::function<void()>& cleanup = [] {}) {
     double bestMs = 1e300;
     cpuMs = 1e300;
     for (int i = 0; i < runs; ++i) {
@@ -77,21 +78,29 @@ void exec(sqlite3* db, const char* sql) {
 // --- SQLite side -------------------------------------------------------
 
 const char* kSeriesDdl =
-    "CREATE TABLE series(series TEXT, publisher TEXT, entry INTEGER, sernote TEXT, favorite INTEGER, "
+    "CREATE TABLE series(series TEXT, publisher TEXT, entry INTEGER, sernote TEXT, favorite "
+    "INTEGER, "
     "wanted INTEGER, forsale INTEGER, new INTEGER, owned INTEGER, "
     "PRIMARY KEY(series, publisher, entry)) WITHOUT ROWID";
 const char* kBooksDdl =
-    "CREATE TABLE books(entry INTEGER, comic_no TEXT, edition TEXT, title TEXT, artist TEXT, writer TEXT, "
+    "CREATE TABLE books(entry INTEGER, comic_no TEXT, edition TEXT, title TEXT, artist TEXT, "
+    "writer TEXT, "
     "qty INTEGER, paid REAL, low REAL, high REAL, perc INTEGER, booknote TEXT, location TEXT, "
     "wanted INTEGER, forsale INTEGER, autograph INTEGER, "
     "PRIMARY KEY(entry, comic_no, edition)) WITHOUT ROWID";
 
 void bind(sqlite3_stmt* st, int index, const Value& v) {
-    if (v.isNull()) sqlite3_bind_null(st, index);
-    else if (v.isBool()) sqlite3_bind_int(st, index, v.asBool());
-    else if (v.isInt()) sqlite3_bind_int64(st, index, v.asInt());
-    else if (v.isDouble()) sqlite3_bind_double(st, index, v.asDouble());
-    else sqlite3_bind_text(st, index, v.asText().data(), static_cast<int>(v.asText().size()), SQLITE_TRANSIENT);
+    if (v.isNull())
+        sqlite3_bind_null(st, index);
+    else if (v.isBool())
+        sqlite3_bind_int(st, index, v.asBool());
+    else if (v.isInt())
+        sqlite3_bind_int64(st, index, v.asInt());
+    else if (v.isDouble())
+        sqlite3_bind_double(st, index, v.asDouble());
+    else
+        sqlite3_bind_text(st, index, v.asText().data(), static_cast<int>(v.asText().size()),
+                          SQLITE_TRANSIENT);
 }
 
 // Keys compare as the engine stores them: blank text as the empty string.
@@ -106,7 +115,8 @@ void fillSqlite(sqlite3* db, const bench::Collection& c) {
         check(sqlite3_prepare_v2(db, sql, -1, &st, nullptr), db, sql);
         for (const Row& r : rows) {
             for (std::size_t i = 0; i < r.size(); ++i)
-                bind(st, static_cast<int>(i + 1), static_cast<int>(i) < keyTexts ? keyText(r[i]) : r[i]);
+                bind(st, static_cast<int>(i + 1),
+                     static_cast<int>(i) < keyTexts ? keyText(r[i]) : r[i]);
             check(sqlite3_step(st), db, "insert");
             sqlite3_reset(st);
         }
@@ -124,19 +134,27 @@ void readRow(sqlite3_stmt* st, Row& row) {
     row.reserve(n);
     for (int i = 0; i < n; ++i) {
         switch (sqlite3_column_type(st, i)) {
-            case SQLITE_NULL: row.emplace_back(); break;
-            case SQLITE_INTEGER: row.push_back(Value::integer(sqlite3_column_int64(st, i))); break;
-            case SQLITE_FLOAT: row.push_back(Value::floating(sqlite3_column_double(st, i))); break;
+            case SQLITE_NULL:
+                row.emplace_back();
+                break;
+            case SQLITE_INTEGER:
+                row.push_back(Value::integer(sqlite3_column_int64(st, i)));
+                break;
+            case SQLITE_FLOAT:
+                row.push_back(Value::floating(sqlite3_column_double(st, i)));
+                break;
             default:
-                row.push_back(Value::text(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
-                                                      sqlite3_column_bytes(st, i))));
+                row.push_back(Value::text(
+                    std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                                sqlite3_column_bytes(st, i))));
         }
     }
 }
 
 sqlite3* openSqlite(const std::string& path) {
     sqlite3* db = nullptr;
-    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot open " + path);
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK)
+        throw std::runtime_error("cannot open " + path);
     exec(db, "PRAGMA synchronous=FULL");
     return db;
 }
@@ -183,12 +201,13 @@ std::size_t pxlibReadAll(const std::string& db, const std::string& paddedMemo) {
 // --- report --------------------------------------------------------------
 
 void report(const char* what, double ours, double peer, const char* peerName) {
-    std::printf("%-58s ours %9.2f ms  %-6s %9.2f ms  ratio %.2f\n", what, ours, peerName, peer, ours / peer);
+    std::printf("%-58s ours %9.2f ms  %-6s %9.2f ms  ratio %.2f\n", what, ours, peerName, peer,
+                ours / peer);
 }
 
 void reportCpu(const char* what, double ours, double peer, const char* peerName) {
-    std::printf("%-58s ours %9.2f ms  %-6s %9.2f ms  ratio %.2f  (CPU time)\n", what, ours, peerName, peer,
-                ours / peer);
+    std::printf("%-58s ours %9.2f ms  %-6s %9.2f ms  ratio %.2f  (CPU time)\n", what, ours,
+                peerName, peer, ours / peer);
 }
 
 double bareFsyncMs(const std::string& dir) {
@@ -217,7 +236,8 @@ int main(int argc, char** argv) {
             dir = templ;
         }
         fs::create_directories(dir);
-        const std::string seriesDb = dir + "/series.db", booksDb = dir + "/books.db", sqlitePath = dir + "/pkeep.sqlite";
+        const std::string seriesDb = dir + "/series.db", booksDb = dir + "/books.db",
+                          sqlitePath = dir + "/pkeep.sqlite";
         for (const auto& p : {seriesDb, booksDb, sqlitePath})
             if (fs::exists(p)) throw std::runtime_error(p + " exists; give an empty directory");
 
@@ -256,40 +276,57 @@ int main(int argc, char** argv) {
             heldSeries.reset();
             heldBooks.reset();
         };
-        const double ourOpenAll = best(5, [&] {
-            heldSeries = Table::open(seriesDb);
-            heldBooks = Table::open(booksDb);
-            for (std::size_t i = 0; i < heldSeries->rowCount(); ++i) checksum += heldSeries->row(i).size();
-            for (std::size_t i = 0; i < heldBooks->rowCount(); ++i) checksum += heldBooks->row(i).size();
-        }, release);
+        const double ourOpenAll = best(
+            5,
+            [&] {
+                heldSeries = Table::open(seriesDb);
+                heldBooks = Table::open(booksDb);
+                for (std::size_t i = 0; i < heldSeries->rowCount(); ++i)
+                    checksum += heldSeries->row(i).size();
+                for (std::size_t i = 0; i < heldBooks->rowCount(); ++i)
+                    checksum += heldBooks->row(i).size();
+            },
+            release);
         const double ourOpenAllCpu = cpuMs;
-        const double ourOpenBooks = best(5, [&] {
-            heldBooks = Table::open(booksDb);
-            for (std::size_t i = 0; i < heldBooks->rowCount(); ++i) checksum += heldBooks->row(i).size();
-        }, release);
+        const double ourOpenBooks = best(
+            5,
+            [&] {
+                heldBooks = Table::open(booksDb);
+                for (std::size_t i = 0; i < heldBooks->rowCount(); ++i)
+                    checksum += heldBooks->row(i).size();
+            },
+            release);
         const double ourOpenBooksCpu = cpuMs;
         std::vector<Row> seriesRows, bookRows;
         const auto freeRows = [&] {
             seriesRows = {};
             bookRows = {};
         };
-        const double sqliteOpenAll = best(5, [&] {
-            sqlite3* db = openSqlite(sqlitePath);
-            checksum += sqliteReadAll(db, "series", seriesRows);
-            checksum += sqliteReadAll(db, "books", bookRows);
-            sqlite3_close(db);
-        }, freeRows);
+        const double sqliteOpenAll = best(
+            5,
+            [&] {
+                sqlite3* db = openSqlite(sqlitePath);
+                checksum += sqliteReadAll(db, "series", seriesRows);
+                checksum += sqliteReadAll(db, "books", bookRows);
+                sqlite3_close(db);
+            },
+            freeRows);
         const double sqliteOpenAllCpu = cpuMs;
-        const double sqliteOpenBooks = best(5, [&] {
-            sqlite3* db = openSqlite(sqlitePath);
-            checksum += sqliteReadAll(db, "books", bookRows);
-            sqlite3_close(db);
-        }, freeRows);
+        const double sqliteOpenBooks = best(
+            5,
+            [&] {
+                sqlite3* db = openSqlite(sqlitePath);
+                checksum += sqliteReadAll(db, "books", bookRows);
+                sqlite3_close(db);
+            },
+            freeRows);
         const double sqliteOpenBooksCpu = cpuMs;
         report("open both tables and read every row", ourOpenAll, sqliteOpenAll, "SQLite");
         reportCpu("open both tables and read every row", ourOpenAllCpu, sqliteOpenAllCpu, "SQLite");
-        report("open the books table and read every row (goal < 200 ms)", ourOpenBooks, sqliteOpenBooks, "SQLite");
-        reportCpu("open the books table and read every row", ourOpenBooksCpu, sqliteOpenBooksCpu, "SQLite");
+        report("open the books table and read every row (goal < 200 ms)", ourOpenBooks,
+               sqliteOpenBooks, "SQLite");
+        reportCpu("open the books table and read every row", ourOpenBooksCpu, sqliteOpenBooksCpu,
+                  "SQLite");
 
         auto series = Table::open(seriesDb);
         auto books = Table::open(booksDb);
@@ -309,8 +346,12 @@ int main(int argc, char** argv) {
             }
         });
         sqlite3_stmt* seek = nullptr;
-        check(sqlite3_prepare_v2(sdb, "SELECT * FROM series WHERE series >= ? ORDER BY series, publisher, entry LIMIT 1",
-                                 -1, &seek, nullptr), sdb, "prepare");
+        check(
+            sqlite3_prepare_v2(
+                sdb,
+                "SELECT * FROM series WHERE series >= ? ORDER BY series, publisher, entry LIMIT 1",
+                -1, &seek, nullptr),
+            sdb, "prepare");
         Row row;
         const double sqliteSeek = best(3, [&] {
             for (const auto& p : probes) {
@@ -325,7 +366,8 @@ int main(int argc, char** argv) {
         report("10,000 nearest-key seeks (series, partial name)", ourSeek, sqliteSeek, "SQLite");
 
         std::vector<int> entries;
-        for (int i = 0; i < 10000; ++i) entries.push_back(1 + static_cast<int>(rng() % c.series.size()));
+        for (int i = 0; i < 10000; ++i)
+            entries.push_back(1 + static_cast<int>(rng() % c.series.size()));
         const double ourRange = best(3, [&] {
             for (int e : entries) {
                 const std::size_t from = books->lowerBound({Value::integer(e)});
@@ -334,8 +376,10 @@ int main(int argc, char** argv) {
             }
         });
         sqlite3_stmt* range = nullptr;
-        check(sqlite3_prepare_v2(sdb, "SELECT * FROM books WHERE entry = ? ORDER BY comic_no, edition", -1, &range,
-                                 nullptr), sdb, "prepare");
+        check(sqlite3_prepare_v2(sdb,
+                                 "SELECT * FROM books WHERE entry = ? ORDER BY comic_no, edition",
+                                 -1, &range, nullptr),
+              sdb, "prepare");
         const double sqliteRange = best(3, [&] {
             for (int e : entries) {
                 sqlite3_bind_int(range, 1, e);
@@ -360,8 +404,11 @@ int main(int argc, char** argv) {
             }
         });
         sqlite3_stmt* update = nullptr;
-        check(sqlite3_prepare_v2(sdb, "UPDATE books SET qty = qty + 1 WHERE entry = ? AND comic_no = ? AND edition = ?",
-                                 -1, &update, nullptr), sdb, "prepare");
+        check(sqlite3_prepare_v2(
+                  sdb,
+                  "UPDATE books SET qty = qty + 1 WHERE entry = ? AND comic_no = ? AND edition = ?",
+                  -1, &update, nullptr),
+              sdb, "prepare");
         const double sqliteUpdates = best(1, [&] {
             for (std::size_t p : targets) {
                 const Row& r = c.books[p];
@@ -374,9 +421,10 @@ int main(int argc, char** argv) {
                 exec(sdb, "COMMIT");
             }
         });
-        report("one durable update of a book (mean of 200)", ourUpdates / 200, sqliteUpdates / 200, "SQLite");
-        std::printf("%-58s %10.2f ms  (the floor)\n", "one bare fsync of a 4 KiB write on the same disk",
-                    bareFsyncMs(dir));
+        report("one durable update of a book (mean of 200)", ourUpdates / 200, sqliteUpdates / 200,
+               "SQLite");
+        std::printf("%-58s %10.2f ms  (the floor)\n",
+                    "one bare fsync of a 4 KiB write on the same disk", bareFsyncMs(dir));
         sqlite3_finalize(seek);
         sqlite3_finalize(range);
         sqlite3_finalize(update);
@@ -388,7 +436,11 @@ int main(int argc, char** argv) {
         // attached through a padded copy, the workaround its 0.6.8 needs).
         const std::string padded = dir + "/books.mb.pad";
         fs::copy_file(dir + "/books.mb", padded);
-        { std::FILE* f = std::fopen(padded.c_str(), "ab"); std::fputc(0, f); std::fclose(f); }
+        {
+            std::FILE* f = std::fopen(padded.c_str(), "ab");
+            std::fputc(0, f);
+            std::fclose(f);
+        }
         const double pxlibRead = best(3, [&] { checksum += pxlibReadAll(booksDb, padded); });
         report("full sequential read of the books table", ourOpenBooks, pxlibRead, "pxlib");
         reportCpu("full sequential read of the books table", ourOpenBooksCpu, cpuMs, "pxlib");

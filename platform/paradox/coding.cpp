@@ -10,7 +10,8 @@ std::optional<std::int64_t> getSortableInt(const std::uint8_t* p, int width) {
         if (raw == 0) return std::nullopt;
         return static_cast<std::int16_t>(raw ^ 0x8000u);
     }
-    const std::uint32_t raw = (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
+    const std::uint32_t raw = (static_cast<std::uint32_t>(p[0]) << 24) |
+                              (static_cast<std::uint32_t>(p[1]) << 16) |
                               (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
     if (raw == 0) return std::nullopt;
     return static_cast<std::int32_t>(raw ^ 0x80000000u);

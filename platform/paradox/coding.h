@@ -95,7 +95,8 @@ public:
             p_ = end_;
             return {};
         }
-        std::string s(reinterpret_cast<const char*>(p_), static_cast<const std::uint8_t*>(nul) - p_);
+        std::string s(reinterpret_cast<const char*>(p_),
+                      static_cast<const std::uint8_t*>(nul) - p_);
         p_ += s.size() + 1;
         return s;
     }

@@ -6,8 +6,7 @@
 namespace paradox {
 
 namespace {
-std::string damagedMessage(const std::string& file, std::uint64_t offset,
-                           const std::string& what) {
+std::string damagedMessage(const std::string& file, std::uint64_t offset, const std::string& what) {
     std::ostringstream s;
     s << "Table file " << file << " is damaged (at byte offset " << offset << "): " << what
       << ". Rebuild the table to repair it.";
@@ -15,8 +14,7 @@ std::string damagedMessage(const std::string& file, std::uint64_t offset,
 }
 }  // namespace
 
-ETableDamaged::ETableDamaged(const std::string& file, std::uint64_t offset,
-                             const std::string& what)
+ETableDamaged::ETableDamaged(const std::string& file, std::uint64_t offset, const std::string& what)
     : EDatabaseError(damagedMessage(file, offset, what)), file_(file), offset_(offset) {}
 
 void throwDamaged(const std::string& file, std::uint64_t offset, const std::string& what) {

@@ -173,9 +173,11 @@ bool hasSecondaryIndexes(const std::string& dbPath) {
     const std::string stem = nameOf(withExtension(dbPath, ""));
     bool found = false;
     forEachEntry(directoryOf(dbPath), [&](const std::string& name) {
-        if (name.size() == stem.size() + 4 && ::strncasecmp(name.c_str(), stem.c_str(), stem.size()) == 0 &&
+        if (name.size() == stem.size() + 4 &&
+            ::strncasecmp(name.c_str(), stem.c_str(), stem.size()) == 0 &&
             name[stem.size()] == '.') {
-            const char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(name[stem.size() + 1])));
+            const char kind =
+                static_cast<char>(std::toupper(static_cast<unsigned char>(name[stem.size() + 1])));
             if (kind == 'X' || kind == 'Y') found = true;
         }
         return !found;

@@ -77,10 +77,10 @@ struct TypeInfo {
     FieldType type;
 };
 constexpr TypeInfo kTypes[] = {
-    {0x01, FieldType::Alpha},   {0x02, FieldType::Date},    {0x03, FieldType::Short},
-    {0x04, FieldType::Long},    {0x05, FieldType::Money},   {0x06, FieldType::Number},
-    {0x09, FieldType::Logical}, {0x0C, FieldType::Memo},    {0x0D, FieldType::Blob},
-    {0x0E, FieldType::FmtMemo}, {0x0F, FieldType::Ole},     {0x10, FieldType::Graphic},
+    {0x01, FieldType::Alpha},   {0x02, FieldType::Date},      {0x03, FieldType::Short},
+    {0x04, FieldType::Long},    {0x05, FieldType::Money},     {0x06, FieldType::Number},
+    {0x09, FieldType::Logical}, {0x0C, FieldType::Memo},      {0x0D, FieldType::Blob},
+    {0x0E, FieldType::FmtMemo}, {0x0F, FieldType::Ole},       {0x10, FieldType::Graphic},
     {0x14, FieldType::Time},    {0x15, FieldType::Timestamp}, {0x16, FieldType::AutoInc},
     {0x17, FieldType::Bcd},     {0x18, FieldType::Bytes},
 };
@@ -90,11 +90,21 @@ bool isBlobCode(std::uint8_t code) { return code >= 0x0C && code <= 0x10; }
 // Expected size byte of a fixed-size type, 0 for variable ones.
 int fixedSize(std::uint8_t code) {
     switch (code) {
-        case 0x02: case 0x04: case 0x14: case 0x16: return 4;
-        case 0x03: return 2;
-        case 0x05: case 0x06: case 0x15: return 8;
-        case 0x09: return 1;
-        default: return 0;
+        case 0x02:
+        case 0x04:
+        case 0x14:
+        case 0x16:
+            return 4;
+        case 0x03:
+            return 2;
+        case 0x05:
+        case 0x06:
+        case 0x15:
+            return 8;
+        case 0x09:
+            return 1;
+        default:
+            return 0;
     }
 }
 
@@ -152,37 +162,45 @@ void checkFixedPart(const FileHeader& h, std::size_t fileSize, const std::string
     if (h.recordSize == 0) throwDamaged(path, 0x00, "the record size is 0");
     if (h.headerSize < 0x58 || h.headerSize % 0x200 != 0)
         throwDamaged(path, 0x02, "the header size " + std::to_string(h.headerSize) + " is invalid");
-    const bool typeOk = kind == FileKind::Data ? (h.fileType == 0 || h.fileType == 2) : h.fileType == 1;
+    const bool typeOk =
+        kind == FileKind::Data ? (h.fileType == 0 || h.fileType == 2) : h.fileType == 1;
     if (!typeOk)
-        throwDamaged(path, 0x04, "file type " + std::to_string(h.fileType) +
-                                     (kind == FileKind::Data ? " is not a data table"
-                                                             : " is not a primary index"));
+        throwDamaged(
+            path, 0x04,
+            "file type " + std::to_string(h.fileType) +
+                (kind == FileKind::Data ? " is not a data table" : " is not a primary index"));
     if (!validBlockCode(h.blockCode))
         throwDamaged(path, 0x05, "block size code " + std::to_string(h.blockCode) + " is invalid");
     if (h.version < 3 || h.version > 12)
         throwDamaged(path, 0x39, "file version " + std::to_string(h.version) + " is unknown");
     if (h.numFields < 1 || h.numFields > 255)
         throwDamaged(path, 0x21, "the field count " + std::to_string(h.numFields) + " is invalid");
-    if (kind == FileKind::Data && (h.keyFields > h.numFields || (h.keyFields > 0) != (h.fileType == 0)))
-        throwDamaged(path, 0x23, "the key field count " + std::to_string(h.keyFields) +
-                                     " disagrees with the file type");
+    if (kind == FileKind::Data &&
+        (h.keyFields > h.numFields || (h.keyFields > 0) != (h.fileType == 0)))
+        throwDamaged(
+            path, 0x23,
+            "the key field count " + std::to_string(h.keyFields) + " disagrees with the file type");
     if (h.recordSize + 6u > h.blockSize())
         throwDamaged(path, 0x00, "the record size exceeds the block size");
     if (tolerant) {
-        if (fileSize < h.headerSize) throwDamaged(path, fileSize, "the file is shorter than its header");
+        if (fileSize < h.headerSize)
+            throwDamaged(path, fileSize, "the file is shorter than its header");
         return;
     }
-    const std::uint64_t expected = h.headerSize + static_cast<std::uint64_t>(h.fileBlocks) * h.blockSize();
+    const std::uint64_t expected =
+        h.headerSize + static_cast<std::uint64_t>(h.fileBlocks) * h.blockSize();
     if (fileSize != expected)
         throwDamaged(path, fileSize,
-                     "the file holds " + std::to_string(fileSize) + " bytes but its header describes " +
-                         std::to_string(expected) + (fileSize < expected ? " (truncated)" : ""));
+                     "the file holds " + std::to_string(fileSize) +
+                         " bytes but its header describes " + std::to_string(expected) +
+                         (fileSize < expected ? " (truncated)" : ""));
     if (h.blocksInUse > h.fileBlocks || h.firstBlock > h.fileBlocks || h.lastBlock > h.fileBlocks ||
         h.firstFreeBlock > h.fileBlocks)
         throwDamaged(path, 0x0A, "the block counts exceed the blocks in the file");
 }
 
-void parseVariablePart(const std::uint8_t* d, FileHeader& h, const std::string& path, FileKind kind) {
+void parseVariablePart(const std::uint8_t* d, FileHeader& h, const std::string& path,
+                       FileKind kind) {
     const std::size_t start = hasExtension(h, kind) ? 0x78 : 0x58;
     coding::Cursor c(d + start, d + h.headerSize);
     int recordSize = 0;
@@ -199,9 +217,10 @@ void parseVariablePart(const std::uint8_t* d, FileHeader& h, const std::string& 
     }
     const int expectedRecord = kind == FileKind::Data ? recordSize : recordSize + 6;
     if (!c.overrun() && expectedRecord != h.recordSize)
-        throwDamaged(path, 0x00, "the record size " + std::to_string(h.recordSize) +
-                                     " disagrees with the field sizes (" +
-                                     std::to_string(expectedRecord) + ")");
+        throwDamaged(path, 0x00,
+                     "the record size " + std::to_string(h.recordSize) +
+                         " disagrees with the field sizes (" + std::to_string(expectedRecord) +
+                         ")");
     c.take(4);
     if (kind == FileKind::Data) c.take(4u * h.numFields);
     c.take(tableNameLength(h.version));
@@ -210,12 +229,14 @@ void parseVariablePart(const std::uint8_t* d, FileHeader& h, const std::string& 
         for (int i = 0; i < h.numFields && !c.overrun(); ++i) {
             std::string name = c.cstring();
             if (!c.overrun() && (name.empty() || !seen.insert(upper(name)).second))
-                throwDamaged(path, start, "field " + std::to_string(i + 1) + " has an empty or repeated name");
+                throwDamaged(path, start,
+                             "field " + std::to_string(i + 1) + " has an empty or repeated name");
             h.fieldNames.push_back(std::move(name));
         }
         for (int i = 0; i < h.numFields && !c.overrun(); ++i)
             if (c.u16() != i + 1 && !c.overrun())
-                throwDamaged(path, start, "the field numbers are not 1.." + std::to_string(h.numFields));
+                throwDamaged(path, start,
+                             "the field numbers are not 1.." + std::to_string(h.numFields));
         if (h.version >= 5) h.sortOrderName = c.cstring();
     }
     if (c.overrun()) throwDamaged(path, h.headerSize, "the field list runs past the header");
@@ -264,7 +285,8 @@ FileHeader parseHeader(const std::uint8_t* data, std::size_t fileSize, const std
     return h;
 }
 
-std::vector<std::uint8_t> buildHeader(const FileHeader& h, FileKind kind, const std::string& tableName) {
+std::vector<std::uint8_t> buildHeader(const FileHeader& h, FileKind kind,
+                                      const std::string& tableName) {
     const bool data = kind == FileKind::Data;
     std::vector<std::uint8_t> var;
     for (const auto& f : h.fields) {

@@ -191,7 +191,8 @@ bool sizesAre(const RecoveryFiles& files, const std::uint64_t* sizes) {
 bool fullyWritten(const Segment& seg, const RecoveryFiles& files) {
     if (!sizesAre(files, seg.sizeAfter)) return false;
     for (const auto& p : seg.pages)
-        if (!files[p.file] || !holds(*files[p.file], p.offset, p.newLength, p.newHash)) return false;
+        if (!files[p.file] || !holds(*files[p.file], p.offset, p.newLength, p.newHash))
+            return false;
     return true;
 }
 
@@ -209,10 +210,12 @@ bool allWritten(const std::vector<Segment>& segments, const RecoveryFiles& files
 void undo(const Segment& seg, const RecoveryFiles& files) {
     for (const auto& p : seg.pages) {
         if (!files[p.file]) throw EDatabaseError("Cannot recover the table: a file is missing");
-        if (!p.original.empty()) files[p.file]->writeAt(p.offset, p.original.data(), p.original.size());
+        if (!p.original.empty())
+            files[p.file]->writeAt(p.offset, p.original.data(), p.original.size());
     }
     for (int i = 0; i < 3; ++i)
-        if (files[i] && files[i]->size() != seg.sizeBefore[i]) files[i]->truncate(seg.sizeBefore[i]);
+        if (files[i] && files[i]->size() != seg.sizeBefore[i])
+            files[i]->truncate(seg.sizeBefore[i]);
 }
 
 }  // namespace

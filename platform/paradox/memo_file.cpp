@@ -154,7 +154,8 @@ std::size_t MemoFile::allocateBlocks(std::size_t count) {
         return first;
     }
     const std::size_t first = file_.size() / kBlockSize;
-    if (first + count > 0xFFFFFF) throw EDatabaseError("The memo file " + file_.path() + " is full");
+    if (first + count > 0xFFFFFF)
+        throw EDatabaseError("The memo file " + file_.path() + " is full");
     file_.grow((first + count) * kBlockSize);
     return first;
 }
@@ -188,7 +189,8 @@ MemoRef MemoFile::write(const std::string& bytes) {
 
 MemoRef MemoFile::writeRun(const std::string& bytes, std::uint16_t mod) {
     const std::size_t blocks = (kRunHeader + bytes.size() + kBlockSize - 1) / kBlockSize;
-    if (blocks > 0xFFFF) throw EDatabaseError("A memo of " + std::to_string(bytes.size()) + " bytes is too long");
+    if (blocks > 0xFFFF)
+        throw EDatabaseError("A memo of " + std::to_string(bytes.size()) + " bytes is too long");
     const std::size_t first = allocateBlocks(blocks);
     std::uint8_t* p = file_.modify(first * kBlockSize, blocks * kBlockSize);
     std::memset(p, 0, blocks * kBlockSize);
@@ -197,10 +199,12 @@ MemoRef MemoFile::writeRun(const std::string& bytes, std::uint16_t mod) {
     putU32(p + 3, static_cast<std::uint32_t>(bytes.size()));
     putU16(p + 7, mod);
     std::memcpy(p + kRunHeader, bytes.data(), bytes.size());
-    return {static_cast<std::uint32_t>(first * kBlockSize) | 0xFF, static_cast<std::uint32_t>(bytes.size()), mod};
+    return {static_cast<std::uint32_t>(first * kBlockSize) | 0xFF,
+            static_cast<std::uint32_t>(bytes.size()), mod};
 }
 
-bool MemoFile::placeInBlock(std::size_t block, std::size_t chunks, int& slot, int& firstChunk) const {
+bool MemoFile::placeInBlock(std::size_t block, std::size_t chunks, int& slot,
+                            int& firstChunk) const {
     const std::uint8_t* p = file_.data() + block * kBlockSize;
     bool used[kChunks] = {};
     slot = -1;

@@ -7,7 +7,9 @@
 namespace paradox {
 
 PagedFile::PagedFile(FileHandle file, bool writable)
-    : file_(std::move(file)), writable_(writable), image_(file_.readAll()),
+    : file_(std::move(file)),
+      writable_(writable),
+      image_(file_.readAll()),
       committedSize_(image_.size()) {}
 
 void PagedFile::touch(std::size_t offset, std::size_t n) {
@@ -65,7 +67,8 @@ std::vector<PagedFile::TouchedPage> PagedFile::touchedPages() const {
     pages.reserve(touched_.size());
     for (const auto& [page, original] : touched_) {
         const std::size_t begin = page * kPageSize;
-        const std::size_t length = begin >= image_.size() ? 0 : std::min(kPageSize, image_.size() - begin);
+        const std::size_t length =
+            begin >= image_.size() ? 0 : std::min(kPageSize, image_.size() - begin);
         pages.push_back({begin, length, original});
     }
     return pages;
@@ -102,7 +105,8 @@ void PagedFile::rollbackPending() {
 void PagedFile::restoreFileFromOriginals() noexcept {
     try {
         for (const auto& [page, original] : touched_)
-            if (!original.empty()) file_.writeAt(page * kPageSize, original.data(), original.size());
+            if (!original.empty())
+                file_.writeAt(page * kPageSize, original.data(), original.size());
         file_.truncate(committedSize_);
     } catch (const std::exception&) {
         // The journal replays the originals when the table is opened again.

@@ -80,13 +80,15 @@ void PrimaryIndex::rebuild(const std::vector<DataBlockRef>& blocks, const PagedF
     // Levels bottom-up: level 0 here is the index's level 1.
     std::vector<std::vector<Entry>> levels(1);
     for (const auto& b : blocks)
-        if (b.count > 0) levels[0].push_back({firstRecord(db, dbHeader, b.number), b.number, b.count});
+        if (b.count > 0)
+            levels[0].push_back({firstRecord(db, dbHeader, b.number), b.number, b.count});
     while (levels.back().size() > perBlock) {
         const auto& below = levels.back();
         std::vector<Entry> above;
         for (std::size_t i = 0; i < below.size(); i += perBlock) {
             std::uint32_t sum = 0;
-            for (std::size_t k = i; k < std::min(i + perBlock, below.size()); ++k) sum += below[k].count;
+            for (std::size_t k = i; k < std::min(i + perBlock, below.size()); ++k)
+                sum += below[k].count;
             above.push_back({below[i].key, 0, sum});  // child numbered below
         }
         levels.push_back(std::move(above));
@@ -151,11 +153,14 @@ void PrimaryIndex::verify(const std::vector<DataBlockRef>& blocks, const PagedFi
                           const FileHeader& dbHeader) const {
     const std::string& path = px_.path();
     if (header_.fields.size() != static_cast<std::size_t>(dbHeader.keyFields))
-        throwDamaged(path, 0x21, "the index has " + std::to_string(header_.fields.size()) +
-                                     " key fields but the table " + std::to_string(dbHeader.keyFields));
+        throwDamaged(path, 0x21,
+                     "the index has " + std::to_string(header_.fields.size()) +
+                         " key fields but the table " + std::to_string(dbHeader.keyFields));
     for (std::size_t i = 0; i < header_.fields.size(); ++i)
-        if (header_.fields[i].code != dbHeader.fields[i].code || header_.fields[i].size != dbHeader.fields[i].size)
-            throwDamaged(path, 0x58 + 2 * i, "key field " + std::to_string(i + 1) + " differs from the table's");
+        if (header_.fields[i].code != dbHeader.fields[i].code ||
+            header_.fields[i].size != dbHeader.fields[i].size)
+            throwDamaged(path, 0x58 + 2 * i,
+                         "key field " + std::to_string(i + 1) + " differs from the table's");
 
     std::vector<const DataBlockRef*> dataBlocks;
     for (const auto& b : blocks)
@@ -169,13 +174,15 @@ void PrimaryIndex::verify(const std::vector<DataBlockRef>& blocks, const PagedFi
     std::size_t leaf = 0, entries = 0;
     std::set<std::uint16_t> seen;
     // Returns the record count below `block`, checking its entries.
-    auto visit = [&](auto& self, std::uint16_t block, int level, const std::uint8_t* expectKey) -> std::uint32_t {
+    auto visit = [&](auto& self, std::uint16_t block, int level,
+                     const std::uint8_t* expectKey) -> std::uint32_t {
         const std::size_t at = header_.blockOffset(block);
         if (block < 1 || block > header_.fileBlocks || !seen.insert(block).second)
             throwDamaged(path, at, "an index link is out of range or repeated");
         const std::uint8_t* p = px_.data() + at;
         const int ads = getS16(p + 4);
-        if (ads < 0 || ads % static_cast<int>(entrySize) != 0 || 6 + ads + entrySize > header_.blockSize())
+        if (ads < 0 || ads % static_cast<int>(entrySize) != 0 ||
+            6 + ads + entrySize > header_.blockSize())
             throwDamaged(path, at + 4, "an index block has an invalid entry count");
         const std::size_t n = static_cast<std::size_t>(ads) / entrySize + 1;
         std::uint32_t total = 0;
@@ -190,26 +197,32 @@ void PrimaryIndex::verify(const std::vector<DataBlockRef>& blocks, const PagedFi
             std::uint32_t below;
             if (level == 1) {
                 if (leaf >= dataBlocks.size() || dataBlocks[leaf]->number != *child)
-                    throwDamaged(path, at + 6 + i * entrySize, "the index does not list the table's blocks in order");
+                    throwDamaged(path, at + 6 + i * entrySize,
+                                 "the index does not list the table's blocks in order");
                 below = dataBlocks[leaf]->count;
-                if (std::memcmp(e, firstRecord(db, dbHeader, dataBlocks[leaf]->number), keySize) != 0)
-                    throwDamaged(path, at + 6 + i * entrySize, "an index key disagrees with its data block");
+                if (std::memcmp(e, firstRecord(db, dbHeader, dataBlocks[leaf]->number), keySize) !=
+                    0)
+                    throwDamaged(path, at + 6 + i * entrySize,
+                                 "an index key disagrees with its data block");
                 ++leaf;
             } else {
                 below = self(self, static_cast<std::uint16_t>(*child), level - 1, e);
             }
             if (*count != clampCount(below))
-                throwDamaged(path, at + 6 + i * entrySize, "an index record count disagrees with the table");
+                throwDamaged(path, at + 6 + i * entrySize,
+                             "an index record count disagrees with the table");
             total += below;
         }
         return total;
     };
     visit(visit, header_.indexRoot, header_.indexLevels, nullptr);
     if (leaf != dataBlocks.size())
-        throwDamaged(path, header_.blockOffset(header_.indexRoot), "the index misses some of the table's blocks");
+        throwDamaged(path, header_.blockOffset(header_.indexRoot),
+                     "the index misses some of the table's blocks");
     if (entries != header_.numRecords)
-        throwDamaged(path, 0x06, "the index header counts " + std::to_string(header_.numRecords) +
-                                     " entries but the index holds " + std::to_string(entries));
+        throwDamaged(path, 0x06,
+                     "the index header counts " + std::to_string(header_.numRecords) +
+                         " entries but the index holds " + std::to_string(entries));
 }
 
 }  // namespace paradox

@@ -17,8 +17,8 @@ class RecordCodec;
 // One block of the .db chain, in chain order.
 struct DataBlockRef {
     std::uint16_t number = 0;
-    std::uint32_t count = 0;     // records in the block
-    std::size_t startRow = 0;    // position of its first record in the table
+    std::uint32_t count = 0;   // records in the block
+    std::size_t startRow = 0;  // position of its first record in the table
 };
 
 class PrimaryIndex {

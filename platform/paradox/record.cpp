@@ -82,7 +82,9 @@ std::uint8_t foldByte(std::uint8_t b) {
 
 RecordCodec::RecordCodec(const FileHeader& header, const CodePage& codePage, bool byteOrderKeys,
                          std::string dbPath)
-    : keyFields_(header.keyFields), codePage_(codePage), byteOrderKeys_(byteOrderKeys),
+    : keyFields_(header.keyFields),
+      codePage_(codePage),
+      byteOrderKeys_(byteOrderKeys),
       dbPath_(std::move(dbPath)) {
     int offset = 0;
     for (std::size_t i = 0; i < header.fields.size(); ++i) {
@@ -207,7 +209,8 @@ void RecordCodec::encodeField(const FieldLayout& f, const Value& v, std::uint8_t
     if (v.isNull()) return;
     auto requireInt = [&]() -> std::int64_t {
         if (v.isInt()) return v.asInt();
-        if (v.isDouble() && std::nearbyint(v.asDouble()) == v.asDouble() && std::fabs(v.asDouble()) < 1e15)
+        if (v.isDouble() && std::nearbyint(v.asDouble()) == v.asDouble() &&
+            std::fabs(v.asDouble()) < 1e15)
             return static_cast<std::int64_t>(v.asDouble());
         fieldError(f, "a whole number is expected");
     };
@@ -215,11 +218,13 @@ void RecordCodec::encodeField(const FieldLayout& f, const Value& v, std::uint8_t
         case FieldType::Alpha: {
             if (!v.isText()) fieldError(f, "text is expected");
             const std::string bytes = toCodePage(f, v.asText());
-            if (bytes.find('\0') != std::string::npos) fieldError(f, "text cannot hold a NUL character");
+            if (bytes.find('\0') != std::string::npos)
+                fieldError(f, "text cannot hold a NUL character");
             if (bytes.size() > static_cast<std::size_t>(f.bytes)) {
                 if (!forKey)
                     fieldError(f, "the text is " + std::to_string(bytes.size()) +
-                                      " characters long; at most " + std::to_string(f.bytes) + " fit");
+                                      " characters long; at most " + std::to_string(f.bytes) +
+                                      " fit");
             }
             std::memcpy(out, bytes.data(), std::min<std::size_t>(bytes.size(), f.bytes));
             return;
@@ -254,8 +259,8 @@ void RecordCodec::encodeField(const FieldLayout& f, const Value& v, std::uint8_t
         const std::int64_t i = requireInt();
         const std::int64_t limit = f.type == FieldType::Short ? 32767 : 2147483647;
         if (i < -limit || i > limit)
-            fieldError(f, std::to_string(i) + " is out of range (" + std::to_string(-limit) + " to " +
-                              std::to_string(limit) + ")");
+            fieldError(f, std::to_string(i) + " is out of range (" + std::to_string(-limit) +
+                              " to " + std::to_string(limit) + ")");
         if (f.type == FieldType::Time && (i < 0 || i >= 86400000))
             fieldError(f, "a time of day in milliseconds is expected");
         putSortableInt(out, intWidth(f.type), i);
@@ -274,7 +279,8 @@ void RecordCodec::encodeField(const FieldLayout& f, const Value& v, std::uint8_t
     }
 }
 
-std::vector<std::uint8_t> RecordCodec::encode(const Row& row, std::vector<std::string>& memoTexts) const {
+std::vector<std::uint8_t> RecordCodec::encode(const Row& row,
+                                              std::vector<std::string>& memoTexts) const {
     if (row.size() != fields_.size())
         throw EDatabaseError("Table " + dbPath_ + ": a row of " + std::to_string(row.size()) +
                              " values was given for " + std::to_string(fields_.size()) + " fields");
@@ -285,7 +291,8 @@ std::vector<std::uint8_t> RecordCodec::encode(const Row& row, std::vector<std::s
     return record;
 }
 
-std::vector<std::uint8_t> RecordCodec::encodeKey(const std::vector<Value>& key, int& fieldCount) const {
+std::vector<std::uint8_t> RecordCodec::encodeKey(const std::vector<Value>& key,
+                                                 int& fieldCount) const {
     fieldCount = std::min<int>(static_cast<int>(key.size()), keyFields_);
     std::vector<std::uint8_t> bytes;
     for (int i = 0; i < fieldCount; ++i) {

@@ -19,9 +19,9 @@ class MemoFile;
 struct FieldLayout {
     FieldType type;
     FieldDesc desc;
-    int offset = 0;  // in the record
-    int bytes = 0;   // in the record
-    int leader = 0;  // memo/BLOb: bytes of the value held in the record
+    int offset = 0;    // in the record
+    int bytes = 0;     // in the record
+    int leader = 0;    // memo/BLOb: bytes of the value held in the record
     std::string name;  // UTF-8
 };
 

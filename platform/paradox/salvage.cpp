@@ -41,17 +41,20 @@ struct Salvage {
     std::size_t count(std::uint16_t block) const {
         const int ads = coding::getS16(data.data() + header.blockOffset(block) + 4);
         const int rs = header.recordSize;
-        if (ads < 0 || ads % rs != 0 || 6 + static_cast<std::size_t>(ads) + rs > header.blockSize()) return 0;
+        if (ads < 0 || ads % rs != 0 || 6 + static_cast<std::size_t>(ads) + rs > header.blockSize())
+            return 0;
         return static_cast<std::size_t>(ads / rs + 1);
     }
     std::uint16_t next(std::uint16_t block) const {
         return coding::getU16(data.data() + header.blockOffset(block));
     }
-    bool usable(std::uint16_t block) const { return block >= 1 && block <= available && !seen[block]; }
+    bool usable(std::uint16_t block) const {
+        return block >= 1 && block <= available && !seen[block];
+    }
 };
 
-void decodeLeniently(const RecordCodec& codec, const MemoFile* memo, const std::uint8_t* record, Row& row,
-                     std::size_t index, std::vector<std::string>& problems) {
+void decodeLeniently(const RecordCodec& codec, const MemoFile* memo, const std::uint8_t* record,
+                     Row& row, std::size_t index, std::vector<std::string>& problems) {
     try {
         codec.decode(record, memo, row);
         return;
@@ -59,8 +62,9 @@ void decodeLeniently(const RecordCodec& codec, const MemoFile* memo, const std::
     }
     std::vector<std::uint8_t> copy(record, record + codec.recordSize());
     for (const auto& f : codec.fields()) {
-        const bool blob = f.type == FieldType::Memo || f.type == FieldType::Blob || f.type == FieldType::FmtMemo ||
-                          f.type == FieldType::Ole || f.type == FieldType::Graphic;
+        const bool blob = f.type == FieldType::Memo || f.type == FieldType::Blob ||
+                          f.type == FieldType::FmtMemo || f.type == FieldType::Ole ||
+                          f.type == FieldType::Graphic;
         if (!blob) continue;
         const MemoRef ref = RecordCodec::getMemoTail(copy.data(), f);
         bool readable = ref.length <= static_cast<std::uint32_t>(f.leader);
@@ -73,20 +77,23 @@ void decodeLeniently(const RecordCodec& codec, const MemoFile* memo, const std::
         }
         if (!readable) RecordCodec::putMemoTail(copy.data(), f, MemoRef{});
     }
-    problems.push_back("row " + std::to_string(index + 1) + ": a memo could not be read and is left blank");
+    problems.push_back("row " + std::to_string(index + 1) +
+                       ": a memo could not be read and is left blank");
     codec.decode(copy.data(), memo, row);
 }
 
 }  // namespace
 
-std::vector<Row> Table::readRecoverableRows(const std::string& dbPath, std::vector<std::string>& problems,
+std::vector<Row> Table::readRecoverableRows(const std::string& dbPath,
+                                            std::vector<std::string>& problems,
                                             TableSchema* schema) {
     const std::string path = findCaseInsensitive(dbPath);
     if (path.empty()) throw EDatabaseError("Table " + dbPath + " does not exist");
     if (TableFile::isOpenInProcess(path)) throw EDatabaseError("Table " + dbPath + " is open");
     bool writable = false;
     const FileHandle file = FileHandle::openExisting(path, writable);
-    if (!file.tryLockExclusive()) throw ETableInUse("Table " + dbPath + " is in use by another program");
+    if (!file.tryLockExclusive())
+        throw ETableInUse("Table " + dbPath + " is in use by another program");
     const std::vector<std::uint8_t> data = file.readAll();
     const FileHeader header = parseHeader(data.data(), data.size(), path, FileKind::Data, true);
     const CodePage* page = CodePage::find(header.codePage);
@@ -103,7 +110,8 @@ std::vector<Row> Table::readRecoverableRows(const std::string& dbPath, std::vect
             mbFile = std::make_unique<PagedFile>(FileHandle::openExisting(mb, w), false);
             memo = std::make_unique<MemoFile>(*mbFile, false);
         } catch (const EDatabaseError&) {
-            problems.push_back("the memo file is missing or damaged: memos longer than their leader are lost");
+            problems.push_back(
+                "the memo file is missing or damaged: memos longer than their leader are lost");
         }
     }
 
@@ -115,19 +123,24 @@ std::vector<Row> Table::readRecoverableRows(const std::string& dbPath, std::vect
         s.seen[block] = true;
         order.push_back(block);
     }
-    if (block != 0) problems.push_back("the block chain breaks after " + std::to_string(order.size()) + " blocks");
-    for (std::uint16_t free = header.firstFreeBlock; s.usable(free); free = s.next(free)) s.seen[free] = true;
+    if (block != 0)
+        problems.push_back("the block chain breaks after " + std::to_string(order.size()) +
+                           " blocks");
+    for (std::uint16_t free = header.firstFreeBlock; s.usable(free); free = s.next(free))
+        s.seen[free] = true;
     for (std::uint16_t b = 1; b <= s.available; ++b)
         if (!s.seen[b] && s.count(b) > 0) {
             order.push_back(b);
-            problems.push_back("block " + std::to_string(b) + " is not on the chain; its records were kept");
+            problems.push_back("block " + std::to_string(b) +
+                               " is not on the chain; its records were kept");
         }
 
     std::vector<Row> rows;
     for (std::uint16_t b : order) {
         const std::size_t n = s.count(b);
         if (n == 0 && coding::getS16(data.data() + header.blockOffset(b) + 4) != -header.recordSize)
-            problems.push_back("block " + std::to_string(b) + " has an invalid record count; it was skipped");
+            problems.push_back("block " + std::to_string(b) +
+                               " has an invalid record count; it was skipped");
         const std::uint8_t* p = data.data() + header.blockOffset(b) + 6;
         for (std::size_t i = 0; i < n; ++i, p += header.recordSize) {
             rows.emplace_back();

@@ -3,10 +3,10 @@
 
 #include "platform/paradox/table.h"
 
+#include <strings.h>
 #include <unistd.h>
 
 #include <set>
-#include <strings.h>
 
 #include "platform/paradox/codepage.h"
 #include "platform/paradox/errors.h"
@@ -48,15 +48,24 @@ FieldDesc descOf(const FieldDef& f, const std::string& dbPath) {
             d.size = static_cast<std::uint8_t>(f.size);
             break;
         case FieldType::Memo:
-            if (f.size < 1 || f.size > 240) return bad("must hold 1 to 240 characters in the record");
+            if (f.size < 1 || f.size > 240)
+                return bad("must hold 1 to 240 characters in the record");
             d.size = static_cast<std::uint8_t>(f.size + 10);
             break;
-        case FieldType::Short: d.size = 2; break;
-        case FieldType::Logical: d.size = 1; break;
+        case FieldType::Short:
+            d.size = 2;
+            break;
+        case FieldType::Logical:
+            d.size = 1;
+            break;
         case FieldType::Money:
         case FieldType::Number:
-        case FieldType::Timestamp: d.size = 8; break;
-        default: d.size = 4; break;
+        case FieldType::Timestamp:
+            d.size = 8;
+            break;
+        default:
+            d.size = 4;
+            break;
     }
     return d;
 }
@@ -98,9 +107,11 @@ void Table::create(const std::string& dbPath, const TableSchema& schema) {
         if (!findCaseInsensitive(p).empty())
             throw EDatabaseError("Cannot create table " + dbPath + ": " + p + " already exists");
     const int n = static_cast<int>(schema.fields.size());
-    if (n < 1 || n > 255) throw EDatabaseError("Cannot create table " + dbPath + ": it needs 1 to 255 fields");
+    if (n < 1 || n > 255)
+        throw EDatabaseError("Cannot create table " + dbPath + ": it needs 1 to 255 fields");
     if (schema.keyFieldCount < 0 || schema.keyFieldCount > n)
-        throw EDatabaseError("Cannot create table " + dbPath + ": the key has more fields than the table");
+        throw EDatabaseError("Cannot create table " + dbPath +
+                             ": the key has more fields than the table");
 
     FileHeader h;
     h.fileType = schema.keyFieldCount > 0 ? 0 : 2;
@@ -115,14 +126,16 @@ void Table::create(const std::string& dbPath, const TableSchema& schema) {
     for (int i = 0; i < n; ++i) {
         const FieldDef& f = schema.fields[i];
         std::string name, bad;
-        if (f.name.empty() || !CodePage::windows1252().fromUtf8(f.name, name, bad) || name.size() > 25 ||
-            !names.insert(std::string(name.size(), ' ') + f.name).second ||
+        if (f.name.empty() || !CodePage::windows1252().fromUtf8(f.name, name, bad) ||
+            name.size() > 25 || !names.insert(std::string(name.size(), ' ') + f.name).second ||
             schema.fieldIndex(f.name) != i)
-            throw EDatabaseError("Cannot create table " + dbPath + ": field name \"" + f.name +
-                                 "\" is empty, repeated, too long or holds an unsupported character");
+            throw EDatabaseError(
+                "Cannot create table " + dbPath + ": field name \"" + f.name +
+                "\" is empty, repeated, too long or holds an unsupported character");
         const FieldDesc d = descOf(f, dbPath);
         if (i < schema.keyFieldCount && f.type == FieldType::Memo)
-            throw EDatabaseError("Cannot create table " + dbPath + ": memo field " + f.name + " cannot be part of the key");
+            throw EDatabaseError("Cannot create table " + dbPath + ": memo field " + f.name +
+                                 " cannot be part of the key");
         hasMemo |= f.type == FieldType::Memo;
         recordSize += recordBytes(d);
         if (i < schema.keyFieldCount) keySize += recordBytes(d);
@@ -131,7 +144,8 @@ void Table::create(const std::string& dbPath, const TableSchema& schema) {
     }
     h.recordSize = static_cast<std::uint16_t>(recordSize);
     h.blockCode = dataBlockCode(recordSize, keySize);
-    if (h.blockCode == 0) throw EDatabaseError("Cannot create table " + dbPath + ": its records are too long");
+    if (h.blockCode == 0)
+        throw EDatabaseError("Cannot create table " + dbPath + ": its records are too long");
     const std::string tableName = baseName(dbPath);
 
     if (h.keyFields > 0) {
@@ -153,13 +167,16 @@ bool Table::exists(const std::string& dbPath) { return !findCaseInsensitive(dbPa
 void Table::remove(const std::string& dbPath) {
     const std::string db = findCaseInsensitive(dbPath);
     if (db.empty()) throw EDatabaseError("Table " + dbPath + " does not exist");
-    if (TableFile::isOpenInProcess(db)) throw EDatabaseError("Table " + dbPath + " is open and cannot be deleted");
+    if (TableFile::isOpenInProcess(db))
+        throw EDatabaseError("Table " + dbPath + " is open and cannot be deleted");
     bool writable = false;
     const FileHandle probe = FileHandle::openExisting(db, writable);
-    if (!probe.tryLockExclusive()) throw ETableInUse("Table " + dbPath + " is in use by another program");
+    if (!probe.tryLockExclusive())
+        throw ETableInUse("Table " + dbPath + " is in use by another program");
     for (const char* ext : {".px", ".mb"}) {
         const std::string companion = findCaseInsensitive(withExtension(db, ext));
-        if (!companion.empty() && ::unlink(companion.c_str()) != 0) throwSystemError("delete", companion, errno);
+        if (!companion.empty() && ::unlink(companion.c_str()) != 0)
+            throwSystemError("delete", companion, errno);
     }
     ::unlink(Journal::pathFor(db).c_str());
     if (::unlink(db.c_str()) != 0) throwSystemError("delete", db, errno);
@@ -179,11 +196,17 @@ std::string Table::readOnlyReason() const { return file_->readOnlyReason(); }
 std::size_t Table::rowCount() const { return file_->rowCount(); }
 const Row& Table::row(std::size_t position) const { return file_->row(position); }
 std::uint64_t Table::changeCount() const { return file_->changeCount(); }
-std::size_t Table::lowerBound(const std::vector<Value>& key) const { return file_->lowerBound(key); }
-std::size_t Table::upperBound(const std::vector<Value>& key) const { return file_->upperBound(key); }
+std::size_t Table::lowerBound(const std::vector<Value>& key) const {
+    return file_->lowerBound(key);
+}
+std::size_t Table::upperBound(const std::vector<Value>& key) const {
+    return file_->upperBound(key);
+}
 std::size_t Table::find(const std::vector<Value>& key) const { return file_->find(key); }
 std::size_t Table::insert(Row row) { return file_->insert(std::move(row)); }
-std::size_t Table::update(std::size_t position, Row row) { return file_->update(position, std::move(row)); }
+std::size_t Table::update(std::size_t position, Row row) {
+    return file_->update(position, std::move(row));
+}
 void Table::erase(std::size_t position) { file_->erase(position); }
 void Table::saveChanges() { file_->saveChanges(); }
 std::int32_t Table::lastAutoIncrement() const { return file_->lastAutoIncrement(); }

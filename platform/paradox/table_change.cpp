@@ -32,16 +32,19 @@ std::string describe(const Value& v) {
 
 void TableFile::requireWritable() const {
     if (broken_)
-        throw EDatabaseError("Table " + dbPath_ +
-                             " could not be written and must be opened again before it can be changed");
-    if (!writable_) throw EDatabaseError("Table " + dbPath_ + " cannot be changed: " + readOnlyReason_);
+        throw EDatabaseError(
+            "Table " + dbPath_ +
+            " could not be written and must be opened again before it can be changed");
+    if (!writable_)
+        throw EDatabaseError("Table " + dbPath_ + " cannot be changed: " + readOnlyReason_);
 }
 
 void TableFile::keyViolation(const Row& row) const {
     std::string key;
     for (int i = 0; i < header_.keyFields; ++i)
         key += (i ? ", " : "") + schema_.fields[i].name + " = " + describe(row[i]);
-    throw EKeyViolation("Key violation: table " + dbPath_ + " already holds a row with the key " + key);
+    throw EKeyViolation("Key violation: table " + dbPath_ + " already holds a row with the key " +
+                        key);
 }
 
 // Runs one change, committed at once unless in a batch.  A change refused
@@ -80,14 +83,17 @@ void TableFile::abandonPending() noexcept {
     }
 }
 
-std::vector<std::uint8_t> TableFile::prepareRecord(const Row& row, std::vector<std::string>& memoTexts) const {
+std::vector<std::uint8_t> TableFile::prepareRecord(const Row& row,
+                                                   std::vector<std::string>& memoTexts) const {
     if (row.size() != schema_.fields.size())
         throw EDatabaseError("Table " + dbPath_ + ": a row of " + std::to_string(row.size()) +
-                             " values was given for " + std::to_string(schema_.fields.size()) + " fields");
+                             " values was given for " + std::to_string(schema_.fields.size()) +
+                             " fields");
     return codec_->encode(row, memoTexts);
 }
 
-void TableFile::storeMemos(std::vector<std::uint8_t>& record, const std::vector<std::string>& memoTexts,
+void TableFile::storeMemos(std::vector<std::uint8_t>& record,
+                           const std::vector<std::string>& memoTexts,
                            const std::uint8_t* oldRecord) {
     for (const auto& f : codec_->fields()) {
         if (f.type != FieldType::Memo) continue;
@@ -96,9 +102,10 @@ void TableFile::storeMemos(std::vector<std::uint8_t>& record, const std::vector<
         if (oldRecord) {
             // An unchanged memo keeps its stored value.
             const MemoRef old = RecordCodec::getMemoTail(oldRecord, f);
-            const bool same = old.length == text.size() &&
-                              std::memcmp(oldRecord + f.offset, record.data() + f.offset, f.leader) == 0 &&
-                              (old.pointer == 0 || std::memcmp(memo_->read(old), text.data(), text.size()) == 0);
+            const bool same =
+                old.length == text.size() &&
+                std::memcmp(oldRecord + f.offset, record.data() + f.offset, f.leader) == 0 &&
+                (old.pointer == 0 || std::memcmp(memo_->read(old), text.data(), text.size()) == 0);
             if (same) {
                 RecordCodec::putMemoTail(record.data(), f, old);
                 continue;
@@ -120,7 +127,9 @@ std::size_t TableFile::insert(Row row) {
     return change([&] {
         std::int32_t assigned = 0;
         if (autoIncField_ >= 0 && row[autoIncField_].isNull()) {
-            if (header_.autoInc == 2147483647) throw EDatabaseError("Table " + dbPath_ + ": the auto-increment counter is exhausted");
+            if (header_.autoInc == 2147483647)
+                throw EDatabaseError("Table " + dbPath_ +
+                                     ": the auto-increment counter is exhausted");
             assigned = header_.autoInc + 1;
             row[autoIncField_] = Value::integer(assigned);
         }
@@ -138,7 +147,8 @@ std::size_t TableFile::insert(Row row) {
         placeRecord(position, record);
         if (assigned) header_.autoInc = assigned;
         if (autoIncField_ >= 0 && row[autoIncField_].isInt())
-            header_.autoInc = std::max<std::int32_t>(header_.autoInc, static_cast<std::int32_t>(row[autoIncField_].asInt()));
+            header_.autoInc = std::max<std::int32_t>(
+                header_.autoInc, static_cast<std::int32_t>(row[autoIncField_].asInt()));
         Row decoded;
         codec_->decode(record.data(), memo_.get(), decoded);
         rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(position), std::move(decoded));
@@ -150,11 +160,13 @@ std::size_t TableFile::update(std::size_t position, Row row) {
     checkPosition(position);
     return change([&] {
         // The auto-increment value is the row's identity: blank keeps it.
-        if (autoIncField_ >= 0 && row.size() == schema_.fields.size() && row[autoIncField_].isNull())
+        if (autoIncField_ >= 0 && row.size() == schema_.fields.size() &&
+            row[autoIncField_].isNull())
             row[autoIncField_] = rows_[position][autoIncField_];
         std::vector<std::string> memoTexts;
         std::vector<std::uint8_t> record = prepareRecord(row, memoTexts);
-        const std::vector<std::uint8_t> old(recordAt(position), recordAt(position) + header_.recordSize);
+        const std::vector<std::uint8_t> old(recordAt(position),
+                                            recordAt(position) + header_.recordSize);
         const bool keyChanged =
             header_.keyFields > 0 && std::memcmp(old.data(), record.data(), codec_->keySize()) != 0;
         std::size_t target = position;
@@ -179,7 +191,8 @@ std::size_t TableFile::update(std::size_t position, Row row) {
         placeRecord(target, record);
         rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(target), std::move(decoded));
         if (autoIncField_ >= 0 && row[autoIncField_].isInt())
-            header_.autoInc = std::max<std::int32_t>(header_.autoInc, static_cast<std::int32_t>(row[autoIncField_].asInt()));
+            header_.autoInc = std::max<std::int32_t>(
+                header_.autoInc, static_cast<std::int32_t>(row[autoIncField_].asInt()));
         return target;
     });
 }

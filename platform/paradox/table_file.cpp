@@ -109,12 +109,14 @@ const Row& TableFile::row(std::size_t position) const {
 void TableFile::checkPosition(std::size_t position) const {
     if (position >= rows_.size())
         throw EDatabaseError("Table " + dbPath_ + ": row " + std::to_string(position) +
-                             " does not exist (the table has " + std::to_string(rows_.size()) + " rows)");
+                             " does not exist (the table has " + std::to_string(rows_.size()) +
+                             " rows)");
 }
 
 std::size_t TableFile::blockIndexOfRow(std::size_t position) const {
-    const auto it = std::upper_bound(blocks_.begin(), blocks_.end(), position,
-                                     [](std::size_t p, const DataBlockRef& b) { return p < b.startRow; });
+    const auto it =
+        std::upper_bound(blocks_.begin(), blocks_.end(), position,
+                         [](std::size_t p, const DataBlockRef& b) { return p < b.startRow; });
     // Skip empty blocks that share the start row of the next one.
     std::size_t index = static_cast<std::size_t>(it - blocks_.begin()) - 1;
     while (blocks_[index].count == 0 && index + 1 < blocks_.size()) ++index;
@@ -144,14 +146,16 @@ std::size_t TableFile::searchKey(const std::uint8_t* key, int fieldCount, bool u
 }
 
 std::size_t TableFile::lowerBound(const std::vector<Value>& key) const {
-    if (header_.keyFields == 0) throw EDatabaseError("Table " + dbPath_ + " has no primary key to search");
+    if (header_.keyFields == 0)
+        throw EDatabaseError("Table " + dbPath_ + " has no primary key to search");
     int fields = 0;
     const auto bytes = codec_->encodeKey(key, fields);
     return searchKey(bytes.data(), fields, false);
 }
 
 std::size_t TableFile::upperBound(const std::vector<Value>& key) const {
-    if (header_.keyFields == 0) throw EDatabaseError("Table " + dbPath_ + " has no primary key to search");
+    if (header_.keyFields == 0)
+        throw EDatabaseError("Table " + dbPath_ + " has no primary key to search");
     int fields = 0;
     const auto bytes = codec_->encodeKey(key, fields);
     return searchKey(bytes.data(), fields, true);
@@ -173,7 +177,8 @@ std::size_t TableFile::find(const std::vector<Value>& key) const {
 std::size_t TableFile::capacity() const { return (header_.blockSize() - 6) / header_.recordSize; }
 
 void TableFile::renumberFrom(std::size_t blockIndex) {
-    std::size_t start = blockIndex == 0 ? 0 : blocks_[blockIndex - 1].startRow + blocks_[blockIndex - 1].count;
+    std::size_t start =
+        blockIndex == 0 ? 0 : blocks_[blockIndex - 1].startRow + blocks_[blockIndex - 1].count;
     for (std::size_t i = blockIndex; i < blocks_.size(); ++i) {
         blocks_[i].startRow = start;
         start += blocks_[i].count;
@@ -239,8 +244,8 @@ void TableFile::splitBlock(std::size_t i) {
     const std::uint32_t count = blocks_[i].count, keep = count / 2;
     const std::size_t rs = header_.recordSize;
     const std::size_t from = header_.blockOffset(old) + 6 + keep * rs;
-    std::memcpy(db_->modify(header_.blockOffset(number) + 6, (count - keep) * rs), db_->data() + from,
-                (count - keep) * rs);
+    std::memcpy(db_->modify(header_.blockOffset(number) + 6, (count - keep) * rs),
+                db_->data() + from, (count - keep) * rs);
     std::memset(db_->modify(from, (count - keep) * rs), 0, (count - keep) * rs);
     setLinks(number, after, old);
     setLinks(old, number, i == 0 ? 0 : blocks_[i - 1].number);

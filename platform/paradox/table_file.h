@@ -86,7 +86,8 @@ private:
     // Changes.
     void requireWritable() const;
     void checkPosition(std::size_t position) const;
-    std::vector<std::uint8_t> prepareRecord(const Row& row, std::vector<std::string>& memoTexts) const;
+    std::vector<std::uint8_t> prepareRecord(const Row& row,
+                                            std::vector<std::string>& memoTexts) const;
     void storeMemos(std::vector<std::uint8_t>& record, const std::vector<std::string>& memoTexts,
                     const std::uint8_t* oldRecord);
     void releaseMemos(const std::uint8_t* record);

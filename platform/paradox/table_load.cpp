@@ -48,12 +48,18 @@ bool isWritableType(FieldType t) {
 
 const char* typeName(FieldType t) {
     switch (t) {
-        case FieldType::Blob: return "BLOb";
-        case FieldType::FmtMemo: return "formatted memo";
-        case FieldType::Ole: return "OLE";
-        case FieldType::Graphic: return "graphic";
-        case FieldType::Bcd: return "BCD";
-        default: return "this";
+        case FieldType::Blob:
+            return "BLOb";
+        case FieldType::FmtMemo:
+            return "formatted memo";
+        case FieldType::Ole:
+            return "OLE";
+        case FieldType::Graphic:
+            return "graphic";
+        case FieldType::Bcd:
+            return "BCD";
+        default:
+            return "this";
     }
 }
 
@@ -81,7 +87,8 @@ void TableFile::openFiles(const std::string& dbPath) {
     mb_ = loadCompanion(mb, writable);
 }
 
-TableFile::TableFile(const std::string& dbPath) : dbPath_(dbPath), journal_(Journal::pathFor(dbPath)) {
+TableFile::TableFile(const std::string& dbPath)
+    : dbPath_(dbPath), journal_(Journal::pathFor(dbPath)) {
     openFiles(dbPath);
     loadState();
 }
@@ -90,7 +97,8 @@ void TableFile::loadState() {
     header_ = parseHeader(db_->data(), db_->size(), dbPath_, FileKind::Data);
     const CodePage* page = CodePage::find(header_.codePage);
     const bool byteOrder = header_.sortOrder == kSortDbWinUs || header_.sortOrder == kSortAscii;
-    codec_ = std::make_unique<RecordCodec>(header_, page ? *page : CodePage::windows1252(), byteOrder, dbPath_);
+    codec_ = std::make_unique<RecordCodec>(header_, page ? *page : CodePage::windows1252(),
+                                           byteOrder, dbPath_);
     buildSchema();
     decideWritable();
 
@@ -105,8 +113,10 @@ void TableFile::loadState() {
 
     index_.reset();
     if (header_.keyFields > 0) {
-        if (!px_) throwDamaged(withExtension(dbPath_, ".px"), 0, "the primary index file is missing");
-        const FileHeader pxHeader = parseHeader(px_->data(), px_->size(), px_->path(), FileKind::PrimaryIndex);
+        if (!px_)
+            throwDamaged(withExtension(dbPath_, ".px"), 0, "the primary index file is missing");
+        const FileHeader pxHeader =
+            parseHeader(px_->data(), px_->size(), px_->path(), FileKind::PrimaryIndex);
         index_ = std::make_unique<PrimaryIndex>(*px_, pxHeader, *codec_);
         index_->verify(blocks_, *db_, header_);
     }
@@ -125,7 +135,8 @@ void TableFile::decideWritable() {
     if (!db_->writable() || (px_ && !px_->writable()) || (mb_ && !mb_->writable()))
         return refuse("its files are read-only");
     if (header_.sortOrder != kSortDbWinUs && header_.sortOrder != kSortAscii)
-        return refuse("its sort order \"" + header_.sortOrderName + "\" is not supported for writing");
+        return refuse("its sort order \"" + header_.sortOrderName +
+                      "\" is not supported for writing");
     if (!CodePage::find(header_.codePage))
         return refuse("its code page " + std::to_string(header_.codePage) + " is not supported");
     if (header_.version < 5) return refuse("its format level is too old to be changed");
@@ -154,8 +165,9 @@ void TableFile::walkChain() {
         visited[block] = true;
         const std::uint8_t* p = db_->data() + at;
         if (getU16(p + 2) != previous)
-            throwDamaged(dbPath_, at + 2, "the block links are broken (block " + std::to_string(block) +
-                                              " does not link back to block " + std::to_string(previous) + ")");
+            throwDamaged(dbPath_, at + 2,
+                         "the block links are broken (block " + std::to_string(block) +
+                             " does not link back to block " + std::to_string(previous) + ")");
         const int ads = getS16(p + 4);
         std::uint32_t count = 0;
         if (ads >= 0) {
@@ -173,11 +185,13 @@ void TableFile::walkChain() {
     if (previous != header_.lastBlock)
         throwDamaged(dbPath_, 0x10, "the header's last block is not the end of the block chain");
     if (blocks_.size() != header_.blocksInUse)
-        throwDamaged(dbPath_, 0x0A, "the header counts " + std::to_string(header_.blocksInUse) +
-                                        " blocks in use but the chain has " + std::to_string(blocks_.size()));
+        throwDamaged(dbPath_, 0x0A,
+                     "the header counts " + std::to_string(header_.blocksInUse) +
+                         " blocks in use but the chain has " + std::to_string(blocks_.size()));
     if (rows != header_.numRecords)
-        throwDamaged(dbPath_, 0x06, "the header counts " + std::to_string(header_.numRecords) +
-                                        " records but the blocks hold " + std::to_string(rows));
+        throwDamaged(dbPath_, 0x06,
+                     "the header counts " + std::to_string(header_.numRecords) +
+                         " records but the blocks hold " + std::to_string(rows));
 }
 
 void TableFile::readFreeList() {

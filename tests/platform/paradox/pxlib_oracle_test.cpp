@@ -279,6 +279,7 @@ TEST(PxlibOracle, ReadsAnIndexThatShrankAndAnEmptiedTable) {
     const std::string complaints = dir.file("stderr.txt");
     expectSameLines(oracleDump(books, false, complaints), expectedDump(*t));
     const auto warning = readFile(complaints);
-    EXPECT_NE(std::string(warning.begin(), warning.end()).find("does not match number of records in header"),
+    EXPECT_NE(std::string(warning.begin(), warning.end())
+                  .find("does not match number of records in header"),
               std::string::npos);
 }

@@ -314,7 +314,7 @@ TEST(TableSalvage, ReadsEveryRowLeftReadableInADamagedTable) {
     EXPECT_TRUE(problems.empty());
     EXPECT_EQ(schema.fields[3].name, "SERNOTE");
 
-    damageFile(path, 0x800 + 2048, {0x02, 0x00});  // block 2 links to itself
+    damageFile(path, 0x800 + 2048, {0x02, 0x00});     // block 2 links to itself
     damageFile(dir.file("series.mb"), 4096, {0x09});  // the run of the first row's long memo
     const auto before = snapshot({path, dir.file("series.mb")});
     EXPECT_THROW(Table::open(path), ETableDamaged);

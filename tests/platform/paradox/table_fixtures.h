@@ -24,11 +24,12 @@ TableSchema booksSchema();
 
 Row seriesRow(const std::string& series, const std::string& publisher, const std::string& note = "",
               int owned = 0);
-Row bookRow(int entry, const std::string& comicNo, const std::string& edition, const std::string& title,
-            const std::string& note = "", double paid = 0, int qty = 0);
+Row bookRow(int entry, const std::string& comicNo, const std::string& edition,
+            const std::string& title, const std::string& note = "", double paid = 0, int qty = 0);
 
 // Overwrites `bytes` at `offset` of `path`.
-void damageFile(const std::string& path, std::uint64_t offset, const std::vector<std::uint8_t>& bytes);
+void damageFile(const std::string& path, std::uint64_t offset,
+                const std::vector<std::uint8_t>& bytes);
 void truncateFile(const std::string& path, std::uint64_t size);
 std::uint64_t fileSize(const std::string& path);
 std::vector<std::uint8_t> readFile(const std::string& path);
