@@ -61,6 +61,15 @@ void TApplication::trackHint(QObject* receiver, QEvent* event) {
             if (auto* widget = qobject_cast<QWidget*>(receiver))
                 SetHint(GetLongHint(InheritedHint(widget)));
             break;
+        case QEvent::Leave:
+            // The mouse goes back to the parent (or to a sibling, whose Enter
+            // follows); leaving the window leaves no hint.
+            // A menu keeps its selection's hint while the mouse is away.
+            if (auto* widget = qobject_cast<QWidget*>(receiver);
+                widget && !qobject_cast<QMenu*>(widget))
+                SetHint(widget->isWindow() ? QString()
+                                           : GetLongHint(InheritedHint(widget->parentWidget())));
+            break;
         case QEvent::StatusTip:
             // A menu reports its highlighted item this way (empty for none).
             if (qobject_cast<QMenu*>(receiver) || receiver->inherits("QMenuBar"))

@@ -25,6 +25,11 @@ void enter(QWidget* widget) {
     QApplication::sendEvent(widget, &event);
 }
 
+void leave(QWidget* widget) {
+    QEvent event(QEvent::Leave);
+    QApplication::sendEvent(widget, &event);
+}
+
 struct RecordedBoxes {
     std::vector<QString> texts;
     TScopedMessageAnswerer answerer{[this](const TMessageRequest& r) {
@@ -68,6 +73,13 @@ TEST(ApplicationHint, FollowsTheMouseIntoWidgets) {
     enter(button);  // an empty long part blanks the hint
     EXPECT_EQ(app->Hint(), "");
     EXPECT_EQ(notifications, 2);  // entering `inner` changed nothing
+    leave(button);                // back onto the window, which has no hint
+    EXPECT_EQ(app->Hint(), "");
+    enter(labelled);
+    leave(inner);  // from the inner label back onto its parent
+    EXPECT_EQ(app->Hint(), "Condition of the book");
+    leave(&window);
+    EXPECT_EQ(app->Hint(), "");
     app->OnHint = nullptr;
 }
 
