@@ -40,22 +40,23 @@ void TBaseReport::CheckNotPrinting() const {
 // ---- units -------------------------------------------------------------------------
 
 void TBaseReport::SetUnits(TPrintUnits units) {
-    units_ = units;
+    // Through the factor's setter, so that a reader's fixed factor holds.
     switch (units) {
         case unInch:
-            unitsFactor_ = 1.0;
+            SetUnitsFactor(1.0);
             break;
         case unMM:
-            unitsFactor_ = 25.4;
+            SetUnitsFactor(25.4);
             break;
         case unCM:
-            unitsFactor_ = 2.54;
+            SetUnitsFactor(2.54);
             break;
         case unPoint:
-            unitsFactor_ = 72.0;
+            SetUnitsFactor(72.0);
             break;
         case unUser:
-            break;
+            units_ = unUser;
+            break;  // the factor stays
     }
 }
 

@@ -88,6 +88,13 @@ TEST_F(StreamReader, AStreamWithoutPagesShowsNothing) {
     EXPECT_TRUE(r.replayer.printed.isEmpty());
 }
 
+TEST_F(StreamReader, ReportUnitsOfAReaderStayInches) {
+    BitmapReplayer replayer;
+    replayer.SetUnits(unMM);
+    replayer.SetUnitsFactor(2.54);
+    EXPECT_DOUBLE_EQ(replayer.UnitsFactor(), 1.0);
+}
+
 TEST_F(StreamReader, AFirstByteOtherThan81IsRefused) {
     QByteArray b = Record(1);
     b[0] = char(80);
