@@ -78,6 +78,19 @@ QLineEdit* MakeNumberBox(QWidget* parent, int x) {
     return box;
 }
 
+// The window's report engines show their own errors through the program's
+// message boxes.
+template <typename Engine>
+class TWindowEngine : public Engine {
+public:
+    using Engine::Engine;
+
+protected:
+    void ShowError(const QString& message) override {
+        MessageDlg(message, TMsgDlgType::mtError, mbOK);
+    }
+};
+
 QFont ArialPixels(int pixels, bool bold) {
     QFont font("Arial");
     font.setPixelSize(pixels);
@@ -166,8 +179,8 @@ void TPreviewForm::BuildToolBar() {
 
     Panel2 = new QFrame(Panel1);
     Panel2->setFixedWidth(56);
-    SBPrint = MakeSpeedButton(Panel2, 16, "Print Report|",
-                              StandardGlyph(QStyle::SP_DialogSaveButton));
+    SBPrint =
+        MakeSpeedButton(Panel2, 16, "Print Report|", StandardGlyph(QStyle::SP_DialogSaveButton));
 
     auto* row = new QHBoxLayout(Panel1);
     row->setContentsMargins(0, 0, 0, 0);
@@ -262,7 +275,7 @@ void TPreviewForm::BuildReportComponents() {
     DataBooks = std::make_unique<TDataSource>();
     DataBooks->SetDataSet(TableBooks.get());
 
-    RPReport = std::make_unique<TReportFiler>(this);
+    RPReport = std::make_unique<TWindowEngine<TReportFiler>>(&measuringWindow_);
     RPReport->StatusLabel = StatusLabel;
     RPReport->StatusFormat = "Preparing Preview Page %p";
     RPReport->SetUnitsFactor(1.0);
@@ -282,14 +295,14 @@ void TPreviewForm::BuildReportComponents() {
     RPReport->OnPrintHeader = [this](TBaseReport* s) { RPStandardReportPrintHeader(s); };
     RPReport->OnPrintFooter = [this](TBaseReport* s) { RPStandardReportPrintFooter(s); };
 
-    RPPreview = std::make_unique<TFilePreview>(this);
+    RPPreview = std::make_unique<TWindowEngine<TFilePreview>>(this);
     RPPreview->ScrollBox = PreviewBox;
     RPPreview->SetZoomFactor(69.0);
     RPPreview->MarginPercent = 1.0;
     RPPreview->OnZoomChange = [this](TBaseReport* s) { RPPreviewZoomChange(s); };
     RPPreview->OnPageChange = [this](TBaseReport* s) { RPPreviewPageChange(s); };
 
-    RPPrinter = std::make_unique<TFilePrinter>(this);
+    RPPrinter = std::make_unique<TWindowEngine<TFilePrinter>>(this);
     SetReportFile(reportFile_);
 }
 

@@ -236,8 +236,11 @@ private:
     void SetHourglass(bool on);
 
     QString reportFile_ = "pkeep.rpt";
-    QByteArray recorded_;  // this window's own copy of its recording
+    QByteArray recorded_;                  // this window's own copy of its recording
     QBuffer previewStream_, printStream_;  // read recorded_
+    // Without printers the recorder measures text on its owner window's
+    // screen; a child window is no top-level window, so it gets this one.
+    QWidget measuringWindow_;
     bool hourglass_ = false;
 };
 
