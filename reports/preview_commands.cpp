@@ -165,6 +165,7 @@ void TPreviewForm::SBPrintClick() {
     RPPrinter->RefreshPrinterSetup();
     ProgressBar->hide();
     ProgressPanel->show();
+    ProgressPanel->raise();  // over the page, which came after it
     QApplication::processEvents();
     HideWhenDone hide{ProgressPanel};
     try {
