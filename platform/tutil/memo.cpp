@@ -28,6 +28,18 @@ namespace tutil {
 
 using namespace paradox::coding;
 
+bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return false;
+    const std::streamoff size = in.tellg();
+    if (size < 0) return false;
+    bytes.resize(static_cast<std::size_t>(size));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), size);
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return true;
+}
+
 namespace {
 constexpr std::size_t kBlock = 4096;
 constexpr std::size_t kSmallLimit = 2048;
@@ -36,9 +48,7 @@ constexpr int kFirstChunk = 0x15;
 
 MemoReader::MemoReader(const std::string& mbPath) {
     if (mbPath.empty()) return;
-    std::ifstream in(mbPath, std::ios::binary);
-    if (!in) return;
-    bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!readWholeFile(mbPath, bytes_)) return;
     present_ = bytes_.size() >= kBlock && bytes_[0] == 0;
 }
 

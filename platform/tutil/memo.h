@@ -10,6 +10,9 @@
 
 namespace tutil {
 
+// Reads a whole file in one go; false when it cannot be opened.
+bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes);
+
 class MemoReader {
 public:
     // Reads the whole memo file; a missing or unreadable file leaves the

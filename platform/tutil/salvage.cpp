@@ -32,10 +32,10 @@ bool allZero(const std::uint8_t* p, std::size_t n) {
 }
 
 std::vector<std::uint8_t> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw TableError(TU_ERR_NOTFOUND, "Table " + path + " cannot be opened");
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
-                                     std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> bytes;
+    if (!readWholeFile(path, bytes))
+        throw TableError(TU_ERR_NOTFOUND, "Table " + path + " cannot be opened");
+    return bytes;
 }
 
 class Salvager {
