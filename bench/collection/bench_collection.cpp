@@ -1,0 +1,207 @@
+// The collection window over a sample of 1,000 series and 100,000 books:
+// opening it (both tables open, the first page painted), stepping the series
+// navigator across 1,000 series on the book page, the book search, and a
+// plain grid over all 100,000 books jumping from first to last row.  Each
+// step should stay well inside one screen frame (16 ms).
+//
+//   bench_collection [--series N] [--books M] [--grab DIR]
+// --grab writes pictures of the frame with both pages shown (series.png,
+// books.png, price.png) into DIR, to look at the window.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "app/main_form.h"
+#include "collection/comic_form.h"
+#include "platform/db/table.h"
+#include "platform/widgets/db_grid.h"
+#include "platform/widgets/db_navigator.h"
+#include "platform/widgets/dialogs.h"
+#include "store/collection.h"
+
+namespace {
+
+constexpr double kFrameMs = 16.0;
+
+struct Figures {
+    std::vector<double> ms;
+    void add(double value) { ms.push_back(value); }
+    void print(const char* what) const {
+        std::vector<double> sorted = ms;
+        std::sort(sorted.begin(), sorted.end());
+        double total = 0;
+        for (double v : sorted) total += v;
+        const double mean = sorted.empty() ? 0 : total / static_cast<double>(sorted.size());
+        const double p99 = sorted.empty() ? 0 : sorted[sorted.size() * 99 / 100];
+        const double worst = sorted.empty() ? 0 : sorted.back();
+        std::printf("%-44s n=%-5zu mean %7.3f ms  p99 %7.3f ms  max %7.3f ms  (%s one frame)\n",
+                    what, sorted.size(), mean, p99, worst, worst < kFrameMs ? "inside" : "OVER");
+    }
+};
+
+double elapsedMs(const QElapsedTimer& timer) {
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+// A made-up sample: series "SERIES 0001"... each with an equal share of the
+// books, issue numbers stored right-aligned as the window stores them.
+void fillSample(const QString& directory, int seriesCount, int bookCount) {
+    store::CreateCollection(directory);
+    auto series = paradox::Table::open((directory + "/series.db").toStdString());
+    auto books = paradox::Table::open((directory + "/books.db").toStdString());
+    series->beginBatch();
+    books->beginBatch();
+    const int perSeries = seriesCount > 0 ? bookCount / seriesCount : 0;
+    for (int s = 0; s < seriesCount; ++s) {
+        const int count = perSeries + (s < bookCount % seriesCount ? 1 : 0);
+        paradox::Row row(9);
+        row[0] = paradox::Value::text(QString("SERIES %1").arg(s, 4, 10, QChar('0')).toStdString());
+        row[1] = paradox::Value::text("PUBLISHER");
+        for (int flag = 4; flag <= 7; ++flag) row[flag] = paradox::Value::boolean(false);
+        row[8] = paradox::Value::integer(count);
+        const paradox::Value entry = series->row(series->insert(row))[2];
+        for (int b = 1; b <= count; ++b) {
+            paradox::Row book(16);
+            book[0] = entry;
+            book[1] = paradox::Value::text(store::AlignComicNo(QString::number(b)).toStdString());
+            book[3] = paradox::Value::text("A TITLE OF SOME LENGTH");
+            book[6] = paradox::Value::integer(1);
+            for (int money = 7; money <= 9; ++money) book[money] = paradox::Value::floating(b);
+            book[10] = paradox::Value::integer(5 * (b % 21));
+            for (int flag = 13; flag <= 15; ++flag) book[flag] = paradox::Value::boolean(false);
+            books->insert(std::move(book));
+        }
+    }
+    series->commitBatch();
+    books->commitBatch();
+    series->saveChanges();
+    books->saveChanges();
+}
+
+QString textArgument(int argc, char** argv, const char* name) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::string(argv[i]) == name) return QString::fromLocal8Bit(argv[i + 1]);
+    return {};
+}
+
+void grabPages(TMainForm& frame, TComicForm& form, const QString& folder) {
+    frame.resize(800, 560);
+    form.PageControl1->setCurrentWidget(form.TabSheet1);
+    QApplication::processEvents();
+    frame.grab().save(folder + "/series.png");
+    form.PageControl1->setCurrentWidget(form.TabSheet2);
+    QApplication::processEvents();
+    frame.grab().save(folder + "/books.png");
+    form.PageControl2->setCurrentWidget(form.TabSheet4);
+    QApplication::processEvents();
+    frame.grab().save(folder + "/price.png");
+    form.PageControl2->setCurrentWidget(form.TabSheet3);
+    form.PageControl1->setCurrentWidget(form.TabSheet1);
+    QApplication::processEvents();
+}
+
+int argument(int argc, char** argv, const char* name, int fallback) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::string(argv[i]) == name) return std::atoi(argv[i + 1]);
+    return fallback;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QTemporaryDir dir(QDir::tempPath() + "/pkeep-bench-XXXXXX");
+    qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toLocal8Bit());
+    QApplication app(argc, argv);
+    const int seriesCount = argument(argc, argv, "--series", 1000);
+    const int bookCount = argument(argc, argv, "--books", 100000);
+
+    QElapsedTimer timer;
+    timer.start();
+    const QString collection = dir.path() + "/pkeep";
+    fillSample(collection, seriesCount, bookCount);
+    store::RegisterAlias(collection);
+    std::printf("sample: %d series, %d books, made in %.0f ms\n", seriesCount, bookCount,
+                elapsedMs(timer));
+
+    TMainForm frame;
+    installCollectionWindow(frame);
+    frame.show();
+    QApplication::processEvents();
+
+    // Opening: both tables open and the first page painted.
+    Figures opening;
+    for (int round = 0; round < 5; ++round) {
+        timer.restart();
+        frame.ComicCollectionClick();
+        ComicForm->repaint();
+        opening.add(elapsedMs(timer));
+        ComicForm->close();
+        QApplication::processEvents();
+    }
+    opening.print("open the collection window");
+
+    frame.ComicCollectionClick();
+    TComicForm* form = ComicForm;
+    const QString grabFolder = textArgument(argc, argv, "--grab");
+    if (!grabFolder.isEmpty()) grabPages(frame, *form, grabFolder);
+    form->PageControl1->setCurrentWidget(form->TabSheet2);
+    QApplication::processEvents();
+
+    Figures stepping;
+    for (int step = 1; step < seriesCount; ++step) {
+        timer.restart();
+        form->DBNavigator2->BtnClick(TNavigateBtn::nbNext);
+        form->repaint();
+        stepping.add(elapsedMs(timer));
+    }
+    stepping.print("series Next on the book page (+ paint)");
+
+    // The book search in a series of about 100 books.
+    form->DBNavigator1->BtnClick(TNavigateBtn::nbFirst);
+    Figures searching;
+    int number = 0;
+    const TScopedInputAnswerer answerer([&number](TInputRequest& request) {
+        request.value = QString::number(number);
+        return true;
+    });
+    for (number = 1; number <= 200; ++number) {
+        timer.restart();
+        form->Find1Click();
+        form->repaint();
+        searching.add(elapsedMs(timer));
+    }
+    searching.print("book search (+ paint)");
+
+    // A grid over every book: it reads only the rows it shows.
+    TTable all;
+    all.SetDatabaseName(store::kAlias);
+    all.SetTableName("books.db");
+    TDataSource source;
+    source.SetDataSet(&all);
+    TDBGrid grid;
+    grid.resize(400, 600);
+    grid.SetColumns({{"COMIC_NO", "Comic #", 100}, {"TITLE", "Title", 250}});
+    grid.SetDataSource(&source);
+    grid.show();
+    timer.restart();
+    all.Open();
+    grid.repaint();
+    std::printf("%-44s %.3f ms\n", "grid over all books: open + paint", elapsedMs(timer));
+    Figures jumping;
+    for (int round = 0; round < 50; ++round) {
+        timer.restart();
+        round % 2 ? all.First() : all.Last();
+        grid.repaint();
+        jumping.add(elapsedMs(timer));
+    }
+    jumping.print("grid over all books: First/Last + paint");
+    form->close();
+    return 0;
+}

@@ -1,0 +1,179 @@
+// The data-aware controls on a real table in a temporary directory: the grid
+// model, edit boxes, check boxes and the navigator's link to its dataset.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QTest>
+
+#include "platform/base/money.h"
+#include "platform/db/session.h"
+#include "platform/db/table.h"
+#include "platform/widgets/db_edit.h"
+#include "platform/widgets/db_grid.h"
+#include "platform/widgets/db_memo.h"
+#include "platform/widgets/db_navigator.h"
+#include "platform/widgets/db_navigator_link.h"
+#include "platform/widgets/dialogs.h"
+#include "platform/widgets/speed_button.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+class DBControlsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        paradox::TableSchema schema;
+        schema.fields = {{"NAME", paradox::FieldType::Alpha, 20},
+                         {"QTY", paradox::FieldType::Short, 0},
+                         {"PRICE", paradox::FieldType::Money, 0},
+                         {"FLAG", paradox::FieldType::Logical, 0}};
+        schema.keyFieldCount = 1;
+        paradox::Table::create(dir.file("items.db"), schema);
+        auto engine = paradox::Table::open(dir.file("items.db"));
+        for (const char* name : {"APPLE", "BANANA", "CHERRY"})
+            engine->insert({paradox::Value::text(name), paradox::Value::integer(1),
+                            paradox::Value::floating(2.5), paradox::Value::boolean(false)});
+        table.SetDatabaseName(dir.path());
+        table.SetTableName("items.db");
+        source.SetDataSet(&table);
+        table.Open();
+    }
+
+    std::shared_ptr<paradox::Table> engine() { return paradox::Table::open(dir.file("items.db")); }
+
+    TestDir dir;
+    TTable table;
+    TDataSource source;
+};
+
+TEST_F(DBControlsTest, GridShowsTheRowsAndFollowsTheDataset) {
+    TDBGrid grid;
+    grid.SetColumns({{"NAME", "Name", 100}, {"QTY", "Qty", 40, Qt::AlignRight}});
+    grid.SetDataSource(&source);
+    QAbstractItemModelTester tester(grid.model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModel* model = grid.model();
+    ASSERT_EQ(model->rowCount(), 3);
+    EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), "Name");
+    EXPECT_EQ(model->data(model->index(1, 0)).toString(), "BANANA");
+    EXPECT_EQ(model->data(model->index(1, 1), Qt::TextAlignmentRole).value<Qt::Alignment>(),
+              Qt::AlignRight);
+    EXPECT_FALSE(model->headerData(0, Qt::Vertical).toString().isEmpty());  // row indicator
+    EXPECT_TRUE(model->headerData(1, Qt::Vertical).toString().isEmpty());
+
+    table.Last();
+    EXPECT_EQ(grid.currentIndex().row(), 2);
+    grid.setCurrentIndex(model->index(1, 0));
+    EXPECT_EQ(table.FieldByName("NAME")->AsString(), "BANANA");
+
+    // A new row shows where it was inserted, with its typed values.
+    table.Insert();
+    ASSERT_EQ(model->rowCount(), 4);
+    EXPECT_EQ(grid.currentIndex().row(), 1);
+    EXPECT_EQ(model->headerData(1, Qt::Vertical).toString(), "*");
+    table.FieldByName("NAME")->SetAsString("AVOCADO");
+    EXPECT_EQ(model->data(model->index(1, 0)).toString(), "AVOCADO");
+    table.Post();
+    ASSERT_EQ(model->rowCount(), 4);
+    EXPECT_EQ(model->data(model->index(1, 0)).toString(), "AVOCADO");
+    EXPECT_EQ(grid.currentIndex().row(), 1);
+}
+
+TEST_F(DBControlsTest, GridCtrlDeleteAsksFirst) {
+    TDBGrid grid;
+    grid.SetColumns({{"NAME", "", 100}});
+    grid.SetDataSource(&source);
+    QStringList asked;
+    int answer = mrCancel;
+    TScopedMessageAnswerer seam([&](const TMessageRequest& request) {
+        asked << request.text;
+        return answer;
+    });
+    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(asked, QStringList{"Delete record?"});
+    EXPECT_EQ(engine()->rowCount(), 3u);
+    answer = mrOk;
+    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(engine()->rowCount(), 2u);
+    EXPECT_EQ(grid.model()->rowCount(), 2);
+}
+
+TEST_F(DBControlsTest, TypingStartsAnEditAndPostWritesTheText) {
+    TDBEdit edit;
+    edit.SetDataField("NAME");
+    edit.SetDataSource(&source);
+    edit.SetCharCase(TEditCharCase::ecUpperCase);
+    EXPECT_EQ(edit.text(), "APPLE");
+    EXPECT_EQ(edit.maxLength(), 20);
+    edit.selectAll();
+    QTest::keyClicks(&edit, "apricot");
+    EXPECT_EQ(table.State(), TDataSetState::dsEdit);
+    EXPECT_EQ(edit.text(), "APRICOT");
+    QTest::keyClick(&edit, Qt::Key_Escape);  // back to the stored text
+    EXPECT_EQ(edit.text(), "APPLE");
+    QTest::keyClick(&edit, Qt::Key_End);
+    QTest::keyClicks(&edit, "S");
+    table.Post();
+    EXPECT_EQ(engine()->row(0)[0].asText(), "APPLES");
+    // Moving keys do not start an edit.
+    QTest::keyClick(&edit, Qt::Key_Home);
+    EXPECT_EQ(table.State(), TDataSetState::dsBrowse);
+}
+
+TEST_F(DBControlsTest, MoneyShowsAsCurrencyAndCheckBoxStoresAtOnce) {
+    TDBEdit price;
+    price.SetDataField("PRICE");
+    price.SetDataSource(&source);
+    EXPECT_EQ(price.text(), QString::fromStdString(FormatMoney(2.5)));
+    TDBCheckBox flag("Flag");
+    flag.SetDataField("FLAG");
+    flag.SetDataSource(&source);
+    EXPECT_FALSE(flag.isChecked());
+    QTest::mouseClick(&flag, Qt::LeftButton, {}, QPoint(5, flag.height() / 2));
+    EXPECT_EQ(table.State(), TDataSetState::dsEdit);
+    EXPECT_TRUE(table.FieldByName("FLAG")->AsBoolean());
+    EXPECT_TRUE(flag.isChecked());
+    table.Cancel();
+    EXPECT_FALSE(flag.isChecked());
+}
+
+TEST_F(DBControlsTest, MemoConvertsCaseOnlyWhenAsked) {
+    struct UpperMemo : TDBMemo {
+        UpperMemo() { setCharCase(TEditCharCase::ecUpperCase); }
+    } memo;
+    memo.SetDataField("NAME");
+    memo.SetDataSource(&source);
+    memo.selectAll();
+    QTest::keyClicks(&memo, "kiwi");
+    EXPECT_EQ(memo.toPlainText(), "KIWI");
+    table.Post();
+    EXPECT_EQ(engine()->rowCount(), 3u);
+    EXPECT_EQ(table.FieldByName("NAME")->AsString(), "KIWI");
+}
+
+TEST_F(DBControlsTest, NavigatorButtonsFollowPositionAndState) {
+    TDBNavigator navigator;
+    TNavigatorLink link(&navigator);
+    const auto enabled = [&](TNavigateBtn button) { return navigator.Button(button)->isEnabled(); };
+    EXPECT_FALSE(enabled(TNavigateBtn::nbNext));  // no data source yet
+    link.Connect(&source);
+    EXPECT_FALSE(enabled(TNavigateBtn::nbFirst));
+    EXPECT_FALSE(enabled(TNavigateBtn::nbPrior));
+    EXPECT_TRUE(enabled(TNavigateBtn::nbNext));
+    EXPECT_TRUE(enabled(TNavigateBtn::nbDelete));
+    EXPECT_FALSE(enabled(TNavigateBtn::nbPost));
+    navigator.BtnClick(TNavigateBtn::nbLast);
+    EXPECT_EQ(table.RecNo(), 3);
+    EXPECT_FALSE(enabled(TNavigateBtn::nbNext));
+    EXPECT_TRUE(enabled(TNavigateBtn::nbPrior));
+    table.Edit();
+    EXPECT_TRUE(enabled(TNavigateBtn::nbPost));
+    EXPECT_TRUE(enabled(TNavigateBtn::nbCancel));
+    navigator.BtnClick(TNavigateBtn::nbCancel);
+    EXPECT_FALSE(enabled(TNavigateBtn::nbCancel));
+    link.Connect(nullptr);
+    EXPECT_EQ(navigator.DataSource(), nullptr);
+    EXPECT_FALSE(enabled(TNavigateBtn::nbPrior));
+}
+
+}  // namespace
