@@ -93,14 +93,13 @@ std::optional<std::vector<std::uint8_t>> MemoReader::read(std::uint32_t pointer,
 
 // ---- MemoWriter ----------------------------------------------------------
 
-MemoWriter::MemoWriter(const std::string& mbPath)
-    : path_(mbPath), out_(mbPath, std::ios::binary | std::ios::trunc) {
-    if (!out_) throw TableError(TU_ERR_IO, "Cannot create " + mbPath);
-}
+MemoWriter::MemoWriter(const std::string& mbPath) : path_(mbPath), file_(kBlock, 0) {}
 
-void MemoWriter::writeBlock(const std::vector<std::uint8_t>& block) {
-    out_.write(reinterpret_cast<const char*>(block.data()),
-               static_cast<std::streamsize>(block.size()));
+// Places a whole block (or run) at block number `at`, growing the image.
+void MemoWriter::writeBlock(std::uint32_t at, const std::vector<std::uint8_t>& block) {
+    const std::size_t offset = std::size_t(at) * kBlock;
+    if (file_.size() < offset + block.size()) file_.resize(offset + block.size(), 0);
+    std::copy(block.begin(), block.end(), file_.begin() + std::ptrdiff_t(offset));
 }
 
 std::uint32_t MemoWriter::store(const std::uint8_t* data, std::size_t length) {
@@ -114,8 +113,7 @@ std::uint32_t MemoWriter::store(const std::uint8_t* data, std::size_t length) {
         std::copy(data, data + length, run.begin() + 9);
         const std::uint32_t at = nextBlock_;
         nextBlock_ += static_cast<std::uint32_t>(blocks);
-        out_.seekp(static_cast<std::streamoff>(at * kBlock));
-        writeBlock(run);
+        writeBlock(at, run);
         return at * kBlock | 0xFFu;
     }
     const int chunks = static_cast<int>((length + 15) / 16);
@@ -141,8 +139,7 @@ std::uint32_t MemoWriter::store(const std::uint8_t* data, std::size_t length) {
 
 void MemoWriter::flushSmallBlock() {
     if (small_.empty()) return;
-    out_.seekp(static_cast<std::streamoff>(smallBlock_ * kBlock));
-    writeBlock(small_);
+    writeBlock(smallBlock_, small_);
     small_.clear();
 }
 
@@ -160,11 +157,12 @@ void MemoWriter::finish() {
     putU16(&header[0x11], 0x40);
     putU16(&header[0x13], 0x800);
     putU16(&header[0x29], 0x02A1);
-    out_.seekp(0);
-    writeBlock(header);
-    out_.flush();
-    if (!out_) throw TableError(TU_ERR_IO, "Cannot write " + path_);
-    out_.close();
+    writeBlock(0, header);
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(file_.data()),
+              static_cast<std::streamsize>(file_.size()));
+    out.flush();
+    if (!out) throw TableError(TU_ERR_IO, "Cannot write " + path_);
 }
 
 }  // namespace tutil

@@ -32,7 +32,8 @@ private:
 };
 
 // Writes values into a new memo file: values over 2048 bytes as single-blob
-// runs, smaller ones suballocated 64 to a block.
+// runs, smaller ones suballocated 64 to a block.  The file is built in
+// memory and written in one go by finish().
 class MemoWriter {
 public:
     explicit MemoWriter(const std::string& mbPath);
@@ -46,10 +47,10 @@ public:
 
 private:
     void flushSmallBlock();
-    void writeBlock(const std::vector<std::uint8_t>& block);
+    void writeBlock(std::uint32_t at, const std::vector<std::uint8_t>& block);
 
     std::string path_;
-    std::ofstream out_;
+    std::vector<std::uint8_t> file_;
     std::uint32_t nextBlock_ = 1;  // block 0 is the header
     std::vector<std::uint8_t> small_;
     std::uint32_t smallBlock_ = 0;
