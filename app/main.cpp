@@ -8,7 +8,9 @@
 
 #include "app/main_form.h"
 #include "app/previous_instance.h"
+#include "collection/comic_form.h"
 #include "platform/widgets/application.h"
+#include "store/collection.h"
 
 namespace {
 
@@ -40,9 +42,11 @@ int main(int argc, char** argv) {
     app.SetTitle(kTitle);
     app.SetHelpFile(kHelpFile);
     enterCollectionDirectory();
+    store::RegisterAlias();
 
     // A second copy ends inside this constructor.
     TMainForm mainForm(&previousInstance);
+    installCollectionWindow(mainForm);
     mainForm.show();
     return app.exec();
 }
