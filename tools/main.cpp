@@ -1,9 +1,13 @@
 // pkeep-admin: creates, fills, exports and imports the collection in the
 // directory of the alias PKEEP ($PKEEP_DIR, else $XDG_DATA_HOME/panel-keep).
+#include <QApplication>
 #include <QCoreApplication>
 #include <QTextStream>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 
 #include "store/collection.h"
 #include "tools/command.h"
@@ -70,7 +74,19 @@ int run(QStringList args, QTextStream& out, QTextStream& err) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // The report command records on a preview window: that needs the widget
+    // application, drawn offscreen when there is no display.
+    bool widgets = false;
+    for (int i = 1; i < argc; ++i) widgets = widgets || std::strcmp(argv[i], "report") == 0;
+    if (widgets && !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
+        !std::getenv("WAYLAND_DISPLAY"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    std::unique_ptr<QCoreApplication> application;
+    if (widgets)
+        application = std::make_unique<QApplication>(argc, argv);
+    else
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication& app = *application;
     std::setlocale(LC_ALL, "");
     QTextStream out(stdout);
     QTextStream err(stderr);
