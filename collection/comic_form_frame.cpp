@@ -27,7 +27,9 @@ TComicForm* ComicForm = nullptr;
 
 namespace {
 
-constexpr QSize kWindowSize(593, 370);
+// 593 x 370 holds the pages with the classic toolkit's thin tabs and title
+// bar; Qt's taller ones need 20 pixels more for the book page's bottom strip.
+constexpr QSize kWindowSize(593, 390);
 constexpr QPoint kQuestionOffset(150, 200);
 
 bool editing(const TDataSet* set) { return set->State() == TDataSetState::dsEdit; }

@@ -194,12 +194,12 @@ void TComicForm::buildPricePage() {
 
     QGroupBox* status = group(page, "Status", {4, 194, 357, 60});
     DBCheckBookForSale = place(new TDBCheckBox("This Book is for Sale", status),
-                               "DBCheckBookForSale", {8, 14, 340, 15});
+                               "DBCheckBookForSale", {8, 16, 340, 14});
     DBCheckBookWanted = place(new TDBCheckBox("This Comic Book is Wanted", status),
-                              "DBCheckBookWanted", {8, 29, 340, 15});
+                              "DBCheckBookWanted", {8, 30, 340, 14});
     DBCheckAutograph =
         place(new TDBCheckBox("This Book has been Autographed by the Artist or Writer", status),
-              "DBCheckAutograph", {8, 44, 340, 15});
+              "DBCheckAutograph", {8, 44, 340, 14});
 }
 
 void TComicForm::buildBottomStrip() {
