@@ -5,11 +5,14 @@
 #include <QDir>
 #include <QStandardPaths>
 #include <cstdlib>
+#include <optional>
 
 #include "app/main_form.h"
 #include "app/previous_instance.h"
 #include "collection/comic_form.h"
+#include "maintenance/rebuild_form.h"
 #include "platform/widgets/application.h"
+#include "reports/catalogue.h"
 #include "store/collection.h"
 
 namespace {
@@ -34,6 +37,14 @@ void enterCollectionDirectory() {
     QDir::setCurrent(folder);
 }
 
+// The highlighted-item reports start at the collection window's current
+// series; without that window there is none.
+std::optional<TCurrentSeriesKey> currentSeriesOfCollectionWindow() {
+    if (!ComicForm) return std::nullopt;
+    return TCurrentSeriesKey{ComicForm->CurrentSeries, ComicForm->CurrentPublisher,
+                             ComicForm->CurrentEntry};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -47,6 +58,8 @@ int main(int argc, char** argv) {
     // A second copy ends inside this constructor.
     TMainForm mainForm(&previousInstance);
     installCollectionWindow(mainForm);
+    installReportsMenu(mainForm, currentSeriesOfCollectionWindow);
+    installRebuild(mainForm);
     mainForm.show();
     return app.exec();
 }
