@@ -21,24 +21,11 @@ namespace paradox {
 
 namespace {
 
-bool creatable(FieldType t) {
-    switch (t) {
-        case FieldType::Blob:
-        case FieldType::FmtMemo:
-        case FieldType::Ole:
-        case FieldType::Graphic:
-        case FieldType::Bcd:
-            return false;
-        default:
-            return true;
-    }
-}
-
 FieldDesc descOf(const FieldDef& f, const std::string& dbPath) {
     auto bad = [&](const std::string& what) -> FieldDesc {
         throw EDatabaseError("Cannot create table " + dbPath + ": field " + f.name + " " + what);
     };
-    if (!creatable(f.type)) return bad("has a type this program cannot write");
+    if (!isWritableType(f.type)) return bad("has a type this program cannot write");
     FieldDesc d;
     d.code = codeOfFieldType(f.type);
     switch (f.type) {

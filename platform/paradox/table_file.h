@@ -20,6 +20,9 @@
 
 namespace paradox {
 
+// Field types the engine can write; the others open read-only.
+bool isWritableType(FieldType t);
+
 class TableFile {
 public:
     // The shared state of the table at `dbPath`, opening it when no handle

@@ -33,19 +33,6 @@ std::unique_ptr<PagedFile> loadCompanion(const std::string& path, bool wantWrita
     return std::make_unique<PagedFile>(std::move(f), writable && wantWritable);
 }
 
-bool isWritableType(FieldType t) {
-    switch (t) {
-        case FieldType::Blob:
-        case FieldType::FmtMemo:
-        case FieldType::Ole:
-        case FieldType::Graphic:
-        case FieldType::Bcd:
-            return false;
-        default:
-            return true;
-    }
-}
-
 const char* typeName(FieldType t) {
     switch (t) {
         case FieldType::Blob:
@@ -64,6 +51,19 @@ const char* typeName(FieldType t) {
 }
 
 }  // namespace
+
+bool isWritableType(FieldType t) {
+    switch (t) {
+        case FieldType::Blob:
+        case FieldType::FmtMemo:
+        case FieldType::Ole:
+        case FieldType::Graphic:
+        case FieldType::Bcd:
+            return false;
+        default:
+            return true;
+    }
+}
 
 void TableFile::openFiles(const std::string& dbPath) {
     bool writable = false;
