@@ -60,8 +60,10 @@ TField::TField(TDataSet* dataSet, QString name, TFieldType type, int size, TFiel
       kind_(kind),
       index_(index) {}
 
-bool TField::IsNumeric() const {
-    switch (type_) {
+bool TField::IsNumeric() const { return isNumericType(type_); }
+
+bool isNumericType(TFieldType type) {
+    switch (type) {
         case TFieldType::ftSmallint:
         case TFieldType::ftInteger:
         case TFieldType::ftAutoInc:

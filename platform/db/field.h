@@ -33,6 +33,10 @@ enum class TFieldType {
     ftOle,
 };
 
+// Number-like types: compared as numbers by filters.
+bool isNumericType(TFieldType type);
+
+
 enum class TFieldKind { fkData, fkCalculated };
 
 class TField {

@@ -30,20 +30,6 @@ struct TFilterExpression::Node {
 
 namespace {
 
-bool isNumericType(TFieldType type) {
-    switch (type) {
-        case TFieldType::ftSmallint:
-        case TFieldType::ftInteger:
-        case TFieldType::ftAutoInc:
-        case TFieldType::ftFloat:
-        case TFieldType::ftCurrency:
-        case TFieldType::ftBCD:
-            return true;
-        default:
-            return false;
-    }
-}
-
 bool isTextType(TFieldType type) {
     return type == TFieldType::ftString || type == TFieldType::ftMemo ||
            type == TFieldType::ftFmtMemo;
