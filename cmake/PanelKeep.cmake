@@ -26,7 +26,7 @@ function(pk_test name)
   target_link_libraries(${name} PRIVATE test_support ${ARG_DEPS})
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=en_US.UTF-8")
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
 # pk_bench(NAME SOURCES... DEPS ...): a Google Benchmark program, built with
