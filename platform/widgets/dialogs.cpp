@@ -36,14 +36,14 @@ QMessageBox::Icon iconFor(TMsgDlgType type) {
     return QMessageBox::NoIcon;
 }
 
-struct ButtonSpec {
+struct ButtonChoice {
     TMsgDlgBtn flag;
     QMessageBox::StandardButton standard;
     int result;
 };
 
 // In the order the buttons appear and the first one present is the default.
-constexpr ButtonSpec kButtons[] = {
+constexpr ButtonChoice kButtons[] = {
     {mbYes, QMessageBox::Yes, mrYes},
     {mbNo, QMessageBox::No, mrNo},
     {mbOK, QMessageBox::Ok, mrOk},
@@ -58,14 +58,14 @@ int runMessageBox(const TMessageRequest& request) {
                     QApplication::activeWindow());
     QAbstractButton* escapeButton = nullptr;
     bool haveDefault = false;
-    for (const ButtonSpec& spec : kButtons) {
-        if (!(request.buttons & spec.flag)) continue;
-        QPushButton* button = box.addButton(spec.standard);
+    for (const ButtonChoice& choice : kButtons) {
+        if (!(request.buttons & choice.flag)) continue;
+        QPushButton* button = box.addButton(choice.standard);
         if (!haveDefault) {
             box.setDefaultButton(button);
             haveDefault = true;
         }
-        if (spec.flag == mbCancel || (spec.flag == mbNo && !escapeButton)) escapeButton = button;
+        if (choice.flag == mbCancel || (choice.flag == mbNo && !escapeButton)) escapeButton = button;
     }
     if (!haveDefault) box.setDefaultButton(box.addButton(QMessageBox::Ok));
     if (escapeButton) box.setEscapeButton(escapeButton);
@@ -75,8 +75,8 @@ int runMessageBox(const TMessageRequest& request) {
     }
     box.exec();
     const auto pressed = box.standardButton(box.clickedButton());
-    for (const ButtonSpec& spec : kButtons)
-        if (spec.standard == pressed) return spec.result;
+    for (const ButtonChoice& choice : kButtons)
+        if (choice.standard == pressed) return choice.result;
     return escapeButton ? mrCancel : mrOk;
 }
 

@@ -6,7 +6,7 @@
  *       Prints "fields N records R autoinc A", then one line per record, the
  *       values separated by tabs (format below).  --px reads through the
  *       primary index (TABLE.px).
- *   pxlib_oracle create TABLE.db KEYFIELDS < spec
+ *   pxlib_oracle create TABLE.db KEYFIELDS < FIELDLIST
  *       Creates a table: the first input line lists the fields as
  *       NAME:TYPE:SIZE separated by tabs (TYPE one of A S I $ N L M + D T @ Y,
  *       SIZE the length of A/Y or the in-record leader of M); every further
@@ -222,7 +222,7 @@ static int create(const char *path, int keys) {
     for (int i = 0; i < n; ++i) {
         char name[64], type;
         int size = 0;
-        if (sscanf(parts[i], "%63[^:]:%c:%d", name, &type, &size) < 2) die("bad field spec");
+        if (sscanf(parts[i], "%63[^:]:%c:%d", name, &type, &size) < 2) die("bad field description");
         fields[i].px_fname = PX_strdup(doc, name);
         fields[i].px_ftype = typeCode(type);
         fields[i].px_fdc = 0;
@@ -300,6 +300,6 @@ int main(int argc, char **argv) {
     if (argc >= 3 && strcmp(argv[1], "dump") == 0)
         return dump(argv[2], argc >= 4 && strcmp(argv[3], "--px") == 0);
     if (argc == 4 && strcmp(argv[1], "create") == 0) return create(argv[2], atoi(argv[3]));
-    fprintf(stderr, "usage: pxlib_oracle dump TABLE.db [--px] | create TABLE.db KEYFIELDS < spec\n");
+    fprintf(stderr, "usage: pxlib_oracle dump TABLE.db [--px] | create TABLE.db KEYFIELDS < FIELDLIST\n");
     return 2;
 }

@@ -111,13 +111,13 @@ void expectSameLines(const std::string& actual, const std::string& expected) {
 // Creates a table with pxlib from a field list and rows (in key order).
 void oracleCreate(const std::string& db, int keys, const std::string& fields,
                   const std::vector<Row>& rows) {
-    const std::string spec = db + ".spec";
+    const std::string fieldList = db + ".fields";
     {
-        std::ofstream out(spec, std::ios::binary);
+        std::ofstream out(fieldList, std::ios::binary);
         out << fields << "\n";
         for (const Row& r : rows) out << formatRow(r) << "\n";
     }
-    run(std::string(PXLIB_ORACLE) + " create '" + db + "' " + std::to_string(keys) + " < '" + spec +
+    run(std::string(PXLIB_ORACLE) + " create '" + db + "' " + std::to_string(keys) + " < '" + fieldList +
         "' 2>&1");
 }
 
