@@ -3,8 +3,6 @@
 // current directory, builds the frame window and runs the event loop until
 // the frame closes.
 #include <QDir>
-#include <QStandardPaths>
-#include <cstdlib>
 #include <optional>
 
 #include "app/main_form.h"
@@ -20,19 +18,9 @@ namespace {
 const QString kTitle = QStringLiteral("Panel-Keep v2.0b");
 const QString kHelpFile = QStringLiteral("C:\\Project Source\\PanelKeep 2.0\\Panlkeep.hlp");
 
-// The collection folder: $PKEEP_DIR, else $XDG_DATA_HOME/panel-keep.
-QString collectionDirectory() {
-    const char* chosen = std::getenv("PKEEP_DIR");
-    if (chosen && *chosen) return QString::fromLocal8Bit(chosen);
-    const char* data = std::getenv("XDG_DATA_HOME");
-    const QString base = data && *data ? QString::fromLocal8Bit(data)
-                                       : QDir::homePath() + QStringLiteral("/.local/share");
-    return base + QStringLiteral("/panel-keep");
-}
-
 // The relative file names the program uses land beside the tables.
 void enterCollectionDirectory() {
-    const QString folder = collectionDirectory();
+    const QString folder = store::CollectionDirectory();
     QDir().mkpath(folder);
     QDir::setCurrent(folder);
 }
