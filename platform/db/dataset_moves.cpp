@@ -153,7 +153,11 @@ void TDataSet::SetFiltered(bool filtered) {
 QVariant TDataSet::peek(int recNo, const TField* field, bool display) {
     auto read = [&] { return display ? QVariant(field->DisplayText()) : field->AsVariant(); };
     if (!Active()) return QVariant();
-    if (recNo == RecNo() && (buffered_ || InternalCurrentRow())) return read();
+    // The row being edited answers from its edit buffer.  A row being
+    // inserted is not stored yet: the stored row under the cursor is read
+    // like any other, or it would show the new row's values.
+    const bool current = recNo == RecNo() && state_ != TDataSetState::dsInsert;
+    if (current && (buffered_ || InternalCurrentRow())) return read();
     const paradox::Row* row = InternalRowAt(recNo);
     if (!row) return QVariant();
     const paradox::Row* savedPeek = peekRow_;

@@ -191,6 +191,39 @@ TEST_F(CalcTest, CalculatedFieldsFollowReadsAndEdits) {
     EXPECT_THROW(graded->SetAsFloat(1), EDatabaseError);  // only inside OnCalcFields
 }
 
+// A grid reads the rows around a new row while it is being inserted: each
+// shows its stored values, the edit buffer belongs to the new row alone.
+TEST_F(CalcTest, OtherRowsShowTheirStoredValuesWhileARowIsInserted) {
+    int entry = addSeries("ALPHA", "ACME");
+    addBook({.entry = entry, .number = "1", .qty = 1, .high = 10, .perc = 100});
+    addBook({.entry = entry, .number = "2", .qty = 1, .high = 20, .perc = 50});
+    TField* graded = books.AddCalcField("GradedValue", TFieldType::ftCurrency);
+    books.OnCalcFields = [](TDataSet* ds) {
+        ds->FieldByName("GradedValue")
+            ->SetAsFloat(ds->FieldByName("HIGH")->AsFloat() *
+                         ds->FieldByName("PERC")->AsInteger() * 0.01);
+    };
+    openLinked();
+    TField* number = books.FieldByName("COMIC_NO");
+    books.Next();  // issue 2: the new row goes before it
+    books.Insert();
+    number->SetAsString("9");
+    books.FieldByName("HIGH")->SetAsFloat(100);
+    books.FieldByName("PERC")->SetAsInteger(100);
+    EXPECT_EQ(books.DisplayTextAt(1, number).trimmed(), "1");
+    EXPECT_EQ(books.DisplayTextAt(2, number).trimmed(), "2");
+    EXPECT_DOUBLE_EQ(books.ValueAt(2, graded).toDouble(), 10.0);  // 20 x 50%
+    // The new row keeps its own values after the reads.
+    EXPECT_EQ(number->AsString(), "9");
+    EXPECT_DOUBLE_EQ(graded->AsFloat(), 100.0);
+    books.Cancel();
+    // The row being edited answers from its edit buffer.
+    books.Edit();
+    books.FieldByName("EDITION")->SetAsString("2ND");
+    EXPECT_EQ(books.DisplayTextAt(books.RecNo(), books.FieldByName("EDITION")), "2ND");
+    books.Cancel();
+}
+
 TEST_F(CalcTest, CalculatedFieldsSurviveCloseAndOpen) {
     addSeries("ALPHA", "ACME");
     TField* upper = series.AddCalcField("Label", TFieldType::ftString, 40);
