@@ -127,7 +127,7 @@ TableHeader readHeader(const std::string& dbPath) {
     return parseHeader(bytes, dbPath);
 }
 
-TableHeader parseHeader(const std::vector<std::uint8_t>& bytes, const std::string& dbPath) {
+TableHeader parseHeader(std::span<const std::uint8_t> bytes, const std::string& dbPath) {
     if (bytes.size() < 0x58) damaged(dbPath, "the header is cut short");
     const std::uint8_t* b = bytes.data();
     TableHeader h;

@@ -3,6 +3,7 @@
 // count checked, and written back for a freshly packed table.
 
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -55,7 +56,7 @@ struct TableHeader {
 // header cannot describe the records (wrong sizes, unknown types, names
 // missing), TU_ERR_UNSUPPORTED for encrypted tables.
 TableHeader readHeader(const std::string& dbPath);
-TableHeader parseHeader(const std::vector<std::uint8_t>& bytes, const std::string& dbPath);
+TableHeader parseHeader(std::span<const std::uint8_t> bytes, const std::string& dbPath);
 
 // The counts a packed file's header carries.
 struct PackedCounts {

@@ -18,6 +18,7 @@
 #include "platform/tutil/memo.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include "platform/paradox/coding.h"
@@ -28,34 +29,24 @@ namespace tutil {
 
 using namespace paradox::coding;
 
-bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return false;
-    const std::streamoff size = in.tellg();
-    if (size < 0) return false;
-    bytes.resize(static_cast<std::size_t>(size));
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(bytes.data()), size);
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return true;
-}
-
 namespace {
 constexpr std::size_t kBlock = 4096;
 constexpr std::size_t kSmallLimit = 2048;
 constexpr int kFirstChunk = 0x15;
+// Written blocks are held back until this many bytes are waiting.
+constexpr std::size_t kWindowBytes = std::size_t{4} << 20;
 }  // namespace
 
 MemoReader::MemoReader(const std::string& mbPath) {
     if (mbPath.empty()) return;
-    if (!readWholeFile(mbPath, bytes_)) return;
-    present_ = bytes_.size() >= kBlock && bytes_[0] == 0;
+    if (!bytes_.read(mbPath)) return;
+    present_ = bytes_.size() >= kBlock && bytes_.data()[0] == 0;
 }
 
-std::optional<std::vector<std::uint8_t>> MemoReader::read(std::uint32_t pointer,
-                                                          std::uint32_t length,
-                                                          std::uint16_t modification,
-                                                          std::string& why) const {
+std::optional<std::span<const std::uint8_t>> MemoReader::read(std::uint32_t pointer,
+                                                              std::uint32_t length,
+                                                              std::uint16_t modification,
+                                                              std::string& why) const {
     if (!present_) {
         why = "the memo file is missing or damaged";
         return std::nullopt;
@@ -74,7 +65,7 @@ std::optional<std::vector<std::uint8_t>> MemoReader::read(std::uint32_t pointer,
             why = "its memo block disagrees with the record";
             return std::nullopt;
         }
-        return std::vector<std::uint8_t>(block + 9, block + 9 + length);
+        return std::span<const std::uint8_t>(block + 9, length);
     }
     if (block[0] == 3 && index < 64) {
         const std::uint8_t* slot = block + 0x0C + 5 * index;
@@ -85,7 +76,7 @@ std::optional<std::vector<std::uint8_t>> MemoReader::read(std::uint32_t pointer,
             why = "its memo slot disagrees with the record";
             return std::nullopt;
         }
-        return std::vector<std::uint8_t>(block + 16 * first, block + 16 * first + length);
+        return std::span<const std::uint8_t>(block + 16 * first, length);
     }
     why = "its pointer leads to a block of the wrong kind";
     return std::nullopt;
@@ -93,76 +84,86 @@ std::optional<std::vector<std::uint8_t>> MemoReader::read(std::uint32_t pointer,
 
 // ---- MemoWriter ----------------------------------------------------------
 
-MemoWriter::MemoWriter(const std::string& mbPath) : path_(mbPath), file_(kBlock, 0) {}
+namespace {
 
-// Places a whole block (or run) at block number `at`, growing the image.
-void MemoWriter::writeBlock(std::uint32_t at, const std::vector<std::uint8_t>& block) {
-    const std::size_t offset = std::size_t(at) * kBlock;
-    if (file_.size() < offset + block.size()) file_.resize(offset + block.size(), 0);
-    std::copy(block.begin(), block.end(), file_.begin() + std::ptrdiff_t(offset));
-}
-
-std::uint32_t MemoWriter::store(const std::uint8_t* data, std::size_t length) {
-    if (length > kSmallLimit) {
-        const std::size_t blocks = (9 + length + kBlock - 1) / kBlock;
-        std::vector<std::uint8_t> run(blocks * kBlock, 0);
-        run[0] = 2;
-        putU16(&run[1], static_cast<std::uint16_t>(blocks));
-        putU32(&run[3], static_cast<std::uint32_t>(length));
-        putU16(&run[7], kModification);
-        std::copy(data, data + length, run.begin() + 9);
-        const std::uint32_t at = nextBlock_;
-        nextBlock_ += static_cast<std::uint32_t>(blocks);
-        writeBlock(at, run);
-        return at * kBlock | 0xFFu;
-    }
-    const int chunks = static_cast<int>((length + 15) / 16);
-    if (small_.empty() || nextSlot_ < 0 || nextChunk_ + chunks > 0x100) {
-        flushSmallBlock();
-        small_.assign(kBlock, 0);
-        small_[0] = 3;
-        putU16(&small_[1], 1);
-        smallBlock_ = nextBlock_++;
-        nextSlot_ = 63;
-        nextChunk_ = kFirstChunk;
-    }
-    const int slot = nextSlot_--;
-    std::uint8_t* entry = &small_[0x0C + 5 * static_cast<std::size_t>(slot)];
-    entry[0] = static_cast<std::uint8_t>(nextChunk_);
-    entry[1] = static_cast<std::uint8_t>(chunks);
-    putU16(entry + 2, kModification);
-    entry[4] = static_cast<std::uint8_t>(length - (static_cast<std::size_t>(chunks) - 1) * 16);
-    std::copy(data, data + length, small_.begin() + 16 * nextChunk_);
-    nextChunk_ += chunks;
-    return smallBlock_ * kBlock | static_cast<std::uint32_t>(slot);
-}
-
-void MemoWriter::flushSmallBlock() {
-    if (small_.empty()) return;
-    writeBlock(smallBlock_, small_);
-    small_.clear();
-}
-
-void MemoWriter::finish() {
-    flushSmallBlock();
-    std::vector<std::uint8_t> header(kBlock, 0);
-    header[0] = 0;
+void putHeader(std::uint8_t* header) {
     putU16(&header[1], 1);
     putU16(&header[3], 1);
     const std::uint8_t constant[] = {0x82, 0x73, 0x02, 0x00, 0x29};
-    std::copy(std::begin(constant), std::end(constant), header.begin() + 5);
+    std::copy(std::begin(constant), std::end(constant), header + 5);
     putU16(&header[0x0B], 0x1000);
     putU16(&header[0x0D], 0x1000);
     header[0x10] = 0x10;
     putU16(&header[0x11], 0x40);
     putU16(&header[0x13], 0x800);
     putU16(&header[0x29], 0x02A1);
-    writeBlock(0, header);
-    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(file_.data()),
-              static_cast<std::streamsize>(file_.size()));
-    out.flush();
-    if (!out) throw TableError(TU_ERR_IO, "Cannot write " + path_);
+}
+
+}  // namespace
+
+MemoWriter::MemoWriter(const std::string& mbPath) : out_(mbPath) {
+    window_.reserve(kWindowBytes + kBlock);
+    putHeader(takeBlocks(1));
+}
+
+// Appends `count` zeroed blocks to the window and returns the first.
+std::uint8_t* MemoWriter::takeBlocks(std::size_t count) {
+    if (!window_.empty() && window_.size() + count * kBlock > kWindowBytes) flushWindow();
+    const std::size_t at = window_.size();
+    window_.resize(at + count * kBlock, 0);
+    nextBlock_ += static_cast<std::uint32_t>(count);
+    return window_.data() + at;
+}
+
+// Writes the window out.  The suballocated block goes with it, so later
+// small values start a new one.
+void MemoWriter::flushWindow() {
+    out_.append(window_.data(), window_.size());
+    window_.clear();
+    windowStart_ = nextBlock_;
+    smallOpen_ = false;
+}
+
+void MemoWriter::openSmallBlock() {
+    std::uint8_t* block = takeBlocks(1);
+    block[0] = 3;
+    putU16(block + 1, 1);
+    smallBlock_ = nextBlock_ - 1;
+    smallOpen_ = true;
+    nextSlot_ = 63;
+    nextChunk_ = kFirstChunk;
+}
+
+std::uint32_t MemoWriter::store(const std::uint8_t* data, std::size_t length) {
+    if (length > kSmallLimit) {
+        const std::size_t blocks = (9 + length + kBlock - 1) / kBlock;
+        if (blocks > 0xFFFF) throw TableError(TU_ERR_UNSUPPORTED, "A memo value is too long");
+        std::uint8_t* run = takeBlocks(blocks);
+        const std::uint32_t at = nextBlock_ - static_cast<std::uint32_t>(blocks);
+        run[0] = 2;
+        putU16(run + 1, static_cast<std::uint16_t>(blocks));
+        putU32(run + 3, static_cast<std::uint32_t>(length));
+        putU16(run + 7, kModification);
+        std::memcpy(run + 9, data, length);
+        return at * kBlock | 0xFFu;
+    }
+    const int chunks = static_cast<int>((length + 15) / 16);
+    if (!smallOpen_ || nextSlot_ < 0 || nextChunk_ + chunks > 0x100) openSmallBlock();
+    std::uint8_t* block = window_.data() + std::size_t(smallBlock_ - windowStart_) * kBlock;
+    const int slot = nextSlot_--;
+    std::uint8_t* entry = block + 0x0C + 5 * static_cast<std::size_t>(slot);
+    entry[0] = static_cast<std::uint8_t>(nextChunk_);
+    entry[1] = static_cast<std::uint8_t>(chunks);
+    putU16(entry + 2, kModification);
+    entry[4] = static_cast<std::uint8_t>(length - (static_cast<std::size_t>(chunks) - 1) * 16);
+    std::memcpy(block + 16 * nextChunk_, data, length);
+    nextChunk_ += chunks;
+    return smallBlock_ * kBlock | static_cast<std::uint32_t>(slot);
+}
+
+void MemoWriter::finish(bool durable) {
+    flushWindow();
+    out_.finish(durable);
 }
 
 }  // namespace tutil

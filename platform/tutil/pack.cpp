@@ -38,11 +38,6 @@ int blockCodeFor(int modelCode, int recordSize) {
     return 32;
 }
 
-void writeBytes(std::ofstream& out, const std::vector<std::uint8_t>& bytes) {
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
 }  // namespace
 
 std::vector<FieldInfo> TablePacker::withTextField(std::vector<FieldInfo> fields,
@@ -66,11 +61,12 @@ TablePacker::TablePacker(std::string base, const TableHeader& model, std::vector
       recordSize_(recordSizeOf(fields_)),
       blockSizeCode_(blockCodeFor(model.blockSizeCode, recordSize_)),
       blockSize_(blockSizeCode_ * 1024),
-      perBlock_((blockSize_ - 6) / recordSize_) {
-    headerSize_ = writeHeader(model_, fields_, keyFieldCount_, blockSizeCode_, {}).size();
-    db_.open(base_ + ".DB", std::ios::binary | std::ios::trunc);
-    if (!db_) throw TableError(TU_ERR_IO, "Cannot create " + base_ + ".DB");
-    db_.seekp(static_cast<std::streamoff>(headerSize_));
+      perBlock_((blockSize_ - 6) / recordSize_),
+      db_(base_ + ".DB") {
+    // The header goes in last, once the counts are known.
+    const auto header = writeHeader(model_, fields_, keyFieldCount_, blockSizeCode_, {});
+    headerSize_ = header.size();
+    db_.append(header);
     if (std::any_of(fields_.begin(), fields_.end(), [](const FieldInfo& f) { return f.isMemo(); }))
         memo_ = std::make_unique<MemoWriter>(base_ + ".MB");
     block_.assign(std::size_t(blockSize_), 0);
@@ -85,10 +81,9 @@ std::vector<std::string> TablePacker::files() const {
     return list;
 }
 
-void TablePacker::add(const std::uint8_t* record,
-                      const std::vector<std::vector<std::uint8_t>>& memos,
-                      const std::vector<bool>& blankMemos) {
-    if (inBlock_ == perBlock_) flushBlock();
+void TablePacker::add(const std::uint8_t* record, std::span<const MemoValue> memos,
+                      bool keepLostText) {
+    if (inBlock_ == perBlock_) flushBlock(true);
     std::uint8_t* out = block_.data() + 6 + std::size_t(inBlock_) * recordSize_;
     std::memcpy(out, record, std::size_t(recordSize_));
     std::size_t memoIndex = 0;
@@ -98,9 +93,9 @@ void TablePacker::add(const std::uint8_t* record,
         std::uint8_t* p = out + f.offset;
         std::fill(p, p + f.length, 0);
         const bool blank =
-            k >= memos.size() || memos[k].empty() || (k < blankMemos.size() && blankMemos[k]);
+            k >= memos.size() || memos[k].text.empty() || (memos[k].lost && !keepLostText);
         if (blank) continue;
-        const std::vector<std::uint8_t>& value = memos[k];
+        const std::span<const std::uint8_t> value = memos[k].text;
         const std::size_t leader = std::size_t(f.length) - 10;
         std::memcpy(p, value.data(), std::min(leader, value.size()));
         putU32(p + leader + 4, static_cast<std::uint32_t>(value.size()));
@@ -118,45 +113,33 @@ void TablePacker::add(const std::uint8_t* record,
     ++records_;
 }
 
-void TablePacker::flushBlock() {
+// Block n's next link is n + 1 whenever another block follows, so each
+// block goes out once, complete.
+void TablePacker::flushBlock(bool anotherFollows) {
     if (inBlock_ == 0) return;
     ++blocks_;
-    putU16(&block_[0], 0);  // the next link is set when another block follows
+    putU16(&block_[0], static_cast<std::uint16_t>(anotherFollows ? blocks_ + 1 : 0));
     putU16(&block_[2], static_cast<std::uint16_t>(blocks_ - 1));
     putU16(&block_[4], static_cast<std::uint16_t>((inBlock_ - 1) * recordSize_));
-    if (blocks_ > 1) {
-        // Link the previous block to this one.
-        const std::streamoff previous = static_cast<std::streamoff>(headerSize_) +
-                                        static_cast<std::streamoff>(blocks_ - 2) * blockSize_;
-        std::uint8_t next[2];
-        putU16(next, static_cast<std::uint16_t>(blocks_));
-        const auto here = db_.tellp();
-        db_.seekp(previous);
-        db_.write(reinterpret_cast<const char*>(next), 2);
-        db_.seekp(here);
-    }
     // Wipe the slack so no stale bytes of earlier records follow them.
     std::fill(block_.begin() + 6 + std::ptrdiff_t(inBlock_) * recordSize_, block_.end(), 0);
-    writeBytes(db_, block_);
+    db_.append(block_);
     if (keyFieldCount_ > 0) blockIndex_.back().count = inBlock_;
     inBlock_ = 0;
 }
 
-void TablePacker::finish(std::uint32_t autoIncrement) {
-    flushBlock();
+void TablePacker::finish(std::uint32_t autoIncrement, bool durable) {
+    flushBlock(false);
     if (blocks_ > 0xFFFF) throw TableError(TU_ERR_UNSUPPORTED, base_ + ": too many blocks");
     const auto header = writeHeader(model_, fields_, keyFieldCount_, blockSizeCode_,
                                     {records_, blocks_, autoIncrement});
-    db_.seekp(0);
-    writeBytes(db_, header);
-    db_.flush();
-    if (!db_) throw TableError(TU_ERR_IO, "Cannot write " + base_ + ".DB");
-    db_.close();
-    if (memo_) memo_->finish();
-    if (keyFieldCount_ > 0) writeIndex();
+    db_.writeAt(0, header.data(), header.size());
+    db_.finish(durable);
+    if (memo_) memo_->finish(durable);
+    if (keyFieldCount_ > 0) writeIndex(durable);
 }
 
-void TablePacker::writeIndex() {
+void TablePacker::writeIndex(bool durable) {
     struct Entry {
         const std::vector<std::uint8_t>* key;
         int child;
@@ -252,10 +235,9 @@ void TablePacker::writeIndex() {
     std::memcpy(v, model_.tableName.data(), model_.tableName.size());
     putU16(h + 0x51, static_cast<std::uint16_t>(v + model_.tableName.size() - h));
 
-    std::ofstream px(base_ + ".PX", std::ios::binary | std::ios::trunc);
-    writeBytes(px, file);
-    px.flush();
-    if (!px) throw TableError(TU_ERR_IO, "Cannot write " + base_ + ".PX");
+    FileWriter px(base_ + ".PX");
+    px.append(file);
+    px.finish(durable);
 }
 
 }  // namespace tutil

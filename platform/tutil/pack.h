@@ -4,15 +4,24 @@
 // holding only the values the records point at.
 
 #include <cstdint>
-#include <fstream>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "platform/tutil/file_bytes.h"
 #include "platform/tutil/header.h"
 #include "platform/tutil/memo.h"
 
 namespace tutil {
+
+// The value of one memo field of a row, as bytes someone else owns.
+struct MemoValue {
+    std::span<const std::uint8_t> text;  // empty: blank
+    // The stored text could not be read; `text` is what the record's leader
+    // still shows.
+    bool lost = false;
+};
 
 class TablePacker {
 public:
@@ -24,13 +33,15 @@ public:
     ~TablePacker();
 
     // Appends a record; `memos` holds the value of each memo field in field
-    // order (an empty value, or a missing one, is blank).  Keyed records
-    // must come in key order.
-    void add(const std::uint8_t* record, const std::vector<std::vector<std::uint8_t>>& memos,
-             const std::vector<bool>& blankMemos = {});
+    // order (an empty value, or a missing one, is blank; a lost one is blank
+    // unless `keepLostText`).  Keyed records must come in key order.
+    void add(const std::uint8_t* record, std::span<const MemoValue> memos,
+             bool keepLostText = false);
 
-    // Writes the header and the index; raises TableError on a write error.
-    void finish(std::uint32_t autoIncrement);
+    // Writes the header, the index and what is left of the memo file; with
+    // `durable`, returns only once every file reached the disk.  Raises
+    // TableError on a write error.
+    void finish(std::uint32_t autoIncrement, bool durable);
 
     std::uint32_t recordCount() const { return records_; }
     // The files written, in the order .DB, .PX, .MB (those that exist).
@@ -41,8 +52,8 @@ public:
                                                 const std::string& name, int size);
 
 private:
-    void flushBlock();
-    void writeIndex();
+    void flushBlock(bool anotherFollows);
+    void writeIndex(bool durable);
 
     std::string base_;
     TableHeader model_;
@@ -53,7 +64,7 @@ private:
     int blockSize_;
     int perBlock_;
     std::size_t headerSize_;
-    std::ofstream db_;
+    FileWriter db_;
     std::unique_ptr<MemoWriter> memo_;
     std::vector<std::uint8_t> block_;
     int inBlock_ = 0;

@@ -140,7 +140,7 @@ std::uint32_t largestAutoIncrement(const TableHeader& h,
     for (const FieldInfo& f : h.fields) {
         if (f.type != kAutoInc) continue;
         for (const SalvagedRow* row : rows) {
-            const auto v = paradox::coding::getSortableInt(row->record.data() + f.offset, 4);
+            const auto v = paradox::coding::getSortableInt(row->record + f.offset, 4);
             if (v && *v > 0) largest = std::max(largest, static_cast<std::uint32_t>(*v));
         }
     }
@@ -163,6 +163,21 @@ void makePrintable(const TableHeader& h, std::vector<std::uint8_t>& record,
         if (f.type == kAlpha) makePrintable(record.data() + f.offset, std::size_t(f.length));
     for (auto& memo : memos) makePrintable(memo.data(), memo.size());
 }
+
+// A problem row's memo values, copied so they can be made printable.
+struct OwnedMemos {
+    std::vector<std::vector<std::uint8_t>> bytes;
+    std::vector<MemoValue> values;
+
+    explicit OwnedMemos(std::span<const MemoValue> memos) {
+        for (const MemoValue& m : memos) bytes.emplace_back(m.text.begin(), m.text.end());
+    }
+    std::span<const MemoValue> view(std::span<const MemoValue> memos) {
+        values.clear();
+        for (std::size_t i = 0; i < memos.size(); ++i) values.push_back({bytes[i], memos[i].lost});
+        return values;
+    }
+};
 
 std::string percentText(std::uint32_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -193,8 +208,8 @@ public:
         const std::string workBase =
             (fs::path(files.db).parent_path() / ("_rb_" + fs::path(files.base).filename().string()))
                 .string();
-        const std::vector<std::string> written = writeRebuilt(h, workBase, work);
-        writeSideTables(h);
+        const std::vector<std::string> written = writeRebuilt(salvage, workBase, work);
+        writeSideTables(salvage);
 
         std::vector<SwapFile> swap;
         swap.push_back({files.db, written[0], request_.backup + ".DB"});
@@ -234,10 +249,12 @@ private:
             if (!row.unreadable) rows.push_back(&row);
         }
         if (h.keyFieldCount > 0) {
-            std::stable_sort(rows.begin(), rows.end(),
-                             [&h](const SalvagedRow* a, const SalvagedRow* b) {
-                                 return keyLess(h, a->record, b->record);
-                             });
+            // A healthy chain is in key order already.
+            const auto less = [&h](const SalvagedRow* a, const SalvagedRow* b) {
+                return keyLess(h, a->record, b->record);
+            };
+            if (!std::is_sorted(rows.begin(), rows.end(), less))
+                std::stable_sort(rows.begin(), rows.end(), less);
             for (const SalvagedRow* row : rows) {
                 if (!kept_.empty() && keyEqual(h, kept_.back()->record, row->record))
                     keyViolations_.push_back(row);
@@ -250,31 +267,35 @@ private:
         autoIncrement_ = std::max(h.autoIncrement, largestAutoIncrement(h, kept_));
     }
 
-    std::vector<std::string> writeRebuilt(const TableHeader& h, const std::string& workBase,
+    // Streams the kept rows into fresh files and makes them durable.
+    std::vector<std::string> writeRebuilt(const Salvage& salvage, const std::string& workBase,
                                           WorkFiles& work) {
+        const TableHeader& h = salvage.header;
         for (const char* ext : {".DB", ".PX", ".MB"}) fs::remove(workBase + ext);
         TablePacker packer(workBase, modelNamed(h, locateName()), h.fields, h.keyFieldCount);
         work.add(packer.files());
         const std::size_t total = std::max<std::size_t>(kept_.size(), 1);
         for (std::size_t i = 0; i < kept_.size(); ++i) {
-            packer.add(kept_[i]->record.data(), kept_[i]->memos, kept_[i]->memoLost);
+            packer.add(kept_[i]->record, salvage.memosOf(*kept_[i]));
             if (i % 4096 == 0) percent(50 + static_cast<int>(45 * i / total));
         }
-        packer.finish(autoIncrement_);
-        for (const auto& f : packer.files()) syncFile(f);
+        packer.finish(autoIncrement_, true);
         result_.rows = packer.recordCount();
         return packer.files();
     }
 
     std::string locateName() const { return fs::path(request_.table).filename().string() + ".db"; }
 
-    void writeSideTables(const TableHeader& h) {
+    // The rows left out of the rebuilt table; durable before the swap, as
+    // the rebuilt table no longer holds them.
+    void writeSideTables(const Salvage& salvage) {
+        const TableHeader& h = salvage.header;
         if (!keyViolations_.empty()) {
             const std::string base = freeName(request_.keyViolations);
             TablePacker packer(base, modelNamed(h, base + ".DB"), h.fields, 0);
             for (const SalvagedRow* row : keyViolations_)
-                packer.add(row->record.data(), row->memos, row->memoLost);
-            packer.finish(0);
+                packer.add(row->record, salvage.memosOf(*row));
+            packer.finish(0, true);
             result_.keyViolations = packer.recordCount();
             result_.keyViolationTable = base + ".DB";
             message(percentText(result_.keyViolations, "row whose key repeats",
@@ -288,17 +309,16 @@ private:
             const TableHeader model = modelNamed(h, base + ".DB");
             TablePacker packer(base, model, fields, 0);
             std::vector<std::uint8_t> record;
-            std::vector<std::vector<std::uint8_t>> memos;
             for (const SalvagedRow* row : problems_) {
-                record = row->record;
-                memos = row->memos;
-                if (row->unreadable) makePrintable(h, record, memos);
+                record.assign(row->record, row->record + h.recordSize);
+                OwnedMemos memos(salvage.memosOf(*row));
+                if (row->unreadable) makePrintable(h, record, memos.bytes);
                 std::string text = row->problem.substr(0, 255);
                 record.insert(record.end(), text.begin(), text.end());
                 record.resize(std::size_t(recordSizeOf(fields)), 0);
-                packer.add(record.data(), memos);
+                packer.add(record.data(), memos.view(salvage.memosOf(*row)), true);
             }
-            packer.finish(0);
+            packer.finish(0, true);
             result_.problems = packer.recordCount();
             result_.problemTable = base + ".DB";
             message(percentText(result_.problems, "damaged row", "damaged rows") + " saved in " +
@@ -379,7 +399,7 @@ void writeErrorTable(const std::string& base, const TableHeader& model,
         std::copy_n(finding.begin(), std::min<std::size_t>(finding.size(), 255), record.begin());
         packer.add(record.data(), {});
     }
-    packer.finish(0);
+    packer.finish(0, true);
 }
 
 }  // namespace tutil

@@ -14,11 +14,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "platform/paradox/coding.h"
-#include "platform/tutil/memo.h"
 #include "platform/tutil/tutil.h"
 
 namespace tutil {
@@ -31,24 +28,26 @@ bool allZero(const std::uint8_t* p, std::size_t n) {
     return std::all_of(p, p + n, [](std::uint8_t b) { return b == 0; });
 }
 
-std::vector<std::uint8_t> readFile(const std::string& path) {
-    std::vector<std::uint8_t> bytes;
-    if (!readWholeFile(path, bytes))
-        throw TableError(TU_ERR_NOTFOUND, "Table " + path + " cannot be opened");
-    return bytes;
-}
-
 class Salvager {
 public:
     Salvager(const std::string& dbPath, const std::string& mbPath, const ProgressFn& progress)
-        : path_(dbPath), file_(readFile(dbPath)), memo_(mbPath), progress_(progress) {
-        out_.header = parseHeader(file_, dbPath);
+        : path_(dbPath), progress_(progress) {
+        if (!out_.db.read(dbPath))
+            throw TableError(TU_ERR_NOTFOUND, "Table " + dbPath + " cannot be opened");
+        out_.header = parseHeader(out_.db.bytes(), dbPath);
+        out_.memo = MemoReader(mbPath);
         const TableHeader& h = out_.header;
-        const std::size_t data =
-            file_.size() > std::size_t(h.headerSize) ? file_.size() - h.headerSize : 0;
+        out_.memoFields = std::size_t(std::count_if(h.fields.begin(), h.fields.end(),
+                                                    [](const FieldInfo& f) { return f.isMemo(); }));
+        const std::size_t size = out_.db.size();
+        const std::size_t data = size > std::size_t(h.headerSize) ? size - h.headerSize : 0;
         available_ = static_cast<int>((data + h.blockSize - 1) / h.blockSize);
         out_.fileBlocksFound = static_cast<std::size_t>(available_);
         seen_.assign(static_cast<std::size_t>(available_) + 1, false);
+        // Room for every record the file can hold, so the lists never move.
+        const std::size_t capacity = data / std::size_t(h.recordSize);
+        out_.rows.reserve(std::min<std::size_t>(capacity, h.numRecords));
+        out_.memos.reserve(out_.rows.capacity() * out_.memoFields);
     }
 
     Salvage run() {
@@ -69,16 +68,16 @@ private:
         const TableHeader& h = out_.header;
         const std::size_t expected =
             std::size_t(h.headerSize) + std::size_t(h.fileBlocks) * h.blockSize;
-        if (file_.size() != expected)
-            note("the file holds " + std::to_string(file_.size()) + " bytes, the header promises " +
-                 std::to_string(expected));
+        if (out_.db.size() != expected)
+            note("the file holds " + std::to_string(out_.db.size()) +
+                 " bytes, the header promises " + std::to_string(expected));
     }
 
-    const std::uint8_t* block(int n, std::size_t& length) const {
+    std::uint8_t* block(int n, std::size_t& length) {
         const TableHeader& h = out_.header;
         const std::size_t start = std::size_t(h.headerSize) + std::size_t(n - 1) * h.blockSize;
-        length = std::min<std::size_t>(h.blockSize, file_.size() - start);
-        return file_.data() + start;
+        length = std::min<std::size_t>(h.blockSize, out_.db.size() - start);
+        return out_.db.data() + start;
     }
 
     void walkChain() {
@@ -142,7 +141,7 @@ private:
     std::uint32_t readRecords(int n, bool stray) {
         const TableHeader& h = out_.header;
         std::size_t size = 0;
-        const std::uint8_t* b = block(n, size);
+        std::uint8_t* b = block(n, size);
         if (size < 6) {
             note("block " + std::to_string(n) + " is cut short by the end of the file");
             return 0;
@@ -168,7 +167,7 @@ private:
                      " records lost");
                 break;
             }
-            const std::uint8_t* rec = b + start;
+            std::uint8_t* rec = b + start;
             if ((stray || !countKnown) && allZero(rec, std::size_t(h.recordSize))) continue;
             SalvagedRow row = decode(rec, n, i);
             if (!countKnown) {
@@ -183,16 +182,19 @@ private:
         return found;
     }
 
-    SalvagedRow decode(const std::uint8_t* rec, int blockNo, int slot) {
+    // Checks the record in place (blanking what cannot be a value) and
+    // collects its memo values.
+    SalvagedRow decode(std::uint8_t* rec, int blockNo, int slot) {
         const TableHeader& h = out_.header;
         SalvagedRow row;
         row.block = blockNo;
         row.slot = slot;
-        row.record.assign(rec, rec + h.recordSize);
+        row.record = rec;
+        row.firstMemo = out_.memos.size();
         std::vector<std::string> faults;
         for (const FieldInfo& f : h.fields) {
-            std::uint8_t* p = row.record.data() + f.offset;
-            const std::string fault = f.isMemo() ? readMemo(f, p, row) : checkField(f, p);
+            std::uint8_t* p = rec + f.offset;
+            const std::string fault = f.isMemo() ? readMemo(f, p) : checkField(f, p);
             if (fault.empty()) continue;
             faults.push_back("field " + f.name + ": " + fault);
             if (!f.isMemo()) row.unreadable = true;
@@ -245,29 +247,28 @@ private:
 
     // Reads a memo value into the row; an unreadable one keeps the leader
     // text for the problem table and is marked lost.
-    std::string readMemo(const FieldInfo& f, std::uint8_t* p, SalvagedRow& row) {
+    std::string readMemo(const FieldInfo& f, const std::uint8_t* p) {
         const std::size_t leader = std::size_t(f.length) - 10;
         const std::uint32_t pointer = getU32(p + leader);
         const std::uint32_t length = getU32(p + leader + 4);
         const std::uint16_t modification = getU16(p + leader + 8);
-        std::vector<std::uint8_t> value;
+        MemoValue value;
         std::string why;
         if (length <= leader) {
-            value.assign(p, p + length);
-        } else if (auto stored = memo_.read(pointer, length, modification, why)) {
+            value.text = {p, length};
+        } else if (auto stored = out_.memo.read(pointer, length, modification, why)) {
             if (f.type == 0x0C && !std::equal(p, p + leader, stored->begin()))
                 why = "its stored text disagrees with the record";
             else
-                value = std::move(*stored);
+                value.text = *stored;
         }
-        const bool lost = !why.empty();
-        if (lost) {
+        value.lost = !why.empty();
+        if (value.lost) {
             const auto* end = static_cast<const std::uint8_t*>(std::memchr(p, 0, leader));
-            value.assign(static_cast<const std::uint8_t*>(p), end ? end : p + leader);
+            value.text = {p, end ? std::size_t(end - p) : leader};
         }
-        row.memos.push_back(std::move(value));
-        row.memoLost.push_back(lost);
-        return lost ? "memo text unreadable, " + why : std::string();
+        out_.memos.push_back(value);
+        return value.lost ? "memo text unreadable, " + why : std::string();
     }
 
     void reportProgress() {
@@ -281,8 +282,6 @@ private:
     }
 
     std::string path_;
-    std::vector<std::uint8_t> file_;
-    MemoReader memo_;
     const ProgressFn& progress_;
     Salvage out_;
     int available_ = 0;
@@ -304,14 +303,12 @@ Salvage salvageTable(const std::string& dbPath, const std::string& mbPath,
     return Salvager(dbPath, mbPath, progress).run();
 }
 
-bool keyLess(const TableHeader& header, const std::vector<std::uint8_t>& a,
-             const std::vector<std::uint8_t>& b) {
-    return std::memcmp(a.data(), b.data(), std::size_t(header.keySize())) < 0;
+bool keyLess(const TableHeader& header, const std::uint8_t* a, const std::uint8_t* b) {
+    return std::memcmp(a, b, std::size_t(header.keySize())) < 0;
 }
 
-bool keyEqual(const TableHeader& header, const std::vector<std::uint8_t>& a,
-              const std::vector<std::uint8_t>& b) {
-    return std::memcmp(a.data(), b.data(), std::size_t(header.keySize())) == 0;
+bool keyEqual(const TableHeader& header, const std::uint8_t* a, const std::uint8_t* b) {
+    return std::memcmp(a, b, std::size_t(header.keySize())) == 0;
 }
 
 }  // namespace tutil

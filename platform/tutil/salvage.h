@@ -6,21 +6,27 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "platform/tutil/file_bytes.h"
 #include "platform/tutil/header.h"
+#include "platform/tutil/memo.h"
+#include "platform/tutil/pack.h"
 
 namespace tutil {
 
+// A row found in the file.  Its bytes stay where they were read (the
+// Salvage owns them), so that salvaging copies nothing per row.
 struct SalvagedRow {
-    // The record with its memo tails as read; writers replace the tails.
-    std::vector<std::uint8_t> record;
-    // Memo values in field order (empty for a blank or unreadable memo).
-    std::vector<std::vector<std::uint8_t>> memos;
-    // Memos whose stored text could not be read: the rebuilt row gets a
-    // blank memo, the problem row the text of the record's leader.
-    std::vector<bool> memoLost;
+    // The record with its memo tails as read (fields that could not hold a
+    // value are blanked); writers replace the tails.
+    const std::uint8_t* record = nullptr;
+    // Its memo values are Salvage::memos[firstMemo ..] in field order.  A
+    // memo whose stored text could not be read is marked lost: the rebuilt
+    // row gets a blank memo, the problem row the text of the record's leader.
+    std::size_t firstMemo = 0;
     // Why the row is not intact; empty for an intact row.
     std::string problem;
     // The record itself is unusable (only its readable parts survive); the
@@ -32,11 +38,18 @@ struct SalvagedRow {
 
 struct Salvage {
     TableHeader header;
-    std::vector<SalvagedRow> rows;   // chain order, then stray blocks
+    FileBytes db;                   // the .db as read; rows point into it
+    MemoReader memo;                // the .mb as read; memo values point into it
+    std::vector<SalvagedRow> rows;  // chain order, then stray blocks
+    std::vector<MemoValue> memos;   // memoFields per row
+    std::size_t memoFields = 0;
     std::vector<std::string> notes;  // damage found outside the rows
     std::uint32_t largestAutoIncrement = 0;
     std::size_t fileBlocksFound = 0;
     bool damaged() const;  // rows or blocks could not be read
+    std::span<const MemoValue> memosOf(const SalvagedRow& row) const {
+        return {memos.data() + row.firstMemo, memoFields};
+    }
 };
 
 // Called with a percent of the reading done; returns false to stop.
@@ -48,9 +61,7 @@ Salvage salvageTable(const std::string& dbPath, const std::string& mbPath,
                      const ProgressFn& progress = {});
 
 // The values of the key fields, compared as stored bytes.
-bool keyLess(const TableHeader& header, const std::vector<std::uint8_t>& a,
-             const std::vector<std::uint8_t>& b);
-bool keyEqual(const TableHeader& header, const std::vector<std::uint8_t>& a,
-              const std::vector<std::uint8_t>& b);
+bool keyLess(const TableHeader& header, const std::uint8_t* a, const std::uint8_t* b);
+bool keyEqual(const TableHeader& header, const std::uint8_t* a, const std::uint8_t* b);
 
 }  // namespace tutil

@@ -1,0 +1,111 @@
+#include "platform/tutil/file_bytes.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/tutil/header.h"
+#include "platform/tutil/tutil.h"
+
+namespace tutil {
+
+namespace {
+
+[[noreturn]] void ioFailure(const std::string& action, const std::string& path, int err) {
+    throw TableError(TU_ERR_IO, "Cannot " + action + " " + path + ": " + std::strerror(err));
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+bool FileBytes::read(const std::string& path) {
+    const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st;
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    // A file that grows while it is read is taken up to its size at open.
+    const auto expected = static_cast<std::size_t>(st.st_size);
+    data_ = std::make_unique_for_overwrite<std::uint8_t[]>(expected);
+    std::size_t got = 0;
+    while (got < expected) {
+        const ssize_t n = ::read(fd.get(), data_.get() + got, expected - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;  // shrank meanwhile: keep what was there
+        got += static_cast<std::size_t>(n);
+    }
+    size_ = got;
+    return true;
+}
+
+FileWriter::FileWriter(std::string path)
+    : path_(std::move(path)),
+      fd_(::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)),
+      buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize)) {
+    if (fd_ < 0) ioFailure("create", path_, errno);
+}
+
+FileWriter::~FileWriter() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void FileWriter::writeFully(const std::uint8_t* data, std::size_t n) {
+    while (n > 0) {
+        const ssize_t done = ::write(fd_, data, n);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) ioFailure("write", path_, done < 0 ? errno : ENOSPC);
+        data += done;
+        n -= static_cast<std::size_t>(done);
+        written_ += static_cast<std::uint64_t>(done);
+    }
+}
+
+void FileWriter::flush() {
+    const std::size_t n = used_;
+    used_ = 0;
+    writeFully(buffer_.get(), n);
+}
+
+void FileWriter::append(const std::uint8_t* data, std::size_t n) {
+    if (used_ + n > kBufferSize) flush();
+    if (n >= kBufferSize) return writeFully(data, n);
+    std::memcpy(buffer_.get() + used_, data, n);
+    used_ += n;
+}
+
+void FileWriter::writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t n) {
+    flush();
+    while (n > 0) {
+        const ssize_t done = ::pwrite(fd_, data, n, static_cast<off_t>(offset));
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) ioFailure("write", path_, done < 0 ? errno : ENOSPC);
+        data += done;
+        offset += static_cast<std::uint64_t>(done);
+        n -= static_cast<std::size_t>(done);
+    }
+}
+
+void FileWriter::finish(bool durable) {
+    flush();
+    if (durable && ::fsync(fd_) != 0) ioFailure("sync", path_, errno);
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) ioFailure("write", path_, errno);
+}
+
+}  // namespace tutil
