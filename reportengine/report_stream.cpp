@@ -68,16 +68,16 @@ void PutInt(char* at, std::int32_t v) {
 void TStreamWriter::Open(QIODevice* device) {
     device_ = device;
     pending_.clear();
-    pending_.reserve(kFlushSize * 2);
+    pending_.reserve(std::size_t(kFlushSize) * 2);
     flushed_ = 0;
     device_->seek(0);
 }
 
 void TStreamWriter::Flush() {
-    if (!device_ || pending_.isEmpty()) return;
+    if (!device_ || pending_.empty()) return;
     device_->seek(flushed_);
-    device_->write(pending_);
-    flushed_ += pending_.size();
+    device_->write(pending_.data(), qint64(pending_.size()));
+    flushed_ += qint64(pending_.size());
     pending_.clear();
 }
 
@@ -97,7 +97,7 @@ void TStreamWriter::Int(std::int32_t v) {
     char bytes[4];
     PutInt(bytes, v);
     pending_.append(bytes, 4);
-    if (pending_.size() >= kFlushSize) Flush();
+    if (qsizetype(pending_.size()) >= kFlushSize) Flush();
 }
 
 void TStreamWriter::Float(float v) { Int(std::bit_cast<std::int32_t>(v)); }
@@ -105,19 +105,19 @@ void TStreamWriter::Float(float v) { Int(std::bit_cast<std::int32_t>(v)); }
 void TStreamWriter::String(const QString& text) {
     QByteArray bytes = EncodeStreamString(text);
     Byte(static_cast<std::uint8_t>(bytes.size()));
-    pending_.append(bytes);
+    Bytes(bytes);
 }
 
 void TStreamWriter::RawString(const QByteArray& bytes) {
     QByteArray kept = bytes.left(255);
     Byte(static_cast<std::uint8_t>(kept.size()));
-    pending_.append(kept);
+    Bytes(kept);
 }
 
 void TStreamWriter::Graphic(TGraphicKind kind, const QByteArray& bytes) {
     Byte(kind);
     Int(static_cast<std::int32_t>(bytes.size()));
-    pending_.append(bytes);
+    Bytes(bytes);
 }
 
 void TStreamWriter::PatchInt(qint64 pos, std::int32_t v) {
@@ -133,7 +133,7 @@ void TStreamWriter::PatchInt(qint64 pos, std::int32_t v) {
 
 void TStreamWriter::Truncate(qint64 pos) {
     if (pos >= flushed_) {
-        pending_.truncate(pos - flushed_);
+        pending_.resize(std::size_t(pos - flushed_));
         return;
     }
     // Earlier bytes stay on the device until overwritten; Close() cuts them.

@@ -57,6 +57,7 @@
 #include <QIODevice>
 #include <QString>
 #include <cstdint>
+#include <string>
 
 #include "platform/base/exception.h"
 
@@ -136,13 +137,13 @@ public:
     bool IsOpen() const { return device_ != nullptr; }
     qint64 Pos() const { return flushed_ + qint64(pending_.size()); }
 
-    void Byte(std::uint8_t v) { pending_.append(char(v)); }
+    void Byte(std::uint8_t v) { pending_.push_back(char(v)); }
     void Bool(bool v) { Byte(v ? 1 : 0); }
     void Int(std::int32_t v);
     void Float(float v);
     void String(const QString& text);
     void RawString(const QByteArray& bytes);  // at most 255 bytes kept
-    void Bytes(const QByteArray& bytes) { pending_.append(bytes); }
+    void Bytes(const QByteArray& bytes) { pending_.append(bytes.constData(), bytes.size()); }
     void Graphic(TGraphicKind kind, const QByteArray& bytes);
     // Overwrites the integer at pos (an earlier position).
     void PatchInt(qint64 pos, std::int32_t v);
@@ -152,7 +153,7 @@ public:
 
 private:
     QIODevice* device_ = nullptr;
-    QByteArray pending_;
+    std::string pending_;  // appending to a std::string is a few instructions
     qint64 flushed_ = 0;
 };
 

@@ -3,6 +3,7 @@
 // a footer line with page number, product line and date at the bottom, and
 // the hand-over from recording to previewing.
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <exception>
 
@@ -39,17 +40,30 @@ void TPreviewForm::RPStandardReportBeforePrint(TBaseReport*) {
     ProgressTotal = last - first + 1;
 }
 
+const TBitmap& TPreviewForm::Logo() {
+    // Decoding the picture costs more than the rest of a page; the file is
+    // looked at on every page, and read only when it is another or changed.
+    const QFileInfo file(LogoFile);
+    const QString path = file.absoluteFilePath();
+    const qint64 size = file.exists() ? file.size() : -1;
+    const QDateTime modified = file.lastModified();
+    if (size < 0 || path != logo_.path || size != logo_.size || modified != logo_.modified) {
+        logo_ = LoadedLogo{};  // a failed read keeps nothing
+        logo_.bitmap.LoadFromFile(LogoFile);
+        logo_.path = path;
+        logo_.size = size;
+        logo_.modified = modified;
+    }
+    return logo_.bitmap;
+}
+
 void TPreviewForm::RPStandardReportPrintHeader(TBaseReport* Sender) {
     TBaseReport& report = *Sender;
     report.SetMarginTop(HeaderTopMargin);
     report.SelectFont("Arial", 14);
     report.HomePosition();
     report.SelectFont("Arial", 16);
-    {
-        TBitmap logo;
-        logo.LoadFromFile(LogoFile);
-        report.DrawBitmapRect(LogoLeft, LogoTop, LogoRight, LogoBottom, logo);
-    }
+    report.DrawBitmapRect(LogoLeft, LogoTop, LogoRight, LogoBottom, Logo());
     report.PositionAt(TitleX, TitleBaseline);
     report.PrintText(RPReport->Title);
     // The page handler's HomePosition lands below the header.

@@ -19,6 +19,7 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QDateTime>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -26,6 +27,7 @@
 #include <memory>
 
 #include "app/main_form.h"
+#include "platform/graphics/graphic.h"
 
 class QAbstractButton;
 class QCloseEvent;
@@ -76,7 +78,8 @@ public:
     // objects.
     QString ReportFile() const { return reportFile_; }
     void SetReportFile(const QString& fileName);
-    // The logo bitmap every page header draws; read on every page.
+    // The logo bitmap every page header draws; read again whenever the file
+    // differs from the one last read.
     QString LogoFile = "PKEEP20.BMP";
 
     // ---- Tables -----------------------------------------------------------
@@ -234,6 +237,7 @@ private:
     void KeepRecordedReport();
     void ClosePreviewWindow();
     void SetHourglass(bool on);
+    const TBitmap& Logo();
 
     QString reportFile_ = "pkeep.rpt";
     QByteArray recorded_;                  // this window's own copy of its recording
@@ -242,6 +246,13 @@ private:
     // screen; a child window is no top-level window, so it gets this one.
     QWidget measuringWindow_;
     bool hourglass_ = false;
+    // The logo as last read, and the file's path, size and time then.
+    struct LoadedLogo {
+        QString path;
+        qint64 size = -1;
+        QDateTime modified;
+        TBitmap bitmap;
+    } logo_;
 };
 
 // The newest preview window (null once it is gone).

@@ -2,10 +2,9 @@
 // series per line, with the column heading repeated on every page.  It
 // serves the all, favourite, for-sale and wanted series reports, which
 // differ only in the series table's filter and the title.
-#include <QCoreApplication>
-
 #include "platform/db/table.h"
 #include "reportengine/base_report.h"
+#include "reports/layouts/layout_common.h"
 #include "reports/preview_form.h"
 
 namespace {
@@ -44,7 +43,7 @@ bool TPreviewForm::RPSeriesReportPrintPage(TBaseReport* Sender, int&) {
     report.SetBold(false);
     SetDataStops(report);
     while (report.LinesRemaining() >= 1 && !TableSeries->Eof()) {
-        QCoreApplication::processEvents();
+        layout::ProcessPendingMessages();
         report.PrintText("\t" + TableSeriesSERIES->AsString());
         report.PrintTextLine("\t" + TableSeriesPUBLISHER->AsString());
         TableSeries->Next();

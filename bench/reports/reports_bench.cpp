@@ -1,18 +1,24 @@
 // Records each report over the whole collection (the listings of every
 // series and book, the two complete lists, the summary) on the 10,000-series,
-// 100,000-book sample and prints pages and seconds for each.  The Comic
-// Collection Listing is expected to take less than 5 seconds.
+// 100,000-book sample and prints pages, wall-clock and CPU seconds for each.
+// The Comic Collection Listing is expected to take less than 5 seconds; its
+// line gives the ratio of its wall-clock time to that target.
 //
-//   bench_reports [SERIES BOOKS]
+//   bench_reports [SERIES BOOKS [COMMAND...]]
+//
+// COMMAND names a Reports menu item (e.g. CollectionBySereis) to record only
+// some reports, as when profiling.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 
 #include "platform/graphics/printers.h"
@@ -34,18 +40,29 @@ void fillSample(const QString& directory, int series, int books) {
             command.run(context, {"--series", QString::number(series), "--books", QString::number(books)});
 }
 
+constexpr double kTargetSeconds = 5.0;
+
 struct Figures {
     int pages = 0;
     double seconds = 0;
+    double cpuSeconds = 0;
 };
 
+double CpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
 Figures record(const TReportCommand& command) {
+    const double cpuStart = CpuSeconds();
     QElapsedTimer timer;
     timer.start();
     QPointer<TPreviewForm> form = new TPreviewForm;
     PrepareReport(*form, command, std::nullopt);
     form->RunReport();
-    Figures figures{form ? form->RPPreview->PageCount() : 0, timer.nsecsElapsed() / 1e9};
+    Figures figures{form ? form->RPPreview->PageCount() : 0, timer.nsecsElapsed() / 1e9,
+                    CpuSeconds() - cpuStart};
     if (form) form->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return figures;
@@ -66,17 +83,28 @@ int main(int argc, char** argv) {
     QDir::setCurrent(dir.path());
     SetInstalledPrinters(std::make_unique<TNoPrinters>());
 
+    QStringList names{"CollectionBySereis", "AutographedBooks", "BooksforSale", "WantedBooks1",
+                      "CompleteWantList", "CompleteForSaleList", "ProfitInvestmentSummary",
+                      "AllSeries"};
+    if (argc > 3) {
+        names.clear();
+        for (int i = 3; i < argc; ++i) names << QString::fromLocal8Bit(argv[i]);
+    }
+
     std::printf("%d series, %d books\n", series, books);
-    std::printf("%-40s %7s %9s\n", "report", "pages", "seconds");
-    for (const char* name : {"CollectionBySereis", "AutographedBooks", "BooksforSale", "WantedBooks1",
-                             "CompleteWantList", "CompleteForSaleList", "ProfitInvestmentSummary",
-                             "AllSeries"}) {
-        const TReportCommand& command = *FindReportCommand(name);
-        const Figures f = record(command);
-        std::printf("%-40s %7d %9.2f%s\n", command.Title, f.pages, f.seconds,
-                    QString(name) == "CollectionBySereis"
-                        ? (f.seconds < 5 ? "  (target < 5 s: met)" : "  (target < 5 s: MISSED)")
-                        : "");
+    std::printf("%-40s %7s %9s %9s\n", "report", "pages", "seconds", "cpu s");
+    for (const QString& name : names) {
+        const TReportCommand* command = FindReportCommand(name);
+        if (!command) {
+            std::fprintf(stderr, "no report command \"%s\"\n", qPrintable(name));
+            return 2;
+        }
+        const Figures f = record(*command);
+        std::printf("%-40s %7d %9.2f %9.2f", command->Title, f.pages, f.seconds, f.cpuSeconds);
+        if (QString(command->Name) == "CollectionBySereis")
+            std::printf("  (%.2f of the %.0f s target: %s)", f.seconds / kTargetSeconds,
+                        kTargetSeconds, f.seconds < kTargetSeconds ? "met" : "MISSED");
+        std::printf("\n");
         std::fflush(stdout);
     }
     QDir::setCurrent(QDir::tempPath());

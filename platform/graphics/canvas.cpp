@@ -12,10 +12,7 @@
 #include "platform/graphics/graphic.h"
 
 TCanvas::TCanvas() {
-    font_.OnChange = [this](TGraphicsObject*) {
-        metrics_.reset();
-        qfont_.reset();
-    };
+    font_.OnChange = [this](TGraphicsObject*) { current_ = nullptr; };
 }
 
 TCanvas::TCanvas(QPaintDevice* device) : TCanvas() { SetDevice(device); }
@@ -42,17 +39,37 @@ QPainter& TCanvas::P() {
 
 bool TCanvas::RasterDevice() const { return device_ && device_->devType() == QInternal::Image; }
 
-const QFont& TCanvas::QtFont() {
-    if (!qfont_) qfont_.emplace(font_.ToQFont());
-    return *qfont_;
+namespace {
+// Bounds on what a canvas keeps: a few fonts, a few thousand texts each.
+constexpr std::size_t kMaxFonts = 32;
+constexpr qsizetype kMaxWidthsPerFont = 1 << 15;
+}  // namespace
+
+TCanvas::FontMeasures& TCanvas::Measures() {
+    if (current_) return *current_;
+    FontKey key{font_.Name(), font_.Height(), font_.Style(), font_.Pitch()};
+    auto found = measures_.find(key);
+    if (found == measures_.end()) {
+        if (measures_.size() >= kMaxFonts) measures_.clear();
+        QFont font = font_.ToQFont();
+        QFontMetrics metrics(font);
+        auto made = std::make_unique<FontMeasures>(
+            FontMeasures{std::move(font), std::move(metrics), QHash<QString, int>()});
+        found = measures_.emplace(std::move(key), std::move(made)).first;
+    }
+    current_ = found->second.get();
+    return *current_;
 }
 
-const QFontMetrics& TCanvas::Metrics() {
-    if (!metrics_) metrics_.emplace(QtFont());
-    return *metrics_;
+int TCanvas::TextWidth(const QString& text) {
+    FontMeasures& measures = Measures();
+    if (auto known = measures.widths.constFind(text); known != measures.widths.cend())
+        return *known;
+    const int width = measures.metrics.horizontalAdvance(text);
+    if (measures.widths.size() >= kMaxWidthsPerFont) measures.widths.clear();
+    measures.widths.insert(text, width);
+    return width;
 }
-
-int TCanvas::TextWidth(const QString& text) { return Metrics().horizontalAdvance(text); }
 
 int TCanvas::TextHeight(const QString&) { return Metrics().height(); }
 
@@ -130,7 +147,7 @@ int TCanvas::TextOut(int x, int y, const QString& text) {
     QPainter& p = P();
     ApplyFont();
     const QFontMetrics& m = Metrics();
-    int w = m.horizontalAdvance(text);
+    int w = TextWidth(text);
     int left = x;
     if ((textAlign_ & TA_CENTER) == TA_CENTER) {
         left = x - w / 2;

@@ -9,13 +9,15 @@
 // mode is a raster operation on bitmaps.
 
 #include <QFontMetrics>
+#include <QHash>
 #include <QPainter>
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <map>
 #include <memory>
-#include <optional>
 #include <span>
+#include <tuple>
 
 #include "platform/graphics/colors.h"
 #include "platform/graphics/graphics_objects.h"
@@ -65,7 +67,9 @@ public:
     TColor BkColor() const { return bkColor_; }
     void SetBkColor(TColor color) { bkColor_ = color; }
 
-    // Measuring with the current font, in device pixels.
+    // Measuring with the current font, in device pixels.  Widths are kept
+    // per font: shaping a text costs far more than finding it again, and
+    // reports measure the same texts (money, headings) over and over.
     int TextWidth(const QString& text);
     int TextHeight(const QString& text);
     TTextMetric TextMetrics();
@@ -108,8 +112,17 @@ private:
     void ApplyFont();
     void ApplyTools(bool withPen, bool withBrush);
     QPainter& P();
-    const QFontMetrics& Metrics();
-    const QFont& QtFont();
+    // The Qt font of font_, its metrics and the widths measured with it.
+    struct FontMeasures {
+        QFont font;
+        QFontMetrics metrics;
+        QHash<QString, int> widths;
+    };
+    // What makes the Qt font: everything but the colour.
+    using FontKey = std::tuple<QString, int, TFontStyles, TFontPitch>;
+    FontMeasures& Measures();
+    const QFontMetrics& Metrics() { return Measures().metrics; }
+    const QFont& QtFont() { return Measures().font; }
     bool RasterDevice() const;
     QRectF ShapeRect(int x1, int y1, int x2, int y2) const;
     void DrawArcShape(int kind, int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4);
@@ -119,8 +132,8 @@ private:
     TFont font_;
     TPen pen_;
     TBrush brush_;
-    std::optional<QFont> qfont_;  // font_ as Qt's, until font_ changes
-    std::optional<QFontMetrics> metrics_;
+    std::map<FontKey, std::unique_ptr<FontMeasures>> measures_;
+    FontMeasures* current_ = nullptr;  // font_'s, until font_ changes
     unsigned textAlign_ = TA_LEFT | TA_TOP;
     TBkMode bkMode_ = bkOpaque;
     TColor bkColor_ = clWhite;

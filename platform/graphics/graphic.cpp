@@ -45,7 +45,14 @@ void TBitmap::Draw(TCanvas& canvas, const QRect& rect) const {
     if (!Empty()) canvas.StretchImage(rect, image_);
 }
 
-QByteArray TBitmap::SaveToBytes() const { return SaveImage(image_, "BMP"); }
+QByteArray TBitmap::SaveToBytes() const {
+    if (canvasMade_) return SaveImage(image_, "BMP");
+    if (image_.cacheKey() != savedKey_) {
+        saved_ = SaveImage(image_, "BMP");
+        savedKey_ = image_.cacheKey();
+    }
+    return saved_;
+}
 
 void TBitmap::LoadFromBytes(const QByteArray& bytes) { image_ = LoadImage(bytes, "BMP", "bitmap"); }
 
@@ -71,6 +78,7 @@ std::unique_ptr<TCanvas> TBitmap::MakeCanvas() {
         image_.format() != QImage::Format_ARGB32_Premultiplied) {
         image_ = image_.convertToFormat(QImage::Format_RGB32);
     }
+    canvasMade_ = true;
     return std::make_unique<TCanvas>(&image_);
 }
 

@@ -61,6 +61,12 @@ public:
 
 private:
     QImage image_;
+    // The saved form of the pixels whose cache key is savedKey_: a report
+    // saves the same logo on every page.  A bitmap that has given out a
+    // canvas can change without a new key, so it is saved every time.
+    mutable QByteArray saved_;
+    mutable qint64 savedKey_ = 0;  // a null image's key: saves as nothing
+    bool canvasMade_ = false;
 };
 
 class TMetafile : public TGraphic {

@@ -1,6 +1,7 @@
 #include "reports/layouts/layout_common.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <cmath>
 
 #include "platform/base/money.h"
@@ -64,7 +65,15 @@ QString PlainComicNo(const QString& stored) {
     return stored.mid(first);
 }
 
-void ProcessPendingMessages() { QCoreApplication::processEvents(); }
+void ProcessPendingMessages() {
+    // A pass of the message loop costs more than recording a row, so it runs
+    // at most every kMessageIntervalMs: often enough for repaints, the
+    // progress bar and a prompt Cancel.
+    static QElapsedTimer sinceLastPass;
+    if (sinceLastPass.isValid() && sinceLastPass.elapsed() < kMessageIntervalMs) return;
+    QCoreApplication::processEvents();
+    sinceLastPass.start();
+}
 
 QString CellText(const TPreviewForm& form, Cell cell) {
     switch (cell) {

@@ -85,7 +85,10 @@ QString YesNo(bool value);
 // The issue number without the leading spaces it is stored with.
 QString PlainComicNo(const QString& stored);
 
-// Lets the window repaint and take a Cancel click during recording.
+// Lets the window repaint and take a Cancel click during recording; called
+// for every row, it lets pending messages run at most every
+// kMessageIntervalMs milliseconds.
+inline constexpr int kMessageIntervalMs = 20;
 void ProcessPendingMessages();
 
 // The cells of a book row, read from the current book of a preview

@@ -229,3 +229,85 @@ TEST(Graphics, BytesThatAreNoPictureAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// The width Qt gives the font on its own, without the canvas in between.
+int QtWidth(const TFont& font, const QString& text) {
+    return QFontMetrics(font.ToQFont()).horizontalAdvance(text);
+}
+
+}  // namespace
+
+TEST(Canvas, WidthsFollowEveryFontChange) {
+    TCanvas canvas;
+    TFont& font = canvas.Font();
+    font.SetName("Arial");
+    font.SetHeight(-13);
+    const QString text = "$1,234.56  Wide Web";
+    const int regular = canvas.TextWidth(text);
+    EXPECT_EQ(regular, QtWidth(font, text));
+
+    font.SetStyleBit(fsBold, true);
+    const int bold = canvas.TextWidth(text);
+    EXPECT_EQ(bold, QtWidth(font, text));
+    EXPECT_GT(bold, regular);
+
+    font.SetHeight(-26);
+    EXPECT_EQ(canvas.TextWidth(text), QtWidth(font, text));
+    EXPECT_GT(canvas.TextWidth(text), bold * 3 / 2);
+
+    font.SetName("Liberation Mono");  // every character as wide as the next
+    EXPECT_EQ(canvas.TextWidth("iiii"), canvas.TextWidth("WWWW"));
+
+    // Back to the first font: the first width again, whatever the colour.
+    font.SetName("Arial");
+    font.SetHeight(-13);
+    font.SetStyleBit(fsBold, false);
+    font.SetColor(clRed);
+    EXPECT_EQ(canvas.TextWidth(text), regular);
+    EXPECT_EQ(canvas.TextWidth(""), 0);
+}
+
+TEST(Canvas, ManyTextsAndFontsKeepTheirOwnWidths) {
+    TCanvas canvas;
+    canvas.Font().SetName("Arial");
+    // More texts and fonts than a canvas keeps: every answer stays Qt's.
+    for (int height = -8; height >= -60; height -= 4) {
+        canvas.Font().SetHeight(height);
+        for (int i = 0; i < 3000; i += 7) {
+            const QString text = QString::number(i * 1013) + (i % 2 ? " W" : " i");
+            ASSERT_EQ(canvas.TextWidth(text), QtWidth(canvas.Font(), text)) << height << " " << i;
+        }
+    }
+}
+
+TEST(Graphics, SavedBitmapFollowsItsPixels) {
+    TBitmap bitmap(4, 3);
+    const QByteArray white = bitmap.SaveToBytes();
+    EXPECT_EQ(bitmap.SaveToBytes(), white);
+
+    QImage red(4, 3, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    bitmap.SetImage(red);
+    TBitmap fromRed;
+    fromRed.LoadFromBytes(bitmap.SaveToBytes());
+    EXPECT_EQ(fromRed.Image().pixel(1, 1) & 0xFFFFFF, 0xFF0000u);
+
+    // Pixels painted through the bitmap's own canvas are saved too, even
+    // after an earlier save.
+    {
+        auto canvas = bitmap.MakeCanvas();
+        const QByteArray beforePaint = bitmap.SaveToBytes();
+        canvas->Brush().SetColor(clBlue);
+        canvas->FillRect(QRect(0, 0, 4, 3));
+        const QByteArray afterPaint = bitmap.SaveToBytes();
+        EXPECT_NE(afterPaint, beforePaint);
+        TBitmap painted;
+        painted.LoadFromBytes(afterPaint);
+        EXPECT_EQ(painted.Image().pixel(1, 1) & 0xFFFFFF, 0x0000FFu);
+    }
+
+    bitmap.SetImage(QImage());
+    EXPECT_TRUE(bitmap.SaveToBytes().isEmpty());
+}

@@ -107,6 +107,41 @@ TEST_F(PageFrameTest, LogoFillsItsSquareOnPaperAndOnScreen) {
     EXPECT_NEAR(screen.bottom(), expected.bottom(), 1);
 }
 
+TEST_F(PageFrameTest, LogoChangedWhileRecordingShowsFromTheNextPage) {
+    collection.addSeries(120);
+    auto* form = new TPreviewForm(&host);
+    form->SetReportFile(collection.file("pkeep.rpt"));
+    form->LogoFile = collection.file("PKEEP20.BMP");
+    const TPrintPageEvent listing = form->RPReport->OnPrintPage;
+    ASSERT_TRUE(listing);
+    form->RPReport->OnPrintPage = [&](TBaseReport* sender, int& page) {
+        const bool more = listing(sender, page);
+        if (page == 1) {  // a larger, blue logo for the pages to come
+            QImage blue(64, 64, QImage::Format_RGB32);
+            blue.fill(QColor(0, 0, 255));
+            EXPECT_TRUE(blue.save(form->LogoFile, "BMP"));
+        }
+        return more;
+    };
+    host.show();
+    form->show();
+    form->RunReport();
+    form->RPPrinter->PrintRange(0, 0, 0);
+    ASSERT_EQ(PdfPageCount(pdf), 3);
+    const QPoint logoCentre(67, 86);  // 0.7 in across, 0.9 in down at 96 dpi
+    for (int page = 1; page <= 3; ++page) {
+        SCOPED_TRACE(page);
+        const QRgb pixel = RenderPdfPage(pdf, page, 96).pixel(logoCentre);
+        if (page == 1) {
+            EXPECT_GT(qRed(pixel), 200);
+            EXPECT_LT(qBlue(pixel), 60);
+        } else {
+            EXPECT_LT(qRed(pixel), 60);
+            EXPECT_GT(qBlue(pixel), 200);
+        }
+    }
+}
+
 TEST_F(PageFrameTest, ListingRepeatsItsHeadingAndFillsFiftyOneRowsAPage) {
     recordAndPrint(120);
     const std::vector<PdfWord> words = PdfWords(pdf);
