@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <clocale>
 #include <memory>
 #include <stdexcept>
@@ -97,6 +98,16 @@ int TestCollection::add(const SeriesRow& series, const std::vector<BookRow>& boo
         booksTable->insert(b.row);
     }
     return entry;
+}
+
+void TestCollection::demo(int series, int books) {
+    QProcess admin;
+    admin.start(PKEEP_ADMIN, {"--dir", dir_.path(), "demo", "--series", QString::number(series),
+                              "--books", QString::number(books)});
+    if (!admin.waitForFinished(60000) || admin.exitStatus() != QProcess::NormalExit ||
+        admin.exitCode() != 0)
+        throw std::runtime_error("pkeep-admin demo failed: " +
+                                 admin.readAllStandardError().toStdString());
 }
 
 TCurrentSeriesKey TestCollection::key(int entry) const {

@@ -51,6 +51,10 @@ public:
     TestCollection();
     ~TestCollection();
 
+    // Fills the still empty collection with pkeep-admin's sample of `series`
+    // series and `books` books.
+    void demo(int series, int books);
+
     // Adds a series with its books; returns its entry number.
     int add(const SeriesRow& series, const std::vector<BookRow>& books = {});
     TCurrentSeriesKey key(int entry) const;
