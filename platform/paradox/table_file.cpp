@@ -32,6 +32,7 @@
 
 #include "platform/paradox/coding.h"
 #include "platform/paradox/errors.h"
+#include "platform/paradox/table_swap.h"
 
 namespace paradox {
 
@@ -66,6 +67,9 @@ bool fileIdOf(const std::string& path, FileId& id) {
 std::shared_ptr<TableFile> TableFile::acquire(const std::string& dbPath) {
     const std::string path = findCaseInsensitive(dbPath);
     if (path.empty()) throw EDatabaseError("Table " + dbPath + " does not exist");
+    // A rebuild that a crash cut short in the middle of its swap is finished
+    // or undone before anything reads the files.
+    recoverTableSwap(path);
     FileId id;
     if (!fileIdOf(path, id)) throw EDatabaseError("Table " + dbPath + " does not exist");
     std::lock_guard<std::mutex> lock(registryMutex());

@@ -17,8 +17,8 @@
 //      the problem table has a PROBLEM field saying what was wrong).  A name
 //      already taken by an earlier rebuild gets a number, so nothing an
 //      earlier rebuild saved is overwritten.
-//   7. Swap: the originals stay under the backup name, the rebuilt files
-//      take their place.
+//   7. Swap (platform/paradox/table_swap.cpp): the originals stay under the
+//      backup name, the rebuilt files take their place.
 //
 // A failure in steps 1 to 6 removes the work files; the original is as it
 // was.  The backup is the caller's to delete.
@@ -34,10 +34,11 @@
 #include <numeric>
 
 #include "platform/paradox/coding.h"
+#include "platform/paradox/errors.h"
 #include "platform/paradox/file_io.h"
+#include "platform/paradox/table_swap.h"
 #include "platform/tutil/pack.h"
 #include "platform/tutil/salvage.h"
-#include "platform/tutil/swap.h"
 #include "platform/tutil/tutil.h"
 
 namespace fs = std::filesystem;
@@ -57,6 +58,18 @@ std::string sibling(const std::string& db, const std::string& upperExt) {
     std::string e = "." + upperExt;
     if (lower) std::transform(e.begin(), e.end(), e.begin(), ::tolower);
     return paradox::withExtension(db, e);
+}
+
+// Runs an engine call, its failures as the library's errors.
+template <class Call>
+auto engineCall(Call call) {
+    try {
+        return call();
+    } catch (const paradox::ETableDamaged& e) {
+        throw TableError(TU_ERR_DAMAGED, e.what());
+    } catch (const EDatabaseError& e) {
+        throw TableError(TU_ERR_IO, e.what());
+    }
 }
 
 class FileLock {
@@ -211,7 +224,7 @@ public:
         const std::vector<std::string> written = writeRebuilt(salvage, workBase, work);
         writeSideTables(salvage);
 
-        std::vector<SwapFile> swap;
+        std::vector<paradox::SwapFile> swap;
         swap.push_back({files.db, written[0], request_.backup + ".DB"});
         if (h.keyFieldCount > 0 || !files.px.empty())
             swap.push_back({files.px.empty() ? sibling(files.db, "PX") : files.px,
@@ -219,7 +232,7 @@ public:
         if (hasMemo(h) || !files.mb.empty())
             swap.push_back({files.mb.empty() ? sibling(files.db, "MB") : files.mb,
                             hasMemo(h) ? workBase + ".MB" : "", request_.backup + ".MB"});
-        swapIn(files.db, swap);
+        engineCall([&] { paradox::swapTableFiles(files.db, swap); });
         work.keep();
         percent(100);
         return result_;
@@ -340,7 +353,7 @@ TableFiles locateTable(const std::string& base) {
     files.base = base;
     const std::string db = paradox::findCaseInsensitive(base + ".db");
     if (db.empty()) throw TableError(TU_ERR_NOTFOUND, "Table " + base + " not found");
-    recoverSwap(db);
+    engineCall([&] { return paradox::recoverTableSwap(db); });
     files.db = db;
     files.px = companion(db, "px");
     files.mb = companion(db, "mb");

@@ -18,8 +18,9 @@ struct TableFiles {
     std::string db, px, mb;
 };
 // Finds the table `base` ("dir/series" or "series"); raises
-// TableError(TU_ERR_NOTFOUND) when there is no .db.  Finishes an interrupted
-// swap of the table first.
+// TableError(TU_ERR_NOTFOUND) when there is no .db.  Finishes or undoes an
+// interrupted swap of the table first (TU_ERR_IO when another process holds
+// the table meanwhile).
 TableFiles locateTable(const std::string& base);
 
 struct RebuildRequest {

@@ -9,13 +9,14 @@
 //      rename is the commit.
 //   4. The journal is removed.
 //
-// Recovery: with no journal there is nothing to do.  While the work .DB
+// Recovery (under the table's lock, so never while a live process swaps):
+// with no journal there is nothing to do.  While the work .DB
 // still exists the swap did not commit, so every original is restored from
 // its backup (a file the original table did not have is removed); once the
 // work .DB is gone the rebuilt table stands and only the journal is left to
 // remove.  Either way the directory holds a whole table, never a mix.
 
-#include "platform/tutil/swap.h"
+#include "platform/paradox/table_swap.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,24 +28,34 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/tutil/header.h"
-#include "platform/tutil/tutil.h"
+#include "platform/paradox/errors.h"
+#include "platform/paradox/file_io.h"
 
 namespace fs = std::filesystem;
 
-namespace tutil {
+namespace paradox {
 
 namespace {
 
 constexpr const char* kJournalTitle = "panel-keep table swap 1";
 
 [[noreturn]] void fail(const std::string& action, const std::string& path) {
-    throw TableError(TU_ERR_IO, "Cannot " + action + " " + path + ": " + std::strerror(errno));
+    throwSystemError(action, path, errno);
+}
+
+[[noreturn]] void unreadableJournal(const std::string& path) {
+    throwDamaged(path, 0, "the journal of an interrupted rebuild is unreadable");
 }
 
 bool exists(const std::string& path) {
     struct stat st;
     return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
 }
 
 void syncDirectoryOf(const std::string& path) {
@@ -66,12 +77,15 @@ void renameFile(const std::string& from, const std::string& to) {
 // Gives `to` the contents of `from`, keeping `from`: a hard link where the
 // file system allows one, else a durable copy.
 void linkOrCopy(const std::string& from, const std::string& to) {
+    // Renaming a link over another link of the same file does nothing and
+    // would leave the temporary name behind.
+    if (sameFile(from, to)) return;
     const std::string temp = to + ".tmp";
     removeIfPresent(temp);
     if (::link(from.c_str(), temp.c_str()) != 0) {
         std::error_code ec;
         if (!fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec))
-            throw TableError(TU_ERR_IO, "Cannot copy " + from + ": " + ec.message());
+            throw EDatabaseError("Cannot copy " + from + ": " + ec.message());
         syncFile(temp);
     }
     renameFile(temp, to);
@@ -83,7 +97,7 @@ void writeJournal(const std::string& path, const std::vector<SwapFile>& files) {
     for (const SwapFile& f : files) {
         for (const std::string* name : {&f.original, &f.work, &f.backup})
             if (name->find_first_of("\t\n") != std::string::npos)
-                throw TableError(TU_ERR_PARAM, "A table file name holds a tab or a line break");
+                throw EDatabaseError("A table file name holds a tab or a line break");
         text << (exists(f.original) ? 1 : 0) << '\t' << f.original << '\t' << f.work << '\t'
              << f.backup << '\n';
     }
@@ -107,8 +121,7 @@ struct JournalLine {
 std::vector<JournalLine> readJournal(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::string line;
-    if (!std::getline(in, line) || line != kJournalTitle)
-        throw TableError(TU_ERR_DAMAGED, "The swap journal " + path + " is unreadable");
+    if (!std::getline(in, line) || line != kJournalTitle) unreadableJournal(path);
     std::vector<JournalLine> lines;
     while (std::getline(in, line)) {
         std::istringstream fields(line);
@@ -119,12 +132,11 @@ std::vector<JournalLine> readJournal(const std::string& path) {
         std::getline(fields, entry.file.work, '\t');
         std::getline(fields, entry.file.backup, '\t');
         if ((existed != "0" && existed != "1") || entry.file.original.empty())
-            throw TableError(TU_ERR_DAMAGED, "The swap journal " + path + " is unreadable");
+            unreadableJournal(path);
         entry.existed = existed == "1";
         lines.push_back(std::move(entry));
     }
-    if (lines.empty())
-        throw TableError(TU_ERR_DAMAGED, "The swap journal " + path + " is unreadable");
+    if (lines.empty()) unreadableJournal(path);
     return lines;
 }
 
@@ -132,14 +144,28 @@ void rollBack(const std::vector<JournalLine>& lines) {
     for (const JournalLine& l : lines) {
         if (l.existed) {
             if (!exists(l.file.backup))
-                throw TableError(TU_ERR_DAMAGED, "The backup " + l.file.backup +
-                                                     " needed to restore the table is missing");
+                throwDamaged(l.file.backup, 0,
+                             "this backup, needed to restore the table after an interrupted "
+                             "rebuild, is missing");
             linkOrCopy(l.file.backup, l.file.original);
         } else {
             removeIfPresent(l.file.original);
         }
     }
     for (const JournalLine& l : lines) removeIfPresent(l.file.work);
+}
+
+// Finishes or undoes the swap; the caller holds the table's lock.
+bool recoverLocked(const std::string& dbPath) {
+    const std::string journal = swapJournalPath(dbPath);
+    if (!exists(journal)) return false;
+    const std::vector<JournalLine> lines = readJournal(journal);
+    const bool committed = lines.front().file.work.empty() || !exists(lines.front().file.work);
+    if (!committed) rollBack(lines);
+    syncDirectoryOf(dbPath);
+    removeIfPresent(journal);
+    syncDirectoryOf(dbPath);
+    return true;
 }
 
 }  // namespace
@@ -156,7 +182,7 @@ void syncFile(const std::string& path) {
     if (rc != 0) fail("sync", path);
 }
 
-void swapIn(const std::string& dbPath, const std::vector<SwapFile>& files) {
+void swapTableFiles(const std::string& dbPath, const std::vector<SwapFile>& files) {
     for (const SwapFile& f : files) {
         removeIfPresent(f.backup);
         if (exists(f.original)) linkOrCopy(f.original, f.backup);
@@ -178,8 +204,8 @@ void swapIn(const std::string& dbPath, const std::vector<SwapFile>& files) {
             stepDone();
         }
         syncDirectoryOf(dbPath);
-    } catch (const TableError&) {
-        recoverSwap(dbPath);
+    } catch (const EDatabaseError&) {
+        recoverLocked(dbPath);
         throw;
     }
     removeIfPresent(journal);
@@ -187,16 +213,16 @@ void swapIn(const std::string& dbPath, const std::vector<SwapFile>& files) {
     stepDone();
 }
 
-bool recoverSwap(const std::string& dbPath) {
-    const std::string journal = swapJournalPath(dbPath);
-    if (!exists(journal)) return false;
-    const std::vector<JournalLine> lines = readJournal(journal);
-    const bool committed = lines.front().file.work.empty() || !exists(lines.front().file.work);
-    if (!committed) rollBack(lines);
-    syncDirectoryOf(dbPath);
-    removeIfPresent(journal);
-    syncDirectoryOf(dbPath);
-    return true;
+bool recoverTableSwap(const std::string& dbPath) {
+    if (!exists(swapJournalPath(dbPath))) return false;
+    // A table another process holds is not half-swapped: it is in use, or
+    // its swap is under way.  Once the lock is free, whoever held it is done
+    // or gone.
+    bool writable = false;
+    const FileHandle db = FileHandle::openExisting(dbPath, writable);
+    if (!db.tryLockExclusive())
+        throw ETableInUse("Table " + dbPath + " is in use by another program");
+    return recoverLocked(dbPath);
 }
 
-}  // namespace tutil
+}  // namespace paradox
