@@ -77,6 +77,32 @@ TEST_F(AdminReport, PrintsTheCollectionListingToPdf) {
     EXPECT_EQ(streamcheck::readReport(rpt.toStdString()).pages.size(), 2u);
 }
 
+TEST_F(AdminReport, PrintsTheSummaryAndTheCompleteWantListToPdf) {
+    c.add({"ALPHA"}, {{.comicNo = "1", .qty = 3, .paid = 10, .high = 20},
+                      {.comicNo = "2", .qty = 0, .high = 5, .wanted = true}});
+    c.add({.name = "BETA", .publisher = "DC", .wanted = true},
+          {{.comicNo = "7", .qty = 1, .paid = 1, .high = 2.5}});
+
+    const QString summaryPdf = c.dir().path() + "/summary.pdf";
+    ASSERT_EQ(Admin(c, {"report", "Profit/Investment Summary", "--pdf", summaryPdf}).status, 0);
+    // Copies 3 + 1; values and prices summed once per book: 20 + 2.50, 10 + 1.
+    const QString summary = PdfText(summaryPdf).simplified();
+    EXPECT_TRUE(summary.contains("Collection Profit/Investment Summary"));
+    EXPECT_TRUE(summary.contains("Total Number of Books in your collection: 4"));
+    EXPECT_TRUE(summary.contains("Highest current potential value of collection: $22.50"));
+    EXPECT_TRUE(summary.contains("Total paid for all comic books owned: $11.00"));
+    EXPECT_TRUE(summary.contains("Total profit potential of collection at this time: $11.50"));
+
+    const QString wantPdf = c.dir().path() + "/want.pdf";
+    ASSERT_EQ(Admin(c, {"report", "CompleteWantList", "--pdf", wantPdf}).status, 0);
+    const QString want = PdfText(wantPdf).simplified();
+    EXPECT_TRUE(want.contains("ALPHA - MARVEL (Specific Books Marked as Wanted) 2 1ST"));
+    EXPECT_TRUE(want.contains("BETA - DC (Entire Series Marked as Wanted) 7 1ST"));
+    EXPECT_FALSE(want.contains(" 1 1ST")) << "the owned, unwanted book stays out";
+    EXPECT_LT(want.indexOf("ALPHA"), want.indexOf("BETA"));
+    EXPECT_EQ(PdfText(wantPdf).count("\f"), 1);
+}
+
 TEST_F(AdminReport, HighlightedReportsNameTheirSeries) {
     c.add({"ALPHA"}, NumberedBooks(2));
     c.add({"BETA", "DC"}, NumberedBooks(3, 40, BookRow{.forSale = true}));
