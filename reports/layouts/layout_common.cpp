@@ -2,7 +2,11 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QHash>
+#include <bit>
+#include <clocale>
 #include <cmath>
+#include <string>
 
 #include "platform/base/money.h"
 #include "platform/db/field.h"
@@ -46,7 +50,45 @@ bool SeriesHeadingFits(const TBaseReport& report, bool hasBooks, bool firstOnPag
     return firstOnPage || report.LinesRemaining() >= (hasBooks ? 2 : 1);
 }
 
-QString Money(double amount) { return QString::fromStdString(FormatMoney(amount)); }
+namespace {
+
+// The money texts already made, while the locale that made them is the
+// current one.  Keyed by the amount's bits: 0.0 and -0.0 compare equal but
+// need not read the same.
+class MoneyTexts {
+public:
+    const QString* find(double amount) {
+        const char* monetary = std::setlocale(LC_MONETARY, nullptr);
+        const char* numeric = std::setlocale(LC_NUMERIC, nullptr);
+        if (!monetary || !numeric || monetary_ != monetary || numeric_ != numeric) {
+            texts_.clear();
+            monetary_ = monetary ? monetary : "";
+            numeric_ = numeric ? numeric : "";
+        }
+        auto found = texts_.constFind(std::bit_cast<quint64>(amount));
+        return found == texts_.cend() ? nullptr : &*found;
+    }
+    void keep(double amount, const QString& text) {
+        if (texts_.size() < kMaxTexts) texts_.insert(std::bit_cast<quint64>(amount), text);
+    }
+
+private:
+    static constexpr qsizetype kMaxTexts = 1 << 16;
+    std::string monetary_, numeric_;
+    QHash<quint64, QString> texts_;
+};
+
+}  // namespace
+
+QString Money(double amount) {
+    // Formatting in the C library costs thousands of instructions a time,
+    // and a listing shows the same few thousand amounts again and again.
+    static MoneyTexts known;
+    if (const QString* text = known.find(amount)) return *text;
+    const QString text = QString::fromStdString(FormatMoney(amount));
+    known.keep(amount, text);
+    return text;
+}
 
 bool PaidShown(double paid) {
     // nearbyint follows the default rounding mode: halves go to even.
