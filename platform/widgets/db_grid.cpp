@@ -3,6 +3,8 @@
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <algorithm>
 
 #include "platform/widgets/application.h"
@@ -13,6 +15,52 @@ namespace {
 const QString kCurrentMark = QStringLiteral("\u25B6");  // browsing
 const QString kInsertMark = QStringLiteral("*");
 const QString kEditMark = QStringLiteral("I");
+
+// Paints a cell as the classic grid does: the selection colour behind the
+// whole row, the text in the column's alignment, cut at the cell's edge.  It
+// asks the model for the text and the alignment only, and lays the text out
+// once, which keeps a repaint of the grid cheap.
+class TGridCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const bool selected = option.state & QStyle::State_Selected;
+        const QPalette::ColorGroup group =
+            option.state & QStyle::State_Enabled ? QPalette::Active : QPalette::Disabled;
+        if (selected)
+            painter->fillRect(option.rect, option.palette.brush(group, QPalette::Highlight));
+        const QString text = index.data(Qt::DisplayRole).toString();
+        if (text.isEmpty()) return;
+        const auto alignment = index.data(Qt::TextAlignmentRole).value<Qt::Alignment>();
+        painter->save();
+        painter->setFont(option.font);
+        painter->setPen(
+            option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(option.rect.adjusted(kCellMargin, 0, -kCellMargin, 0),
+                          static_cast<int>(alignment) | Qt::TextSingleLine, text);
+        painter->restore();
+    }
+
+private:
+    static constexpr int kCellMargin = 3;
+};
+
+// The row indicator column: a fixed width, so the view need not measure the
+// headers of the first and last hundred rows to size it.
+class TRowIndicator : public QHeaderView {
+public:
+    static constexpr int kWidth = 14;
+
+    explicit TRowIndicator(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {
+        setSectionsClickable(true);  // a click on the indicator selects the row
+        setHighlightSections(true);
+        setSectionResizeMode(QHeaderView::Fixed);
+        setFixedWidth(kWidth);
+    }
+    QSize sizeHint() const override { return {kWidth, defaultSectionSize()}; }
+};
 
 }  // namespace
 
@@ -161,7 +209,9 @@ void TDBGridModel::refreshCurrentRow() {
 // --- view ------------------------------------------------------------------
 
 TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), model_(new TDBGridModel(this)) {
+    setVerticalHeader(new TRowIndicator(this));
     setModel(model_);
+    setItemDelegate(new TGridCellDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -170,11 +220,7 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), model_(new TDBGridModel(
     setTabKeyNavigation(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
 
-    QHeaderView* rows = verticalHeader();
-    rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setDefaultSectionSize(fontMetrics().height() + 4);
-    rows->setMinimumWidth(14);
-    rows->setMaximumWidth(14);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
 

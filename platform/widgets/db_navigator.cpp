@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 #include <algorithm>
 
 #include "platform/widgets/dialogs.h"
@@ -35,7 +36,7 @@ void drawArrow(QPainter& p, bool right, bool bar) {
                    Qt::black);
 }
 
-QPixmap glyphFor(TNavigateBtn button) {
+QPixmap drawGlyph(TNavigateBtn button) {
     QPixmap pixmap(kGlyphSize, kGlyphSize);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
@@ -81,14 +82,28 @@ QPixmap glyphFor(TNavigateBtn button) {
     return pixmap;
 }
 
+// The normal and the disabled image of a button.  Every navigator shows the
+// same ten, so they are drawn once and kept in the application's pixmap cache
+// (which goes with the application object).
+void glyphsFor(TNavigateBtn button, QPixmap& normal, QPixmap& disabled) {
+    const QString key = QStringLiteral("pk-navigator-%1").arg(indexOf(button));
+    const QString disabledKey = key + QStringLiteral("-disabled");
+    if (QPixmapCache::find(key, &normal) && QPixmapCache::find(disabledKey, &disabled)) return;
+    normal = drawGlyph(button);
+    disabled = TSpeedButton::DisabledImage(normal);
+    QPixmapCache::insert(key, normal);
+    QPixmapCache::insert(disabledKey, disabled);
+}
+
 }  // namespace
 
 TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent) {
     for (int i = 0; i < kNavigateButtonCount; ++i) {
         const auto kind = static_cast<TNavigateBtn>(i);
         auto* button = new TSpeedButton(this);
-        const QPixmap glyph = glyphFor(kind);
-        button->SetGlyph(glyph, TSpeedButton::DisabledImage(glyph));
+        QPixmap normal, disabled;
+        glyphsFor(kind, normal, disabled);
+        button->SetGlyph(normal, disabled);
         button->setAutoRaise(false);
         connect(button, &TSpeedButton::clicked, this, [this, kind] { BtnClick(kind); });
         buttons_[i] = button;

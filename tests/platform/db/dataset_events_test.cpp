@@ -200,8 +200,8 @@ TEST_F(CalcTest, OtherRowsShowTheirStoredValuesWhileARowIsInserted) {
     TField* graded = books.AddCalcField("GradedValue", TFieldType::ftCurrency);
     books.OnCalcFields = [](TDataSet* ds) {
         ds->FieldByName("GradedValue")
-            ->SetAsFloat(ds->FieldByName("HIGH")->AsFloat() *
-                         ds->FieldByName("PERC")->AsInteger() * 0.01);
+            ->SetAsFloat(ds->FieldByName("HIGH")->AsFloat() * ds->FieldByName("PERC")->AsInteger() *
+                         0.01);
     };
     openLinked();
     TField* number = books.FieldByName("COMIC_NO");

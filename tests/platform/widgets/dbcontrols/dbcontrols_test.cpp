@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QHeaderView>
+#include <QImage>
 #include <QTest>
 
 #include "platform/base/money.h"
@@ -77,6 +79,53 @@ TEST_F(DBControlsTest, GridShowsTheRowsAndFollowsTheDataset) {
     ASSERT_EQ(model->rowCount(), 4);
     EXPECT_EQ(model->data(model->index(1, 0)).toString(), "AVOCADO");
     EXPECT_EQ(grid.currentIndex().row(), 1);
+}
+
+// Pixels of `image` inside `area` that are close to `colour`.
+int pixelsLike(const QImage& image, const QRect& area, const QColor& colour) {
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (std::abs(pixel.red() - colour.red()) + std::abs(pixel.green() - colour.green()) +
+                    std::abs(pixel.blue() - colour.blue()) <
+                60)
+                ++count;
+        }
+    return count;
+}
+
+TEST_F(DBControlsTest, GridPaintsTheCurrentRowSelectedAndCutsTextAtTheCell) {
+    engine()->update(
+        0, {paradox::Value::text("ABCDEFGHIJKLMNOPQRST"), paradox::Value::integer(1),
+            paradox::Value::floating(2.5), paradox::Value::null()});  // a blank flag shows no text
+    table.Refresh();
+    TDBGrid grid;
+    grid.resize(300, 200);
+    grid.SetColumns({{"NAME", "Name", 60}, {"FLAG", "Flag", 60}});
+    grid.SetDataSource(&source);
+    grid.show();
+    table.Last();  // CHERRY, the third row
+    const QImage image = grid.grab().toImage();
+    const auto cell = [&](int row, int column) {
+        const QRect rect = grid.visualRect(grid.model()->index(row, column));
+        return rect.translated(grid.viewport()->mapTo(&grid, QPoint())).adjusted(1, 1, -1, -1);
+    };
+    const QPalette palette = grid.palette();
+    const QColor highlight = palette.color(QPalette::Active, QPalette::Highlight);
+    const QColor text = palette.color(QPalette::Active, QPalette::Text);
+    EXPECT_GT(pixelsLike(image, cell(2, 0), highlight), cell(2, 0).width() * 4);
+    EXPECT_EQ(pixelsLike(image, cell(0, 0), highlight), 0);
+    EXPECT_GT(pixelsLike(image, cell(0, 0), text), 0);  // the long name is drawn...
+    EXPECT_GT(pixelsLike(image, cell(1, 0), text), 0);
+    // ...and stops at its cell: the blank cell beside it stays empty.
+    EXPECT_EQ(pixelsLike(image, cell(0, 1), text), 0);
+    // The row indicator keeps its narrow fixed width, and a click on it
+    // makes that row current.
+    EXPECT_EQ(grid.verticalHeader()->width(), 14);
+    const QRect indicator(0, grid.rowViewportPosition(0), 14, grid.rowHeight(0));
+    QTest::mouseClick(grid.verticalHeader()->viewport(), Qt::LeftButton, {}, indicator.center());
+    EXPECT_EQ(table.RecNo(), 1);
 }
 
 TEST_F(DBControlsTest, GridCtrlDeleteAsksFirst) {
