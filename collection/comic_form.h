@@ -190,6 +190,7 @@ private:
     bool created_ = false;  // FormCreate went through
     bool closed_ = false;   // FormClose ran
     bool sized_ = false;
+    bool cascading_ = false;  // a series' books are being deleted
 };
 
 // The collection window while it exists, null otherwise.

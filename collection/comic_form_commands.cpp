@@ -109,19 +109,19 @@ void TComicForm::Edit1Click() {
 }
 
 void TComicForm::Save1Click() {
-    if (frame_) frame_->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbPost);
+    if (frame_ && !cascading_) frame_->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbPost);
 }
 
 void TComicForm::Undo1Click() {
-    if (frame_) frame_->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbCancel);
+    if (frame_ && !cascading_) frame_->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbCancel);
 }
 
 void TComicForm::Add1Click() {
-    if (frame_) frame_->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbInsert);
+    if (frame_ && !cascading_) frame_->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbInsert);
 }
 
 void TComicForm::Delete1Click() {
-    if (frame_) frame_->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbDelete);
+    if (frame_ && !cascading_) frame_->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbDelete);
 }
 
 void TComicForm::Cut1Click() {
@@ -143,6 +143,7 @@ void TComicForm::Paste1Click() {
 }
 
 void TComicForm::Find1Click() {
+    if (cascading_) return;
     if (SeriesPageShown())
         DBGridSeriesDblClick();
     else
@@ -150,12 +151,14 @@ void TComicForm::Find1Click() {
 }
 
 void TComicForm::DBGridSeriesDblClick() {
+    if (cascading_) return;
     QString text;
     if (!InputQuery("Series Search", "Please enter the Series to search for:", text)) return;
     TableSeries->FindNearest({text.left(kSeriesSearchMaxLength).toUpper()});
 }
 
 void TComicForm::DBGridBooksDblClick() {
+    if (cascading_) return;
     QString text;
     if (!InputQuery("Comic Book Search", "Please enter the Comic # to search for:", text)) return;
     const int entry = TableSeries->FieldByName("ENTRY")->AsInteger();

@@ -185,6 +185,7 @@ bool TComicForm::askToClose() {
 }
 
 bool TComicForm::FormCloseQuery() {
+    if (cascading_) return false;  // not in the middle of deleting a series
     try {
         return askToClose();
     } catch (const std::exception& error) {

@@ -3,6 +3,8 @@
 // deleting a series first deletes its books one by one, each through the
 // book rules, so the owned count follows them down to 0.
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QScopedValueRollback>
 
 #include "collection/comic_form.h"
 #include "platform/widgets/cursor_guard.h"
@@ -46,14 +48,17 @@ void TComicForm::TableSeriesBeforeCancel() {
 // The books go one by one, each through TableBooksBeforeDelete, which takes
 // its quantity off OWNED.  The books table is started from its first row, so
 // a cursor left past the end cannot leave books behind.  Pending window
-// messages are processed between books so the window keeps repainting.  The
+// messages are processed between books so the window keeps repainting; the
+// user's input waits until the cascade is over, and commands or a close that
+// reach the window meanwhile are refused, so nothing runs inside it.  The
 // hourglass is set back however the cascade ends: a refused deletion stops
 // it, keeps the series row and reaches the top-level handler.
 void TComicForm::TableSeriesBeforeDelete() {
     const TCursorGuard hourglass;
+    const QScopedValueRollback busy(cascading_, true);
     TableBooks->First();
     while (!TableBooks->IsEmpty()) {
-        QCoreApplication::processEvents();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         TableBooks->Delete();
     }
 }

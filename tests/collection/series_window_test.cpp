@@ -1,7 +1,9 @@
 // The series page: adding, cancelling and deleting series through the real
 // window, with the stored rows read back from the engine.
 #include <QApplication>
+#include <QPointer>
 #include <QTest>
+#include <QTimer>
 
 #include "collection/dbmemo_up.h"
 #include "platform/widgets/db_edit.h"
@@ -176,4 +178,40 @@ TEST_F(CollectionWindowTest, UnchangedNewRowIsDroppedWhenTheGridLosesFocus) {
     EXPECT_EQ(form->TableSeries->State(), TDataSetState::dsBrowse);
     EXPECT_EQ(form->DBGridSeries->model()->rowCount(), 1);
     EXPECT_EQ(engineTable("series.db")->rowCount(), 1u);
+}
+
+// The cascade lets the window repaint between books; a close or a second
+// deletion asked for meanwhile must not cut it short or run inside it.
+TEST_F(CollectionWindowTest, CloseAndDeleteDuringTheCascadeWaitForIt) {
+    const int entry = seedSeries("SANDMAN", "DC", 4);
+    for (const char* number : {"1", "2", "3", "4"}) seedBook(entry, number, 1);
+    seedSeries("SWAMP THING", "DC", 0);
+    openWindow();
+    QPointer<TComicForm> window(form);
+    int closes = 0, deletes = 0;
+    const auto beforeDelete = form->TableBooks->BeforeDelete;
+    form->TableBooks->BeforeDelete = [&](TDataSet* set) {
+        // Requests queued now are handled while the cascade repaints.
+        QTimer::singleShot(0, form, [&] {
+            ++closes;
+            form->parentWidget()->close();
+        });
+        QTimer::singleShot(0, form, [&] {
+            ++deletes;
+            form->Delete1Click();
+        });
+        beforeDelete(set);
+    };
+    answers = {mrOk, mrOk, mrOk, mrOk, mrOk, mrOk};
+    form->Delete1Click();
+    EXPECT_GT(closes, 0);
+    EXPECT_GT(deletes, 0);
+    EXPECT_EQ(asked.count("Delete record?"), 1);
+    ASSERT_FALSE(window.isNull());
+    EXPECT_TRUE(form->TableSeries->Active());
+    EXPECT_EQ(storedBooks().size(), 0u);
+    ASSERT_EQ(engineTable("series.db")->rowCount(), 1u);
+    EXPECT_EQ(storedOwned("SWAMP THING"), 0);
+    EXPECT_EQ(form->DBEditSeries->text(), "SWAMP THING");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
