@@ -12,6 +12,27 @@
 
 namespace tutil {
 
+// Memory for a large buffer: its pages are mapped in one go (on huge pages
+// where the system offers them) instead of one fault at a time.
+class BulkMemory {
+public:
+    BulkMemory() = default;
+    explicit BulkMemory(std::size_t size);
+    ~BulkMemory();
+    BulkMemory(BulkMemory&& other) noexcept;
+    BulkMemory& operator=(BulkMemory&& other) noexcept;
+    BulkMemory(const BulkMemory&) = delete;
+    BulkMemory& operator=(const BulkMemory&) = delete;
+
+    std::uint8_t* data() const { return data_; }
+
+private:
+    void release();
+
+    std::uint8_t* data_ = nullptr;
+    std::size_t mapped_ = 0;  // 0: data_ came from new[]
+};
+
 // The contents of a file, owned.
 class FileBytes {
 public:
@@ -19,13 +40,13 @@ public:
     // Reads the whole file; false when it cannot be opened or read.
     bool read(const std::string& path);
 
-    const std::uint8_t* data() const { return data_.get(); }
-    std::uint8_t* data() { return data_.get(); }
+    const std::uint8_t* data() const { return memory_.data(); }
+    std::uint8_t* data() { return memory_.data(); }
     std::size_t size() const { return size_; }
-    std::span<const std::uint8_t> bytes() const { return {data_.get(), size_}; }
+    std::span<const std::uint8_t> bytes() const { return {memory_.data(), size_}; }
 
 private:
-    std::unique_ptr<std::uint8_t[]> data_;
+    BulkMemory memory_;
     std::size_t size_ = 0;
 };
 
@@ -59,7 +80,7 @@ private:
 
     std::string path_;
     int fd_ = -1;
-    std::unique_ptr<std::uint8_t[]> buffer_;
+    BulkMemory buffer_;
     std::size_t used_ = 0;
     std::uint64_t written_ = 0;
 };

@@ -33,6 +33,8 @@ namespace {
 constexpr std::size_t kBlock = 4096;
 constexpr std::size_t kSmallLimit = 2048;
 constexpr int kFirstChunk = 0x15;
+// Pointers are 32-bit byte offsets: the file ends before block 2^20.
+constexpr std::size_t kMaxBlocks = std::size_t{1} << 20;
 // Written blocks are held back until this many bytes are waiting.
 constexpr std::size_t kWindowBytes = std::size_t{4} << 20;
 }  // namespace
@@ -101,34 +103,59 @@ void putHeader(std::uint8_t* header) {
 
 }  // namespace
 
-MemoWriter::MemoWriter(const std::string& mbPath) : out_(mbPath) {
-    window_.reserve(kWindowBytes + kBlock);
-    putHeader(takeBlocks(1));
+MemoWriter::MemoWriter(const std::string& mbPath) : out_(mbPath), window_(kWindowBytes) {
+    std::uint8_t header[kBlock] = {};
+    putHeader(header);
+    put(header, kBlock);
+    nextBlock_ = 1;
 }
 
-// Appends `count` zeroed blocks to the window and returns the first.
-std::uint8_t* MemoWriter::takeBlocks(std::size_t count) {
-    if (!window_.empty() && window_.size() + count * kBlock > kWindowBytes) flushWindow();
-    const std::size_t at = window_.size();
-    window_.resize(at + count * kBlock, 0);
-    nextBlock_ += static_cast<std::uint32_t>(count);
-    return window_.data() + at;
+// Appends bytes to the window, writing it out whenever it is full.  The
+// window holds whole blocks, so a block never straddles two writes.
+void MemoWriter::put(const std::uint8_t* data, std::size_t n) {
+    while (n > 0) {
+        if (used_ == kWindowBytes) flushWindow();
+        const std::size_t part = std::min(n, kWindowBytes - used_);
+        std::memcpy(window_.data() + used_, data, part);
+        used_ += part;
+        data += part;
+        n -= part;
+    }
+}
+
+void MemoWriter::putZeros(std::size_t n) {
+    while (n > 0) {
+        if (used_ == kWindowBytes) flushWindow();
+        const std::size_t part = std::min(n, kWindowBytes - used_);
+        std::memset(window_.data() + used_, 0, part);
+        used_ += part;
+        n -= part;
+    }
 }
 
 // Writes the window out.  The suballocated block goes with it, so later
 // small values start a new one.
 void MemoWriter::flushWindow() {
-    out_.append(window_.data(), window_.size());
-    window_.clear();
-    windowStart_ = nextBlock_;
+    out_.append(window_.data(), used_);
+    used_ = 0;
     smallOpen_ = false;
 }
 
+void MemoWriter::checkRoom(std::size_t blocks) const {
+    if (nextBlock_ + blocks > kMaxBlocks)
+        throw TableError(TU_ERR_UNSUPPORTED,
+                         "The memo values do not fit the 4 GB a memo file can address");
+}
+
 void MemoWriter::openSmallBlock() {
-    std::uint8_t* block = takeBlocks(1);
+    checkRoom(1);
+    if (used_ == kWindowBytes) flushWindow();
+    smallAt_ = used_;
+    putZeros(kBlock);
+    std::uint8_t* block = window_.data() + smallAt_;
     block[0] = 3;
     putU16(block + 1, 1);
-    smallBlock_ = nextBlock_ - 1;
+    smallBlock_ = nextBlock_++;
     smallOpen_ = true;
     nextSlot_ = 63;
     nextChunk_ = kFirstChunk;
@@ -138,18 +165,21 @@ std::uint32_t MemoWriter::store(const std::uint8_t* data, std::size_t length) {
     if (length > kSmallLimit) {
         const std::size_t blocks = (9 + length + kBlock - 1) / kBlock;
         if (blocks > 0xFFFF) throw TableError(TU_ERR_UNSUPPORTED, "A memo value is too long");
-        std::uint8_t* run = takeBlocks(blocks);
-        const std::uint32_t at = nextBlock_ - static_cast<std::uint32_t>(blocks);
-        run[0] = 2;
-        putU16(run + 1, static_cast<std::uint16_t>(blocks));
-        putU32(run + 3, static_cast<std::uint32_t>(length));
-        putU16(run + 7, kModification);
-        std::memcpy(run + 9, data, length);
+        checkRoom(blocks);
+        std::uint8_t head[9] = {2};
+        putU16(head + 1, static_cast<std::uint16_t>(blocks));
+        putU32(head + 3, static_cast<std::uint32_t>(length));
+        putU16(head + 7, kModification);
+        put(head, sizeof head);
+        put(data, length);
+        putZeros(blocks * kBlock - sizeof head - length);
+        const std::uint32_t at = nextBlock_;
+        nextBlock_ += static_cast<std::uint32_t>(blocks);
         return at * kBlock | 0xFFu;
     }
     const int chunks = static_cast<int>((length + 15) / 16);
     if (!smallOpen_ || nextSlot_ < 0 || nextChunk_ + chunks > 0x100) openSmallBlock();
-    std::uint8_t* block = window_.data() + std::size_t(smallBlock_ - windowStart_) * kBlock;
+    std::uint8_t* block = window_.data() + smallAt_;
     const int slot = nextSlot_--;
     std::uint8_t* entry = block + 0x0C + 5 * static_cast<std::size_t>(slot);
     entry[0] = static_cast<std::uint8_t>(nextChunk_);

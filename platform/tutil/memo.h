@@ -48,18 +48,22 @@ public:
     static constexpr std::uint16_t kModification = 1;
 
 private:
-    std::uint8_t* takeBlocks(std::size_t count);
+    void checkRoom(std::size_t blocks) const;
+    void put(const std::uint8_t* data, std::size_t n);
+    void putZeros(std::size_t n);
     void openSmallBlock();
     void flushWindow();
 
     FileWriter out_;
-    // Blocks windowStart_ .. nextBlock_ - 1, not yet written.
-    std::vector<std::uint8_t> window_;
-    std::uint32_t windowStart_ = 0;
+    // The last blocks taken, not yet written.
+    BulkMemory window_;
+    std::size_t used_ = 0;
     std::uint32_t nextBlock_ = 0;
-    // The suballocated block being filled (inside the window), if any.
+    // The suballocated block being filled, if any: its number and where it
+    // is in the window.
     bool smallOpen_ = false;
     std::uint32_t smallBlock_ = 0;
+    std::size_t smallAt_ = 0;
     int nextSlot_ = 0;
     int nextChunk_ = 0;
 };
