@@ -376,4 +376,33 @@ TEST_F(Rebuild, BooksTableWithMoneyAndTwoMemosRoundTrips) {
               after);
 }
 
+// Memo values are written out in large pieces: a file many times the size
+// of a piece, with values bigger than one piece between small ones, must
+// come back byte for byte.
+TEST_F(Rebuild, MemoFileManyTimesTheWriteSizeRoundTrips) {
+    // Text that differs at every position, so a shifted value shows.
+    auto text = [](int row, std::size_t size) {
+        std::string t = "ROW " + std::to_string(row) + ":";
+        std::uint32_t x = 2654435761u * std::uint32_t(row + 1);
+        while (t.size() < size) {
+            x = x * 1103515245u + 12345u;
+            t.push_back(char('A' + (x >> 16) % 26));
+        }
+        return t;
+    };
+    std::vector<paradox::Row> rows = fixture::seriesRows(240);
+    for (int i = 0; i < int(rows.size()); ++i) {
+        const std::size_t size = i % 60 == 7  ? (5u << 20) + std::size_t(i)  // over one piece
+                                 : i % 3 == 0 ? 100 + std::size_t(i)         // suballocated
+                                              : 3000 + std::size_t(i);       // a run of its own
+        rows[std::size_t(i)][3] = paradox::Value::text(text(i, size));
+    }
+    fixture::createTable(db(), schema, rows);
+    original = fixture::rowTexts(schema, fixture::readTable(db()));
+
+    rebuild();
+    EXPECT_GT(fs::file_size(mb()), std::uintmax_t{20} << 20);
+    EXPECT_EQ(rebuiltRows(), original);
+}
+
 }  // namespace
