@@ -101,11 +101,32 @@ int TDBGridModel::recNoOf(int row) const {
 
 void TDBGridModel::MoveTo(int row) {
     if (!Active() || row < 0 || row >= rows_ || row == CurrentRow()) return;
-    const int recNo = recNoOf(row);
+    int recNo = recNoOf(row);
     TDataSet* set = DataSet();
-    // Leaving a new row posts or drops it first, which may shift the rows.
-    set->CheckBrowseMode();
+    if (set->State() != TDataSetState::dsBrowse) {
+        // Leaving a new or edited row posts or drops it first.  A posted row
+        // takes its place in key order, which moves the rows between its old
+        // and its new place by one: the row clicked is found again by its
+        // values.
+        const std::vector<QVariant> clicked = storedValues(recNo);
+        set->CheckBrowseMode();
+        recNo = findNear(recNo, clicked);
+    }
     set->SetRecNo(std::clamp(recNo, 1, std::max(set->RecordCount(), 1)));
+}
+
+std::vector<QVariant> TDBGridModel::storedValues(int recNo) const {
+    std::vector<QVariant> values;
+    const TDataSet* set = DataSet();
+    for (int i = 0; i < set->FieldCount(); ++i)
+        if (!set->Fields(i)->Calculated()) values.push_back(set->ValueAt(recNo, set->Fields(i)));
+    return values;
+}
+
+int TDBGridModel::findNear(int recNo, const std::vector<QVariant>& values) const {
+    for (int candidate : {recNo, recNo - 1, recNo + 1})
+        if (candidate >= 1 && storedValues(candidate) == values) return candidate;
+    return recNo;
 }
 
 int TDBGridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }

@@ -64,6 +64,11 @@ private:
     bool editing() const;
     // Dataset record number of a grid row (0 for the row being inserted).
     int recNoOf(int row) const;
+    // The stored values of a record (calculated fields left out).
+    std::vector<QVariant> storedValues(int recNo) const;
+    // The record near recNo (at most one away) holding these values, else
+    // recNo itself.
+    int findNear(int recNo, const std::vector<QVariant>& values) const;
     QString cellText(int row, const TField* field) const;
     void rebind();
     void reset();

@@ -67,3 +67,37 @@ TEST_F(CollectionWindowTest, RowBelowANewSeriesKeepsItsOwnValues) {
     EXPECT_EQ(column(form->DBGridSeries, 0), "ALPHA|BRAVO");
     EXPECT_EQ(form->DBEditSeries->text(), "BRAVO");
 }
+
+// Clicking another row while a new one is typed posts the new row first; it
+// takes its place in issue order, and the row clicked is still the one that
+// becomes current.
+TEST_F(CollectionWindowTest, ClickingAnotherRowAfterANewBookLandsOnThatRow) {
+    const int entry = seedSeries("SANDMAN", "DC", 3);
+    for (const char* number : {"1", "2", "3"}) seedBook(entry, number, 1);
+    openWindow();
+    showBookPage();
+    clickRow(form->DBGridBooks, 1);
+    QTest::keyClick(form->DBGridBooks, Qt::Key_A, Qt::ControlModifier);
+    typeInto(form->DBEditComicNo, "0");  // sorts before every other issue
+    typeInto(form->DBEditEdition, "a");
+    clickRow(form->DBGridBooks, 2);  // the row showing issue 2
+    EXPECT_EQ(form->TableBooks->State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(storedBooks().size(), 4u);
+    EXPECT_EQ(column(form->DBGridBooks, 0), "0|1|2|3");
+    EXPECT_EQ(form->DBEditComicNo->text().trimmed(), "2");
+    EXPECT_EQ(form->DBGridBooks->currentIndex().row(), 2);
+}
+
+// The same after an edit that moves the row: a series renamed so that it
+// sorts last, then a click on the row below it.
+TEST_F(CollectionWindowTest, ClickingAnotherRowAfterARenamedSeriesLandsOnThatRow) {
+    for (const char* name : {"ALPHA", "BRAVO", "CHARLIE", "DELTA"}) seedSeries(name, "P", 0);
+    openWindow();
+    clickRow(form->DBGridSeries, 0);
+    typeInto(form->DBEditSeries, "zulu");
+    typeInto(form->DBEditPublisher, "q");
+    clickRow(form->DBGridSeries, 2);  // the row showing CHARLIE
+    EXPECT_EQ(form->TableSeries->State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(column(form->DBGridSeries, 0), "BRAVO|CHARLIE|DELTA|ZULU");
+    EXPECT_EQ(form->DBEditSeries->text(), "CHARLIE");
+}
