@@ -105,12 +105,12 @@ void TBaseReport::SetMarginBottom(double value) {
 
 void TBaseReport::SetSectionLeft(double value) {
     sectionLeft_ = In(value);
-    if (cursorX_ < sectionLeft_) cursorX_ = sectionLeft_;
+    if (CursorXInches() < sectionLeft_) SetCursorXInches(sectionLeft_);
 }
 
 void TBaseReport::SetSectionRight(double value) {
     sectionRight_ = In(value);
-    if (cursorX_ > sectionRight_) cursorX_ = sectionRight_;
+    if (CursorXInches() > sectionRight_) SetCursorXInches(sectionRight_);
 }
 
 void TBaseReport::SetSectionTop(double value) {
@@ -157,19 +157,42 @@ double TBaseReport::YD2I(int pixel) const {
 }
 
 double TBaseReport::PixelsToInchesX(int pixels) const {
-    return pixels * 10000.0 / (PixelsPerInchX * scaleX_ * zoomFactor_);
+    return pixels * 10000.0 / PixelsPerPageInchX();
 }
 
-double TBaseReport::CursorAfterText(double x, int w, TTextJustify justify) const {
+namespace {
+
+double Advance(double x, int w, TTextJustify justify, double pixelsPerPageInch) {
     switch (justify) {
         case tjCenter:
-            return x + PixelsToInchesX((w + 1) / 2);
+            return x + (w + 1) / 2 * 10000.0 / pixelsPerPageInch;
         case tjLeft:
-            return x + PixelsToInchesX(w);
+            return x + w * 10000.0 / pixelsPerPageInch;
         case tjRight:
             return x;
     }
     return x;
+}
+
+}  // namespace
+
+double TBaseReport::CursorAfterText(double x, int w, TTextJustify justify) const {
+    return Advance(x, w, justify, PixelsPerPageInchX());
+}
+
+void TBaseReport::SetCursorAfterTextUnmeasured(double x, const QString& text, TTextJustify justify,
+                                               const QFontMetrics& metrics) {
+    if (justify == tjRight) {  // the cursor stays where the text ends
+        SetCursorXInches(x);
+        return;
+    }
+    deferred_.emplace(UnmeasuredText{x, text, justify, metrics, PixelsPerPageInchX()});
+}
+
+void TBaseReport::MeasureDeferredText() const {
+    const UnmeasuredText& t = *deferred_;
+    cursorX_ = Advance(t.x, t.metrics.horizontalAdvance(t.text), t.justify, t.pixelsPerPageInch);
+    deferred_.reset();
 }
 
 // ---- cursor and lines ----------------------------------------------------------------------
@@ -187,7 +210,7 @@ void TBaseReport::SetLinesPerInch(int value) {
     UpdateLineMetrics();
 }
 
-void TBaseReport::SetCursorX(double value) { cursorX_ = In(value); }
+void TBaseReport::SetCursorX(double value) { SetCursorXInches(In(value)); }
 
 void TBaseReport::SetCursorY(double value) {
     UpdateLineMetrics();
@@ -219,7 +242,7 @@ void TBaseReport::HomePosition() {
 }
 
 void TBaseReport::ReturnToColumnStart() {
-    cursorX_ = sectionLeft_ + (columnNumber_ - 1) * columnWidth_;
+    SetCursorXInches(sectionLeft_ + (columnNumber_ - 1) * columnWidth_);
 }
 
 void TBaseReport::FeedLine() {

@@ -11,12 +11,14 @@
 //           + DeviceOffset
 // with nearest() rounding halves to even.
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <list>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "platform/graphics/canvas.h"
@@ -81,7 +83,7 @@ public:
     int YU2D(double units) const { return YI2D(units / unitsFactor_); }
 
     // ---- cursor and lines ----------------------------------------------------
-    double CursorX() const { return Out(cursorX_); }
+    double CursorX() const { return Out(CursorXInches()); }
     double CursorY() const { return Out(cursorY_); }
     void SetCursorX(double value);
     void SetCursorY(double value);
@@ -220,9 +222,21 @@ protected:
     double In(double units) const { return units / unitsFactor_; }
     double Out(double inches) const { return inches * unitsFactor_; }
     // The cursor in inches.
-    double CursorXInches() const { return cursorX_; }
+    double CursorXInches() const {
+        SettleCursorX();
+        return cursorX_;
+    }
     double CursorYInches() const { return cursorY_; }
-    void SetCursorXInches(double x) { cursorX_ = x; }
+    void SetCursorXInches(double x) {
+        deferred_.reset();
+        cursorX_ = x;
+    }
+    // Puts the cursor after `text` printed at x as CursorAfterText does, but
+    // measures the text only when the cursor is next read: a recorder need
+    // not shape every cell's text to advance a cursor that the next tab or
+    // line end moves anyway.  `metrics` are those of the font it printed in.
+    void SetCursorAfterTextUnmeasured(double x, const QString& text, TTextJustify justify,
+                                      const QFontMetrics& metrics);
     void SetCursorYInches(double y) { cursorY_ = y; }
     double OriginXInches() const { return originX_; }
     double OriginYInches() const { return originY_; }
@@ -248,6 +262,8 @@ protected:
     double PixelsToInchesX(int pixels) const;
     // Where the cursor stands after a text of pixel width w at x.
     double CursorAfterText(double x, int w, TTextJustify justify) const;
+    // Pixels of the output per inch of the page, as PixelsToInchesX divides.
+    double PixelsPerPageInchX() const { return PixelsPerInchX * scaleX_ * zoomFactor_; }
     // The printer settings a device mode holds (defaults without printers).
     struct DeviceModeInfo {
         int Copies = 1, PaperSize = 0, PaperWidth = 0, PaperLength = 0;
@@ -271,7 +287,23 @@ private:
     double marginLeft_ = 0, marginRight_ = 0, marginTop_ = 0, marginBottom_ = 0;
     double sectionLeft_ = 0, sectionRight_ = 0, sectionTop_ = 0, sectionBottom_ = 0;
     double scaleX_ = 100, scaleY_ = 100, zoomFactor_ = 100;
-    double cursorX_ = 0, cursorY_ = 0;
+    // A text printed but not yet measured (SetCursorAfterTextUnmeasured).
+    struct UnmeasuredText {
+        double x;
+        QString text;
+        TTextJustify justify;
+        QFontMetrics metrics;
+        double pixelsPerPageInch;
+    };
+    // Moves the cursor past an unmeasured text.
+    void SettleCursorX() const {
+        if (deferred_) MeasureDeferredText();
+    }
+    void MeasureDeferredText() const;
+    // Everything but CursorXInches and SetCursorXInches goes through those two.
+    mutable double cursorX_ = 0;
+    mutable std::optional<UnmeasuredText> deferred_;
+    double cursorY_ = 0;
     double originX_ = 0, originY_ = 0;
     int lineNumber_ = 1;
     int columnNumber_ = 1, columnCount_ = 1;

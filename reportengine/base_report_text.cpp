@@ -122,7 +122,7 @@ void TBaseReport::PrintSegment(const QString& text) {
     // An empty rest after a tab leaves the cell open for the next text.
     if (text.isEmpty() && tabActive_ && hasCurrentTab_) return;
     if (!tabActive_ || !hasCurrentTab_) {
-        PrintLeftAt(text, cursorX_);
+        PrintLeftAt(text, CursorXInches());
         return;
     }
     tabActive_ = false;
@@ -184,7 +184,7 @@ void TBaseReport::PrintMemo(TMemoBuf& memo, int lines, bool withTabs) {
     if (memo.PrintEnd <= memo.PrintStart) throw EFolioscribe(ReportMessages::MemoRange);
     int width = XU2D(memo.PrintEnd) - XU2D(memo.PrintStart) + 1;
     auto printLine = [&] {
-        cursorX_ = In(memo.PrintStart) + (columnNumber_ - 1) * columnWidth_;
+        SetCursorXInches(In(memo.PrintStart) + (columnNumber_ - 1) * columnWidth_);
         PrintTextLine(memo.NextLine(Canvas(), width) + tabs);
     };
     if (lines > 0) {

@@ -82,15 +82,15 @@ void TReportFiler::WritePolyPoints(TStreamCode code, std::span<const QPoint> poi
 
 void TReportFiler::RecordText(const QString& text, double x, TTextJustify justify) {
     if (!CheckOutput()) return;
-    int w = canvas_.TextWidth(text);
     if (AccuracyMethod == amAppearance) {
         static constexpr TStreamCode kCodes[] = {scCenterText, scLeftText, scRightText};
         out_.Byte(kCodes[justify]);
         out_.Float(float(CursorYInches() + OriginYInches()));
         out_.String(text);
         out_.Float(float(x + OriginXInches()));
-        SetCursorXInches(CursorAfterText(x, w, justify));
+        SetCursorAfterTextUnmeasured(x, text, justify, canvas_.FontMetrics());
     } else {
+        const int w = canvas_.TextWidth(text);
         double runX = x;
         if (justify == tjCenter) runX = x - PixelsToInchesX(w / 2);
         if (justify == tjRight) runX = x - PixelsToInchesX(w);

@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QFileDevice>
 #include <QStringDecoder>
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -56,29 +57,27 @@ QString DecodeStreamString(const QByteArray& bytes) {
 
 // ---- writer -----------------------------------------------------------------------------------
 
-namespace {
-constexpr qsizetype kFlushSize = 1 << 16;
-
-void PutInt(char* at, std::int32_t v) {
-    auto u = static_cast<std::uint32_t>(v);
-    for (int i = 0; i < 4; ++i) at[i] = static_cast<char>((u >> (8 * i)) & 0xFF);
-}
-}  // namespace
-
 void TStreamWriter::Open(QIODevice* device) {
     device_ = device;
-    pending_.clear();
-    pending_.reserve(std::size_t(kFlushSize) * 2);
+    used_ = 0;
     flushed_ = 0;
     device_->seek(0);
 }
 
+void TStreamWriter::Grow(std::size_t n) {
+    const std::size_t capacity = std::max({capacity_ * 2, used_ + n, kFlushSize * 2});
+    auto bigger = std::make_unique<char[]>(capacity);
+    if (used_ > 0) std::memcpy(bigger.get(), pending_.get(), used_);
+    pending_ = std::move(bigger);
+    capacity_ = capacity;
+}
+
 void TStreamWriter::Flush() {
-    if (!device_ || pending_.empty()) return;
+    if (!device_ || used_ == 0) return;
     device_->seek(flushed_);
-    device_->write(pending_.data(), qint64(pending_.size()));
-    flushed_ += qint64(pending_.size());
-    pending_.clear();
+    device_->write(pending_.get(), qint64(used_));
+    flushed_ += qint64(used_);
+    used_ = 0;
 }
 
 void TStreamWriter::Close() {
@@ -93,14 +92,10 @@ void TStreamWriter::Close() {
     device_ = nullptr;
 }
 
-void TStreamWriter::Int(std::int32_t v) {
-    char bytes[4];
-    PutInt(bytes, v);
-    pending_.append(bytes, 4);
-    if (qsizetype(pending_.size()) >= kFlushSize) Flush();
+void TStreamWriter::Bytes(const QByteArray& bytes) {
+    if (bytes.isEmpty()) return;
+    std::memcpy(Room(std::size_t(bytes.size())), bytes.constData(), std::size_t(bytes.size()));
 }
-
-void TStreamWriter::Float(float v) { Int(std::bit_cast<std::int32_t>(v)); }
 
 void TStreamWriter::String(const QString& text) {
     QByteArray bytes = EncodeStreamString(text);
@@ -122,7 +117,7 @@ void TStreamWriter::Graphic(TGraphicKind kind, const QByteArray& bytes) {
 
 void TStreamWriter::PatchInt(qint64 pos, std::int32_t v) {
     if (pos >= flushed_) {
-        PutInt(pending_.data() + (pos - flushed_), v);
+        PutInt(pending_.get() + (pos - flushed_), v);
         return;
     }
     char bytes[4];
@@ -133,11 +128,11 @@ void TStreamWriter::PatchInt(qint64 pos, std::int32_t v) {
 
 void TStreamWriter::Truncate(qint64 pos) {
     if (pos >= flushed_) {
-        pending_.resize(std::size_t(pos - flushed_));
+        used_ = std::size_t(pos - flushed_);
         return;
     }
     // Earlier bytes stay on the device until overwritten; Close() cuts them.
-    pending_.clear();
+    used_ = 0;
     flushed_ = pos;
 }
 

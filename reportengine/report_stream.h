@@ -56,8 +56,9 @@
 #include <QByteArray>
 #include <QIODevice>
 #include <QString>
+#include <bit>
 #include <cstdint>
-#include <string>
+#include <memory>
 
 #include "platform/base/exception.h"
 
@@ -129,21 +130,25 @@ QByteArray EncodeStreamString(const QString& text);
 // UTF-8 when valid, else Windows-1252.
 QString DecodeStreamString(const QByteArray& bytes);
 
-// Appends to a device, buffering; earlier fields can be patched.
+// Appends to a device, buffering; earlier fields can be patched.  The
+// appends are inline: a report writes millions of small items.
 class TStreamWriter {
 public:
     void Open(QIODevice* device);  // writes from the device's start
     void Close();                  // flushes and cuts the device to End()
     bool IsOpen() const { return device_ != nullptr; }
-    qint64 Pos() const { return flushed_ + qint64(pending_.size()); }
+    qint64 Pos() const { return flushed_ + qint64(used_); }
 
-    void Byte(std::uint8_t v) { pending_.push_back(char(v)); }
+    void Byte(std::uint8_t v) { *Room(1) = char(v); }
     void Bool(bool v) { Byte(v ? 1 : 0); }
-    void Int(std::int32_t v);
-    void Float(float v);
+    void Int(std::int32_t v) {
+        PutInt(Room(4), v);
+        if (used_ >= kFlushSize) Flush();
+    }
+    void Float(float v) { Int(std::bit_cast<std::int32_t>(v)); }
     void String(const QString& text);
     void RawString(const QByteArray& bytes);  // at most 255 bytes kept
-    void Bytes(const QByteArray& bytes) { pending_.append(bytes.constData(), bytes.size()); }
+    void Bytes(const QByteArray& bytes);
     void Graphic(TGraphicKind kind, const QByteArray& bytes);
     // Overwrites the integer at pos (an earlier position).
     void PatchInt(qint64 pos, std::int32_t v);
@@ -152,8 +157,23 @@ public:
     void Flush();
 
 private:
+    static constexpr std::size_t kFlushSize = 1 << 16;
+    static void PutInt(char* at, std::int32_t v) {
+        const auto u = static_cast<std::uint32_t>(v);
+        for (int i = 0; i < 4; ++i) at[i] = static_cast<char>((u >> (8 * i)) & 0xFF);
+    }
+    // n bytes more at the end of the pending bytes.
+    char* Room(std::size_t n) {
+        if (capacity_ - used_ < n) Grow(n);
+        char* at = pending_.get() + used_;
+        used_ += n;
+        return at;
+    }
+    void Grow(std::size_t n);
+
     QIODevice* device_ = nullptr;
-    std::string pending_;  // appending to a std::string is a few instructions
+    std::unique_ptr<char[]> pending_;  // bytes not yet on the device: [0, used_)
+    std::size_t capacity_ = 0, used_ = 0;
     qint64 flushed_ = 0;
 };
 

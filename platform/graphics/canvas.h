@@ -71,6 +71,8 @@ public:
     // per font: shaping a text costs far more than finding it again, and
     // reports measure the same texts (money, headings) over and over.
     int TextWidth(const QString& text);
+    // The current font's metrics; a copy keeps measuring with this font.
+    const QFontMetrics& FontMetrics() { return Metrics(); }
     int TextHeight(const QString& text);
     TTextMetric TextMetrics();
 

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <bit>
 #include <cstring>
+#include <vector>
 
 #include "reportengine/report_stream.h"
 #include "tests/reportengine/report_test_support.h"
@@ -302,6 +303,51 @@ TEST_F(StreamWriter, PositioningAccuracyRecordsOneRecordPerCharacter) {
     EXPECT_NEAR(x3 - x1, (measure.TextWidth("W") + measure.TextWidth("i")) / 96.0, 1e-5);
     // Appearance accuracy: one record for the whole text.
     EXPECT_EQ(record(amAppearance, "WiW").size(), none.size() + 13);
+}
+
+TEST_F(StreamWriter, TheCursorAdvancesByEachTextInItsOwnFontAndScale) {
+    TCanvas measure;
+    measure.Font().SetName("Arial");
+    measure.Font().SetHeight(-13);  // 10 points at 96 pixels per inch
+    const int wide = measure.TextWidth("Wide");
+    const int odd = measure.TextWidth("odd");
+    measure.Font().SetHeight(-27);  // 20 points
+    ASSERT_NE(measure.TextWidth("Wide"), wide);
+
+    MemoryFiler m;
+    std::vector<double> cursor;
+    m.filer.OnPrintPage = [&](TBaseReport* r, int&) {
+        r->SelectFont("Arial", 10);
+        r->PrintLeftAt("Wide", 1.0);
+        // Font and scale change before the cursor is read: the advance is
+        // the text's as it was printed.
+        r->SelectFont("Arial", 20);
+        r->SetBold(true);
+        r->SetScaleX(50);
+        cursor.push_back(r->CursorX());
+        r->PrintText("next");  // starts at the cursor
+        r->SelectFont("Arial", 10);
+        r->SetScaleX(100);
+        r->PrintCenteredAt("odd", 3.0);
+        r->SelectFont("Arial", 20);
+        cursor.push_back(r->CursorX());
+        r->PrintRightAt("right", 6.0);
+        cursor.push_back(r->CursorX());
+        return false;
+    };
+    m.filer.Run();
+    ASSERT_EQ(cursor.size(), 3u);
+    EXPECT_DOUBLE_EQ(cursor[0], 1.0 + wide / 96.0);
+    EXPECT_DOUBLE_EQ(cursor[1], 3.0 + ((odd + 1) / 2) / 96.0);
+    EXPECT_DOUBLE_EQ(cursor[2], 6.0);
+    // The record of "next": code 24, float y, the string, float x.
+    const QByteArray bytes = m.Bytes();
+    const qsizetype at = bytes.indexOf(QByteArray("\x04next", 5));
+    ASSERT_GT(at, 0);
+    EXPECT_EQ(bytes[at - 5], char(24));
+    float x;
+    std::memcpy(&x, bytes.constData() + at + 5, 4);
+    EXPECT_FLOAT_EQ(x, float(1.0 + wide / 96.0));
 }
 
 TEST_F(StreamWriter, LongStringsKeepWholeCharactersAndAMatchingLength) {
