@@ -7,10 +7,11 @@
 namespace paradox {
 
 PagedFile::PagedFile(FileHandle file, bool writable)
-    : file_(std::move(file)),
-      writable_(writable),
-      image_(file_.readAll()),
-      committedSize_(image_.size()) {}
+    : file_(std::move(file)), writable_(writable) {
+    image_.resizeForOverwrite(static_cast<std::size_t>(file_.size()));
+    file_.readAt(0, image_.data(), image_.size());
+    committedSize_ = image_.size();
+}
 
 void PagedFile::touch(std::size_t offset, std::size_t n) {
     assert(writable_);
@@ -23,8 +24,7 @@ void PagedFile::touch(std::size_t offset, std::size_t n) {
         std::vector<std::uint8_t> original;
         if (begin < committedSize_) {
             const std::size_t end = std::min(begin + kPageSize, committedSize_);
-            original.assign(image_.begin() + static_cast<std::ptrdiff_t>(begin),
-                            image_.begin() + static_cast<std::ptrdiff_t>(end));
+            original.assign(image_.data() + begin, image_.data() + end);
         }
         touched_.emplace(page, std::move(original));
     }
@@ -59,7 +59,7 @@ void PagedFile::grow(std::size_t newSize) {
 void PagedFile::shrink(std::size_t newSize) {
     assert(newSize <= image_.size());
     touch(newSize, image_.size() - newSize);
-    image_.resize(newSize);
+    image_.resize(newSize, 0);
 }
 
 std::vector<PagedFile::TouchedPage> PagedFile::touchedPages() const {
@@ -93,12 +93,12 @@ void PagedFile::writePending() {
 }
 
 void PagedFile::rollbackPending() {
-    image_.resize(std::max(image_.size(), committedSize_));
+    image_.resize(std::max(image_.size(), committedSize_), 0);
     for (const auto& [page, original] : touched_) {
         const std::size_t begin = page * kPageSize;
         if (!original.empty()) std::memcpy(image_.data() + begin, original.data(), original.size());
     }
-    image_.resize(committedSize_);
+    image_.resize(committedSize_, 0);
     touched_.clear();
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/paradox/file_io.h"
+#include "platform/paradox/image_buffer.h"
 
 namespace paradox {
 
@@ -66,8 +67,8 @@ private:
 
     FileHandle file_;
     bool writable_;
-    std::vector<std::uint8_t> image_;
-    std::size_t committedSize_;
+    ImageBuffer image_;
+    std::size_t committedSize_ = 0;
     std::map<std::size_t, std::vector<std::uint8_t>> touched_;  // page index -> original bytes
     bool writtenSinceSync_ = false;
 };

@@ -100,16 +100,13 @@ RecordCodec::RecordCodec(const FileHeader& header, const CodePage& codePage, boo
         }
         offset += f.bytes;
         if (static_cast<int>(i) < keyFields_) keySize_ += f.bytes;
+        if (isBlob(f.type)) blobFields_.push_back(i);
         fields_.push_back(std::move(f));
     }
     recordSize_ = offset;
 }
 
-bool RecordCodec::hasMemoFields() const {
-    for (const auto& f : fields_)
-        if (isBlob(f.type)) return true;
-    return false;
-}
+bool RecordCodec::hasMemoFields() const { return !blobFields_.empty(); }
 
 TableSchema RecordCodec::schema() const {
     TableSchema schema;
@@ -188,6 +185,16 @@ void RecordCodec::decode(const std::uint8_t* record, const MemoFile* memo, Row& 
                         out.push_back(Value::bytes({bytes, bytes + ref.length}));
                 }
         }
+    }
+}
+
+void RecordCodec::checkMemoPointers(const std::uint8_t* record, const MemoFile* memo) const {
+    for (const std::size_t i : blobFields_) {
+        const FieldLayout& f = fields_[i];
+        const MemoRef ref = getMemoTail(record, f);
+        if (ref.length <= static_cast<std::uint32_t>(f.leader)) continue;
+        if (!memo) throwDamaged(dbPath_, 0, "the memo file is missing");
+        memo->read(ref);
     }
 }
 

@@ -49,6 +49,9 @@ public:
     // Decodes a record; memo values longer than their leader are read from
     // `memo` (which must be non-null when the table has blob fields).
     void decode(const std::uint8_t* record, const MemoFile* memo, Row& out) const;
+    // Follows every memo pointer of a record as decode() would, raising the
+    // same errors, without building the values.
+    void checkMemoPointers(const std::uint8_t* record, const MemoFile* memo) const;
 
     // Encodes a row for writing.  Every value is checked (kind, range, length,
     // code page) and an EDatabaseError naming the field is raised for the
@@ -72,6 +75,7 @@ private:
     std::string toCodePage(const FieldLayout& f, const std::string& utf8) const;
 
     std::vector<FieldLayout> fields_;
+    std::vector<std::size_t> blobFields_;  // indexes of the memo and BLOb fields
     int recordSize_ = 0;
     int keyFields_ = 0;
     int keySize_ = 0;

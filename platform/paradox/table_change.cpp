@@ -162,7 +162,7 @@ std::size_t TableFile::update(std::size_t position, Row row) {
         // The auto-increment value is the row's identity: blank keeps it.
         if (autoIncField_ >= 0 && row.size() == schema_.fields.size() &&
             row[autoIncField_].isNull())
-            row[autoIncField_] = rows_[position][autoIncField_];
+            row[autoIncField_] = this->row(position)[autoIncField_];
         std::vector<std::string> memoTexts;
         std::vector<std::uint8_t> record = prepareRecord(row, memoTexts);
         const std::vector<std::uint8_t> old(recordAt(position),

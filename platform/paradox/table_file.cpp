@@ -107,7 +107,9 @@ TableFile::~TableFile() {
 
 const Row& TableFile::row(std::size_t position) const {
     checkPosition(position);
-    return rows_[position];
+    Row& cached = rows_[position];
+    if (cached.empty()) codec_->decode(recordAt(position), memo_.get(), cached);
+    return cached;
 }
 
 void TableFile::checkPosition(std::size_t position) const {

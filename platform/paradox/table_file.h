@@ -112,7 +112,7 @@ private:
     std::string readOnlyReason_;
     int autoIncField_ = -1;
 
-    std::vector<Row> rows_;
+    mutable std::vector<Row> rows_;  // in file order; empty until first read
     std::vector<DataBlockRef> blocks_;     // the chain, in order
     std::vector<std::uint16_t> freeList_;  // head first
     std::uint64_t changeCount_ = 0;

@@ -1,0 +1,45 @@
+#pragma once
+// The growable byte buffer behind a table file's in-memory image.
+//
+// A table of tens of thousands of rows is tens of megabytes, read whole at
+// every open.  A std::vector would zero every byte before the read copies
+// over it, and a fresh heap block is mapped one 4 KiB fault at a time.  This
+// buffer leaves loaded bytes uninitialised and maps large images in one go,
+// on huge pages where the system offers them, so an open costs about one
+// copy of the file.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace paradox {
+
+class ImageBuffer {
+public:
+    ImageBuffer() = default;
+    ~ImageBuffer();
+    ImageBuffer(ImageBuffer&& other) noexcept;
+    ImageBuffer& operator=(ImageBuffer&& other) noexcept;
+    ImageBuffer(const ImageBuffer&) = delete;
+    ImageBuffer& operator=(const ImageBuffer&) = delete;
+
+    std::size_t size() const { return size_; }
+    std::uint8_t* data() { return data_; }
+    const std::uint8_t* data() const { return data_; }
+
+    // New size; bytes past the old size are left unset (for a load that
+    // fills them at once).
+    void resizeForOverwrite(std::size_t newSize);
+    // New size; bytes past the old size are set to `fill`.
+    void resize(std::size_t newSize, std::uint8_t fill);
+
+private:
+    void reserve(std::size_t capacity);
+    void release() noexcept;
+
+    std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+    bool mapped_ = false;  // data_ came from mmap rather than the heap
+};
+
+}  // namespace paradox
