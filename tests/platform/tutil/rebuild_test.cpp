@@ -4,8 +4,12 @@
 #include "platform/tutil/rebuild.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <set>
 
@@ -336,6 +340,44 @@ TEST_F(Rebuild, FailureLeavesTheOriginalAsItWas) {
         EXPECT_EQ(entry.path().filename().string().rfind("_rb_", 0), std::string::npos)
             << entry.path();
     EXPECT_FALSE(fs::exists(dir.file("series__.DB")));
+}
+
+// A disk that fills up while the rebuilt files are written (here a file
+// size limit, which fails writes the same way): a clear error, the work
+// files gone, the original untouched.
+TEST_F(Rebuild, AWriteFailureIsReportedAndLeavesTheOriginal) {
+    makeSeries(400);
+    ASSERT_GT(fs::file_size(mb()), std::uintmax_t{256} << 10);
+    const auto before = fixture::readBytes(db());
+    const auto memoBefore = fixture::readBytes(mb());
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{256 << 10, 256 << 10};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            rebuild();
+        } catch (const tutil::TableError& e) {
+            const std::string what = e.what();
+            _exit(e.code == TU_ERR_IO && what.find("Cannot write") != std::string::npos &&
+                          what.find("File too large") != std::string::npos
+                      ? 0
+                      : 2);
+        }
+        _exit(1);  // the rebuild claimed success
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no error raised, 2: not the write error";
+    EXPECT_EQ(fixture::readBytes(db()), before);
+    EXPECT_EQ(fixture::readBytes(mb()), memoBefore);
+    for (const auto& entry : fs::directory_iterator(dir.str()))
+        EXPECT_EQ(entry.path().filename().string().rfind("_rb_", 0), std::string::npos)
+            << entry.path();
+    EXPECT_FALSE(fs::exists(dir.file("series__.DB")));
+    EXPECT_EQ(fixture::rowTexts(schema, fixture::readTable(db())), original);
 }
 
 TEST_F(Rebuild, DescriptionOfAnotherStructureIsRefused) {
