@@ -80,7 +80,8 @@ public:
     static void create(const std::string& dbPath, const TableSchema& schema);
 
     // Opens an existing table.  A table held by another process raises a
-    // "table is in use" error.  A table whose sort order or field types the
+    // "table is in use" error.  A rebuild's swap of the files that a crash
+    // cut short is finished or undone first (table_swap.h).  A table whose sort order or field types the
     // engine cannot write opens read-only (writable() is false).
     static std::shared_ptr<Table> open(const std::string& dbPath);
 
