@@ -19,9 +19,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 
 #include "platform/paradox/coding.h"
+#include "platform/paradox/memo_file.h"
 #include "platform/tutil/header.h"
 #include "platform/tutil/tutil.h"
 
@@ -86,27 +86,9 @@ std::optional<std::span<const std::uint8_t>> MemoReader::read(std::uint32_t poin
 
 // ---- MemoWriter ----------------------------------------------------------
 
-namespace {
-
-void putHeader(std::uint8_t* header) {
-    putU16(&header[1], 1);
-    putU16(&header[3], 1);
-    const std::uint8_t constant[] = {0x82, 0x73, 0x02, 0x00, 0x29};
-    std::copy(std::begin(constant), std::end(constant), header + 5);
-    putU16(&header[0x0B], 0x1000);
-    putU16(&header[0x0D], 0x1000);
-    header[0x10] = 0x10;
-    putU16(&header[0x11], 0x40);
-    putU16(&header[0x13], 0x800);
-    putU16(&header[0x29], 0x02A1);
-}
-
-}  // namespace
-
 MemoWriter::MemoWriter(const std::string& mbPath) : out_(mbPath), window_(kWindowBytes) {
-    std::uint8_t header[kBlock] = {};
-    putHeader(header);
-    put(header, kBlock);
+    const std::vector<std::uint8_t> header = paradox::MemoFile::emptyFile();
+    put(header.data(), header.size());
     nextBlock_ = 1;
 }
 
