@@ -72,10 +72,11 @@ TEST_F(Library, CursorPropertiesAndDescriptionDescribeTheTable) {
     std::memset(&p, 0xAA, sizeof p);
     ASSERT_EQ(props(handle, table().c_str(), &p), TU_OK);
     EXPECT_STREQ(p.tableType, "PARADOX");
-    EXPECT_EQ(p.fieldCount, 9);
-    EXPECT_EQ(p.keyFieldCount, 3);
-    EXPECT_EQ(p.recordCount, 120u);
-    EXPECT_EQ(p.autoIncrement, 120u);
+    // The records are packed: their fields are read by value.
+    EXPECT_EQ(+p.fieldCount, 9);
+    EXPECT_EQ(+p.keyFieldCount, 3);
+    EXPECT_EQ(+p.recordCount, 120u);
+    EXPECT_EQ(+p.autoIncrement, 120u);
     EXPECT_EQ(p.isProtected, 0);
 
     std::uint16_t n[7];
@@ -99,7 +100,7 @@ TEST_F(Library, CursorPropertiesAndDescriptionDescribeTheTable) {
     EXPECT_EQ(fields[3].sizeByte, 20);  // a memo with 10 bytes in the record
     EXPECT_EQ(fields[3].offset, 94);
     EXPECT_EQ(indexes[0].primary, 1);
-    EXPECT_EQ(indexes[0].fieldCount, 3);
+    EXPECT_EQ(+indexes[0].fieldCount, 3);
 
     desc.fieldCount = 3;  // arrays that do not fit the table
     EXPECT_EQ(fill(handle, &desc, table().c_str(), ""), TU_ERR_PARAM);
