@@ -146,8 +146,8 @@ TEST_F(TUtilityTest, DescriptionIsOwnedUntilReplaced) {
         utility.SetTableName("series.db");
         pCRTblDesc desc = utility.GetTableDesc();
         EXPECT_EQ(desc, utility.HeldTableDesc());
-        EXPECT_EQ(desc->fieldCount, 9);
-        EXPECT_EQ(desc->indexCount, 1);
+        EXPECT_EQ(+desc->fieldCount, 9);  // packed: read by value
+        EXPECT_EQ(+desc->indexCount, 1);
         EXPECT_STREQ(desc->tableName, "series");
         EXPECT_STREQ(desc->tableType, "Paradox");
         EXPECT_EQ(QString::fromLocal8Bit(desc->errTableName), here + "__TUERR.DB");
