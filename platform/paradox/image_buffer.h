@@ -1,5 +1,5 @@
 #pragma once
-// The growable byte buffer behind a table file's in-memory image.
+// A growable byte buffer for the large images and bulk I/O of table files.
 //
 // A table of tens of thousands of rows is tens of megabytes, read whole at
 // every open.  A std::vector would zero every byte before the read copies
@@ -16,6 +16,8 @@ namespace paradox {
 class ImageBuffer {
 public:
     ImageBuffer() = default;
+    // `size` bytes, left unset.
+    explicit ImageBuffer(std::size_t size) { resizeForOverwrite(size); }
     ~ImageBuffer();
     ImageBuffer(ImageBuffer&& other) noexcept;
     ImageBuffer& operator=(ImageBuffer&& other) noexcept;

@@ -1,13 +1,11 @@
 #include "platform/tutil/file_bytes.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <new>
 #include <utility>
 
 #include "platform/tutil/header.h"
@@ -35,45 +33,7 @@ private:
     int fd_;
 };
 
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-
 }  // namespace
-
-BulkMemory::BulkMemory(std::size_t size) {
-    if (size < kHugePage) {
-        data_ = new std::uint8_t[size == 0 ? 1 : size];
-        return;
-    }
-    const std::size_t length = (size + kHugePage - 1) / kHugePage * kHugePage;
-    void* p = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
-    ::madvise(p, length, MADV_HUGEPAGE);  // a hint; refused where unsupported
-    data_ = static_cast<std::uint8_t*>(p);
-    mapped_ = length;
-}
-
-BulkMemory::~BulkMemory() { release(); }
-
-void BulkMemory::release() {
-    if (mapped_)
-        ::munmap(data_, mapped_);
-    else
-        delete[] data_;
-    data_ = nullptr;
-    mapped_ = 0;
-}
-
-BulkMemory::BulkMemory(BulkMemory&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)), mapped_(std::exchange(other.mapped_, 0)) {}
-
-BulkMemory& BulkMemory::operator=(BulkMemory&& other) noexcept {
-    if (this != &other) {
-        release();
-        data_ = std::exchange(other.data_, nullptr);
-        mapped_ = std::exchange(other.mapped_, 0);
-    }
-    return *this;
-}
 
 bool FileBytes::read(const std::string& path) {
     const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -81,7 +41,7 @@ bool FileBytes::read(const std::string& path) {
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     // A file that grows while it is read is taken up to its size at open.
     const auto expected = static_cast<std::size_t>(st.st_size);
-    memory_ = BulkMemory(expected);
+    memory_ = paradox::ImageBuffer(expected);
     std::size_t got = 0;
     while (got < expected) {
         const ssize_t n = ::read(fd.get(), memory_.data() + got, expected - got);

@@ -6,32 +6,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 
+#include "platform/paradox/image_buffer.h"
+
 namespace tutil {
-
-// Memory for a large buffer: its pages are mapped in one go (on huge pages
-// where the system offers them) instead of one fault at a time.
-class BulkMemory {
-public:
-    BulkMemory() = default;
-    explicit BulkMemory(std::size_t size);
-    ~BulkMemory();
-    BulkMemory(BulkMemory&& other) noexcept;
-    BulkMemory& operator=(BulkMemory&& other) noexcept;
-    BulkMemory(const BulkMemory&) = delete;
-    BulkMemory& operator=(const BulkMemory&) = delete;
-
-    std::uint8_t* data() const { return data_; }
-
-private:
-    void release();
-
-    std::uint8_t* data_ = nullptr;
-    std::size_t mapped_ = 0;  // 0: data_ came from new[]
-};
 
 // The contents of a file, owned.
 class FileBytes {
@@ -46,7 +26,7 @@ public:
     std::span<const std::uint8_t> bytes() const { return {memory_.data(), size_}; }
 
 private:
-    BulkMemory memory_;
+    paradox::ImageBuffer memory_;
     std::size_t size_ = 0;
 };
 
@@ -80,7 +60,7 @@ private:
 
     std::string path_;
     int fd_ = -1;
-    BulkMemory buffer_;
+    paradox::ImageBuffer buffer_;
     std::size_t used_ = 0;
     std::uint64_t written_ = 0;
 };

@@ -56,7 +56,7 @@ private:
 
     FileWriter out_;
     // The last blocks taken, not yet written.
-    BulkMemory window_;
+    paradox::ImageBuffer window_;
     std::size_t used_ = 0;
     std::uint32_t nextBlock_ = 0;
     // The suballocated block being filled, if any: its number and where it
