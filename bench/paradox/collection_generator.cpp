@@ -11,31 +11,6 @@ using paradox::Value;
 
 namespace bench {
 
-paradox::TableSchema seriesSchema() {
-    paradox::TableSchema s;
-    s.fields = {{"SERIES", FieldType::Alpha, 60},    {"PUBLISHER", FieldType::Alpha, 30},
-                {"ENTRY", FieldType::AutoInc, 0},    {"SERNOTE", FieldType::Memo, 10},
-                {"FAVORITE", FieldType::Logical, 0}, {"WANTED", FieldType::Logical, 0},
-                {"FORSALE", FieldType::Logical, 0},  {"NEW", FieldType::Logical, 0},
-                {"OWNED", FieldType::Short, 0}};
-    s.keyFieldCount = 3;
-    return s;
-}
-
-paradox::TableSchema booksSchema() {
-    paradox::TableSchema s;
-    s.fields = {{"ENTRY", FieldType::Long, 0},      {"COMIC_NO", FieldType::Alpha, 15},
-                {"EDITION", FieldType::Alpha, 10},  {"TITLE", FieldType::Alpha, 80},
-                {"ARTIST", FieldType::Alpha, 80},   {"WRITER", FieldType::Alpha, 80},
-                {"QTY", FieldType::Short, 0},       {"PAID", FieldType::Money, 0},
-                {"LOW", FieldType::Money, 0},       {"HIGH", FieldType::Money, 0},
-                {"PERC", FieldType::Short, 0},      {"BOOKNOTE", FieldType::Memo, 1},
-                {"LOCATION", FieldType::Memo, 1},   {"WANTED", FieldType::Logical, 0},
-                {"FORSALE", FieldType::Logical, 0}, {"AUTOGRAPH", FieldType::Logical, 0}};
-    s.keyFieldCount = 3;
-    return s;
-}
-
 namespace {
 
 const char* const kWords[] = {

@@ -1,6 +1,7 @@
 #pragma once
 // A realistic collection for the benchmark: series and their books with the
-// field lists of the collection tables, in key order.
+// field lists of the collection tables (store::SeriesSchema, BooksSchema), in
+// key order.
 
 #include <string>
 #include <vector>
@@ -14,9 +15,6 @@ struct Collection {
         series;  // SERIES, PUBLISHER, ENTRY, SERNOTE, FAVORITE, WANTED, FORSALE, NEW, OWNED
     std::vector<paradox::Row> books;  // ENTRY, COMIC_NO, EDITION, TITLE, ..., AUTOGRAPH
 };
-
-paradox::TableSchema seriesSchema();
-paradox::TableSchema booksSchema();
 
 // `seriesCount` series with `bookCount` books spread over them; both lists
 // sorted by their keys, ENTRY numbered 1..seriesCount in series key order.

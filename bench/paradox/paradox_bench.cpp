@@ -26,6 +26,7 @@ extern "C" {
 
 #include "bench/paradox/collection_generator.h"
 #include "platform/paradox/table.h"
+#include "store/collection.h"
 
 using paradox::Row;
 using paradox::Table;
@@ -244,8 +245,8 @@ int main(int argc, char** argv) {
         std::printf("Generating 10,000 series and 100,000 books in %s\n", dir.c_str());
         const bench::Collection c = bench::generateCollection(10000, 100000, 2024);
         auto start = Clock::now();
-        Table::create(seriesDb, bench::seriesSchema());
-        Table::create(booksDb, bench::booksSchema());
+        Table::create(seriesDb, store::SeriesSchema());
+        Table::create(booksDb, store::BooksSchema());
         {
             auto series = Table::open(seriesDb);
             auto books = Table::open(booksDb);
