@@ -19,7 +19,6 @@
 #include "platform/paradox/errors.h"
 #include "platform/paradox/table.h"
 #include "platform/paradox/table_swap.h"
-#include "platform/tutil/header.h"
 #include "platform/tutil/rebuild.h"
 #include "tests/platform/tutil/fixture.h"
 #include "tests/support/temp_dir.h"
@@ -52,15 +51,7 @@ protected:
                     if (step == stopAt) _exit(3);
                 };
             try {
-                tutil::RebuildRequest request;
-                request.table = dir.file("series");
-                request.backup = dir.file("series__");
-                request.keyViolations = dir.file("KEYVIOL");
-                request.problems = dir.file("PROBLEMS");
-                const auto header = tutil::readHeader(dir.file("series.db"));
-                request.fields = header.fields;
-                request.keyFieldCount = header.keyFieldCount;
-                tutil::rebuildTable(request, {});
+                tutil::rebuildTable(fixture::rebuildRequest(dir.str(), "series"), {});
             } catch (...) {
                 _exit(2);
             }

@@ -11,6 +11,8 @@
 
 extern "C" {
 #include <paradox.h>
+
+#include "platform/tutil/header.h"
 }
 
 namespace fixture {
@@ -120,6 +122,18 @@ void createTable(const std::string& dbPath, const paradox::TableSchema& schema,
     auto table = paradox::Table::open(dbPath);
     for (const auto& row : rows) table->insert(row);
     table->saveChanges();
+}
+
+tutil::RebuildRequest rebuildRequest(const std::string& folder, const std::string& name) {
+    tutil::RebuildRequest request;
+    request.table = folder + "/" + name;
+    request.backup = request.table + "__";
+    request.keyViolations = folder + "/KEYVIOL";
+    request.problems = folder + "/PROBLEMS";
+    const tutil::TableHeader header = tutil::readHeader(request.table + ".db");
+    request.fields = header.fields;
+    request.keyFieldCount = header.keyFieldCount;
+    return request;
 }
 
 std::vector<paradox::Row> readTable(const std::string& dbPath) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/paradox/table.h"
+#include "platform/tutil/rebuild.h"
 
 namespace fixture {
 
@@ -26,6 +27,11 @@ void createTable(const std::string& dbPath, const paradox::TableSchema& schema,
                  const std::vector<paradox::Row>& rows);
 // Every row, as the engine reads them (key order).
 std::vector<paradox::Row> readTable(const std::string& dbPath);
+
+// A rebuild of table `name` in `folder` as the utility asks for it: backup
+// `name__`, side tables KEYVIOL and PROBLEMS, the structure read from the
+// table's own header.
+tutil::RebuildRequest rebuildRequest(const std::string& folder, const std::string& name);
 // A row as one line of text: values separated by tabs, null as \N, memos
 // as length:text.  The same form as pxlibRows().
 std::string rowText(const paradox::TableSchema& schema, const paradox::Row& row);

@@ -44,6 +44,26 @@ protected:
 
     std::string table() const { return dir.file("series"); }
 
+    // The table's description, read through the library as a program does:
+    // the counts first, then arrays of that size filled in.
+    struct Description {
+        std::vector<TUFieldDesc> fields;
+        std::vector<TUIndexDesc> indexes;
+        TUCrTblDesc desc{};
+    };
+    void describeTable(Description& d) {
+        std::uint16_t n[7];
+        ASSERT_EQ(counts(handle, table().c_str(), &n[0], &n[1], &n[2], &n[3], &n[4], &n[5], &n[6]),
+                  TU_OK);
+        d.fields.resize(n[0]);
+        d.indexes.resize(n[1]);
+        d.desc.fieldCount = n[0];
+        d.desc.indexCount = n[1];
+        d.desc.fields = d.fields.data();
+        d.desc.indexes = d.indexes.data();
+        ASSERT_EQ(fill(handle, &d.desc, table().c_str(), ""), TU_OK);
+    }
+
     TestDir dir;
     void* module = nullptr;
     TUHANDLE handle = 0;
@@ -79,19 +99,12 @@ TEST_F(Library, CursorPropertiesAndDescriptionDescribeTheTable) {
     EXPECT_EQ(+p.autoIncrement, 120u);
     EXPECT_EQ(p.isProtected, 0);
 
-    std::uint16_t n[7];
-    ASSERT_EQ(counts(handle, table().c_str(), &n[0], &n[1], &n[2], &n[3], &n[4], &n[5], &n[6]),
-              TU_OK);
-    EXPECT_EQ(n[0], 9);
-    EXPECT_EQ(n[1], 1);
-    std::vector<TUFieldDesc> fields(n[0]);
-    std::vector<TUIndexDesc> indexes(n[1]);
-    TUCrTblDesc desc{};
-    desc.fieldCount = n[0];
-    desc.indexCount = n[1];
-    desc.fields = fields.data();
-    desc.indexes = indexes.data();
-    ASSERT_EQ(fill(handle, &desc, table().c_str(), ""), TU_OK);
+    Description d;
+    ASSERT_NO_FATAL_FAILURE(describeTable(d));
+    ASSERT_EQ(d.fields.size(), 9u);
+    ASSERT_EQ(d.indexes.size(), 1u);
+    const auto& fields = d.fields;
+    const auto& indexes = d.indexes;
     EXPECT_STREQ(fields[0].name, "SERIES");
     EXPECT_EQ(fields[0].typeCode, 0x01);
     EXPECT_EQ(fields[0].sizeByte, 60);
@@ -102,8 +115,8 @@ TEST_F(Library, CursorPropertiesAndDescriptionDescribeTheTable) {
     EXPECT_EQ(indexes[0].primary, 1);
     EXPECT_EQ(+indexes[0].fieldCount, 3);
 
-    desc.fieldCount = 3;  // arrays that do not fit the table
-    EXPECT_EQ(fill(handle, &desc, table().c_str(), ""), TU_ERR_PARAM);
+    d.desc.fieldCount = 3;  // arrays that do not fit the table
+    EXPECT_EQ(fill(handle, &d.desc, table().c_str(), ""), TU_ERR_PARAM);
 }
 
 TEST_F(Library, MissingTableAndUnknownTypeAreResultCodes) {
@@ -167,17 +180,8 @@ TEST_F(Library, RebuildReportsProgressThroughTheProgramsCallback) {
     const auto l = fixture::layoutOf(dir.file("series.db"));
     fixture::patchBytes(dir.file("series.db"), l.recordOffset(1, 3) + 114,
                         {0x42});  // a logical field
-    std::uint16_t n[7];
-    ASSERT_EQ(counts(handle, table().c_str(), &n[0], &n[1], &n[2], &n[3], &n[4], &n[5], &n[6]),
-              TU_OK);
-    std::vector<TUFieldDesc> fields(n[0]);
-    std::vector<TUIndexDesc> indexes(n[1]);
-    TUCrTblDesc desc{};
-    desc.fieldCount = n[0];
-    desc.indexCount = n[1];
-    desc.fields = fields.data();
-    desc.indexes = indexes.data();
-    ASSERT_EQ(fill(handle, &desc, table().c_str(), ""), TU_OK);
+    Description d;
+    ASSERT_NO_FATAL_FAILURE(describeTable(d));
 
     Progress progress;
     paradox::ProgressBuffer buffer{};
@@ -186,7 +190,7 @@ TEST_F(Library, RebuildReportsProgressThroughTheProgramsCallback) {
                              sizeof buffer, &recordProgress);
     const TURESULT result =
         rebuild(handle, table().c_str(), "Paradox", dir.file("series__").c_str(),
-                dir.file("KEYVIOL").c_str(), dir.file("PROBLEMS").c_str(), &desc);
+                dir.file("KEYVIOL").c_str(), dir.file("PROBLEMS").c_str(), &d.desc);
     session.registerCallback(paradox::CallbackType::GeneralProgress, nullptr, nullptr, 0, nullptr);
     ASSERT_EQ(result, TU_OK) << paradox::SessionList::instance().errorText(result);
 

@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <set>
 
-#include "platform/tutil/header.h"
 #include "platform/tutil/tutil.h"
 #include "tests/platform/tutil/fixture.h"
 #include "tests/support/temp_dir.h"
@@ -40,14 +39,7 @@ protected:
     }
 
     tutil::RebuildResult rebuild() {
-        tutil::RebuildRequest request;
-        request.table = dir.file("series");
-        request.backup = dir.file("series__");
-        request.keyViolations = dir.file("KEYVIOL");
-        request.problems = dir.file("PROBLEMS");
-        const tutil::TableHeader header = tutil::readHeader(db());
-        request.fields = header.fields;
-        request.keyFieldCount = header.keyFieldCount;
+        const tutil::RebuildRequest request = fixture::rebuildRequest(dir.str(), "series");
         tutil::RebuildProgress progress;
         progress.message = [this](const std::string& m) {
             messages.push_back(m);
@@ -326,14 +318,8 @@ TEST_F(Rebuild, FailureLeavesTheOriginalAsItWas) {
         std::vector<std::uint8_t>(bytes.begin() + std::ptrdiff_t(l.recordOffset(1, 0)),
                                   bytes.begin() + std::ptrdiff_t(l.recordOffset(1, 0) + 94)));
     const auto damaged = fixture::readBytes(db());
-    tutil::RebuildRequest request;
-    request.table = dir.file("series");
-    request.backup = dir.file("series__");
+    tutil::RebuildRequest request = fixture::rebuildRequest(dir.str(), "series");
     request.keyViolations = dir.file("missing/KEYVIOL");
-    request.problems = dir.file("PROBLEMS");
-    const auto header = tutil::readHeader(db());
-    request.fields = header.fields;
-    request.keyFieldCount = header.keyFieldCount;
     EXPECT_THROW(tutil::rebuildTable(request, {}), tutil::TableError);
     EXPECT_EQ(fixture::readBytes(db()), damaged);
     for (const auto& entry : fs::directory_iterator(dir.str()))
@@ -382,14 +368,8 @@ TEST_F(Rebuild, AWriteFailureIsReportedAndLeavesTheOriginal) {
 
 TEST_F(Rebuild, DescriptionOfAnotherStructureIsRefused) {
     makeSeries(10);
-    tutil::RebuildRequest request;
-    request.table = dir.file("series");
-    request.backup = dir.file("series__");
-    request.keyViolations = dir.file("KEYVIOL");
-    request.problems = dir.file("PROBLEMS");
-    request.fields = tutil::readHeader(db()).fields;
+    tutil::RebuildRequest request = fixture::rebuildRequest(dir.str(), "series");
     request.fields.pop_back();
-    request.keyFieldCount = 3;
     try {
         tutil::rebuildTable(request, {});
         FAIL() << "no error";
@@ -403,15 +383,7 @@ TEST_F(Rebuild, BooksTableWithMoneyAndTwoMemosRoundTrips) {
     schema = fixture::booksSchema();
     fixture::createTable(dir.file("books.db"), schema, fixture::booksRows(300));
     const auto before = fixture::rowTexts(schema, fixture::readTable(dir.file("books.db")));
-    tutil::RebuildRequest request;
-    request.table = dir.file("books");
-    request.backup = dir.file("books__");
-    request.keyViolations = dir.file("KEYVIOL");
-    request.problems = dir.file("PROBLEMS");
-    const auto header = tutil::readHeader(dir.file("books.db"));
-    request.fields = header.fields;
-    request.keyFieldCount = header.keyFieldCount;
-    tutil::rebuildTable(request, {});
+    tutil::rebuildTable(fixture::rebuildRequest(dir.str(), "books"), {});
     const auto after = fixture::rowTexts(schema, fixture::readTable(dir.file("books.db")));
     EXPECT_EQ(after, before);
     EXPECT_EQ(fixture::pxlibRows(dir.file("books.db"), dir.file("books.mb"), dir.file("books.px")),
