@@ -9,19 +9,36 @@
 
 namespace {
 
+// A replayer over one stored stream file.  The bytes are declared first so
+// that they outlive the replayer reading them.
+class StoredStream {
+    QByteArray bytes_;
+    QBuffer buffer_;
+    bool opened_ = false;
+
+public:
+    explicit StoredStream(const QString& path) {
+        QFile file(path);
+        opened_ = file.open(QIODevice::ReadOnly);
+        bytes_ = file.readAll();
+        buffer_.setBuffer(&bytes_);
+        buffer_.open(QIODevice::ReadOnly);
+        replayer.StreamMode = smUser;
+        replayer.UserStream = &buffer_;
+    }
+    bool opened() const { return opened_; }
+
+    BitmapReplayer replayer;
+};
+
 TEST(FuzzRegressions, EveryFoundInputReplaysSafely) {
     UseNoPrinters();
     QDir dir(FUZZ_CORPUS_DIR);
     const QStringList files = dir.entryList(QDir::Files);
     for (const QString& name : files) {
-        QFile file(dir.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        QByteArray bytes = file.readAll();
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        BitmapReplayer replayer;
-        replayer.StreamMode = smUser;
-        replayer.UserStream = &buffer;
+        StoredStream stream(dir.filePath(name));
+        ASSERT_TRUE(stream.opened());
+        BitmapReplayer& replayer = stream.replayer;
         try {
             if (replayer.Start()) {
                 for (int page : {1, 2, 99, 1}) replayer.Render(page);
@@ -41,14 +58,9 @@ TEST(FuzzRegressions, EverySeedReplaysWithoutError) {
     const QStringList files = dir.entryList(QDir::Files);
     ASSERT_GE(files.size(), 3);
     for (const QString& name : files) {
-        QFile file(dir.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        QByteArray bytes = file.readAll();
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        BitmapReplayer replayer;
-        replayer.StreamMode = smUser;
-        replayer.UserStream = &buffer;
+        StoredStream stream(dir.filePath(name));
+        ASSERT_TRUE(stream.opened());
+        BitmapReplayer& replayer = stream.replayer;
         ASSERT_TRUE(replayer.Start()) << name.toStdString();
         for (int page = 1; page <= replayer.PageCount(); ++page) {
             EXPECT_NO_THROW(replayer.Render(page)) << name.toStdString() << " page " << page;
