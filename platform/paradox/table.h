@@ -128,17 +128,6 @@ public:
     // Last auto-increment value assigned (0 for a new table).
     std::int32_t lastAutoIncrement() const;
 
-    // For a repair tool: every row that can still be read from a possibly
-    // damaged table, without its .px.  Follows the block chain as far as it
-    // holds, then takes the blocks that are on neither the chain nor the free
-    // list; a memo that cannot be read comes back blank.  Rows come in file
-    // order (not necessarily key order).  Each problem met is described in
-    // `problems`.  Throws when the header itself cannot be read or the table
-    // is open.  Changes no file.
-    static std::vector<Row> readRecoverableRows(const std::string& dbPath,
-                                                std::vector<std::string>& problems,
-                                                TableSchema* schema = nullptr);
-
     // Why the table opened read-only ("" when writable()).
     std::string readOnlyReason() const;
 
