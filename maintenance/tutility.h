@@ -19,6 +19,7 @@
 #include "maintenance/table_desc.h"
 #include "platform/base/exception.h"
 #include "platform/paradox/session.h"
+#include "platform/tutil/tutil.h"
 
 // The component's own failures.
 class ETUtilityError : public Exception {
@@ -32,14 +33,15 @@ public:
     using Exception::Exception;
 };
 
-// Options of the verification (bits of its option word).
+// Options of the verification (bits of its option word), as the library
+// takes them.
 enum TVerifyOption : std::int32_t {
-    vTU_Append_Errors = 1,
-    vTU_No_Secondary = 2,
-    vTU_No_Warnings = 4,
-    vTU_Header_Only = 8,
-    vTU_Dialog_Hide = 16,
-    vTU_No_Lock = 32,
+    vTU_Append_Errors = TU_VERIFY_APPEND_ERRORS,
+    vTU_No_Secondary = TU_VERIFY_NO_SECONDARY,
+    vTU_No_Warnings = TU_VERIFY_NO_WARNINGS,
+    vTU_Header_Only = TU_VERIFY_HEADER_ONLY,
+    vTU_Dialog_Hide = TU_VERIFY_DIALOG_HIDE,
+    vTU_No_Lock = TU_VERIFY_NO_LOCK,
 };
 using TVerifyOptions = std::int32_t;
 
