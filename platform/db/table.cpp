@@ -82,16 +82,19 @@ TTable::TTable() : masterLink_(std::make_unique<TMasterLink>(this)) {}
 TTable::~TTable() {
     masterLink_.reset();  // stop following before the dataset goes
     Close();
+    preload_.reset();
 }
 
 void TTable::SetDatabaseName(const QString& name) {
     if (Active()) DatabaseError(QStringLiteral("Cannot change the database of an open table"));
     databaseName_ = name;
+    preload_.reset();
 }
 
 void TTable::SetTableName(const QString& name) {
     if (Active()) DatabaseError(QStringLiteral("Cannot change the name of an open table"));
     tableName_ = name;
+    preload_.reset();
 }
 
 QString TTable::TablePath() const {
@@ -152,12 +155,29 @@ int TTable::checkedIndexFieldCount() const {
     return count;
 }
 
+QString TTable::filePath() const {
+    return TSession::TablePath(Session().DatabaseDirectory(databaseName_), tableName_);
+}
+
+void TTable::Preload() {
+    if (Active() || tableName_.isEmpty()) return;
+    const std::string path = filePath().toStdString();
+    if (!paradox::Table::exists(path)) return;
+    preload_ = std::make_unique<paradox::TablePreload>(path);
+}
+
+// The preloaded table when it is the one asked for; else opens it here.
+std::shared_ptr<paradox::Table> TTable::openEngineTable(const QString& path) {
+    const std::unique_ptr<paradox::TablePreload> preload = std::move(preload_);
+    if (preload && preload->path() == path.toStdString()) return preload->take();
+    return paradox::Table::open(path.toStdString());
+}
+
 paradox::TableSchema TTable::InternalOpen() {
-    QString directory = Session().DatabaseDirectory(databaseName_);
-    QString path = TSession::TablePath(directory, tableName_);
+    const QString path = filePath();
     if (tableName_.isEmpty() || !paradox::Table::exists(path.toStdString()))
         DatabaseError(QStringLiteral("Table does not exist: %1").arg(path));
-    table_ = paradox::Table::open(path.toStdString());
+    table_ = openEngineTable(path);
     try {
         checkedIndexFieldCount();
     } catch (...) {

@@ -7,11 +7,7 @@
 namespace paradox {
 
 PagedFile::PagedFile(FileHandle file, bool writable)
-    : file_(std::move(file)), writable_(writable) {
-    image_.resizeForOverwrite(static_cast<std::size_t>(file_.size()));
-    file_.readAt(0, image_.data(), image_.size());
-    committedSize_ = image_.size();
-}
+    : file_(std::move(file)), writable_(writable), image_(file_), committedSize_(image_.size()) {}
 
 void PagedFile::touch(std::size_t offset, std::size_t n) {
     assert(writable_);
@@ -52,14 +48,14 @@ void PagedFile::store(std::size_t offset, const std::uint8_t* bytes, std::size_t
 void PagedFile::grow(std::size_t newSize) {
     assert(newSize >= image_.size());
     const std::size_t old = image_.size();
-    image_.resize(newSize, 0);
+    image_.resize(newSize);
     touch(old, newSize - old);
 }
 
 void PagedFile::shrink(std::size_t newSize) {
     assert(newSize <= image_.size());
     touch(newSize, image_.size() - newSize);
-    image_.resize(newSize, 0);
+    image_.resize(newSize);
 }
 
 std::vector<PagedFile::TouchedPage> PagedFile::touchedPages() const {
@@ -93,12 +89,12 @@ void PagedFile::writePending() {
 }
 
 void PagedFile::rollbackPending() {
-    image_.resize(std::max(image_.size(), committedSize_), 0);
+    image_.resize(std::max(image_.size(), committedSize_));
     for (const auto& [page, original] : touched_) {
         const std::size_t begin = page * kPageSize;
         if (!original.empty()) std::memcpy(image_.data() + begin, original.data(), original.size());
     }
-    image_.resize(committedSize_, 0);
+    image_.resize(committedSize_);
     touched_.clear();
 }
 

@@ -2,7 +2,8 @@
 // One table file held in memory as a byte image, with the changes of the
 // current transaction tracked per page.
 //
-// Reads never touch the disk after loading.  A change marks the pages it
+// Large files are mapped rather than read (see FileImage); either way the
+// image, not the file, is what the engine reads.  A change marks the pages it
 // touches and keeps their original bytes, so the journal can record exactly
 // the touched pages and an aborted transaction can be undone in memory.
 // Committing writes only the touched pages (contiguous pages in one write).
@@ -13,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/paradox/file_image.h"
 #include "platform/paradox/file_io.h"
-#include "platform/paradox/image_buffer.h"
 
 namespace paradox {
 
@@ -22,7 +23,6 @@ class PagedFile {
 public:
     static constexpr std::size_t kPageSize = 512;
 
-    // Loads the whole file.
     PagedFile(FileHandle file, bool writable);
 
     const std::string& path() const { return file_.path(); }
@@ -31,6 +31,9 @@ public:
 
     std::size_t size() const { return image_.size(); }
     const std::uint8_t* data() const { return image_.data(); }
+    // True once part of the file could not be read; nothing may then be
+    // written from the image.
+    bool readFailed() const { return image_.readFailed(); }
 
     // Bytes [offset, offset + n) for writing; marks their pages touched.
     std::uint8_t* modify(std::size_t offset, std::size_t n);
@@ -67,7 +70,7 @@ private:
 
     FileHandle file_;
     bool writable_;
-    ImageBuffer image_;
+    FileImage image_;
     std::size_t committedSize_ = 0;
     std::map<std::size_t, std::vector<std::uint8_t>> touched_;  // page index -> original bytes
     bool writtenSinceSync_ = false;

@@ -87,6 +87,7 @@ private:
     void unlinkEmptyBlock(std::size_t blockIndex);
 
     // Changes.
+    void requireReadable() const;
     void requireWritable() const;
     void checkPosition(std::size_t position) const;
     std::vector<std::uint8_t> prepareRecord(const Row& row,

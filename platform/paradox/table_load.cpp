@@ -91,6 +91,17 @@ TableFile::TableFile(const std::string& dbPath)
     : dbPath_(dbPath), journal_(Journal::pathFor(dbPath)) {
     openFiles(dbPath);
     loadState();
+    requireReadable();
+}
+
+// A mapped file whose pages could not all be read holds zeros in their place.
+void TableFile::requireReadable() const {
+    for (const PagedFile* file : {db_.get(), px_.get(), mb_.get()})
+        if (file && file->readFailed())
+            throw EDatabaseError("Table " + dbPath_ + ": part of " + file->path() +
+                                 " could not be read from the disk (a read error, or the file "
+                                 "was cut short by another program). Close the table and "
+                                 "rebuild it.");
 }
 
 void TableFile::loadState() {

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "platform/paradox/errors.h"
+#include "platform/paradox/file_image.h"
 #include "platform/paradox/table.h"
 #include "tests/platform/paradox/table_fixtures.h"
 #include "tests/support/temp_dir.h"
@@ -117,8 +118,8 @@ void oracleCreate(const std::string& db, int keys, const std::string& fields,
         out << fields << "\n";
         for (const Row& r : rows) out << formatRow(r) << "\n";
     }
-    run(std::string(PXLIB_ORACLE) + " create '" + db + "' " + std::to_string(keys) + " < '" + fieldList +
-        "' 2>&1");
+    run(std::string(PXLIB_ORACLE) + " create '" + db + "' " + std::to_string(keys) + " < '" +
+        fieldList + "' 2>&1");
 }
 
 TableSchema everyTypeSchema() {
@@ -282,4 +283,50 @@ TEST(PxlibOracle, ReadsAnIndexThatShrankAndAnEmptiedTable) {
     EXPECT_NE(std::string(warning.begin(), warning.end())
                   .find("does not match number of records in header"),
               std::string::npos);
+}
+
+// Large files are mapped rather than read: changes made to such an image,
+// growing every file and cutting the index back, reach the files exactly.
+TEST(PxlibOracle, ReadsChangesMadeToAMappedTable) {
+    TestDir dir;
+    const std::string books = dir.file("books.db");
+    Table::create(books, booksSchema());
+    {
+        auto t = Table::open(books);
+        t->beginBatch();
+        for (int i = 0; i < 4000; ++i) {
+            const std::string no = std::to_string(i % 40);
+            t->insert(bookRow(i / 40, std::string(15 - no.size(), ' ') + no, "", "TITLE",
+                              memoText(i % 90, i), i, 1));
+        }
+        t->commitBatch();
+    }
+    ASSERT_GE(fileSize(books), FileImage::kMapFrom);
+    std::mt19937 rng(5);
+    std::string inSession;
+    {
+        auto t = Table::open(books);
+        t->beginBatch();
+        for (int i = 0; i < 3000; ++i) {
+            const std::string no = std::to_string(1000 + rng() % 5000);
+            try {
+                t->insert(bookRow(static_cast<int>(rng() % 150),
+                                  std::string(15 - no.size(), ' ') + no, "2ND", "NEW",
+                                  memoText(rng() % 3000, i), 1.5, 2));
+            } catch (const EKeyViolation&) {
+            }
+        }
+        t->commitBatch();
+        for (int i = 0; i < 5000; ++i) t->erase(rng() % t->rowCount());  // committed one by one
+        for (int i = 0; i < 200; ++i) {
+            const std::size_t p = rng() % t->rowCount();
+            Row r = t->row(p);
+            r[11] = Value::text(memoText(rng() % 5000, i));
+            t->update(p, r);
+        }
+        inSession = expectedDump(*t);
+    }
+    auto t = Table::open(books);
+    EXPECT_EQ(expectedDump(*t), inSession);
+    expectSameLines(oracleDump(books, true), inSession);
 }
