@@ -63,6 +63,8 @@ public:
     TDBCheckBox* DBCheckSerForSale = nullptr;
     TDBText* DBTextOwned = nullptr;
 
+    // The book page's controls exist once the page was first shown (or
+    // EnsureBookPage() ran); until then they are null.
     TDBGrid* DBGridBooks = nullptr;
     QTabWidget* PageControl2 = nullptr;
     QWidget* TabSheet3 = nullptr;  // "Description"
@@ -114,6 +116,7 @@ public:
     void FormClose();
     bool SeriesPageShown() const;
     bool BookPageShown() const;
+    void EnsureBookPage();
 
     // --- series rules (comic_form_series.cpp) --------------------------------
     void TableSeriesBeforeInsert();
@@ -164,9 +167,11 @@ private:
     void buildDescriptionPage();
     void buildPricePage();
     void buildBottomStrip();
-    void bindControls();
+    void bindSeriesControls();
+    void bindBookControls();
     // comic_form_commands.cpp
     void buildMenus();
+    void offerPopupMenu(TDBGrid* grid);
     // comic_form_series.cpp / comic_form_books.cpp
     void attachSeriesRules();
     void attachBookRules();
@@ -174,6 +179,7 @@ private:
     void showConditionWord(int position);
     // comic_form_frame.cpp
     void onSubWindowActivated();
+    void watchTypingIn(QWidget* page);
     bool askToClose();
     void connectNavigators(TDataSource* source);
     void disconnectFromFrame();

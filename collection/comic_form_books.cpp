@@ -26,7 +26,6 @@ void TComicForm::attachBookRules() {
     TableBooks->AfterDelete = [this](TDataSet*) { TableBooksBeforeCancel(); };
     TableBooks->OnCalcFields = [this](TDataSet*) { TableBooksCalcFields(); };
     DataBooks->OnDataChange = [this](TDataSource*, TField*) { DataBooksDataChange(); };
-    QObject::connect(TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(); });
 }
 
 // A book needs a stored series to belong to: a new series still being typed
@@ -36,6 +35,7 @@ void TComicForm::attachBookRules() {
 void TComicForm::TableBooksBeforeInsert() {
     if (TableSeries->State() == TDataSetState::dsInsert) TableSeries->Post();
     if (TableSeries->IsEmpty()) throw EDatabaseError("Add a series before adding books to it.");
+    EnsureBookPage();
     PageControl2->setCurrentWidget(TabSheet3);
     TableSeriesBeforeInsert();
 }
@@ -49,6 +49,7 @@ void TComicForm::TableBooksAfterInsert() {
         TableBooks->FieldByName(flag)->SetAsBoolean(false);
     for (const char* amount : {"QTY", "PAID", "LOW", "HIGH"})
         TableBooks->FieldByName(amount)->SetAsInteger(0);
+    EnsureBookPage();
     DBEditComicNo->setFocus();
 }
 
@@ -60,6 +61,7 @@ void TComicForm::TableBooksBeforeEdit() {
 
 // The number typed in the issue-number box, right-aligned in 15 characters.
 void TComicForm::TableBooksBeforePost() {
+    EnsureBookPage();
     TableBooks->FieldByName("COMIC_NO")->SetAsString(store::AlignComicNo(DBEditComicNo->text()));
 }
 
@@ -100,6 +102,7 @@ void TComicForm::TableBooksCalcFields() {
 void TComicForm::DataBooksDataChange() { followGradeOfRecord(); }
 
 void TComicForm::followGradeOfRecord() {
+    if (!TrackBar1) return;  // the book page is not built yet
     const int perc = TableBooks->Active() ? TableBooks->FieldByName("PERC")->AsInteger() : 0;
     const int position = valuation::sliderPosition(perc);
     {

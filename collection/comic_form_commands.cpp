@@ -73,10 +73,12 @@ void TComicForm::buildMenus() {
     handle(Delete2, &TComicForm::Delete1Click);
     handle(Find1, &TComicForm::Find1Click);
     handle(Find2, &TComicForm::Find1Click);
-    for (TDBGrid* grid : {DBGridSeries, DBGridBooks})
-        connect(grid, &QWidget::customContextMenuRequested, this, [this, grid](const QPoint& at) {
-            PopupMenu->popup(grid->viewport()->mapToGlobal(at));
-        });
+}
+
+void TComicForm::offerPopupMenu(TDBGrid* grid) {
+    connect(grid, &QWidget::customContextMenuRequested, this, [this, grid](const QPoint& at) {
+        PopupMenu->popup(grid->viewport()->mapToGlobal(at));
+    });
 }
 
 void TComicForm::SetEditCommands(bool editing) {

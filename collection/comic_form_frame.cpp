@@ -54,27 +54,51 @@ TComicForm::TComicForm(TMainForm& frame, QWidget* parent) : QWidget(parent), fra
     fill->setContentsMargins(2, 2, 2, 2);
     fill->addWidget(PageControl1);
     buildSeriesPage();
-    buildBookPage();
     buildMenus();
-    bindControls();
+    bindSeriesControls();
     attachSeriesRules();
     attachBookRules();
-
-    for (QWidget* control : findChildren<QWidget*>())
-        if (qobject_cast<TDBEdit*>(control) || qobject_cast<TDBMemo*>(control))
-            control->installEventFilter(this);
+    watchTypingIn(TabSheet1);
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
     connect(DBGridSeries, &TDBGrid::dblClick, this, [this] { DBGridSeriesDblClick(); });
-    connect(DBText1, &TDBText::doubleClicked, this, [this] { DBGridSeriesDblClick(); });
-    connect(DBGridBooks, &TDBGrid::dblClick, this, [this] { DBGridBooksDblClick(); });
+    offerPopupMenu(DBGridSeries);
     connect(frame.ClientArea, &QMdiArea::subWindowActivated, this,
             [this] { onSubWindowActivated(); });
 
-    priorLink_ = std::make_unique<TNavigatorLink>(DBNavigator1);
-    nextLink_ = std::make_unique<TNavigatorLink>(DBNavigator2);
     ctrlLink_ = std::make_unique<TNavigatorLink>(frame.DBNavigatorCtrl);
     moveLink_ = std::make_unique<TNavigatorLink>(frame.DBNavigatorMove);
     ComicForm = this;
+}
+
+// The book page is built the first time it is shown or a book rule needs
+// its controls, so that opening the window builds only the page it shows.
+void TComicForm::EnsureBookPage() {
+    if (DBGridBooks) return;
+    buildBookPage();
+    bindBookControls();
+    watchTypingIn(TabSheet2);
+    connect(DBText1, &TDBText::doubleClicked, this, [this] { DBGridSeriesDblClick(); });
+    connect(DBGridBooks, &TDBGrid::dblClick, this, [this] { DBGridBooksDblClick(); });
+    connect(TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(); });
+    offerPopupMenu(DBGridBooks);
+    priorLink_ = std::make_unique<TNavigatorLink>(DBNavigator1);
+    nextLink_ = std::make_unique<TNavigatorLink>(DBNavigator2);
+    if (created_) {
+        priorLink_->Connect(DataSeries);
+        nextLink_->Connect(DataSeries);
+    }
+    followGradeOfRecord();
+    // Children added to a page already on screen are not shown with it.
+    if (TabSheet2->isVisible())
+        for (QWidget* child : TabSheet2->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            child->show();
+}
+
+// Typed keys that are also menu shortcuts go to the menu (see eventFilter).
+void TComicForm::watchTypingIn(QWidget* page) {
+    for (QWidget* control : page->findChildren<QWidget*>())
+        if (qobject_cast<TDBEdit*>(control) || qobject_cast<TDBMemo*>(control))
+            control->installEventFilter(this);
 }
 
 TComicForm::~TComicForm() {
@@ -82,7 +106,7 @@ TComicForm::~TComicForm() {
     // The frame may be going down itself: only the links, which watch their
     // navigators, are handed back here.
     for (auto* link : {ctrlLink_.get(), moveLink_.get(), priorLink_.get(), nextLink_.get()})
-        link->Connect(nullptr);
+        if (link) link->Connect(nullptr);
     // Without its window no rule may run: a pending change is dropped as the
     // tables close, and the controls go before the tables they show.
     detachRules();
@@ -99,8 +123,8 @@ void TComicForm::FormCreate() {
     TableBooks->Open();
     ctrlLink_->Connect(DataSeries);
     moveLink_->Connect(DataSeries);
-    priorLink_->Connect(DataSeries);
-    nextLink_->Connect(DataSeries);
+    if (priorLink_) priorLink_->Connect(DataSeries);
+    if (nextLink_) nextLink_->Connect(DataSeries);
     if (frame_) {
         frame_->ComicCollection->setEnabled(false);
         frame_->SBOpen->setEnabled(false);
@@ -143,6 +167,7 @@ bool TComicForm::SeriesPageShown() const { return PageControl1->currentWidget() 
 bool TComicForm::BookPageShown() const { return PageControl1->currentWidget() == TabSheet2; }
 
 void TComicForm::PageControl1Change() {
+    if (BookPageShown()) EnsureBookPage();
     if (!created_) return;
     connectNavigators(SeriesPageShown() ? DataSeries : DataBooks);
 }

@@ -218,12 +218,17 @@ void TComicForm::buildBottomStrip() {
     DBNavigator2->SetVisibleButtons({TNavigateBtn::nbNext, TNavigateBtn::nbLast});
 }
 
-// Binds every data-aware control to its data source and field.
-void TComicForm::bindControls() {
-    const auto bind = [](auto* control, TDataSource* source, const char* field) {
-        control->SetDataField(QLatin1String(field));
-        control->SetDataSource(source);
-    };
+namespace {
+
+template <typename Control>
+void bind(Control* control, TDataSource* source, const char* field) {
+    control->SetDataField(QLatin1String(field));
+    control->SetDataSource(source);
+}
+
+}  // namespace
+
+void TComicForm::bindSeriesControls() {
     DBGridSeries->SetDataSource(DataSeries);
     bind(DBEditSeries, DataSeries, "SERIES");
     bind(DBEditPublisher, DataSeries, "PUBLISHER");
@@ -232,7 +237,9 @@ void TComicForm::bindControls() {
     bind(DBCheckSerWanted, DataSeries, "WANTED");
     bind(DBCheckSerForSale, DataSeries, "FORSALE");
     bind(DBTextOwned, DataSeries, "OWNED");
+}
 
+void TComicForm::bindBookControls() {
     DBGridBooks->SetDataSource(DataBooks);
     bind(DBEditComicNo, DataBooks, "COMIC_NO");
     bind(DBEditEdition, DataBooks, "EDITION");

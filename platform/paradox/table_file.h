@@ -5,6 +5,7 @@
 // file and process; every Table handle on that file points at it.
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -67,6 +68,12 @@ private:
     void walkChain();
     void readFreeList();
     void decodeRows();
+    struct BlockCheck {
+        std::int64_t highestAutoInc = 0;
+        std::exception_ptr error;
+    };
+    std::size_t checkingThreads() const;
+    BlockCheck checkBlocks(std::size_t part, std::size_t parts) const noexcept;
     void decideWritable();
     void buildSchema();
 
@@ -113,7 +120,7 @@ private:
     std::string readOnlyReason_;
     int autoIncField_ = -1;
 
-    mutable std::vector<Row> rows_;  // in file order; empty until first read
+    mutable std::vector<Row> rows_;        // in file order; empty until first read
     std::vector<DataBlockRef> blocks_;     // the chain, in order
     std::vector<std::uint16_t> freeList_;  // head first
     std::uint64_t changeCount_ = 0;

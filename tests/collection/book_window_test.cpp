@@ -6,6 +6,7 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include "collection/valuation.h"
 #include "platform/widgets/db_edit.h"
 #include "platform/widgets/db_grid.h"
 #include "tests/collection/collection_fixture.h"
@@ -250,4 +251,35 @@ TEST_F(CollectionWindowTest, SliderOnASeriesWithoutBooksStoresNothing) {
     EXPECT_EQ(form->TrackBar1->value(), 0);
     EXPECT_FALSE(form->Save1->isEnabled());
     EXPECT_EQ(storedBooks().size(), 0u);
+}
+
+// The book page is built when it is first shown: it must come up showing
+// the series the user moved to on the series page, with its books, its
+// grade on the slider, and every control and navigator live.
+TEST_F(CollectionWindowTest, BookPageFirstShownLaterFollowsTheCurrentSeries) {
+    const int a = seedSeries("ALPHA", "P", 1);
+    const int b = seedSeries("BRAVO", "P", 2);
+    seedBook(a, "1", 1);
+    seedBook(b, "7", 1, 35);
+    seedBook(b, "8", 1);
+    openWindow();
+    EXPECT_EQ(form->DBGridBooks, nullptr) << "built before it was shown";
+    frame->DBNavigatorMove->BtnClick(TNavigateBtn::nbNext);  // BRAVO, on the series page
+    showBookPage();
+    ASSERT_NE(form->DBGridBooks, nullptr);
+    EXPECT_TRUE(form->DBGridBooks->isVisible());
+    EXPECT_TRUE(form->DBEditComicNo->isVisible());
+    EXPECT_EQ(form->DBText1->text(), "BRAVO");
+    EXPECT_EQ(form->DBGridBooks->model()->rowCount(), 2);
+    EXPECT_EQ(form->DBEditComicNo->text().trimmed(), "7");
+    EXPECT_EQ(form->TrackBar1->value(), 7);  // 35 % is position 7
+    EXPECT_EQ(form->LabelCond->text(), valuation::conditionWord(7));
+    EXPECT_TRUE(form->DBNavigator1->Button(TNavigateBtn::nbPrior)->isEnabled());
+    form->DBNavigator1->BtnClick(TNavigateBtn::nbPrior);
+    EXPECT_EQ(form->DBText1->text(), "ALPHA");
+    // Typing into a control built late still starts an edit of the book.
+    typeInto(form->DBEditQty, "4");
+    EXPECT_EQ(form->TableBooks->State(), TDataSetState::dsEdit);
+    save();
+    EXPECT_EQ(storedOwned("ALPHA"), 4);
 }

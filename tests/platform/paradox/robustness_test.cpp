@@ -298,3 +298,54 @@ TEST(TableReadOnly, BlobAndBcdFieldsAreReadAndMakeTheTableReadOnly) {
     EXPECT_EQ(t->row(0)[2].asBytes(), std::vector<std::uint8_t>(raw.begin(), raw.end()));
     EXPECT_TRUE(t->row(1)[2].isNull());
 }
+
+namespace {
+
+// ID +, NOTE M10: many small records, each with a memo in the memo file.
+std::string makeManyMemoRows(TestDir& dir, int rows) {
+    const std::string db = dir.file("many.db");
+    TableSchema schema;
+    schema.fields = {{"ID", FieldType::AutoInc, 0}, {"NOTE", FieldType::Memo, 10}};
+    schema.keyFieldCount = 1;
+    Table::create(db, schema);
+    auto t = Table::open(db);
+    t->beginBatch();
+    for (int i = 0; i < rows; ++i) t->insert({Value(), Value::text(memoText(20, i))});
+    t->commitBatch();
+    return db;
+}
+
+// The file offset of the memo pointer of row `row` (rows appended in key
+// order fill the blocks one after the other).
+std::uint64_t memoPointerOffset(const std::string& db, std::size_t row) {
+    const std::vector<std::uint8_t> file = readFile(db);
+    const std::size_t recordSize = file[0] | file[1] << 8;
+    const std::size_t headerSize = file[2] | file[3] << 8;
+    const std::size_t blockSize = file[5] * 1024u;
+    const std::size_t perBlock = (blockSize - 6) / recordSize;
+    return headerSize + row / perBlock * blockSize + 6 + row % perBlock * recordSize + 4 + 10;
+}
+
+}  // namespace
+
+// A large table is checked in parts: the damage found is still the first in
+// the file, and the auto-increment counter still follows the highest value
+// stored, wherever it lies.
+TEST(TableDamage, TheCheckOfALargeTableReportsTheFirstDamageAndTheHighestCounter) {
+    TestDir dir;
+    const int rows = 80000;
+    const std::string db = makeManyMemoRows(dir, rows);
+    damageFile(db, 0x49, {5, 0, 0, 0});  // the header's counter, far behind
+    EXPECT_EQ(Table::open(db)->lastAutoIncrement(), rows);
+
+    damageFile(db, memoPointerOffset(db, rows * 3 / 4), {0x00, 0xFE, 0xFF, 0x7F});
+    damageFile(db, memoPointerOffset(db, rows / 4), {0x00, 0xFF, 0xFF, 0x7F});
+    try {
+        Table::open(db);
+        ADD_FAILURE() << "opened a table with damaged memo pointers";
+    } catch (const ETableDamaged& e) {
+        EXPECT_EQ(e.offset(), 0x7FFFFF00u) << e.what();
+        EXPECT_NE(std::string(e.what()).find("outside the memo file"), std::string::npos)
+            << e.what();
+    }
+}
