@@ -7,8 +7,9 @@
 //
 // Plugging in the windows of other folders (they only add code):
 // - The collection window: assign CreateComicForm (build the window's
-//   content, parented to nothing; the frame puts it in a child window) and
-//   ComicFormFind (the find command SBFind runs).  The window enables and
+//   content, parented to nothing; the frame puts it in a child window),
+//   ComicFormShown (run once that child window is shown) and ComicFormFind
+//   (the find command SBFind runs).  The window enables and
 //   connects DBNavigatorCtrl, DBNavigatorMove, SBFind, SBOpen, ComicCollection
 //   and HighlightedItemReports itself, follows activation through
 //   ClientArea's subWindowActivated signal, and swaps its Edit menu in with
@@ -105,6 +106,7 @@ public:
 
     // Hooks for the windows of other folders (see the top of this file).
     std::function<QWidget*(TMainForm&)> CreateComicForm;
+    std::function<void(QWidget&)> ComicFormShown;
     std::function<void(QWidget&)> ComicFormFind;
     std::function<std::unique_ptr<QDialog>(TMainForm&)> CreateRebuildForm;
 

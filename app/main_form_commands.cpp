@@ -20,6 +20,7 @@ void TMainForm::ComicCollectionClick() {
     if (!form) return;
     ComicForm = form;
     AddChild(form)->move(3, 3);
+    if (ComicFormShown) ComicFormShown(*form);
 }
 
 void TMainForm::CloseWindowClick() { ClientArea->closeActiveSubWindow(); }

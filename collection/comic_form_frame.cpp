@@ -275,14 +275,17 @@ void TComicForm::detachRules() {
 }
 
 void installCollectionWindow(TMainForm& frame) {
-    frame.CreateComicForm = [](TMainForm& owner) -> QWidget* {
-        auto* form = new TComicForm(owner);
+    frame.CreateComicForm = [](TMainForm& owner) -> QWidget* { return new TComicForm(owner); };
+    // The tables are opened once the frame has put the window on screen, so
+    // that the frame's work overlaps their reading (see createTables).
+    frame.ComicFormShown = [](QWidget& window) {
+        auto* form = qobject_cast<TComicForm*>(&window);
+        if (!form) return;
         try {
             form->FormCreate();
         } catch (const std::exception& error) {
-            TApplication::ShowException(error);  // the window opens all the same
+            TApplication::ShowException(error);  // the window stays open all the same
         }
-        return form;
     };
     frame.ComicFormFind = [](QWidget& window) {
         if (auto* form = qobject_cast<TComicForm*>(&window)) form->Find1Click();

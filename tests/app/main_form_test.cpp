@@ -205,6 +205,22 @@ TEST_F(FrameTest, OpenComicCollectionPutsTheWindowAtThreeThreeAndResetsTheCursor
     EXPECT_EQ(foundOn, form->ComicForm.data());
 }
 
+// The window's own opening work runs once it is on screen, so that it can
+// overlap what the frame does to show it.
+TEST_F(FrameTest, TheCollectionWindowIsToldOnceItIsShown) {
+    form->show();
+    form->CreateComicForm = [](TMainForm&) { return new QLabel("collection"); };
+    int shown = 0;
+    form->ComicFormShown = [&](QWidget& w) {
+        ++shown;
+        EXPECT_EQ(&w, form->ComicForm.data());
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_EQ(form->ChildCount(), 1);
+    };
+    QTest::mouseClick(form->SBOpen, Qt::LeftButton);
+    EXPECT_EQ(shown, 1);
+}
+
 TEST_F(FrameTest, ExceptionFromAHandlerIsShownAndTheProgramGoesOn) {
     form->show();
     form->CreateComicForm = [](TMainForm&) -> QWidget* {

@@ -1,6 +1,10 @@
 // The collection window inside the frame: the frame's controls it enables
 // and connects, the Edit menu it brings, the page it acts on, and the close
 // questions with each answer.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -161,4 +165,27 @@ TEST_F(CollectionWindowTest, ExitAnsweredCancelKeepsTheProgramRunning) {
     EXPECT_EQ(asked.size(), 1);
     EXPECT_TRUE(frame->isVisible());
     EXPECT_EQ(form->TableSeries->State(), TDataSetState::dsEdit);
+}
+
+// Tables held by another program: the window still opens, the error is
+// shown once, and the collection can be opened again once they are free.
+TEST_F(CollectionWindowTest, TablesInUseAreReportedAndTheWindowStaysUsable) {
+    seedSeries("ALPHA", "P", 0);
+    const std::string books = dir.str() + "/pkeep/books.db";
+    const int other = ::open(books.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0) << books;
+    openWindow();
+    ASSERT_NE(form, nullptr);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].contains("in use")) << asked[0].toStdString();
+    EXPECT_EQ(frame->ChildCount(), 1);
+    EXPECT_TRUE(frame->SBOpen->isEnabled());  // the window never got its tables
+    form->close();
+    QApplication::processEvents();
+    ::close(other);
+    asked.clear();
+    openWindow();
+    EXPECT_TRUE(asked.isEmpty());
+    EXPECT_TRUE(form->TableBooks->Active());
+    EXPECT_FALSE(frame->SBOpen->isEnabled());
 }
