@@ -160,7 +160,8 @@ QVariant TDBGridModel::data(const QModelIndex& index, int role) const {
 QVariant TDBGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Vertical) {
         if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignCenter);
-        if (role != Qt::DisplayRole || section != CurrentRow()) return QString();
+        if (role != Qt::DisplayRole) return {};  // a font or colour here would be read as one
+        if (section != CurrentRow()) return QString();
         return inserting() ? kInsertMark : editing() ? kEditMark : kCurrentMark;
     }
     if (section < 0 || static_cast<std::size_t>(section) >= columns_.size()) return {};

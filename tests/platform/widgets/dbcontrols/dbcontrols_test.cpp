@@ -106,7 +106,15 @@ TEST_F(DBControlsTest, GridPaintsTheCurrentRowSelectedAndCutsTextAtTheCell) {
     grid.SetDataSource(&source);
     grid.show();
     table.Last();  // CHERRY, the third row
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext&, const QString& message) {
+            if (type != QtDebugMsg) warnings << message;
+        });
     const QImage image = grid.grab().toImage();
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join("\n").toStdString();  // e.g. a header font
     const auto cell = [&](int row, int column) {
         const QRect rect = grid.visualRect(grid.model()->index(row, column));
         return rect.translated(grid.viewport()->mapTo(&grid, QPoint())).adjusted(1, 1, -1, -1);
