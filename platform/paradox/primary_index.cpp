@@ -32,7 +32,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <set>
 
 #include "platform/paradox/coding.h"
 #include "platform/paradox/errors.h"
@@ -172,13 +171,14 @@ void PrimaryIndex::verify(const std::vector<DataBlockRef>& blocks, const PagedFi
     const std::size_t entrySize = static_cast<std::size_t>(codec_.keySize()) + 6;
     const std::size_t keySize = codec_.keySize();
     std::size_t leaf = 0, entries = 0;
-    std::set<std::uint16_t> seen;
+    std::vector<bool> seen(header_.fileBlocks + 1u, false);
     // Returns the record count below `block`, checking its entries.
     auto visit = [&](auto& self, std::uint16_t block, int level,
                      const std::uint8_t* expectKey) -> std::uint32_t {
         const std::size_t at = header_.blockOffset(block);
-        if (block < 1 || block > header_.fileBlocks || !seen.insert(block).second)
+        if (block < 1 || block > header_.fileBlocks || seen[block])
             throwDamaged(path, at, "an index link is out of range or repeated");
+        seen[block] = true;
         const std::uint8_t* p = px_.data() + at;
         const int ads = getS16(p + 4);
         if (ads < 0 || ads % static_cast<int>(entrySize) != 0 ||

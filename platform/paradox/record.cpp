@@ -191,8 +191,10 @@ void RecordCodec::decode(const std::uint8_t* record, const MemoFile* memo, Row& 
 void RecordCodec::checkMemoPointers(const std::uint8_t* record, const MemoFile* memo) const {
     for (const std::size_t i : blobFields_) {
         const FieldLayout& f = fields_[i];
+        // Most values fit in the record: only the length is read for those.
+        const std::uint32_t length = coding::getU32(record + f.offset + f.leader + 4);
+        if (length <= static_cast<std::uint32_t>(f.leader)) continue;
         const MemoRef ref = getMemoTail(record, f);
-        if (ref.length <= static_cast<std::uint32_t>(f.leader)) continue;
         if (!memo) throwDamaged(dbPath_, 0, "the memo file is missing");
         memo->read(ref);
     }
