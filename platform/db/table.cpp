@@ -159,11 +159,15 @@ QString TTable::filePath() const {
     return TSession::TablePath(Session().DatabaseDirectory(databaseName_), tableName_);
 }
 
-void TTable::Preload() {
+void TTable::Preload() noexcept {
     if (Active() || tableName_.isEmpty()) return;
-    const std::string path = filePath().toStdString();
-    if (!paradox::Table::exists(path)) return;
-    preload_ = std::make_unique<paradox::TablePreload>(path);
+    try {
+        const std::string path = filePath().toStdString();
+        if (paradox::Table::exists(path)) preload_ = std::make_unique<paradox::TablePreload>(path);
+    } catch (const std::exception&) {
+        // Only a head start (an unknown alias, no thread to be had): Open()
+        // meets the same problem and reports it.
+    }
 }
 
 // The preloaded table when it is the one asked for; else opens it here.

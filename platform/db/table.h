@@ -37,7 +37,7 @@ public:
     // Starts reading the table's files on a worker thread, for an Open()
     // that follows other work; Open() then waits for the read and reports
     // its errors as its own.  Does nothing when the table does not exist.
-    void Preload();
+    void Preload() noexcept;
 
     // The index the rows are read and searched by, as a list of field names
     // separated by ';'.  Only the primary index exists, so the names must be

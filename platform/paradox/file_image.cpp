@@ -86,10 +86,10 @@ void FileImage::resize(std::size_t newSize) {
 // Replaces the file's pages from `offset` on with plain memory.
 void FileImage::detachFileFrom(std::size_t offset) {
     if (offset >= fileBacked_) return;
-    guard_->shorten(offset);
     if (::mmap(data_ + offset, fileBacked_ - offset, PROT_READ | PROT_WRITE,
                MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED | MAP_NORESERVE, -1, 0) == MAP_FAILED)
         throw std::bad_alloc();
+    guard_->shorten(offset);
     fileBacked_ = offset;
 }
 

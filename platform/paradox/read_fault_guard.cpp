@@ -24,6 +24,7 @@ constexpr int kSlots = 64;
 std::array<Slot, kSlots> slots;
 
 struct sigaction previousAction;
+std::uintptr_t pageBytes = 4096;  // set before the handler is installed
 
 void passOn(int signal, siginfo_t* info, void* context) {
     if (previousAction.sa_flags & SA_SIGINFO) {
@@ -44,10 +45,9 @@ void onBusError(int signal, siginfo_t* info, void* context) {
     for (Slot& slot : slots) {
         if (!slot.taken.load() || address < slot.begin.load() || address >= slot.end.load())
             continue;
-        const auto pageSize = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-        void* page = reinterpret_cast<void*>(address & ~(pageSize - 1));
+        void* page = reinterpret_cast<void*>(address & ~(pageBytes - 1));
         // mmap is a plain system call here, safe in a handler.
-        if (mmap(page, pageSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED,
+        if (mmap(page, pageBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED,
                  -1, 0) == MAP_FAILED)
             break;
         slot.lost.store(true);
@@ -59,9 +59,10 @@ void onBusError(int signal, siginfo_t* info, void* context) {
 void installHandler() {
     static std::once_flag once;
     std::call_once(once, [] {
+        pageBytes = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
         struct sigaction action {};
         action.sa_sigaction = onBusError;
-        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        action.sa_flags = SA_SIGINFO;
         sigemptyset(&action.sa_mask);
         sigaction(SIGBUS, &action, &previousAction);
     });

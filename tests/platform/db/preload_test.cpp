@@ -44,3 +44,10 @@ TEST_F(PreloadTest, RenamingTheTableDropsThePreload) {
     books.Open();
     EXPECT_EQ(books.FieldByName("COMIC_NO")->AsString().trimmed(), "7");
 }
+
+TEST_F(PreloadTest, AnUnknownDatabaseIsLeftForOpenToReport) {
+    series.SetDatabaseName("NO-SUCH-ALIAS");
+    series.SetTableName("series.db");
+    series.Preload();  // must not throw: the window calls it while it is built
+    EXPECT_THROW(series.Open(), EDatabaseError);
+}
