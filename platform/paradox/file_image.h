@@ -5,8 +5,11 @@
 // shared with the system's file cache rather than copied, so opening a table
 // of tens of megabytes costs a small part of a read.  A page the engine
 // changes becomes private to the process; the file changes only through the
-// owner's explicit writes.  The mapping sits at the start of a larger
-// reserved range of plain memory, so the image grows in place.
+// owner's explicit writes.  Pages not changed here show the file as it is,
+// so a program that ignores the table's lock and writes to it is seen here
+// (a read would have kept the old bytes; either way the table's own next
+// write may undo that program's).  The mapping sits at the start of a
+// larger reserved range of plain memory, so the image grows in place.
 //
 // Should a mapped page fail to come in later (a read error, or the file cut
 // short by a program that ignores the table's lock), the read-fault guard
