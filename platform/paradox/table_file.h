@@ -67,7 +67,7 @@ private:
     void loadState();
     void walkChain();
     void readFreeList();
-    void decodeRows();
+    void checkRecords();
     struct BlockCheck {
         std::int64_t highestAutoInc = 0;
         std::exception_ptr error;

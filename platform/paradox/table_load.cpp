@@ -123,7 +123,7 @@ void TableFile::loadState() {
     }
     walkChain();
     readFreeList();
-    decodeRows();
+    checkRecords();
 
     index_.reset();
     if (header_.keyFields > 0) {
@@ -221,12 +221,12 @@ void TableFile::readFreeList() {
     }
 }
 
-// Rows are decoded when first read (see row()), so that opening a large
-// table costs one pass over its records.  That pass still follows every memo
+// Rows are left undecoded until first read (see row()), so that opening a
+// large table costs one pass over its records.  That pass follows every memo
 // pointer, so a damaged memo file is refused at open, and finds the highest
 // auto-increment value stored.  It is bound by memory, not by computation:
 // a large table is checked by several threads, one run of blocks each.
-void TableFile::decodeRows() {
+void TableFile::checkRecords() {
     rows_.clear();
     rows_.resize(header_.numRecords);
     if (!codec_->hasMemoFields() && autoIncField_ < 0) return;
