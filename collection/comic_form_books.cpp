@@ -49,8 +49,7 @@ void TComicForm::TableBooksAfterInsert() {
         TableBooks->FieldByName(flag)->SetAsBoolean(false);
     for (const char* amount : {"QTY", "PAID", "LOW", "HIGH"})
         TableBooks->FieldByName(amount)->SetAsInteger(0);
-    EnsureBookPage();
-    DBEditComicNo->setFocus();
+    DBEditComicNo->setFocus();  // the page was built before the insert began
 }
 
 void TComicForm::TableBooksBeforeEdit() {
