@@ -2,10 +2,7 @@
 // and move like a plain buffer, never write to the file by itself, and
 // survive the file being cut short behind its back.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -14,7 +11,6 @@
 #include "platform/paradox/file_image.h"
 #include "platform/paradox/file_io.h"
 #include "platform/paradox/table.h"
-#include "platform/paradox/table_preload.h"
 #include "tests/platform/paradox/table_fixtures.h"
 #include "tests/support/temp_dir.h"
 
@@ -121,26 +117,11 @@ TEST(FileImage, AFileCutShortBehindItsBackReadsAsLost) {
     EXPECT_EQ(image.data()[100], patternAt(100));
 }
 
-namespace {
-
-std::string largeBooksTable(TestDir& dir, int rows) {
-    const std::string path = dir.file("books.db");
-    Table::create(path, booksSchema());
-    auto t = Table::open(path);
-    t->beginBatch();
-    for (int i = 0; i < rows; ++i)
-        t->insert(bookRow(i / 50 + 1, std::to_string(1000 + i), "", "T"));
-    t->commitBatch();
-    return path;
-}
-
-}  // namespace
-
 // A table whose file another program cut short while it was open refuses
 // every change, so nothing is written from an image with holes in it.
 TEST(MappedTable, ATableCutShortWhileOpenRefusesChanges) {
     TestDir dir;
-    const std::string path = largeBooksTable(dir, 3000);
+    const std::string path = booksTable(dir.file("books.db"), 3000);
     ASSERT_GE(fileSize(path), FileImage::kMapFrom);
     auto t = Table::open(path);
     truncateFile(path, 8192);
@@ -154,32 +135,4 @@ TEST(MappedTable, ATableCutShortWhileOpenRefusesChanges) {
     }
     t.reset();
     EXPECT_EQ(fileSize(path), 8192u);
-}
-
-TEST(TablePreload, TakeGivesTheOpenTable) {
-    TestDir dir;
-    const std::string path = largeBooksTable(dir, 3000);
-    TablePreload preload(path);
-    const std::shared_ptr<Table> t = preload.take();
-    ASSERT_EQ(t->rowCount(), 3000u);
-    EXPECT_EQ(t->row(2999)[0].asInt(), 60);
-}
-
-TEST(TablePreload, TheOpensErrorComesFromTake) {
-    TestDir dir;
-    const std::string path = largeBooksTable(dir, 10);
-    const int other = ::open(path.c_str(), O_RDONLY);  // another holder of the lock
-    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
-    TablePreload preload(path);
-    EXPECT_THROW(preload.take(), ETableInUse);
-    ::close(other);
-}
-
-TEST(TablePreload, AnUntakenPreloadClosesTheTable) {
-    TestDir dir;
-    const std::string path = largeBooksTable(dir, 10);
-    { TablePreload preload(path); }
-    const int other = ::open(path.c_str(), O_RDONLY);
-    EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0) << "the table's lock is still held";
-    ::close(other);
 }

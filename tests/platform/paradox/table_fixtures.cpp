@@ -79,6 +79,16 @@ Row bookRow(int entry, const std::string& comicNo, const std::string& edition,
             Value::boolean(true)};
 }
 
+std::string booksTable(const std::string& path, int rows) {
+    Table::create(path, booksSchema());
+    auto t = Table::open(path);
+    t->beginBatch();
+    for (int i = 0; i < rows; ++i)
+        t->insert(bookRow(i / 50 + 1, std::to_string(1000 + i), "", "T"));
+    t->commitBatch();
+    return path;
+}
+
 void damageFile(const std::string& path, std::uint64_t offset,
                 const std::vector<std::uint8_t>& bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY);

@@ -27,6 +27,9 @@ Row seriesRow(const std::string& series, const std::string& publisher, const std
 Row bookRow(int entry, const std::string& comicNo, const std::string& edition,
             const std::string& title, const std::string& note = "", double paid = 0, int qty = 0);
 
+// A books table at `path` of `rows` rows in key order, 50 to an ENTRY from 1.
+std::string booksTable(const std::string& path, int rows);
+
 // Overwrites `bytes` at `offset` of `path`.
 void damageFile(const std::string& path, std::uint64_t offset,
                 const std::vector<std::uint8_t>& bytes);
