@@ -25,16 +25,25 @@ void clickRow(TDBGrid* grid, int row) {
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
 }
 
+// SANDMAN with issues 1, 2 and 3, issue 2 clicked on the book page and a
+// new book added with Ctrl+A (Edit, Add).
+class GridRowsTest : public CollectionWindowTest {
+protected:
+    void addBookBelowIssueOne() {
+        const int entry = seedSeries("SANDMAN", "DC", 3);
+        for (const char* number : {"1", "2", "3"}) seedBook(entry, number, 1);
+        openWindow();
+        showBookPage();
+        clickRow(form->DBGridBooks, 1);
+        ASSERT_EQ(form->DBEditComicNo->text().trimmed(), "2");
+        QTest::keyClick(form->DBGridBooks, Qt::Key_A, Qt::ControlModifier);
+    }
+};
+
 }  // namespace
 
-TEST_F(CollectionWindowTest, RowBelowANewBookKeepsItsOwnValues) {
-    const int entry = seedSeries("SANDMAN", "DC", 3);
-    for (const char* number : {"1", "2", "3"}) seedBook(entry, number, 1);
-    openWindow();
-    showBookPage();
-    clickRow(form->DBGridBooks, 1);
-    ASSERT_EQ(form->DBEditComicNo->text().trimmed(), "2");
-    QTest::keyClick(form->DBGridBooks, Qt::Key_A, Qt::ControlModifier);  // Edit, Add
+TEST_F(GridRowsTest, RowBelowANewBookKeepsItsOwnValues) {
+    addBookBelowIssueOne();
     ASSERT_EQ(form->TableBooks->State(), TDataSetState::dsInsert);
     EXPECT_EQ(column(form->DBGridBooks, 0), "1||2|3");
     // A box writes its text into the row when the focus leaves it.
@@ -71,13 +80,8 @@ TEST_F(CollectionWindowTest, RowBelowANewSeriesKeepsItsOwnValues) {
 // Clicking another row while a new one is typed posts the new row first; it
 // takes its place in issue order, and the row clicked is still the one that
 // becomes current.
-TEST_F(CollectionWindowTest, ClickingAnotherRowAfterANewBookLandsOnThatRow) {
-    const int entry = seedSeries("SANDMAN", "DC", 3);
-    for (const char* number : {"1", "2", "3"}) seedBook(entry, number, 1);
-    openWindow();
-    showBookPage();
-    clickRow(form->DBGridBooks, 1);
-    QTest::keyClick(form->DBGridBooks, Qt::Key_A, Qt::ControlModifier);
+TEST_F(GridRowsTest, ClickingAnotherRowAfterANewBookLandsOnThatRow) {
+    addBookBelowIssueOne();
     typeInto(form->DBEditComicNo, "0");  // sorts before every other issue
     typeInto(form->DBEditEdition, "a");
     clickRow(form->DBGridBooks, 2);  // the row showing issue 2
