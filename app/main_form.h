@@ -152,6 +152,7 @@ private:
     void buildWindowMenu();
     void buildHelpMenu();
     void buildSpeedBar();
+    void warmChildTitleFonts();
     void buildClientLayout();
     void fillWindowList();
     bool childrenAgreeToClose();

@@ -15,6 +15,7 @@
 #include "platform/widgets/db_edit.h"
 #include "platform/widgets/speed_button.h"
 #include "tests/collection/collection_fixture.h"
+#include "tests/support/font_match_log.h"
 
 namespace {
 
@@ -25,6 +26,18 @@ bool menuBarHas(QMenuBar* bar, QMenu* menu) {
 }
 
 }  // namespace
+
+// The frame loads the window's fonts while it waits for the user: its own,
+// the bold cut, the title bar's and the grid's row mark.
+TEST_F(CollectionWindowTest, TheFirstOpeningFindsTheWindowsFontsLoaded) {
+    seedSeries("SPIDER-MAN", "MARVEL", 0);  // a row, so that the grid shows its mark
+    QApplication::processEvents();          // the frame is idle
+    const FontMatchLog log;
+    openWindow();
+    ASSERT_NE(form, nullptr);
+    frame->repaint();
+    EXPECT_TRUE(log.families().isEmpty()) << log.families().join(", ").toStdString();
+}
 
 TEST_F(CollectionWindowTest, OpeningAndClosingWiresTheFrame) {
     EXPECT_FALSE(frame->SBFind->isEnabled());
