@@ -11,6 +11,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/centring.h"
@@ -98,7 +99,7 @@ TMainForm::TMainForm(const TPreviousInstance* previousInstance, QWidget* parent)
     Placement->IniFileName = QStringLiteral("pkeep20.ini");
     Placement->Section = QStringLiteral("MainForm");
     buildClientLayout();
-    warmChildTitleFonts();
+    prepareChildTitleBars();
     if (previousInstance) JustOne321 = new TJustOne32(this, *previousInstance);
 
     try {
@@ -119,13 +120,16 @@ TMainForm::~TMainForm() {
 }
 
 // A child window's title bar is drawn in the toolkit's title-bar font, its
-// caption in the bold cut; loading both while idle keeps the first child
-// window's opening as quick as any later one.
-void TMainForm::warmChildTitleFonts() {
+// caption in the bold cut, with the style's icons on its buttons and system
+// menu.  Loading them while the frame is idle makes the first child window
+// open as quickly as any later one.
+void TMainForm::prepareChildTitleBars() {
     const QFont title = QApplication::font("QMdiSubWindowTitleBar");
     QFont caption = title;
     caption.setBold(true);
     WarmFontsWhenIdle(*this, {title, caption});
+    // A title bar made and dropped asks the style for each of its icons.
+    QTimer::singleShot(0, this, [] { QMdiSubWindow titleBar; });
 }
 
 void TMainForm::buildSpeedBar() {

@@ -152,7 +152,7 @@ private:
     void buildWindowMenu();
     void buildHelpMenu();
     void buildSpeedBar();
-    void warmChildTitleFonts();
+    void prepareChildTitleBars();
     void buildClientLayout();
     void fillWindowList();
     bool childrenAgreeToClose();

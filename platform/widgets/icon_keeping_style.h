@@ -4,6 +4,7 @@
 // for half a dozen as it is created (its title bar and system menu).
 #include <QIcon>
 #include <QProxyStyle>
+#include <cstddef>
 #include <map>
 #include <tuple>
 
@@ -14,6 +15,8 @@ public:
 
     QIcon standardIcon(StandardPixmap icon, const QStyleOption* option = nullptr,
                        const QWidget* widget = nullptr) const override;
+    // How many icons are kept.
+    std::size_t KeptCount() const { return kept_.size(); }
 
 private:
     using Key = std::tuple<int, int, int>;  // icon, application and window direction
