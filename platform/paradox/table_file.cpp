@@ -48,9 +48,23 @@ std::mutex& registryMutex() {
     return m;
 }
 
-std::map<FileId, std::weak_ptr<TableFile>>& registry() {
-    static std::map<FileId, std::weak_ptr<TableFile>> r;
+// A table file's entry: the table while it is open, and the lock that lets
+// one thread at a time open it.  Reading a large table takes a while, and
+// other tables open meanwhile.
+struct RegistrySlot {
+    std::weak_ptr<TableFile> file;
+    std::shared_ptr<std::mutex> opening = std::make_shared<std::mutex>();
+};
+
+std::map<FileId, RegistrySlot>& registry() {
+    static std::map<FileId, RegistrySlot> r;
     return r;
+}
+
+std::shared_ptr<TableFile> openInProcess(const FileId& id) {
+    std::lock_guard<std::mutex> lock(registryMutex());
+    const auto it = registry().find(id);
+    return it == registry().end() ? nullptr : it->second.file.lock();
 }
 
 bool fileIdOf(const std::string& path, FileId& id) {
@@ -72,20 +86,25 @@ std::shared_ptr<TableFile> TableFile::acquire(const std::string& dbPath) {
     recoverTableSwap(path);
     FileId id;
     if (!fileIdOf(path, id)) throw EDatabaseError("Table " + dbPath + " does not exist");
-    std::lock_guard<std::mutex> lock(registryMutex());
-    auto& slot = registry()[id];
-    if (auto existing = slot.lock()) return existing;
+    std::shared_ptr<std::mutex> opening;
+    {
+        std::lock_guard<std::mutex> lock(registryMutex());
+        RegistrySlot& slot = registry()[id];
+        if (auto existing = slot.file.lock()) return existing;
+        opening = slot.opening;
+    }
+    // A second thread opening the same file waits for the first one's table.
+    std::lock_guard<std::mutex> oneAtATime(*opening);
+    if (auto existing = openInProcess(id)) return existing;
     std::shared_ptr<TableFile> file(new TableFile(path));
-    slot = file;
+    std::lock_guard<std::mutex> lock(registryMutex());
+    registry()[id].file = file;
     return file;
 }
 
 bool TableFile::isOpenInProcess(const std::string& dbPath) {
     FileId id;
-    if (!fileIdOf(dbPath, id)) return false;
-    std::lock_guard<std::mutex> lock(registryMutex());
-    const auto it = registry().find(id);
-    return it != registry().end() && !it->second.expired();
+    return fileIdOf(dbPath, id) && openInProcess(id) != nullptr;
 }
 
 TableFile::~TableFile() {
