@@ -23,7 +23,6 @@
 #include "platform/db/table.h"
 
 class QAction;
-class QGroupBox;
 class QLabel;
 class QMenu;
 class QSlider;

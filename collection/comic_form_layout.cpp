@@ -1,7 +1,6 @@
 // TComicForm: the tables and the components of both pages, placed at fixed
 // positions in the window's 593 x 370 pixels.
 #include <QFontMetrics>
-#include <QGroupBox>
 #include <QLabel>
 #include <QSlider>
 #include <QTabWidget>
@@ -12,6 +11,7 @@
 #include "platform/widgets/db_grid.h"
 #include "platform/widgets/db_memo.h"
 #include "platform/widgets/db_navigator.h"
+#include "platform/widgets/group_box.h"
 #include "platform/widgets/hints.h"
 #include "store/collection.h"
 
@@ -32,8 +32,8 @@ QLabel* label(QWidget* parent, const QString& text, const QRect& place,
     return result;
 }
 
-QGroupBox* group(QWidget* parent, const QString& title, const QRect& place) {
-    auto* box = new QGroupBox(title, parent);
+TGroupBox* group(QWidget* parent, const QString& title, const QRect& place) {
+    auto* box = new TGroupBox(title, parent);
     box->setGeometry(place);
     return box;
 }
@@ -97,7 +97,7 @@ void TComicForm::buildSeriesPage() {
     DBGridSeries->setContextMenuPolicy(Qt::CustomContextMenu);
     SetHint(DBGridSeries, "Doule Click to Search or\nRight Click for More Options");
 
-    QGroupBox* names = group(page, QString(), {8, 174, 365, 136});
+    TGroupBox* names = group(page, QString(), {8, 174, 365, 136});
     label(names, "Series Name", {10, 6, 200, 16});
     DBEditSeries = upperEdit(names, "DBEditSeries", {10, 22, 345, 22});
     label(names, "Publisher", {10, 46, 200, 16});
@@ -105,7 +105,7 @@ void TComicForm::buildSeriesPage() {
     label(names, "Notes", {10, 86, 200, 16});
     DBMemoNotes = upperMemo(names, "DBMemoNotes", {10, 102, 345, 30});
 
-    QGroupBox* flags = group(page, QString(), {381, 174, 196, 78});
+    TGroupBox* flags = group(page, QString(), {381, 174, 196, 78});
     DBCheckFavSeries =
         place(new TDBCheckBox("Favorite Series", flags), "DBCheckFavSeries", {12, 6, 176, 22});
     DBCheckSerWanted =
@@ -113,7 +113,7 @@ void TComicForm::buildSeriesPage() {
     DBCheckSerForSale =
         place(new TDBCheckBox("Series For Sale", flags), "DBCheckSerForSale", {12, 50, 176, 22});
 
-    QGroupBox* owned = group(page, QString(), {381, 256, 196, 54});
+    TGroupBox* owned = group(page, QString(), {381, 256, 196, 54});
     label(owned, "# of Books Owned in This Series", {4, 6, 188, 18}, Qt::AlignCenter);
     DBTextOwned = place(new TDBText(owned), "DBTextOwned", {4, 26, 188, 22});
     DBTextOwned->setAlignment(Qt::AlignCenter);
@@ -159,7 +159,7 @@ void TComicForm::buildDescriptionPage() {
 void TComicForm::buildPricePage() {
     QWidget* page = TabSheet4;
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
-    QGroupBox* pricing = group(page, "Pricing Information", {4, 2, 357, 150});
+    TGroupBox* pricing = group(page, "Pricing Information", {4, 2, 357, 150});
     label(pricing, "Qty. Owned:", {6, 18, 76, 20}, right);
     DBEditQty = upperEdit(pricing, "DBEditQty", {86, 18, 50, 20});
     label(pricing, "Price Paid:", {140, 18, 110, 20}, right);
@@ -192,11 +192,11 @@ void TComicForm::buildPricePage() {
     label(pricing, "Total Profitability:", {6, 128, 244, 20}, right);
     DBEditProfit = upperEdit(pricing, "DBEditProfit", {254, 128, 94, 20});
 
-    QGroupBox* location = group(page, "Location", {4, 152, 357, 42});
+    TGroupBox* location = group(page, "Location", {4, 152, 357, 42});
     DBMemoLocation = upperMemo(location, "DBMemoLocation", {8, 16, 341, 22});
     DBMemoLocation->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
-    QGroupBox* status = group(page, "Status", {4, 194, 357, 60});
+    TGroupBox* status = group(page, "Status", {4, 194, 357, 60});
     DBCheckBookForSale = place(new TDBCheckBox("This Book is for Sale", status),
                                "DBCheckBookForSale", {8, 16, 340, 14});
     DBCheckBookWanted = place(new TDBCheckBox("This Comic Book is Wanted", status),
