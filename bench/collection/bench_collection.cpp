@@ -277,6 +277,7 @@ int main(int argc, char** argv) {
     grid.SetColumns({{"COMIC_NO", "Comic #", 100}, {"TITLE", "Title", 250}});
     grid.SetDataSource(&source);
     grid.show();
+    settle();  // the empty grid on screen, so that only the opening is timed
     Figures gridOpening;
     watch.restart();
     all.Open();
