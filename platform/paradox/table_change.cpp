@@ -152,7 +152,7 @@ std::size_t TableFile::insert(Row row) {
                 header_.autoInc, static_cast<std::int32_t>(row[autoIncField_].asInt()));
         Row decoded;
         codec_->decode(record.data(), memo_.get(), decoded);
-        rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(position), std::move(decoded));
+        rows_.insert(position, std::move(decoded));
         return position;
     });
 }
@@ -183,14 +183,14 @@ std::size_t TableFile::update(std::size_t position, Row row) {
         codec_->decode(record.data(), memo_.get(), decoded);
         if (!keyChanged) {
             db_->store(recordOffset(position), record.data(), record.size());
-            rows_[position] = std::move(decoded);
+            rows_.at(position) = std::move(decoded);
             return position;
         }
         removeRecord(position);
-        rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(position));
+        rows_.erase(position);
         target = searchKey(record.data(), header_.keyFields, false);
         placeRecord(target, record);
-        rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(target), std::move(decoded));
+        rows_.insert(target, std::move(decoded));
         if (autoIncField_ >= 0 && row[autoIncField_].isInt())
             header_.autoInc = std::max<std::int32_t>(
                 header_.autoInc, static_cast<std::int32_t>(row[autoIncField_].asInt()));
@@ -204,7 +204,7 @@ void TableFile::erase(std::size_t position) {
         mutating_ = true;
         releaseMemos(recordAt(position));
         removeRecord(position);
-        rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(position));
+        rows_.erase(position);
         return 0;
     });
 }

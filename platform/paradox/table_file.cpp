@@ -126,7 +126,7 @@ TableFile::~TableFile() {
 
 const Row& TableFile::row(std::size_t position) const {
     checkPosition(position);
-    Row& cached = rows_[position];
+    Row& cached = rows_.at(position);
     if (cached.empty()) codec_->decode(recordAt(position), memo_.get(), cached);
     return cached;
 }

@@ -17,6 +17,7 @@
 #include "platform/paradox/paged_file.h"
 #include "platform/paradox/primary_index.h"
 #include "platform/paradox/record.h"
+#include "platform/paradox/row_cache.h"
 #include "platform/paradox/table.h"
 
 namespace paradox {
@@ -120,7 +121,7 @@ private:
     std::string readOnlyReason_;
     int autoIncField_ = -1;
 
-    mutable std::vector<Row> rows_;        // in file order; empty until first read
+    mutable RowCache rows_;                // in file order
     std::vector<DataBlockRef> blocks_;     // the chain, in order
     std::vector<std::uint16_t> freeList_;  // head first
     std::uint64_t changeCount_ = 0;

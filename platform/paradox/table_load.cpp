@@ -227,8 +227,7 @@ void TableFile::readFreeList() {
 // auto-increment value stored.  It is bound by memory, not by computation:
 // a large table is checked by several threads, one run of blocks each.
 void TableFile::checkRecords() {
-    rows_.clear();
-    rows_.resize(header_.numRecords);
+    rows_.reset(header_.numRecords);
     if (!codec_->hasMemoFields() && autoIncField_ < 0) return;
     const std::size_t parts = checkingThreads();
     std::vector<BlockCheck> checks(parts);
