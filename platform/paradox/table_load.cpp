@@ -123,6 +123,7 @@ void TableFile::loadState() {
     }
     walkChain();
     readFreeList();
+    rows_.reset(header_.numRecords);  // each row decoded when first read (see row())
     checkRecords();
 
     index_.reset();
@@ -221,13 +222,12 @@ void TableFile::readFreeList() {
     }
 }
 
-// Rows are left undecoded until first read (see row()), so that opening a
-// large table costs one pass over its records.  That pass follows every memo
-// pointer, so a damaged memo file is refused at open, and finds the highest
-// auto-increment value stored.  It is bound by memory, not by computation:
-// a large table is checked by several threads, one run of blocks each.
+// Opening a large table costs one pass over its records, which decodes
+// none of them.  That pass follows every memo pointer, so a damaged memo file
+// is refused at open, and finds the highest auto-increment value stored.  It
+// is bound by memory, not by computation: a large table is checked by several
+// threads, one run of blocks each.
 void TableFile::checkRecords() {
-    rows_.reset(header_.numRecords);
     if (!codec_->hasMemoFields() && autoIncField_ < 0) return;
     const std::size_t parts = checkingThreads();
     std::vector<BlockCheck> checks(parts);
@@ -253,8 +253,8 @@ void TableFile::checkRecords() {
 }
 
 std::size_t TableFile::checkingThreads() const {
-    constexpr std::size_t kRecordsPerThread =
-        25000;  // below this a thread costs more than it saves
+    // Below this a thread costs more than it saves.
+    constexpr std::size_t kRecordsPerThread = 25000;
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
     return std::clamp<std::size_t>(header_.numRecords / kRecordsPerThread, 1,
                                    std::min<std::size_t>(cores, 4));
