@@ -82,7 +82,6 @@ TTable::TTable() : masterLink_(std::make_unique<TMasterLink>(this)) {}
 TTable::~TTable() {
     masterLink_.reset();  // stop following before the dataset goes
     Close();
-    preload_.reset();
 }
 
 void TTable::SetDatabaseName(const QString& name) {
