@@ -34,6 +34,7 @@ class TDBMemoUp;
 class TDBNavigator;
 class TDBText;
 class TNavigatorLink;
+class TStepAfterPaint;
 
 class TComicForm : public QWidget, public TCloseQuery {
     Q_OBJECT
@@ -108,6 +109,9 @@ public:
 
     // --- frame wiring (comic_form_frame.cpp) ---------------------------------
     void FormCreate();
+    // True from FormCreate until the books table is collected after the
+    // window's first paint (or the user's first act).
+    bool StillOpening() const;
     void FormActivate();
     void FormDeactivate();
     void PageControl1Change();
@@ -177,6 +181,7 @@ private:
     void followGradeOfRecord();
     void showConditionWord(int position);
     // comic_form_frame.cpp
+    void finishOpening();
     void onSubWindowActivated();
     void watchTypingIn(QWidget* page);
     bool askToClose();
@@ -191,6 +196,7 @@ private:
     std::unique_ptr<TNavigatorLink> moveLink_;
     std::unique_ptr<TNavigatorLink> priorLink_;
     std::unique_ptr<TNavigatorLink> nextLink_;
+    std::unique_ptr<TStepAfterPaint> opening_;  // the books, once the window is painted
     bool active_ = false;
     bool created_ = false;  // FormCreate went through
     bool closed_ = false;   // FormClose ran

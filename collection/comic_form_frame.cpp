@@ -23,6 +23,7 @@
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/font_warmer.h"
 #include "platform/widgets/speed_button.h"
+#include "platform/widgets/step_after_paint.h"
 
 TComicForm* ComicForm = nullptr;
 
@@ -125,14 +126,30 @@ TComicForm::~TComicForm() {
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
 
-// Opens the tables and lends them to the navigators.  A failure stops here
-// with the steps before it done; the caller shows it and the window opens
-// all the same.
+// Opens the series table; the books table, whose reading overlaps the
+// building of the window, is collected once the window is painted (see
+// finishOpening).  A failure stops here with the steps before it done; the
+// caller shows it and the window opens all the same.
 void TComicForm::FormCreate() {
     TableSeries->Open();
-    TableBooks->Open();
-    ctrlLink_->Connect(DataSeries);
-    moveLink_->Connect(DataSeries);
+    DataSeriesDataChange();
+    opening_ = std::make_unique<TStepAfterPaint>(*this, [this] { finishOpening(); });
+}
+
+bool TComicForm::StillOpening() const { return opening_ && opening_->Pending(); }
+
+// Collects the books table and lends the tables to the navigators.  Runs
+// after the first paint, or before the first key or click should the user
+// be quicker; a failure is shown and leaves the window without its tables.
+void TComicForm::finishOpening() {
+    if (closed_) return;
+    try {
+        TableBooks->Open();
+    } catch (const std::exception& error) {
+        TApplication::ShowException(error);
+        return;
+    }
+    connectNavigators(SeriesPageShown() ? DataSeries : DataBooks);
     if (priorLink_) priorLink_->Connect(DataSeries);
     if (nextLink_) nextLink_->Connect(DataSeries);
     if (frame_) {
@@ -140,7 +157,6 @@ void TComicForm::FormCreate() {
         frame_->SBOpen->setEnabled(false);
     }
     created_ = true;
-    DataSeriesDataChange();
     followGradeOfRecord();
 }
 

@@ -48,7 +48,11 @@ void CollectionWindowTest::TearDown() {
 TComicForm* CollectionWindowTest::openWindow() {
     frame->ComicCollectionClick();
     form = ComicForm;
-    if (form) QApplication::processEvents();
+    // The books table is collected once the window is painted.
+    if (form) {
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !form->StillOpening(); }, 1000))
+            << "the books table was never collected";
+    }
     return form;
 }
 

@@ -11,8 +11,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabWidget>
+#include <QTest>
 
 #include "platform/widgets/db_edit.h"
+#include "platform/widgets/db_grid.h"
+#include "platform/widgets/db_navigator.h"
 #include "platform/widgets/speed_button.h"
 #include "tests/collection/collection_fixture.h"
 #include "tests/support/font_match_log.h"
@@ -67,6 +70,39 @@ TEST_F(CollectionWindowTest, OpeningAndClosingWiresTheFrame) {
     EXPECT_FALSE(frame->HighlightedItemReports->menuAction()->isEnabled());
     EXPECT_FALSE(frame->ClientArea->subWindowList().size());
     EXPECT_TRUE(asked.isEmpty());  // nothing pending, nothing asked
+}
+
+// The books table is collected after the window's first paint; a key the
+// user types ahead of that paint finds the window fully open.
+TEST_F(CollectionWindowTest, AKeyTypedAheadOfTheFirstPaintFindsBothTablesOpen) {
+    const int entry = seedSeries("ALPHA", "P", 0);
+    seedSeries("BRAVO", "P", 0);
+    seedBook(entry, "1", 1);
+    frame->ComicCollectionClick();
+    form = ComicForm;
+    ASSERT_NE(form, nullptr);
+    form->DBGridSeries->setFocus();
+    QTest::keyClick(form->DBGridSeries, Qt::Key_Down);
+    EXPECT_TRUE(form->TableBooks->Active());
+    EXPECT_EQ(form->CurrentSeries, "BRAVO");
+    EXPECT_EQ(form->TableBooks->RecordCount(), 0);  // the books follow the series
+    EXPECT_FALSE(frame->SBOpen->isEnabled());
+    frame->DBNavigatorMove->BtnClick(TNavigateBtn::nbPrior);  // lent the series table
+    EXPECT_EQ(form->CurrentSeries, "ALPHA");
+}
+
+// Closed before it was ever painted: the books are never opened and the
+// frame offers the collection again.
+TEST_F(CollectionWindowTest, AWindowClosedBeforeItsFirstPaintLeavesTheFrameAsItWas) {
+    seedSeries("ALPHA", "P", 0);
+    frame->ComicCollectionClick();
+    ASSERT_NE(ComicForm, nullptr);
+    frame->CloseWindowClick();
+    QTest::qWait(100);
+    EXPECT_EQ(ComicForm, nullptr);
+    EXPECT_EQ(frame->ChildCount(), 0);
+    EXPECT_TRUE(frame->SBOpen->isEnabled());
+    EXPECT_TRUE(frame->ComicCollection->isEnabled());
 }
 
 TEST_F(CollectionWindowTest, AnotherActiveChildDisablesTheFrameControls) {
