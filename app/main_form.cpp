@@ -218,9 +218,10 @@ void TMainForm::ShowHint() {
     if (auto* app = TApplication::Instance()) StatusLine->SetSimpleText(app->Hint());
 }
 
-QMdiSubWindow* TMainForm::AddChild(QWidget* content) {
+QMdiSubWindow* TMainForm::AddChild(QWidget* content, std::optional<QPoint> topLeft) {
     QMdiSubWindow* child = ClientArea->addSubWindow(content);
     child->setAttribute(Qt::WA_DeleteOnClose);
+    if (topLeft) child->move(*topLeft);
     child->show();
     return child;
 }

@@ -26,6 +26,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -111,8 +112,10 @@ public:
     std::function<std::unique_ptr<QDialog>(TMainForm&)> CreateRebuildForm;
 
     // Puts a window's content into a new child window of the client area and
-    // shows it; the child is destroyed when it closes.
-    QMdiSubWindow* AddChild(QWidget* content);
+    // shows it; the child is destroyed when it closes.  A top-left corner
+    // given is set before the child is shown, so that it is laid out and
+    // painted once, in its place.
+    QMdiSubWindow* AddChild(QWidget* content, std::optional<QPoint> topLeft = std::nullopt);
     int ChildCount() const;
     QWidget* ActiveChild() const;
 

@@ -19,7 +19,7 @@ void TMainForm::ComicCollectionClick() {
     QWidget* form = CreateComicForm(*this);
     if (!form) return;
     ComicForm = form;
-    AddChild(form)->move(3, 3);
+    AddChild(form, QPoint(3, 3));
     if (ComicFormShown) ComicFormShown(*form);
 }
 

@@ -42,6 +42,7 @@ class TComicForm : public QWidget, public TCloseQuery {
 public:
     explicit TComicForm(TMainForm& frame, QWidget* parent = nullptr);
     ~TComicForm() override;
+    QSize sizeHint() const override;
 
     // --- tables ------------------------------------------------------------
     TTable* TableSeries = nullptr;

@@ -280,11 +280,23 @@ void TComicForm::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+// The child window that takes this window in asks for its size before it is
+// first shown: the window's size less the child's frame and title bar.
+QSize TComicForm::sizeHint() const {
+    auto* child = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (!child) return QWidget::sizeHint();
+    const QMargins frame = child->contentsMargins();
+    return kWindowSize.shrunkBy(frame);
+}
+
+// Should the child window have come up at another size, it is set right here
+// (a resize on screen lays it out again).
 void TComicForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (sized_) return;
     sized_ = true;
-    if (auto* child = qobject_cast<QMdiSubWindow*>(parentWidget())) child->resize(kWindowSize);
+    auto* child = qobject_cast<QMdiSubWindow*>(parentWidget());
+    if (child && child->size() != kWindowSize) child->resize(kWindowSize);
 }
 
 void TComicForm::detachRules() {

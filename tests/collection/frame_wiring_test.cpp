@@ -58,6 +58,12 @@ TEST_F(CollectionWindowTest, OpeningAndClosingWiresTheFrame) {
     EXPECT_NE(frame->DBNavigatorCtrl->DataSource(), nullptr);
     EXPECT_EQ(ComicForm, form);
 
+    // The child window stands near the client area's top-left corner, at the
+    // size that holds both pages.
+    auto* child = qobject_cast<QMdiSubWindow*>(form->parentWidget());
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(child->geometry(), QRect(3, 3, 593, 390));
+
     frame->CloseWindowClick();
     QApplication::processEvents();
     EXPECT_EQ(ComicForm, nullptr);
