@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
@@ -270,8 +271,13 @@ void TDBGrid::SetColumns(std::vector<TColumn> columns) {
     applyColumnWidths();
 }
 
+// Runs after each reset of the model, which lays the view out and repaints
+// it anyway.  The header is kept quiet meanwhile: told of each column's new
+// width, the view would repaint every row a second time, on a timer, after
+// the paint that shows the reset.
 void TDBGrid::applyColumnWidths() {
     const auto& columns = model_->Columns();
+    const QSignalBlocker quiet(horizontalHeader());
     for (std::size_t i = 0; i < columns.size(); ++i)
         horizontalHeader()->resizeSection(static_cast<int>(i), columns[i].Width);
 }

@@ -136,6 +136,40 @@ TEST_F(DBControlsTest, GridPaintsTheCurrentRowSelectedAndCutsTextAtTheCell) {
     EXPECT_EQ(table.RecNo(), 1);
 }
 
+// Counts the paints a widget gets.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+// A grid put into a window on screen while its rows arrive, as a window
+// opens: its rows are painted once, in the columns' own widths.
+TEST_F(DBControlsTest, GridPaintsArrivingRowsOnceInTheColumnsWidths) {
+    table.Close();
+    QWidget window;
+    window.resize(400, 300);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto* grid = new TDBGrid(&window);
+    grid->setGeometry(10, 10, 300, 200);
+    grid->SetColumns({{"NAME", "Name", 100}, {"QTY", "Qty", 40}});
+    grid->SetDataSource(&source);
+    PaintCounter counter;
+    grid->viewport()->installEventFilter(&counter);
+    grid->show();
+    table.Open();
+    QTest::qWait(50);  // the layout, the paint and any timer after it
+    EXPECT_EQ(counter.paints, 1);
+    EXPECT_EQ(grid->columnViewportPosition(1), 100);
+    EXPECT_EQ(grid->columnWidth(1), 40);
+}
+
 TEST_F(DBControlsTest, GridCtrlDeleteAsksFirst) {
     TDBGrid grid;
     grid.SetColumns({{"NAME", "", 100}});
