@@ -109,6 +109,10 @@ public:
     int NewOwned = 0;
 
     // --- frame wiring (comic_form_frame.cpp) ---------------------------------
+    // Makes this the collection window and starts reading both tables on
+    // threads of their own; FormCreate collects them.  A window is built
+    // before it is opened, reading no table until then.
+    void BeginOpening();
     void FormCreate();
     // True from FormCreate until the books table is collected after the
     // window's first paint (or the user's first act).

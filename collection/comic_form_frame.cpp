@@ -7,10 +7,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "collection/comic_form.h"
 #include "collection/dbmemo_up.h"
@@ -78,7 +80,14 @@ TComicForm::TComicForm(TMainForm& frame, QWidget* parent) : QWidget(parent), fra
 
     ctrlLink_ = std::make_unique<TNavigatorLink>(frame.DBNavigatorCtrl);
     moveLink_ = std::make_unique<TNavigatorLink>(frame.DBNavigatorMove);
+}
+
+// Tens of thousands of books take a while to read: that happens while the
+// frame puts the window on screen and paints it.
+void TComicForm::BeginOpening() {
     ComicForm = this;
+    TableBooks->Preload();
+    TableSeries->Preload();
 }
 
 // The book page is built the first time it is shown or a book rule needs
@@ -312,13 +321,61 @@ void TComicForm::detachRules() {
     DataBooks->OnDataChange = nullptr;
 }
 
+namespace {
+
+// A collection window is built while the frame waits for the user, so that
+// opening it only starts the reading of the tables and shows it.  One is
+// kept ready while no collection window is open; it reads no table and is
+// never shown until it is opened.
+class TSpareComicForm : public QObject {
+public:
+    explicit TSpareComicForm(TMainForm& frame) : QObject(&frame), frame_(frame) { buildWhenIdle(); }
+
+    // The window built ahead, or a new one if there is none.
+    TComicForm* Take() {
+        TComicForm* form = spare_ ? spare_.data() : new TComicForm(frame_);
+        spare_.clear();
+        connect(form, &QObject::destroyed, this, [this] { buildWhenIdle(); });
+        return form;
+    }
+
+private:
+    void buildWhenIdle() {
+        QTimer::singleShot(0, this, [this] {
+            if (spare_ || ComicForm) return;
+            spare_ = new TComicForm(frame_);
+            // Owned by the frame and hidden; its child window takes it in.
+            spare_->setParent(&frame_, Qt::Window);
+            rehearsePaint(*spare_);
+        });
+    }
+
+    // Painted once off screen, the window has the style draw and keep its
+    // pictures and the glyphs of its captions before it is first shown.
+    static void rehearsePaint(TComicForm& form) {
+        form.resize(kWindowSize);
+        QImage image(form.size(), QImage::Format_ARGB32_Premultiplied);
+        form.render(&image);
+    }
+
+    TMainForm& frame_;
+    QPointer<TComicForm> spare_;
+};
+
+}  // namespace
+
 void installCollectionWindow(TMainForm& frame) {
     // Loaded while the frame waits for the user, they make the window's
     // first opening as quick as any later one.
     WarmFontsWhenIdle(frame, {windowFont(), boldWindowFont()}, TDBGrid::RowMarks());
-    frame.CreateComicForm = [](TMainForm& owner) -> QWidget* { return new TComicForm(owner); };
-    // The tables are opened once the frame has put the window on screen, so
-    // that the frame's work overlaps their reading (see createTables).
+    auto* spare = new TSpareComicForm(frame);
+    frame.CreateComicForm = [spare](TMainForm&) -> QWidget* {
+        TComicForm* form = spare->Take();
+        form->BeginOpening();
+        return form;
+    };
+    // The tables are collected once the frame has put the window on screen,
+    // so that the frame's work overlaps their reading (see BeginOpening).
     frame.ComicFormShown = [](QWidget& window) {
         auto* form = qobject_cast<TComicForm*>(&window);
         if (!form) return;

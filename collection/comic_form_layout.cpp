@@ -84,10 +84,6 @@ void TComicForm::createTables() {
     DataBooks = new TDataSource(this);
     DataBooks->setObjectName("DataBooks");
     DataBooks->SetDataSet(TableBooks);
-    // Tens of thousands of books take a while to read: that happens while
-    // the window is built, and FormCreate's Open() collects the tables.
-    TableBooks->Preload();
-    TableSeries->Preload();
 }
 
 void TComicForm::buildSeriesPage() {

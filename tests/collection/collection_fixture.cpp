@@ -56,6 +56,11 @@ TComicForm* CollectionWindowTest::openWindow() {
     return form;
 }
 
+void CollectionWindowTest::waitIdle() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QTest::qWait(20);
+}
+
 void CollectionWindowTest::showBookPage() {
     form->PageControl1->setCurrentWidget(form->TabSheet2);
     QApplication::processEvents();

@@ -111,6 +111,45 @@ TEST_F(CollectionWindowTest, AWindowClosedBeforeItsFirstPaintLeavesTheFrameAsItW
     EXPECT_TRUE(frame->ComicCollection->isEnabled());
 }
 
+// The frame builds the collection window while it waits for the user.  The
+// tables are read only when the window is opened: rows written meanwhile
+// show, and the files are free for other programs until then.
+TEST_F(CollectionWindowTest, AWindowBuiltAheadReadsTheTablesOnlyWhenOpened) {
+    waitIdle();
+    const QList<TComicForm*> built = frame->findChildren<TComicForm*>();
+    ASSERT_EQ(built.size(), 1);
+    EXPECT_FALSE(built[0]->isVisible());
+    EXPECT_EQ(ComicForm, nullptr);
+    seedSeries("WRITTEN LATER", "P", 0);
+    const std::string books = dir.str() + "/pkeep/books.db";
+    const int other = ::open(books.c_str(), O_RDONLY);
+    EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0) << "books.db is held before the window opens";
+    ::close(other);
+
+    openWindow();
+    ASSERT_EQ(form, built[0]);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->CurrentSeries, "WRITTEN LATER");
+    EXPECT_TRUE(form->TableBooks->Active());
+    EXPECT_FALSE(frame->SBOpen->isEnabled());
+}
+
+// Once the window is closed and gone, the next one is built ahead again.
+TEST_F(CollectionWindowTest, TheNextWindowIsBuiltOnceTheLastIsGone) {
+    seedSeries("ALPHA", "P", 0);
+    openWindow();
+    frame->CloseWindowClick();
+    waitIdle();
+    EXPECT_EQ(ComicForm, nullptr);
+    ASSERT_EQ(frame->findChildren<TComicForm*>().size(), 1);
+    const TComicForm* built = frame->findChildren<TComicForm*>().front();
+    EXPECT_FALSE(built->isVisible());
+    openWindow();
+    EXPECT_EQ(form, built);
+    EXPECT_EQ(form->CurrentSeries, "ALPHA");
+    EXPECT_EQ(frame->ChildCount(), 1);
+}
+
 TEST_F(CollectionWindowTest, AnotherActiveChildDisablesTheFrameControls) {
     openWindow();
     auto* other = new QWidget;
