@@ -83,11 +83,12 @@ TComicForm::TComicForm(TMainForm& frame, QWidget* parent) : QWidget(parent), fra
 }
 
 // Tens of thousands of books take a while to read: that happens while the
-// frame puts the window on screen and paints it.
+// frame puts the window on screen and paints it.  The series go first, as
+// the first page needs them at once.
 void TComicForm::BeginOpening() {
     ComicForm = this;
-    TableBooks->Preload();
     TableSeries->Preload();
+    TableBooks->Preload();
 }
 
 // The book page is built the first time it is shown or a book rule needs
