@@ -209,7 +209,8 @@ private:
     bool cascading_ = false;  // a series' books are being deleted
 };
 
-// The collection window while it exists, null otherwise.
+// The collection window from its opening until it is gone, null otherwise;
+// a window built ahead and not yet opened is not it.
 extern TComicForm* ComicForm;
 
 // Plugs the collection window into the frame: File, Open, Comic Collection

@@ -136,8 +136,8 @@ TComicForm::~TComicForm() {
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
 
-// Opens the series table; the books table, whose reading overlaps the
-// building of the window, is collected once the window is painted (see
+// Opens the series table; the books table, whose reading overlaps putting
+// the window on screen, is collected once the window is painted (see
 // finishOpening).  A failure stops here with the steps before it done; the
 // caller shows it and the window opens all the same.
 void TComicForm::FormCreate() {
