@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -132,6 +134,26 @@ TEST_F(CollectionWindowTest, AWindowBuiltAheadReadsTheTablesOnlyWhenOpened) {
     EXPECT_EQ(form->CurrentSeries, "WRITTEN LATER");
     EXPECT_TRUE(form->TableBooks->Active());
     EXPECT_FALSE(frame->SBOpen->isEnabled());
+}
+
+// The child window draws the caption unshaped, which is quicker: it must
+// look exactly as the shaped one, and the window's own controls keep
+// their shaped font.
+TEST_F(CollectionWindowTest, TheCaptionLooksTheSameUnshaped) {
+    waitIdle();  // the window built ahead is the one opened
+    openWindow();
+    auto* child = qobject_cast<QMdiSubWindow*>(form->parentWidget());
+    ASSERT_NE(child, nullptr);
+    const QRect titleBar(0, 0, child->width(), child->contentsMargins().top());
+    ASSERT_GT(titleBar.height(), 10);
+    for (const QWidget* control : {static_cast<QWidget*>(form->DBGridSeries),
+                                   static_cast<QWidget*>(form->PageControl1->tabBar())})
+        EXPECT_FALSE(control->font().styleStrategy() & QFont::PreferNoShaping)
+            << control->metaObject()->className();
+    const QImage unshaped = child->grab(titleBar).toImage();
+    child->setFont(QApplication::font("QMdiSubWindowTitleBar"));
+    const QImage shaped = child->grab(titleBar).toImage();
+    EXPECT_TRUE(unshaped == shaped);
 }
 
 // Once the window is closed and gone, the next one is built ahead again.
