@@ -54,16 +54,10 @@ QFont titleFont() {
     return font;
 }
 
-QFont boldTitleFont() {
-    QFont bold = titleFont();
-    bold.setBold(true);
-    return bold;
-}
-
-QFont boldWindowFont() {
-    QFont bold = windowFont();
-    bold.setBold(true);
-    return bold;
+// Labels of totals and active title bars are drawn in the bold cut.
+QFont boldCut(QFont font) {
+    font.setBold(true);
+    return font;
 }
 
 bool editing(const TDataSet* set) { return set->State() == TDataSetState::dsEdit; }
@@ -397,7 +391,8 @@ private:
 void installCollectionWindow(TMainForm& frame) {
     // Loaded while the frame waits for the user, they make the window's
     // first opening as quick as any later one.
-    WarmFontsWhenIdle(frame, {windowFont(), boldWindowFont(), titleFont(), boldTitleFont()},
+    WarmFontsWhenIdle(frame,
+                      {windowFont(), boldCut(windowFont()), titleFont(), boldCut(titleFont())},
                       TDBGrid::RowMarks());
     auto* spare = new TSpareComicForm(frame);
     frame.CreateComicForm = [spare](TMainForm&) -> QWidget* {
