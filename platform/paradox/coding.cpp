@@ -26,6 +26,16 @@ void putSortableInt(std::uint8_t* p, int width, std::int64_t v) {
     }
 }
 
+std::uint16_t getBlockNumber(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(((p[0] << 8) | p[1]) ^ 0x8000u);
+}
+
+void putBlockNumber(std::uint8_t* p, std::uint16_t block) {
+    const std::uint16_t raw = block ^ 0x8000u;
+    p[0] = static_cast<std::uint8_t>(raw >> 8);
+    p[1] = static_cast<std::uint8_t>(raw);
+}
+
 std::optional<double> getSortableDouble(const std::uint8_t* p) {
     std::uint64_t raw = 0;
     for (int i = 0; i < 8; ++i) raw = (raw << 8) | p[i];

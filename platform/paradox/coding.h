@@ -47,6 +47,12 @@ inline void putU64(std::uint8_t* p, std::uint64_t v) {
 // Sortable integers of `width` bytes (2 or 4); nullopt = blank.
 std::optional<std::int64_t> getSortableInt(const std::uint8_t* p, int width);
 void putSortableInt(std::uint8_t* p, int width, std::int64_t v);
+// Block numbers in index entries: 1..65535 as a sortable Short whose top bit
+// is flipped like any other, read back unsigned.  Block 32768 and above thus
+// take the bytes 0x0000..0x7FFF, which as a signed Short would read as blank
+// or negative.  0 means "no block".
+std::uint16_t getBlockNumber(const std::uint8_t* p);
+void putBlockNumber(std::uint8_t* p, std::uint16_t block);
 // Sortable doubles (8 bytes); nullopt = blank.
 std::optional<double> getSortableDouble(const std::uint8_t* p);
 void putSortableDouble(std::uint8_t* p, double v);
