@@ -26,20 +26,16 @@ int run(admin::Context& context, const QStringList& args) {
     auto sample =
         admin::MakeDemoCollection(static_cast<int>(seriesCount), static_cast<int>(bookCount),
                                   static_cast<std::uint64_t>(seed));
-    tables.series->beginBatch();  // one write of each table instead of one per row
-    tables.books->beginBatch();
-    for (admin::DemoSeries& series : sample) {
-        std::size_t position = tables.series->insert(series.row);
-        paradox::Value entry = tables.series->row(position)[kEntryColumn];
-        for (paradox::Row& book : series.books) {
-            book[0] = entry;
-            tables.books->insert(std::move(book));
+    admin::FillEmptyCollection(tables, context.directory, [&] {
+        for (admin::DemoSeries& series : sample) {
+            std::size_t position = tables.series->insert(series.row);
+            paradox::Value entry = tables.series->row(position)[kEntryColumn];
+            for (paradox::Row& book : series.books) {
+                book[0] = entry;
+                tables.books->insert(std::move(book));
+            }
         }
-    }
-    tables.series->commitBatch();
-    tables.books->commitBatch();
-    tables.series->saveChanges();
-    tables.books->saveChanges();
+    });
     context.out << "Added " << seriesCount << " series and " << bookCount << " books to "
                 << context.directory << " (seed " << seed << ")\n";
     return 0;

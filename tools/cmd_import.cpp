@@ -103,14 +103,6 @@ void storeRows(paradox::Table& table, const LoadedTable& loaded) {
     }
 }
 
-// Put the collection back as it was: empty.
-void recreateEmpty(admin::CollectionTables& tables, const QString& directory) {
-    tables = {};
-    paradox::Table::remove(admin::SeriesPath(directory).toStdString());
-    paradox::Table::remove(admin::BooksPath(directory).toStdString());
-    store::CreateCollection(directory);
-}
-
 int run(admin::Context& context, const QStringList& args) {
     admin::Arguments arguments(args, {});
     if (arguments.positional().size() != 1) throw admin::UsageError("import needs one directory");
@@ -120,20 +112,10 @@ int run(admin::Context& context, const QStringList& args) {
     LoadedTable series = load(source, "series.csv", tables.series->schema());
     LoadedTable books = load(source, "books.csv", tables.books->schema());
     checkEntries(series, books);
-    try {
-        tables.series->beginBatch();
-        tables.books->beginBatch();
+    admin::FillEmptyCollection(tables, context.directory, [&] {
         storeRows(*tables.series, series);
         storeRows(*tables.books, books);
-        tables.series->commitBatch();
-        tables.books->commitBatch();
-        tables.series->saveChanges();
-        tables.books->saveChanges();
-    } catch (const std::exception& e) {
-        std::string reason = e.what();
-        recreateEmpty(tables, context.directory);
-        throw Exception(reason + "; nothing was imported");
-    }
+    });
     context.out << "Imported " << series.rows.size() << " series and " << books.rows.size()
                 << " books from " << source << " into " << context.directory << "\n";
     return 0;

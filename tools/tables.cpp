@@ -37,4 +37,33 @@ void RequireEmpty(const CollectionTables& tables, const QString& directory, cons
                         .toStdString());
 }
 
+namespace {
+
+// Both tables as a new collection has them: empty.
+void recreateEmpty(CollectionTables& tables, const QString& directory) {
+    tables = {};  // closes them; an open batch is dropped, never committed
+    paradox::Table::remove(SeriesPath(directory).toStdString());
+    paradox::Table::remove(BooksPath(directory).toStdString());
+    store::CreateCollection(directory);
+}
+
+}  // namespace
+
+void FillEmptyCollection(CollectionTables& tables, const QString& directory,
+                         const std::function<void()>& fill) {
+    try {
+        tables.series->beginBatch();  // one write of each table instead of one per row
+        tables.books->beginBatch();
+        fill();
+        tables.books->commitBatch();
+        tables.series->commitBatch();
+        tables.series->saveChanges();
+        tables.books->saveChanges();
+    } catch (const std::exception& e) {
+        const std::string reason = e.what();
+        recreateEmpty(tables, directory);
+        throw Exception(reason + "; nothing was added to the collection");
+    }
+}
+
 }  // namespace admin

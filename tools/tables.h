@@ -3,6 +3,7 @@
 // bulk commands (which work below the dataset layer).
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "platform/paradox/table.h"
@@ -21,5 +22,11 @@ QString BooksPath(const QString& directory);
 CollectionTables OpenCollection(const QString& directory);
 // Raises when either table holds a row.
 void RequireEmpty(const CollectionTables& tables, const QString& directory, const char* command);
+// Runs `fill` on the empty tables as one batch per table and saves both.  A
+// failure anywhere (a refused row, a full table, a failed write) puts both
+// tables back empty before the reason is raised: the collection is filled
+// whole or not at all.
+void FillEmptyCollection(CollectionTables& tables, const QString& directory,
+                         const std::function<void()>& fill);
 
 }  // namespace admin

@@ -6,8 +6,8 @@
 //     02    2   previous block (0 = first)
 //     04    2   (entries - 1) * entry size; -entry size when empty
 //     06    -   entries, each: the key fields as stored in the records,
-//               child block (sortable Short), records below the child
-//               (sortable Short), 0 (sortable Short)
+//               child block (unsigned sortable Short, coding.h), records
+//               below the child (sortable Short), 0 (sortable Short)
 //
 // Level 1 holds one entry per data block, in chain order, with the block's
 // first key and record count; each higher level one entry per block of the
@@ -40,9 +40,11 @@
 
 namespace paradox {
 
+using coding::getBlockNumber;
 using coding::getS16;
 using coding::getSortableInt;
 using coding::getU16;
+using coding::putBlockNumber;
 using coding::putSortableInt;
 using coding::putU16;
 
@@ -123,7 +125,7 @@ void PrimaryIndex::rebuild(const std::vector<DataBlockRef>& blocks, const PagedF
             for (std::size_t i = from; i < to; ++i, e += entrySize) {
                 const Entry& entry = levels[l][i];
                 std::memcpy(e, entry.key, codec_.keySize());
-                putSortableInt(e + codec_.keySize(), 2, entry.child);
+                putBlockNumber(e + codec_.keySize(), entry.child);
                 putSortableInt(e + codec_.keySize() + 2, 2, clampCount(entry.count));
                 putSortableInt(e + codec_.keySize() + 4, 2, 0);
             }
@@ -188,15 +190,15 @@ void PrimaryIndex::verify(const std::vector<DataBlockRef>& blocks, const PagedFi
         std::uint32_t total = 0;
         for (std::size_t i = 0; i < n; ++i) {
             const std::uint8_t* e = p + 6 + i * entrySize;
-            const auto child = getSortableInt(e + keySize, 2);
+            const std::uint16_t child = getBlockNumber(e + keySize);
             const auto count = getSortableInt(e + keySize + 2, 2);
-            if (!child || !count || *child < 1) throwDamaged(path, at, "an index entry is blank");
+            if (child == 0 || !count) throwDamaged(path, at, "an index entry is blank");
             if (i == 0 && expectKey && std::memcmp(e, expectKey, keySize) != 0)
                 throwDamaged(path, at + 6, "an index block's first key disagrees with its parent");
             ++entries;
             std::uint32_t below;
             if (level == 1) {
-                if (leaf >= dataBlocks.size() || dataBlocks[leaf]->number != *child)
+                if (leaf >= dataBlocks.size() || dataBlocks[leaf]->number != child)
                     throwDamaged(path, at + 6 + i * entrySize,
                                  "the index does not list the table's blocks in order");
                 below = dataBlocks[leaf]->count;
@@ -206,7 +208,7 @@ void PrimaryIndex::verify(const std::vector<DataBlockRef>& blocks, const PagedFi
                                  "an index key disagrees with its data block");
                 ++leaf;
             } else {
-                below = self(self, static_cast<std::uint16_t>(*child), level - 1, e);
+                below = self(self, child, level - 1, e);
             }
             if (*count != clampCount(below))
                 throwDamaged(path, at + 6 + i * entrySize,

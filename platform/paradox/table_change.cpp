@@ -67,16 +67,20 @@ auto TableFile::change(Change&& body) {
     }
 }
 
-void TableFile::abandonPending() noexcept {
+bool TableFile::discardPendingImages() noexcept {
     const bool pending = db_->hasPendingChanges() || (px_ && px_->hasPendingChanges()) ||
                          (mb_ && mb_->hasPendingChanges());
     batchDepth_ = 0;
     indexStale_ = false;
-    if (!pending) return;
+    if (!pending) return false;
     db_->rollbackPending();
     if (px_) px_->rollbackPending();
     if (mb_) mb_->rollbackPending();
-    if (broken_) return;
+    return true;
+}
+
+void TableFile::abandonPending() noexcept {
+    if (!discardPendingImages() || broken_) return;
     try {
         loadState();
     } catch (const std::exception&) {

@@ -110,10 +110,10 @@ bool TableFile::isOpenInProcess(const std::string& dbPath) {
 TableFile::~TableFile() {
     try {
         if (writable_ && !broken_) {
-            if (batchDepth_ > 0) {
-                batchDepth_ = 0;
-                commit();
-            }
+            // A batch still open here was never committed, most likely
+            // because an error is unwinding through its caller: it must
+            // leave the table as it was before the batch.
+            if (batchDepth_ > 0) discardPendingImages();
             saveChanges();
             journal_.remove();
         }

@@ -108,6 +108,9 @@ private:
     auto change(Change&& body);
     void commit();
     void abandonPending() noexcept;
+    // Drops the changes not yet committed from the file images (without
+    // reloading the decoded rows); true when there were any.
+    bool discardPendingImages() noexcept;
 
     std::string dbPath_;
     std::unique_ptr<PagedFile> db_, px_, mb_;

@@ -99,6 +99,25 @@ TEST_F(AdminTest, DemoFillsExactlyAndKeepsTheCollectionsRules) {
     EXPECT_TRUE(again.err.contains("not empty"));
 }
 
+// A demo whose books cannot all be written (here: the file size limit stops
+// the books table's write) leaves both tables empty, so it can run again.
+TEST_F(AdminTest, ADemoThatFailsHalfWayLeavesTheCollectionEmpty) {
+    ASSERT_EQ(admin({"init"}).status, 0);
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PKEEP_DIR", collection());
+    process.setProcessEnvironment(env);
+    process.start("bash", {"-c", "trap '' XFSZ; ulimit -f 1024; exec \"$0\" demo --series 60 "
+                                 "--books 30000",
+                           PKEEP_ADMIN});
+    ASSERT_TRUE(process.waitForFinished(120000));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).contains("nothing was added"));
+    EXPECT_EQ(table("series.db")->rowCount(), 0u);
+    EXPECT_EQ(table("books.db")->rowCount(), 0u);
+    EXPECT_EQ(admin({"demo", "--series", "2", "--books", "5"}).status, 0);
+}
+
 TEST_F(AdminTest, SameSeedSameSampleOtherSeedOtherSample) {
     auto exportOf = [this](const QString& name, const char* seed) {
         QString path = dir.path() + "/" + name;

@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 
+#include "platform/paradox/coding.h"
 #include "platform/paradox/errors.h"
 #include "platform/paradox/file_image.h"
 #include "platform/paradox/table.h"
@@ -329,4 +330,37 @@ TEST(PxlibOracle, ReadsChangesMadeToAMappedTable) {
     auto t = Table::open(books);
     EXPECT_EQ(expectedDump(*t), inSession);
     expectSameLines(oracleDump(books, true), inSession);
+}
+
+// Index entries name data blocks by number; past block 32,767 a number that
+// were written as a signed Short would read as blank or negative.  A table
+// grown past it by appending in key order and then by inserts between its
+// rows opens again, and pxlib walks every block of it.
+TEST(PxlibOracle, ATableOfMoreThan32767BlocksOpensAndReads) {
+    TestDir dir;
+    const std::string path = dir.file("wide.db");
+    TableSchema schema;
+    schema.fields = {{"ID", FieldType::Long, 0}, {"PAD", FieldType::Alpha, 250}};
+    schema.keyFieldCount = 1;
+    Table::create(path, schema);  // 254-byte records: 8 to a 2 KiB block
+    const auto blocks = [&] { return coding::getU16(readFile(path).data() + 0x0C); };
+    constexpr int kFullBlocks = 32767;
+    {
+        auto t = Table::open(path);
+        t->beginBatch();
+        for (int i = 0; i < 8 * kFullBlocks; ++i)
+            t->insert({Value::integer(2 * i), Value::text("A")});
+        t->commitBatch();
+        ASSERT_EQ(blocks(), kFullBlocks);
+        t->insert({Value::integer(2 * 8 * kFullBlocks), Value::text("LAST")});  // block 32768
+        t->beginBatch();
+        for (int i = 0; i < 2000; ++i)  // splits full blocks all along the table
+            t->insert({Value::integer(2 * 131 * i + 1), Value::text("B")});
+        t->commitBatch();
+    }
+    EXPECT_GT(blocks(), 32768);
+    auto t = Table::open(path);  // checks the index against the blocks
+    EXPECT_EQ(t->rowCount(), 8u * kFullBlocks + 1 + 2000);
+    EXPECT_EQ(t->row(t->rowCount() - 1)[1].asText(), "LAST");
+    expectSameLines(oracleDump(path, false), expectedDump(*t));
 }

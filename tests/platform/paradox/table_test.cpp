@@ -192,6 +192,36 @@ TEST(TableRows, RefusedValuesNameTheFieldAndChangeNothing) {
     EXPECT_EQ(readFile(path), before);
 }
 
+// A batch cut short by an error (the table handles closed while it unwinds)
+// leaves each table as it was before the batch, the one whose change failed
+// and the one whose changes all succeeded alike.
+TEST(TableRows, ABatchAbandonedByAnErrorChangesNoTable) {
+    TestDir dir;
+    const std::string seriesPath = dir.file("series.db"), booksPath = dir.file("books.db");
+    Table::create(seriesPath, seriesSchema());
+    Table::create(booksPath, booksSchema());
+    {
+        auto books = Table::open(booksPath);
+        books->insert(bookRow(1, "1", "", "KEPT"));
+    }
+    const auto seriesBefore = readFile(seriesPath), booksBefore = readFile(booksPath);
+    try {
+        auto series = Table::open(seriesPath);
+        auto books = Table::open(booksPath);
+        series->beginBatch();
+        books->beginBatch();
+        for (int i = 0; i < 500; ++i) series->insert(seriesRow("S" + std::to_string(i), "P", "", 1));
+        books->insert(bookRow(2, "1", "", "NEW"));
+        books->insert(bookRow(1, "1", "", "DUPLICATE"));  // a key violation ends the batch
+        FAIL() << "the duplicate key was accepted";
+    } catch (const EKeyViolation&) {
+    }
+    EXPECT_EQ(readFile(seriesPath), seriesBefore);
+    EXPECT_EQ(readFile(booksPath), booksBefore);
+    EXPECT_EQ(Table::open(seriesPath)->rowCount(), 0u);
+    EXPECT_EQ(Table::open(booksPath)->rowCount(), 1u);
+}
+
 TEST(TableRows, RandomInsertsUpdatesAndDeletesMatchAModelAcrossReopen) {
     TestDir dir;
     const std::string path = dir.file("books.db");
