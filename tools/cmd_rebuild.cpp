@@ -2,11 +2,16 @@
 // for users who script their maintenance: the series table, then the books
 // table, each through TTUtility, then their backups deleted.  Progress and
 // completion go to standard output; a failure keeps the backups and ends
-// with the error message and a non-zero status.
+// with the error message and a non-zero status.  Nothing here may open a
+// window: a question the component would ask (a table's password) is
+// answered from the command line or ends the command with its message.
 #include <QDir>
 #include <QFile>
+#include <QTextStream>
+#include <cstdio>
 
 #include "maintenance/tutility.h"
+#include "platform/widgets/dialogs.h"
 #include "tools/command.h"
 
 namespace {
@@ -34,44 +39,91 @@ void printProgress(QTextStream& out, int& lastTenth, const TRebuildCBData& data)
     out.flush();
 }
 
-void rebuild(QTextStream& out, const Step& step) {
+// The component's messages end in a "Trying ..." line after a CR LF, as a
+// message box shows them; a terminal wants a plain line break.
+QString terminalText(const char* message) {
+    return QString::fromUtf8(message).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+
+QString passwordHelp(const char* table) {
+    return QStringLiteral(
+               "%1 is password-protected. Give its password with --password PASSWORD, or with "
+               "--password - to read it from standard input.")
+        .arg(QString::fromLatin1(table));
+}
+
+// Deletes the backups of a rebuild that found nothing wrong.  After one that
+// reported damage they may hold what the rebuilt table could not keep.
+void removeBackups(QTextStream& out, const Step& step, bool damageReported) {
+    const QString base = QString::fromLatin1(step.backupBase);
+    if (damageReported) {
+        out << "  The original files are kept as " << base << ".DB (with its .MB and .PX)\n";
+        return;
+    }
+    for (const char* ext : {".DB", ".MB", ".PX"}) QFile::remove(base + QLatin1String(ext));
+}
+
+void rebuild(QTextStream& out, const Step& step, const QString& password) {
     out << step.working << "\n";
     out.flush();
     TTUtility utility;
     utility.CBActive = true;
+    utility.SetPassword(password);
     utility.SettErrTableName(QStringLiteral("__TUERR.DB"));
     utility.SettKeyVTableName(QStringLiteral("KEYVIOL.DB"));
     utility.SettProbTableName(QStringLiteral("PROBLEMS.DB"));
     int lastTenth = -1;
-    utility.OnInfoRebuild = [&out, &lastTenth](TTUtility*, const TRebuildCBData& data) {
+    bool damageReported = false;
+    utility.OnInfoRebuild = [&](TTUtility*, const TRebuildCBData& data) {
+        damageReported = damageReported || !data.MessageText.isEmpty();
         printProgress(out, lastTenth, data);
     };
-    utility.SetTableName(QString::fromLatin1(step.table));
-    utility.RebuildTable(utility.GetTableDesc());
-    for (const char* ext : {".DB", ".MB", ".PX"})
-        QFile::remove(QString::fromLatin1(step.backupBase) + QLatin1String(ext));
+    const TScopedInputAnswerer noPasswordBox([&step](TInputRequest&) -> bool {
+        throw Exception(passwordHelp(step.table).toStdString());
+    });
+    try {
+        utility.SetTableName(QString::fromLatin1(step.table));
+        utility.RebuildTable(utility.GetTableDesc());
+    } catch (const std::exception& e) {
+        throw Exception(terminalText(e.what()).toStdString());
+    }
+    removeBackups(out, step, damageReported);
     out << step.complete << "\n";
     out.flush();
 }
 
+QString passwordOption(const admin::Arguments& arguments) {
+    QString password = arguments.value(QStringLiteral("--password"));
+    if (password == QLatin1String("-")) {
+        QTextStream in(stdin);
+        password = in.readLine();
+    }
+    return password;
+}
+
 int run(admin::Context& context, const QStringList& args) {
-    admin::Arguments arguments(args, {});
+    admin::Arguments arguments(args, {QStringLiteral("--password")});
     if (!arguments.positional().isEmpty()) throw admin::UsageError("rebuild takes no arguments");
+    const QString password = passwordOption(arguments);
     // The tables' names are relative, as in the program, which runs in the
     // collection directory.
     if (!QDir::setCurrent(context.directory))
         throw Exception(QStringLiteral("the collection directory %1 does not exist")
                             .arg(context.directory)
                             .toStdString());
-    for (const Step& step : kSteps) rebuild(context.out, step);
+    for (const Step& step : kSteps) rebuild(context.out, step, password);
     return 0;
 }
 
 admin::Registration registration{
-    {"rebuild", "", "Rebuild (pack and repair) both tables, as File, Rebuild Files does", run,
+    {"rebuild", "[--password PASSWORD|-]",
+     "Rebuild (pack and repair) both tables, as File, Rebuild Files does", run,
      "Rebuilds series.db, then books.db: every row that can be read is kept, rows\n"
      "whose key repeats go to KEYVIOL.DB and damaged rows to PROBLEMS.DB in the\n"
      "collection directory.  The backups (series__.DB, books__.DB, ...) are deleted\n"
-     "after success and kept after a failure, which exits with status 1.\n"}};
+     "after a rebuild that found nothing wrong; they are kept after one that reported\n"
+     "damage, and after a failure, which exits with status 1.\n"
+     "--password gives the password of a password-protected table ('-' reads it\n"
+     "from standard input).\n"}};
 
 }  // namespace

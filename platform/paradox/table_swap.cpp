@@ -4,7 +4,10 @@
 //      copied) to its backup name; older backups are removed first.
 //   2. The journal "<table>.db-rebuild" is written and made durable.  It
 //      holds a first line "panel-keep table swap 1" and one line per file:
-//      existed (0/1) TAB original TAB work TAB backup.
+//      existed (0/1) TAB original TAB work TAB backup.  The names are
+//      absolute, as whoever recovers the swap may run in another directory;
+//      a relative name (older journals) is read against the journal's own
+//      directory.
 //   3. The work files are renamed over the originals, the .DB last: that
 //      rename is the commit.
 //   4. The journal is removed.
@@ -91,6 +94,16 @@ void linkOrCopy(const std::string& from, const std::string& to) {
     renameFile(temp, to);
 }
 
+std::string absolute(const std::string& path) {
+    return path.empty() ? path : fs::absolute(path).lexically_normal().string();
+}
+
+// A name from the journal, relative ones taken from the journal's directory.
+std::string resolved(const std::string& journal, const std::string& name) {
+    if (name.empty() || fs::path(name).is_absolute()) return name;
+    return (fs::absolute(journal).parent_path() / fs::path(name).filename()).string();
+}
+
 void writeJournal(const std::string& path, const std::vector<SwapFile>& files) {
     std::ostringstream text;
     text << kJournalTitle << '\n';
@@ -98,8 +111,8 @@ void writeJournal(const std::string& path, const std::vector<SwapFile>& files) {
         for (const std::string* name : {&f.original, &f.work, &f.backup})
             if (name->find_first_of("\t\n") != std::string::npos)
                 throw EDatabaseError("A table file name holds a tab or a line break");
-        text << (exists(f.original) ? 1 : 0) << '\t' << f.original << '\t' << f.work << '\t'
-             << f.backup << '\n';
+        text << (exists(f.original) ? 1 : 0) << '\t' << absolute(f.original) << '\t'
+             << absolute(f.work) << '\t' << absolute(f.backup) << '\n';
     }
     const std::string temp = path + ".tmp";
     {
@@ -134,6 +147,8 @@ std::vector<JournalLine> readJournal(const std::string& path) {
         if ((existed != "0" && existed != "1") || entry.file.original.empty())
             unreadableJournal(path);
         entry.existed = existed == "1";
+        for (std::string* name : {&entry.file.original, &entry.file.work, &entry.file.backup})
+            *name = resolved(path, *name);
         lines.push_back(std::move(entry));
     }
     if (lines.empty()) unreadableJournal(path);
@@ -160,7 +175,14 @@ bool recoverLocked(const std::string& dbPath) {
     const std::string journal = swapJournalPath(dbPath);
     if (!exists(journal)) return false;
     const std::vector<JournalLine> lines = readJournal(journal);
-    const bool committed = lines.front().file.work.empty() || !exists(lines.front().file.work);
+    const SwapFile& db = lines.front().file;
+    const bool committed = db.work.empty() || !exists(db.work);
+    // Neither the rebuilt .DB nor its work file: the journal does not
+    // describe these files, and only the backups can tell what the table was.
+    if (committed && !exists(db.original))
+        throwDamaged(db.original, 0,
+                     "the table is missing after an interrupted rebuild; its backup " + db.backup +
+                         " is kept");
     if (!committed) rollBack(lines);
     syncDirectoryOf(dbPath);
     removeIfPresent(journal);

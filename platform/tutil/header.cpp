@@ -40,6 +40,12 @@ namespace {
     throw TableError(TU_ERR_DAMAGED, "Table " + path + " is damaged: " + what);
 }
 
+[[noreturn]] void encrypted(const std::string& path) {
+    throw TableError(TU_ERR_UNSUPPORTED, "Table " + path +
+                                             " is password-protected (encrypted); the table "
+                                             "utility cannot read it");
+}
+
 // Bytes a field takes in the record; 0 for an unknown type or a size out of
 // range.
 int fieldLength(std::uint8_t type, std::uint8_t size) {
@@ -71,6 +77,27 @@ int fieldLength(std::uint8_t type, std::uint8_t size) {
             return size <= 32 ? 17 : 0;
         default:
             return 0;
+    }
+}
+
+// The size byte a field of a fixed-size type must carry (its length);
+// other types keep theirs.  A damaged size byte of such a field does not
+// change where the values lie, so the rebuilt header gets the right one
+// instead of copying a byte that other readers refuse.
+std::uint8_t sizeByteOf(std::uint8_t type, std::uint8_t size) {
+    switch (type) {
+        case 0x02:
+        case 0x03:
+        case 0x04:
+        case kMoney:
+        case kNumber:
+        case kLogical:
+        case 0x14:
+        case kTimestamp:
+        case kAutoInc:
+            return static_cast<std::uint8_t>(fieldLength(type, size));
+        default:
+            return size;
     }
 }
 
@@ -161,11 +188,10 @@ TableHeader parseHeader(std::span<const std::uint8_t> bytes, const std::string& 
         damaged(dbPath, "bad key field count");
     const std::size_t fixedSize = h.hasExtension() ? 0x78 : 0x58;
     if (h.hasExtension()) {
-        if (getU32(b + 0x5C) != 0)
-            throw TableError(TU_ERR_UNSUPPORTED, "Table " + dbPath + " is encrypted");
+        if (getU32(b + 0x5C) != 0) encrypted(dbPath);
         h.codePage = getU16(b + 0x6A);
     } else if (getU32(b + 0x25) != 0) {
-        throw TableError(TU_ERR_UNSUPPORTED, "Table " + dbPath + " is encrypted");
+        encrypted(dbPath);
     }
     h.fixed.assign(b, b + fixedSize);
 
@@ -184,6 +210,7 @@ TableHeader parseHeader(std::span<const std::uint8_t> bytes, const std::string& 
         f.type = types[2 * i];
         f.sizeByte = types[2 * i + 1];
         f.length = fieldLength(f.type, f.sizeByte);
+        f.sizeByte = sizeByteOf(f.type, f.sizeByte);
         f.offset = offset;
         f.name = c.cstring();
         if (c.overrun()) damaged(dbPath, "field names are cut short");
@@ -254,6 +281,10 @@ std::vector<std::uint8_t> writeHeader(const TableHeader& model,
     b[0x4F] = 0;
     putU16(b + 0x51, static_cast<std::uint16_t>(used));
     if (fixedSize >= 0x78) {
+        // The key of these levels lives at 0x5C (this table has none);
+        // 0x25 holds a marker that readers take for a key when it differs.
+        putU32(b + 0x25, 0xFF00FF00u);
+        putU32(b + 0x5C, 0);
         putU16(b + 0x64, static_cast<std::uint16_t>(n + 1));
         putU16(b + 0x66, static_cast<std::uint16_t>(fieldNumbersAt - 0x58));
         putU16(b + 0x6E, static_cast<std::uint16_t>(used - 0x61));

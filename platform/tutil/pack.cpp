@@ -10,7 +10,8 @@
 //                         4 zero bytes and the table name
 //   blocks                 laid out as data blocks; each entry is the key of
 //                         the first record below it, then sortable shorts:
-//                         child block, records below, 0
+//                         child block (read unsigned: 1..65535), records
+//                         below, 0
 //
 // Level 1 has one entry per data block; each level above one per block of
 // the level below.  The root is block 1, then each lower level in turn (the
@@ -197,7 +198,7 @@ void TablePacker::writeIndex(bool durable) {
             std::uint8_t* e = b + 6;
             for (std::size_t i = from; i < to; ++i, e += entrySize) {
                 std::memcpy(e, level[i].key->data(), std::size_t(entrySize - 6));
-                putSortableInt(e + entrySize - 6, 2, level[i].child);
+                putBlockNumber(e + entrySize - 6, static_cast<std::uint16_t>(level[i].child));
                 putSortableInt(e + entrySize - 4, 2, level[i].count);
                 putSortableInt(e + entrySize - 2, 2, 0);
                 ++entries;

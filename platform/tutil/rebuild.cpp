@@ -12,11 +12,13 @@
 //      problem row.
 //   5. Write the rebuilt table under work names beside the original, full
 //      blocks, fresh index and memo file, the same auto-increment counter
-//      (raised to the largest value found), and make it durable.
+//      (raised to the largest value found), and make it durable.  The
+//      engine must open it, or the rebuild fails.
 //   6. Write the key-violation and problem tables (unkeyed Paradox tables;
 //      the problem table has a PROBLEM field saying what was wrong).  A name
 //      already taken by an earlier rebuild gets a number, so nothing an
-//      earlier rebuild saved is overwritten.
+//      earlier rebuild saved is overwritten.  When the table was damaged,
+//      the backup of an earlier rebuild is kept under such a name too.
 //   7. Swap (platform/paradox/table_swap.cpp): the originals stay under the
 //      backup name, the rebuilt files take their place.
 //
@@ -36,6 +38,7 @@
 #include "platform/paradox/coding.h"
 #include "platform/paradox/errors.h"
 #include "platform/paradox/file_io.h"
+#include "platform/paradox/table.h"
 #include "platform/paradox/table_swap.h"
 #include "platform/tutil/pack.h"
 #include "platform/tutil/salvage.h"
@@ -222,7 +225,9 @@ public:
             (fs::path(files.db).parent_path() / ("_rb_" + fs::path(files.base).filename().string()))
                 .string();
         const std::vector<std::string> written = writeRebuilt(salvage, workBase, work);
+        checkOpens(written[0]);
         writeSideTables(salvage);
+        if (salvage.damaged()) keepEarlierBackup();
 
         std::vector<paradox::SwapFile> swap;
         swap.push_back({files.db, written[0], request_.backup + ".DB"});
@@ -295,6 +300,34 @@ private:
         packer.finish(autoIncrement_, true);
         result_.rows = packer.recordCount();
         return packer.files();
+    }
+
+    // The engine must open what is swapped in: a table it refuses would send
+    // the user back to the rebuild, which would write it again.
+    void checkOpens(const std::string& db) const {
+        try {
+            paradox::Table::open(db);
+        } catch (const std::exception& e) {
+            throw TableError(TU_ERR_DAMAGED, "The rebuilt " + request_.table + " does not open (" +
+                                                 e.what() + "); the table is left as it was");
+        }
+    }
+
+    // The swap replaces the backups of an earlier rebuild.  Those may be the
+    // last whole copy of a table that is damaged now, so they are kept under
+    // the next free name instead.
+    void keepEarlierBackup() {
+        const std::string earlier = request_.backup;
+        if (paradox::findCaseInsensitive(earlier + ".DB").empty()) return;
+        const std::string kept = freeName(earlier);
+        for (const char* ext : {".DB", ".PX", ".MB"}) {
+            const std::string from = paradox::findCaseInsensitive(earlier + ext);
+            std::error_code ec;
+            if (!from.empty()) fs::rename(from, kept + ext, ec);
+            if (ec)
+                throw TableError(TU_ERR_IO, "Cannot keep the backup " + from + ": " + ec.message());
+        }
+        message("the backup of an earlier rebuild is kept as " + kept + ".DB");
     }
 
     std::string locateName() const { return fs::path(request_.table).filename().string() + ".db"; }
