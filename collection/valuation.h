@@ -1,7 +1,8 @@
 #pragma once
 // The arithmetic of the book page: condition grade and slider, the key of
-// the book search, and a book's graded value and profitability.
-// Plain functions so they are checked without a window.
+// the book search, a book's graded value and profitability, and the values
+// the page stores.  Plain functions so they are checked without a window
+// (and by the import, which holds rows to the same rules).
 
 #include <QString>
 
@@ -9,6 +10,16 @@ namespace valuation {
 
 constexpr int kSliderMax = 20;  // slider positions 0..20, 5 per cent each
 constexpr int kPercPerPosition = 5;
+constexpr int kMaxPerc = kSliderMax * kPercPerPosition;
+
+// The grades the slider stores: 0 to 100 per cent in steps of 5.
+constexpr bool isSliderGrade(long long perc) {
+    return perc >= 0 && perc <= kMaxPerc && perc % kPercPerPosition == 0;
+}
+
+// A quantity counts copies owned: none or more.  A series' OWNED is the sum
+// of the quantities of its books.
+constexpr bool isQuantity(long long qty) { return qty >= 0; }
 
 // Slider position for a stored grade: truncated toward zero, clamped to 0..20.
 int sliderPosition(int perc);
