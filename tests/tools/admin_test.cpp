@@ -275,16 +275,20 @@ TEST_F(ImportFailureTest, RowsAgainstTheCollectionsRulesAreRefused) {
     const QByteArray kBooks =
         "ENTRY,COMIC_NO,EDITION,TITLE,ARTIST,WRITER,QTY,PAID,LOW,HIGH,"
         "PERC,BOOKNOTE,LOCATION,WANTED,FORSALE,AUTOGRAPH\r\n";
+    int number = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
+        // A collection of its own, so that each case stands alone.
+        const QString target = dir.path() + "/case" + QString::number(++number);
+        ASSERT_EQ(runAdmin(target, {"init"}).status, 0);
         writeAll(source() + "/series.csv", kSeries + c.series);
         writeAll(source() + "/books.csv", kBooks + c.books);
-        AdminResult result = admin({"import", source()});
+        AdminResult result = runAdmin(target, {"import", source()});
         EXPECT_EQ(result.status, 1);
         EXPECT_TRUE(result.err.contains(QString(c.where) + ": ")) << result.err.toStdString();
         EXPECT_TRUE(result.err.contains(c.why)) << result.err.toStdString();
-        EXPECT_EQ(table("series.db")->rowCount(), 0u);
-        EXPECT_EQ(table("books.db")->rowCount(), 0u);
+        for (const char* name : {"/series.db", "/books.db"})
+            EXPECT_EQ(paradox::Table::open((target + name).toStdString())->rowCount(), 0u);
     }
 
     // The limits themselves are the program's own values.

@@ -151,7 +151,7 @@ TEST(AdminReportOnDamagedTables, EndsWithTheOpenErrorInsteadOfRecording) {
         SCOPED_TRACE("held by another program");
         const int holder = ::open(books.toLocal8Bit().constData(), O_RDONLY);
         ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
-        const Result r = Admin(c, {"report", "Collection By Series"}, 20000);
+        const Result r = Admin(c, {"report", "Collection By Series"}, 10000);
         ::close(holder);
         EXPECT_EQ(r.status, 1) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains("pkeep-admin report: ")) << r.err.toStdString();
@@ -161,7 +161,7 @@ TEST(AdminReportOnDamagedTables, EndsWithTheOpenErrorInsteadOfRecording) {
     {
         SCOPED_TRACE("cut to 16 KB");
         ASSERT_TRUE(QFile::resize(books, 16384));
-        const Result r = Admin(c, {"report", "Collection By Series"}, 20000);
+        const Result r = Admin(c, {"report", "Collection By Series"}, 10000);
         EXPECT_EQ(r.status, 1) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains("pkeep-admin report: ")) << r.err.toStdString();
         EXPECT_EQ(r.err.count("books.db"), 1) << r.err.toStdString();
