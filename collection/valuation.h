@@ -1,7 +1,8 @@
 #pragma once
 // The arithmetic of the book page: condition grade and slider, the key of
-// the book search, and a book's graded value and profitability.
-// Plain functions so they are checked without a window.
+// the book search, a book's graded value and profitability, and the values
+// the page stores.  Plain functions so they are checked without a window
+// (and by the import, which holds rows to the same rules).
 
 #include <QString>
 
@@ -9,6 +10,16 @@ namespace valuation {
 
 constexpr int kSliderMax = 20;  // slider positions 0..20, 5 per cent each
 constexpr int kPercPerPosition = 5;
+constexpr int kMaxPerc = kSliderMax * kPercPerPosition;
+
+// A grade is a whole per cent of mint, 0 to 100.  The slider stores steps of
+// 5, but a table written by another program may hold any per cent between,
+// which the book page reads (sliderPosition) and an export must carry back.
+constexpr bool isGradePerCent(long long perc) { return perc >= 0 && perc <= kMaxPerc; }
+
+// A quantity counts copies owned: none or more.  A series' OWNED is the sum
+// of the quantities of its books.
+constexpr bool isQuantity(long long qty) { return qty >= 0; }
 
 // Slider position for a stored grade: truncated toward zero, clamped to 0..20.
 int sliderPosition(int perc);

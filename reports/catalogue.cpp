@@ -176,6 +176,9 @@ const TReportCommand* FindReportCommand(const QString& titleOrName) {
 
 void PrepareReport(TPreviewForm& form, const TReportCommand& command,
                    const std::optional<TCurrentSeriesKey>& current) {
+    // Tables that did not open have no fields to filter, link or search: the
+    // window's create step has shown why, so the command ends silently.
+    if (!form.TablesOpen()) throw EAbort();
     form.RPReport->Title = command.Title;
     if (command.Linked) form.TableBooks->SetMasterFields("ENTRY");
     if (command.SeriesFilter) form.TableSeries->SetFilter(command.SeriesFilter);

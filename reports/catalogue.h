@@ -54,7 +54,8 @@ const TReportCommand* FindReportCommand(const QString& titleOrName);
 
 // Steps 2 to 8 of the launching sequence on a newly created window.  Raises
 // Exception when a current-series command gets no series or the series is
-// not in the collection any more.
+// not in the collection any more, and EAbort when the window's tables did
+// not open (its create step has shown why).
 void PrepareReport(TPreviewForm& form, const TReportCommand& command,
                    const std::optional<TCurrentSeriesKey>& current);
 

@@ -97,6 +97,12 @@ void TPreviewForm::LocateCurrentSeries(const TCurrentSeriesKey& key) {
 // ---- running, printing, cancelling ---------------------------------------------------
 
 void TPreviewForm::RunReport() {
+    if (!TablesOpen()) {
+        // The create step has shown why; there is nothing to record.
+        SetHourglass(false);
+        ClosePreviewWindow();
+        return;
+    }
     try {
         RPReport->Run();
     } catch (const EAbort&) {

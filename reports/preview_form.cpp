@@ -359,6 +359,8 @@ void TPreviewForm::SetHourglass(bool on) {
 
 bool TPreviewForm::Busy() const { return RPReport->Printing() || RPPrinter->Printing(); }
 
+bool TPreviewForm::TablesOpen() const { return TableSeries->Active() && TableBooks->Active(); }
+
 bool TPreviewForm::FormCloseQuery() {
     if (Busy()) {
         MessageBeep(TBeepType::Default);

@@ -174,12 +174,18 @@ public:
 
     // Runs the recorder (RPReport->Run) and shows the result: the preview,
     // or, after an abort or an error, a closed window.  Errors propagate to
-    // the caller after the window has closed; an abort ends silently.
+    // the caller after the window has closed; an abort ends silently, and so
+    // does a window whose tables did not open.
     // Report commands call this rather than RPReport->Run().
     void RunReport();
 
     // True while the recorder or the printer runs (close is refused).
     bool Busy() const;
+
+    // True when the create step opened both tables.  When it could not, it
+    // has shown why, and the window has nothing to report from: the report
+    // commands close it and end there.
+    bool TablesOpen() const;
 
     // ---- Event handlers ----------------------------------------------------
     void FormCreate();

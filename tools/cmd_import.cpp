@@ -4,8 +4,10 @@
 // refuses one, the collection is made empty again.
 #include <QDir>
 #include <QFile>
+#include <limits>
 #include <map>
 
+#include "collection/valuation.h"
 #include "platform/paradox/table.h"
 #include "store/collection.h"
 #include "tools/command.h"
@@ -15,6 +17,13 @@
 namespace {
 
 using admin::csv::EImportError;
+
+// Field positions in the rows of the two tables (store/collection.h).
+constexpr std::size_t kSeriesEntry = 2, kOwned = 8;
+constexpr std::size_t kBookEntry = 0, kQty = 6, kPerc = 10;
+// The engine numbers a new series after the highest ENTRY, so the highest
+// must leave room for one more.
+constexpr std::int64_t kLastEntry = std::numeric_limits<std::int32_t>::max() - 1;
 
 struct LoadedRow {
     int line;
@@ -69,14 +78,24 @@ LoadedTable load(const QString& directory, const QString& fileName,
     return table;
 }
 
-// Every series keeps its number, so each needs one, and each book must
-// belong to one of them.
+// A blank number reads as 0, as the collection window reads it.
+std::int64_t numberOrZero(const paradox::Value& value) {
+    return value.isNull() ? 0 : value.asInt();
+}
+
+// Every series keeps its number, so each needs one the engine could have
+// given, and each book must belong to one of them.
 void checkEntries(const LoadedTable& series, const LoadedTable& books) {
-    constexpr int kSeriesEntry = 2, kBookEntry = 0;
     std::map<std::int64_t, int> lines;
     for (const LoadedRow& row : series.rows) {
         const paradox::Value& entry = row.row[kSeriesEntry];
         if (entry.isNull()) fault(series.fileName, row.line, "ENTRY is blank");
+        if (entry.asInt() < 1 || entry.asInt() > kLastEntry)
+            fault(series.fileName, row.line,
+                  QStringLiteral("ENTRY %1 is out of range (1 to %2, so that a new series "
+                                 "still gets the next number)")
+                      .arg(entry.asInt())
+                      .arg(kLastEntry));
         auto [it, added] = lines.emplace(entry.asInt(), row.line);
         if (!added)
             fault(series.fileName, row.line,
@@ -90,6 +109,39 @@ void checkEntries(const LoadedTable& series, const LoadedTable& books) {
         if (!lines.count(entry.asInt()))
             fault(books.fileName, row.line,
                   QStringLiteral("ENTRY %1 names no series").arg(entry.asInt()));
+    }
+}
+
+// The values the book page stores: a quantity of none or more, a grade the
+// per cent of mint.
+void checkBookValues(const LoadedTable& books) {
+    for (const LoadedRow& row : books.rows) {
+        const std::int64_t qty = numberOrZero(row.row[kQty]);
+        if (!valuation::isQuantity(qty))
+            fault(books.fileName, row.line, QStringLiteral("QTY %1 is below 0").arg(qty));
+        const std::int64_t perc = numberOrZero(row.row[kPerc]);
+        if (!valuation::isGradePerCent(perc))
+            fault(books.fileName, row.line,
+                  QStringLiteral("PERC %1 is not a grade (0 to %2 per cent)")
+                      .arg(perc)
+                      .arg(valuation::kMaxPerc));
+    }
+}
+
+// A series' OWNED is the sum of its books' QTY, as the collection window
+// keeps it.
+void checkOwnedCounts(const LoadedTable& series, const LoadedTable& books) {
+    std::map<std::int64_t, std::int64_t> sums;
+    for (const LoadedRow& row : books.rows)
+        sums[row.row[kBookEntry].asInt()] += numberOrZero(row.row[kQty]);
+    for (const LoadedRow& row : series.rows) {
+        const std::int64_t owned = numberOrZero(row.row[kOwned]);
+        const std::int64_t sum = sums[row.row[kSeriesEntry].asInt()];
+        if (owned != sum)
+            fault(series.fileName, row.line,
+                  QStringLiteral("OWNED is %1, but the QTY of the series' books add up to %2")
+                      .arg(owned)
+                      .arg(sum));
     }
 }
 
@@ -112,9 +164,13 @@ int run(admin::Context& context, const QStringList& args) {
     LoadedTable series = load(source, "series.csv", tables.series->schema());
     LoadedTable books = load(source, "books.csv", tables.books->schema());
     checkEntries(series, books);
+    checkBookValues(books);
     admin::FillEmptyCollection(tables, context.directory, [&] {
         storeRows(*tables.series, series);
         storeRows(*tables.books, books);
+        // Counted once the engine has taken every book, so that a book it
+        // refuses (one listed twice) is reported as such, not as a count.
+        checkOwnedCounts(series, books);
     });
     context.out << "Imported " << series.rows.size() << " series and " << books.rows.size()
                 << " books from " << source << " into " << context.directory << "\n";
@@ -124,7 +180,10 @@ int run(admin::Context& context, const QStringList& args) {
 admin::Registration registration{
     {"import", "DIR", "Read DIR/series.csv and DIR/books.csv into an empty collection", run,
      "Reads the files that 'pkeep-admin export' writes.  Every series keeps its\n"
-     "ENTRY number; new series then continue after the highest.  A faulty row is\n"
-     "reported with its file, line and reason, and nothing is imported.\n"}};
+     "ENTRY number; new series then continue after the highest.  The rows must keep\n"
+     "the collection window's rules: QTY 0 or more, PERC 0 to 100,\n"
+     "each series' OWNED the sum of its books' QTY, amounts below 10000000000000.\n"
+     "A faulty row is reported with its file, line and reason, and nothing is\n"
+     "imported.\n"}};
 
 }  // namespace

@@ -1,7 +1,8 @@
 // pkeep-admin report: records one command of the Reports menu exactly as the
 // menu does (same catalogue entry, same page handler, on a preview window
 // that is never shown) and keeps the recorded report stream and/or prints it
-// to a PDF file through the printer replay.
+// to a PDF file through the printer replay.  No one answers a message box
+// here: what the program would show in one ends the command with its text.
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 
 #include "platform/graphics/printers.h"
 #include "platform/paradox/table.h"
+#include "platform/widgets/dialogs.h"
 #include "reportengine/file_preview.h"
 #include "reportengine/file_printer.h"
 #include "reports/catalogue.h"
@@ -61,6 +63,34 @@ std::optional<TCurrentSeriesKey> highlightedSeries(const admin::Context& context
                      arguments.value("--publisher"));
 }
 
+// Takes the place of the message boxes while it lives: each box is answered
+// as its Escape key would answer it and its text kept, for the command to
+// fail with.
+class HeadlessMessages {
+public:
+    // Raises with the texts of the boxes shown so far, if any.
+    void raiseShown() const {
+        if (!texts_.isEmpty()) throw Exception(texts_.join('\n').toStdString());
+    }
+
+private:
+    QStringList texts_;
+    TScopedMessageAnswerer answerer_{[this](const TMessageRequest& request) {
+        texts_ << request.text;
+        if (request.buttons & mbCancel) return static_cast<int>(mrCancel);
+        if (request.buttons & mbNo) return static_cast<int>(mrNo);
+        return static_cast<int>(mrOk);
+    }};
+};
+
+// The printer replay shows its own errors in the program's message boxes.
+class TAnsweredPrinter : public TFilePrinter {
+protected:
+    void ShowError(const QString& message) override {
+        MessageDlg(message, TMsgDlgType::mtError, mbOK);
+    }
+};
+
 // Records the report into `reportFile`; returns the number of pages.
 int record(const TReportCommand& command, const std::optional<TCurrentSeriesKey>& current,
            const QString& reportFile) {
@@ -80,10 +110,18 @@ int record(const TReportCommand& command, const std::optional<TCurrentSeriesKey>
 }
 
 void printToPdf(const QString& reportFile) {
-    TFilePrinter printer;
+    TAnsweredPrinter printer;
     printer.FileName = reportFile;
     printer.RefreshPrinterSetup();
     printer.Run();
+}
+
+void printSummary(QTextStream& out, const TReportCommand& command, int pages,
+                  const QString& keptStream, const QString& pdf) {
+    out << "Recorded \"" << command.Title << "\": " << pages << (pages == 1 ? " page" : " pages");
+    if (!keptStream.isEmpty()) out << ", stream in " << keptStream;
+    if (!pdf.isEmpty()) out << ", printed to " << pdf;
+    out << "\n";
 }
 
 int run(admin::Context& context, const QStringList& args) {
@@ -114,7 +152,9 @@ int run(admin::Context& context, const QStringList& args) {
     const std::optional<TCurrentSeriesKey> current =
         highlightedSeries(context, arguments, *command);
 
-    store::RegisterAlias(context.directory);
+    // The alias names the directory absolutely: relative, it would be taken
+    // from the directory the report runs in.
+    store::RegisterAlias(QFileInfo(context.directory).absoluteFilePath());
     const QString previous = QDir::currentPath();
     QDir::setCurrent(context.directory);
     struct Restore {
@@ -126,17 +166,24 @@ int run(admin::Context& context, const QStringList& args) {
     else
         SetInstalledPrinters(std::make_unique<TPdfFilePrinters>(pdf));
 
-    const int pages = record(*command, current, reportFile);
-    context.out << "Recorded \"" << command->Title << "\": " << pages
-                << (pages == 1 ? " page" : " pages");
-    if (arguments.has("--rpt")) context.out << ", stream in " << reportFile;
-    if (!pdf.isEmpty()) {
-        printToPdf(reportFile);
-        if (!QFileInfo::exists(pdf))
-            throw Exception("the printer wrote no PDF file " + pdf.toStdString());
-        context.out << ", printed to " << pdf;
+    // A box shown on the way (a table that does not open, a report file that
+    // cannot be written) is what went wrong, whatever followed from it.
+    const HeadlessMessages messages;
+    try {
+        const int pages = record(*command, current, reportFile);
+        messages.raiseShown();
+        if (!pdf.isEmpty()) {
+            printToPdf(reportFile);
+            messages.raiseShown();
+            if (!QFileInfo::exists(pdf))
+                throw Exception("the printer wrote no PDF file " + pdf.toStdString());
+        }
+        printSummary(context.out, *command, pages, arguments.has("--rpt") ? reportFile : QString(),
+                     pdf);
+    } catch (const std::exception&) {
+        messages.raiseShown();
+        throw;
     }
-    context.out << "\n";
     return 0;
 }
 

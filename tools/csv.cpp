@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/base/money.h"
+
 namespace admin::csv {
 
 namespace {
@@ -75,6 +77,7 @@ private:
     Record record() {
         Record rec;
         rec.line = line_;
+        spanningQuoteLine_ = 0;
         for (;;) {
             rec.fields << field(rec.line);
             if (pos_ >= data_.size()) break;
@@ -95,13 +98,26 @@ private:
         ++line_;
     }
 
+    // A fault after a quoted field that ran over several lines most likely
+    // comes from a closing quote missing there: it names where that quote
+    // opened, and where the fault showed.
+    [[noreturn]] void faultInRecord(const QString& reason) {
+        if (spanningQuoteLine_ > 0)
+            fault(fileName_, spanningQuoteLine_,
+                  QStringLiteral("the quoted field that opens here is not closed (line %1: %2)")
+                      .arg(line_)
+                      .arg(reason));
+        fault(fileName_, line_, reason);
+    }
+
     QString field(int recordLine) {
         QByteArray bytes;
         if (pos_ < data_.size() && data_[pos_] == '"') {
+            const int openLine = line_;
             ++pos_;
             for (;;) {
                 if (pos_ >= data_.size())
-                    fault(fileName_, recordLine, "a quoted field is not closed");
+                    fault(fileName_, openLine, "a quoted field is not closed");
                 char c = data_[pos_++];
                 if (c == '"') {
                     if (pos_ < data_.size() && data_[pos_] == '"') {
@@ -114,14 +130,15 @@ private:
                 if (c == '\n') ++line_;
                 bytes += c;
             }
+            if (line_ != openLine && spanningQuoteLine_ == 0) spanningQuoteLine_ = openLine;
             if (pos_ < data_.size() && data_[pos_] != ',' && data_[pos_] != '\r' &&
                 data_[pos_] != '\n')
-                fault(fileName_, line_, "text follows the closing quote of a field");
+                faultInRecord("text follows the closing quote of a field");
         } else {
             while (pos_ < data_.size()) {
                 char c = data_[pos_];
                 if (c == ',' || c == '\r' || c == '\n') break;
-                if (c == '"') fault(fileName_, line_, "a quote inside an unquoted field");
+                if (c == '"') faultInRecord("a quote inside an unquoted field");
                 bytes += c;
                 ++pos_;
             }
@@ -140,6 +157,7 @@ private:
     const QString& fileName_;
     qsizetype pos_ = 0;
     int line_ = 1;
+    int spanningQuoteLine_ = 0;  // where the record's first multi-line quoted field opened
 };
 
 [[noreturn]] void bad(const QString& reason) { throw EImportError(reason.toStdString()); }
@@ -163,6 +181,9 @@ paradox::Value parseDecimal(const QString& text, bool money) {
     if (result.ec != std::errc() || result.ptr != latin.constData() + latin.size() ||
         !std::isfinite(value))
         bad(QStringLiteral("'%1' is not a number").arg(text));
+    if (money && !IsMoneyInRange(value))
+        bad(QStringLiteral("%1 is too large: amounts must stay below %2")
+                .arg(text, QString::number(kMoneyLimit, 'f', 2)));
     return paradox::Value::floating(value);
 }
 

@@ -16,7 +16,8 @@
 //   number              shortest C-locale decimal that reads back exactly
 //   logical             true / false
 // Reading accepts LF alone as a line end and reports every fault with the
-// file's name and the line where the faulty record starts.
+// file's name and the line where the faulty record starts; a quoted field
+// left open is named by the line of its opening quote.
 
 #include <QByteArray>
 #include <QString>

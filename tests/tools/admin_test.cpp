@@ -257,6 +257,72 @@ TEST_F(ImportFailureTest, RowsTheCollectionCannotHoldAreReported) {
         "books.csv line 3", "");  // outside the table's code page
 }
 
+// Rows of the right form that the collection window would never store.
+TEST_F(ImportFailureTest, RowsAgainstTheCollectionsRulesAreRefused) {
+    const QByteArray kSeries =
+        "SERIES,PUBLISHER,ENTRY,SERNOTE,FAVORITE,WANTED,FORSALE,NEW,OWNED\r\n";
+    const QByteArray kAlpha = "ALPHA,ACME,4,,false,false,false,,1\r\n";
+    const auto book = [](const char* qty, const char* paid, const char* perc) {
+        return QByteArray("4,              1,1ST,,,,") + qty + "," + paid + ",1.00,3.00," + perc +
+               ",,,false,false,false\r\n";
+    };
+    struct Case {
+        QByteArray series, books;  // the rows after the headers
+        const char* where;
+        const char* why;
+    } cases[] = {
+        {kAlpha, book("-3", "2.00", "100"), "books.csv line 2", "QTY -3 is below 0"},
+        {kAlpha, book("1", "2.00", "-50"), "books.csv line 2", "PERC -50 is not a grade"},
+        {kAlpha, book("1", "2.00", "1000"), "books.csv line 2", "PERC 1000 is not a grade"},
+        {kAlpha, book("1", "1000000000000000000000000000000.00", "100"), "books.csv line 2",
+         "PAID: 1000000000000000000000000000000.00 is too large"},
+        {kAlpha, book("1", "2.00", "100") + book("2", "2.00", "100").replace("  1,", "  2,"),
+         "series.csv line 2", "OWNED is 1, but the QTY of the series' books add up to 3"},
+        {kAlpha + "BETA,ACME,2147483647,,false,false,false,,0\r\n", book("1", "2.00", "100"),
+         "series.csv line 3", "ENTRY 2147483647 is out of range"},
+        {kAlpha + "BETA,ACME,0,,false,false,false,,0\r\n", book("1", "2.00", "100"),
+         "series.csv line 3", "ENTRY 0 is out of range"},
+        // The quote left open on line 3 runs on to the quoted title of line 6.
+        {kAlpha,
+         book("1", "2.00", "100") + "4,\"   2,1ST,,,,0,,,,100,,,false,false,false\r\n" +
+             book("0", "2.00", "100").replace("  1,", "  3,") +
+             book("0", "2.00", "100").replace("  1,", "  4,") +
+             "4,              5,1ST,\"A, B\",,,0,,,,100,,,false,false,false\r\n",
+         "books.csv line 3", "the quoted field that opens here is not closed (line 6"},
+    };
+    const QByteArray kBooks =
+        "ENTRY,COMIC_NO,EDITION,TITLE,ARTIST,WRITER,QTY,PAID,LOW,HIGH,"
+        "PERC,BOOKNOTE,LOCATION,WANTED,FORSALE,AUTOGRAPH\r\n";
+    int number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        // A collection of its own, so that each case stands alone.
+        const QString target = dir.path() + "/case" + QString::number(++number);
+        ASSERT_EQ(runAdmin(target, {"init"}).status, 0);
+        writeAll(source() + "/series.csv", kSeries + c.series);
+        writeAll(source() + "/books.csv", kBooks + c.books);
+        AdminResult result = runAdmin(target, {"import", source()});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_TRUE(result.err.contains(QString(c.where) + ": ")) << result.err.toStdString();
+        EXPECT_TRUE(result.err.contains(c.why)) << result.err.toStdString();
+        for (const char* name : {"/series.db", "/books.db"})
+            EXPECT_EQ(paradox::Table::open((target + name).toStdString())->rowCount(), 0u);
+    }
+
+    // The limits themselves are the program's own values, and so is a grade
+    // between the slider's steps, as another program may have stored it.
+    writeAll(source() + "/series.csv", kSeries + "ALPHA,ACME,2147483646,,false,false,false,,0\r\n");
+    writeAll(source() + "/books.csv",
+             kBooks +
+                 "2147483646,              1,1ST,,,,0,9999999999999.99,-9999999999999.99,"
+                 "0.00,37,,,false,false,false\r\n");
+    AdminResult limits = admin({"import", source()});
+    ASSERT_EQ(limits.status, 0) << limits.err.toStdString();
+    ASSERT_EQ(admin({"export", dir.path() + "/back"}).status, 0);
+    EXPECT_TRUE(
+        readAll(dir.path() + "/back/books.csv").contains("9999999999999.99,-9999999999999.99,0.00,37,"));
+}
+
 TEST_F(ImportFailureTest, WrongHeaderMissingFileAndNonEmptyCollection) {
     writeAll(source() + "/books.csv", "ENTRY,NUMBER\r\n");
     AdminResult header = admin({"import", source()});

@@ -1,9 +1,13 @@
 // pkeep-admin report end to end: the command line records the same report
 // as the menu and prints it to a PDF file, read back with pdftotext.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -16,7 +20,11 @@ struct Result {
     QString out, err;
 };
 
-Result Admin(const TestCollection& c, QStringList args) {
+constexpr int kCrashed = -1, kStillRunning = -2;
+
+// Runs the tool without a display; one still running after `timeoutMs` (say,
+// waiting on a box no one can answer) is killed.
+Result Admin(const TestCollection& c, QStringList args, int timeoutMs = 60000) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -25,8 +33,14 @@ Result Admin(const TestCollection& c, QStringList args) {
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(c.dir().path());
     process.start(PKEEP_ADMIN, QStringList{"--dir", c.dir().path()} + args);
-    process.waitForFinished(60000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+    int status = kStillRunning;
+    if (process.waitForFinished(timeoutMs)) {
+        status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : kCrashed;
+    } else {
+        process.kill();
+        process.waitForFinished();
+    }
+    return {status, QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
 }
 
@@ -123,6 +137,36 @@ TEST_F(AdminReport, HighlightedReportsNameTheirSeries) {
                                      "--publisher", "DC"});
     EXPECT_EQ(unknown.status, 1);
     EXPECT_TRUE(unknown.err.contains("OMEGA")) << unknown.err.toStdString();
+}
+
+// A report whose books table does not open, cut short or held by another
+// program: the tool says why on stderr and fails, without waiting for anyone.
+TEST(AdminReportOnDamagedTables, EndsWithTheOpenErrorInsteadOfRecording) {
+    TestCollection c;
+    c.demo(40, 400);
+    const QString books = c.dir().path() + "/books.db";
+    ASSERT_GT(QFileInfo(books).size(), 16384);
+
+    {
+        SCOPED_TRACE("held by another program");
+        const int holder = ::open(books.toLocal8Bit().constData(), O_RDONLY);
+        ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+        const Result r = Admin(c, {"report", "Collection By Series"}, 10000);
+        ::close(holder);
+        EXPECT_EQ(r.status, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("pkeep-admin report: ")) << r.err.toStdString();
+        EXPECT_EQ(r.err.count("is in use by another program"), 1) << r.err.toStdString();
+        EXPECT_FALSE(r.out.contains("Recorded")) << r.out.toStdString();
+    }
+    {
+        SCOPED_TRACE("cut to 16 KB");
+        ASSERT_TRUE(QFile::resize(books, 16384));
+        const Result r = Admin(c, {"report", "Collection By Series"}, 10000);
+        EXPECT_EQ(r.status, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("pkeep-admin report: ")) << r.err.toStdString();
+        EXPECT_EQ(r.err.count("books.db"), 1) << r.err.toStdString();
+        EXPECT_FALSE(r.out.contains("Recorded")) << r.out.toStdString();
+    }
 }
 
 }  // namespace
