@@ -61,8 +61,8 @@ void TPreviewForm::EditZoomChange() {
 
 void TPreviewForm::RPPreviewZoomChange(TBaseReport*) {
     const QString text = QString::number(std::nearbyint(RPPreview->ZoomFactor()), 'f', 0).left(3);
-    // Putting the text in the box runs the zoom box rule, so a computed
-    // factor settles at the whole number shown.
+    // The text put in the box goes through the zoom box rule at once, so a
+    // computed factor settles at the whole number shown.
     if (EditZoom->text() != text) {
         EditZoom->setText(text);
         EditZoomChange();

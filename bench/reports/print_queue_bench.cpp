@@ -91,7 +91,7 @@ void BM_PrintToPdf(benchmark::State& state) {
 
 void BM_PrintToCupsQueue(benchmark::State& state) {
     if (!server->Ready()) {
-        state.SkipWithError(("no private print server: " + server->Problem()).toStdString());
+        state.SkipWithError(qPrintable("no private print server: " + server->Problem()));
         return;
     }
     int jobs = int(server->JobFiles().size());
