@@ -391,7 +391,9 @@ void TBaseReport::SelectPrinter(const QString& port) {
 // ---- canvas tools ----------------------------------------------------------------------------
 
 TCanvas& TBaseReport::Canvas() {
-    if (!HasPrinters() || !Printer().Printing()) {
+    // An open printer document implies a printer: every drawing command comes
+    // here, so it must not ask the system for its printers again.
+    if (!Printer().Printing()) {
         throw EFolioscribe(ReportMessages::CanvasNotActive);
     }
     return *Printer().Canvas();

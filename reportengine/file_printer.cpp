@@ -149,6 +149,7 @@ void TFilePrinter::NewPage() {
 }
 
 void TFilePrinter::PrintRange(int fromPage, int toPage, int copies) {
+    TPrinterListHold oneListPerJob;
     if (!Printer().HasPrinters()) {
         ShowError("No printers are defined, aborting print job.");
         return;
@@ -158,11 +159,13 @@ void TFilePrinter::PrintRange(int fromPage, int toPage, int copies) {
         ~CursorBack() { QApplication::restoreOverrideCursor(); }
     } cursorBack;
     if (!OpenInput()) return;
+    // Tells whether the document reached the printer (or was never begun).
     auto finish = [this] {
         if (Aborted() && Printer().Printing()) Printer().Abort();
-        if (Printer().Printing()) Printer().EndDoc();
+        const bool delivered = !Printer().Printing() || Printer().EndDoc();
         EndRun();
         CloseInput();
+        return delivered;
     };
     try {
         ReadHeader();
@@ -171,7 +174,7 @@ void TFilePrinter::PrintRange(int fromPage, int toPage, int copies) {
         RewindPages();
         Printer().SetTitle(Title);
         BeginRun();
-        Printer().BeginDoc();
+        if (!Printer().BeginDoc()) throw EFolioscribe(Printer().LastError().toStdString());
         Printer().Canvas()->Font().SetPixelsPerInch(PixelsPerInchY);
         InitPage();
         if (fromPage <= 0) fromPage = 1;
@@ -185,5 +188,5 @@ void TFilePrinter::PrintRange(int fromPage, int toPage, int copies) {
         finish();
         throw;
     }
-    finish();
+    if (!finish()) throw EFolioscribe(Printer().LastError().toStdString());
 }

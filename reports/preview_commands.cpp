@@ -53,6 +53,7 @@ void TPreviewForm::SBZoomWidthClick() { RPPreview->SetZoomFactor(RPPreview->Page
 void TPreviewForm::SBZoomPageClick() { RPPreview->SetZoomFactor(RPPreview->WholePageZoom()); }
 
 void TPreviewForm::EditZoomChange() {
+    zoomTypingPause_.stop();
     const std::optional<int> value = BoxNumber(EditZoom->text());
     if (!value || *value <= 0) return;
     RPPreview->SetZoomFactor(*value >= 400 ? 400 : *value);
@@ -60,9 +61,12 @@ void TPreviewForm::EditZoomChange() {
 
 void TPreviewForm::RPPreviewZoomChange(TBaseReport*) {
     const QString text = QString::number(std::nearbyint(RPPreview->ZoomFactor()), 'f', 0).left(3);
-    // Putting the text in the box runs the zoom box rule, so a computed
-    // factor settles at the whole number shown.
-    if (EditZoom->text() != text) EditZoom->setText(text);
+    // The text put in the box goes through the zoom box rule at once, so a
+    // computed factor settles at the whole number shown.
+    if (EditZoom->text() != text) {
+        EditZoom->setText(text);
+        EditZoomChange();
+    }
     RPPreview->RedrawPage();
 }
 
@@ -77,6 +81,7 @@ void TPreviewForm::RPPreviewPageChange(TBaseReport*) {
     const QString page = QString::number(RPPreview->CurrentPage());
     if (EditPage->text() != page) EditPage->setText(page);
     LabelTotalPages->setText(QString::number(RPPreview->PageCount()));
+    LabelTotalPages->adjustSize();  // as wide as the count
 }
 
 // ---- progress ---------------------------------------------------------------------
@@ -127,6 +132,7 @@ void TPreviewForm::BtnCancelClick() {
 }
 
 void TPreviewForm::SBPrintClick() {
+    TPrinterListHold oneListPerJob;
     PreviewBox->horizontalScrollBar()->setValue(0);
     PreviewBox->verticalScrollBar()->setValue(0);
     const int pages = std::max(RPPreview->PageCount(), 1);

@@ -33,6 +33,8 @@ QPointer<TPreviewForm> PreviewForm;
 namespace {
 
 constexpr int ToolBarHeight = 33;
+constexpr QSize DesignSize(604, 345);
+constexpr int ZoomTypingPauseMs = 800;
 constexpr int ButtonTop = 4;
 const QColor WorkspaceColour(128, 128, 128);
 
@@ -103,7 +105,7 @@ QFont ArialPixels(int pixels, bool bold) {
 TPreviewForm::TPreviewForm(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("ReportPreview");
-    resize(604, 345);
+    resize(DesignSize);
     setFont(ArialPixels(12, false));
 
     BuildToolBar();
@@ -156,7 +158,7 @@ void TPreviewForm::BuildToolBar() {
     Panel1->setFrameShape(QFrame::Panel);
     Panel1->setFrameShadow(QFrame::Raised);
     auto* left = new QWidget(Panel1);
-    left->setMinimumWidth(500);
+    left->setMinimumWidth(520);  // room for a page count of five digits
 
     SBClose = MakeSpeedButton(left, 8, "Close Report Preview|",
                               StandardGlyph(QStyle::SP_DialogCloseButton));
@@ -199,7 +201,13 @@ void TPreviewForm::BuildToolBar() {
     connect(SBZoomWidth, &QAbstractButton::clicked, this, [this] { SBZoomWidthClick(); });
     connect(SBZoomPage, &QAbstractButton::clicked, this, [this] { SBZoomPageClick(); });
     connect(SBPrint, &QAbstractButton::clicked, this, [this] { SBPrintClick(); });
-    connect(EditZoom, &QLineEdit::textChanged, this, [this] { EditZoomChange(); });
+    zoomTypingPause_.setSingleShot(true);
+    zoomTypingPause_.setInterval(ZoomTypingPauseMs);
+    connect(&zoomTypingPause_, &QTimer::timeout, this, [this] { EditZoomChange(); });
+    connect(EditZoom, &QLineEdit::textEdited, &zoomTypingPause_, qOverload<>(&QTimer::start));
+    connect(EditZoom, &QLineEdit::editingFinished, this, [this] {
+        if (zoomTypingPause_.isActive()) EditZoomChange();
+    });
     connect(EditPage, &QLineEdit::textChanged, this, [this] { EditPageChange(); });
 }
 
@@ -356,6 +364,8 @@ void TPreviewForm::SetHourglass(bool on) {
         QApplication::restoreOverrideCursor();
     }
 }
+
+QSize TPreviewForm::sizeHint() const { return DesignSize; }
 
 bool TPreviewForm::Busy() const { return RPReport->Printing() || RPPrinter->Printing(); }
 

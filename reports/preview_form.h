@@ -22,6 +22,7 @@
 #include <QDateTime>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -187,6 +188,10 @@ public:
     // commands close it and end there.
     bool TablesOpen() const;
 
+    // The window's design size (604 x 345), which a frame's child window
+    // takes for its client area.
+    QSize sizeHint() const override;
+
     // ---- Event handlers ----------------------------------------------------
     void FormCreate();
     bool FormCloseQuery() override;
@@ -252,6 +257,9 @@ private:
     // screen; a child window is no top-level window, so it gets this one.
     QWidget measuringWindow_;
     bool hourglass_ = false;
+    // A zoom typed in the box applies after this pause in the typing (or at
+    // Enter, or when the box loses the focus), not at each keystroke.
+    QTimer zoomTypingPause_;
     // The logo as last read, and the file's path, size and time then.
     struct LoadedLogo {
         QString path;

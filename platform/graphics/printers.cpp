@@ -56,11 +56,24 @@ void TPrinter::Reset() {
     if (printing_) Abort();
     printer_.reset();
     index_ = -1;
+    heldPrinters_.reset();
+}
+
+QStringList TPrinter::Printers() const {
+    if (listHolds_ == 0) return InstalledPrinters().Names();
+    if (!heldPrinters_) heldPrinters_ = InstalledPrinters().Names();
+    return *heldPrinters_;
+}
+
+TPrinterListHold::TPrinterListHold() { ++Printer().listHolds_; }
+
+TPrinterListHold::~TPrinterListHold() {
+    if (--Printer().listHolds_ == 0) Printer().heldPrinters_.reset();
 }
 
 QPrinter* TPrinter::EnsurePrinter() const {
     if (printer_) return printer_.get();
-    QStringList names = InstalledPrinters().Names();
+    QStringList names = Printers();
     if (names.isEmpty()) return nullptr;
     if (index_ < 0 || index_ >= names.size()) {
         index_ = std::max(0, int(names.indexOf(InstalledPrinters().DefaultName())));
@@ -72,7 +85,7 @@ QPrinter* TPrinter::EnsurePrinter() const {
 QPrinter* TPrinter::QtPrinter() { return EnsurePrinter(); }
 
 void TPrinter::SetPrinterIndex(int index) {
-    QStringList names = InstalledPrinters().Names();
+    QStringList names = Printers();
     if (index < 0 || index >= names.size() || index == index_) return;
     if (printing_) Abort();
     TDeviceMode mode = printer_ ? DeviceMode() : TDeviceMode{};
@@ -88,13 +101,13 @@ void TPrinter::GetPrinter(QString& device, QString& driver, QString& port) const
     port.clear();
     QPrinter* p = EnsurePrinter();
     if (!p) return;
-    device = InstalledPrinters().Names().value(index_);
+    device = Printers().value(index_);
     driver = device;
 }
 
 void TPrinter::SetPrinter(const QString& device, const QString& driver, const QString& port,
                           const TDeviceMode& mode) {
-    QStringList names = InstalledPrinters().Names();
+    QStringList names = Printers();
     for (const QString& name : {device, driver, port}) {
         int i = names.indexOf(name);
         if (!name.isEmpty() && i >= 0) {
@@ -171,30 +184,40 @@ TDeviceCaps TPrinter::Caps() const {
 
 // ---- document --------------------------------------------------------------------------
 
-void TPrinter::BeginDoc() {
+bool TPrinter::BeginDoc() {
     QPrinter* p = EnsurePrinter();
-    if (!p || printing_) return;
+    if (!p || printing_) return false;
+    lastError_.clear();
     p->setDocName(title_);
     aborted_ = false;
+    if (!spool_.Begin(*p)) {
+        lastError_ = spool_.Error();
+        return false;
+    }
     canvas_ = std::make_unique<TCanvas>(p);
     canvas_->Font().SetPixelsPerInch(p->logicalDpiY());
     printing_ = true;
+    return true;
 }
 
 void TPrinter::NewPage() {
     if (printing_ && printer_) printer_->newPage();
 }
 
-void TPrinter::EndDoc() {
-    if (!printing_) return;
-    canvas_.reset();  // ends the painter, which finishes the document
+bool TPrinter::EndDoc() {
+    if (!printing_) return true;
+    canvas_.reset();  // ends the painter, which finishes the spooled document
     printing_ = false;
+    if (spool_.Deliver(*printer_)) return true;
+    lastError_ = spool_.Error();
+    return false;
 }
 
 void TPrinter::Abort() {
     if (!printing_) return;
-    if (printer_) printer_->abort();
+    printer_->abort();
     canvas_.reset();
+    spool_.Discard(*printer_);
     printing_ = false;
     aborted_ = true;
 }

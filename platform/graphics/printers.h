@@ -9,8 +9,10 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 #include "platform/graphics/canvas.h"
+#include "platform/graphics/print_spool.h"
 
 // The installed printers.
 class TInstalledPrinters {
@@ -80,8 +82,11 @@ public:
     TPrinter();
     ~TPrinter();
 
-    bool HasPrinters() const { return !InstalledPrinters().Names().isEmpty(); }
-    QStringList Printers() const { return InstalledPrinters().Names(); }
+    bool HasPrinters() const { return !Printers().isEmpty(); }
+    // The installed printers' names: asked of the system each time, except
+    // while a TPrinterListHold keeps the answer (a system with CUPS answers
+    // each question through the print server).
+    QStringList Printers() const;
     int PrinterIndex() const { return index_; }
     void SetPrinterIndex(int index);
     // Device, driver and port of the current printer (driver and port are the
@@ -104,11 +109,16 @@ public:
     // The current printer's resolution and geometry.
     TDeviceCaps Caps() const;
 
-    // Document: Printing is true between BeginDoc and EndDoc/Abort.
-    void BeginDoc();
+    // Document: Printing is true between BeginDoc and EndDoc/Abort.  The
+    // document is spooled (print_spool.h): EndDoc hands it to the printer,
+    // Abort drops it, so nothing of an aborted document is printed.
+    // BeginDoc and EndDoc return false, with LastError() set, when the
+    // document could not be begun or handed over.
+    bool BeginDoc();
     void NewPage();
-    void EndDoc();
+    bool EndDoc();
     void Abort();
+    QString LastError() const { return lastError_; }
     bool Printing() const { return printing_; }
     bool Aborted() const { return aborted_; }
     // The document's canvas; exists only while Printing.
@@ -121,6 +131,7 @@ public:
     void Reset();
 
 private:
+    friend class TPrinterListHold;
     QPrinter* EnsurePrinter() const;
 
     mutable std::unique_ptr<QPrinter> printer_;
@@ -129,6 +140,21 @@ private:
     QString title_ = "Folioscribe Report";
     bool printing_ = false;
     bool aborted_ = false;
+    TPrintSpool spool_;
+    QString lastError_;
+    int listHolds_ = 0;
+    mutable std::optional<QStringList> heldPrinters_;
+};
+
+// While one lives, the program's printer object asks for the list of
+// installed printers once and keeps the answer: a print job holds the list,
+// so that it asks once rather than for every page or drawing command.
+class TPrinterListHold {
+public:
+    TPrinterListHold();
+    ~TPrinterListHold();
+    TPrinterListHold(const TPrinterListHold&) = delete;
+    TPrinterListHold& operator=(const TPrinterListHold&) = delete;
 };
 
 // The program's one printer object.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 
 #include "tests/support/temp_dir.h"
@@ -59,14 +60,26 @@ TEST(Printers, APdfPrinterPrintsPagesToItsFile) {
         << bytes.count("/Type /Page");
 }
 
-TEST(Printers, AnAbortedDocumentEndsThePrinting) {
+// An aborted document is dropped: the output file keeps what an earlier
+// print left in it, and no partial file stays behind.
+TEST(Printers, AnAbortedDocumentEndsThePrintingAndWritesNothing) {
     TestDir dir;
-    SetInstalledPrinters(std::make_unique<TPdfFilePrinters>(dir.path() + "/aborted.pdf"));
+    const QString pdf = dir.path() + "/aborted.pdf";
+    SetInstalledPrinters(std::make_unique<TPdfFilePrinters>(pdf));
+    QFile earlier(pdf);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("earlier print");
+    earlier.close();
     TPrinter& printer = Printer();
-    printer.BeginDoc();
+    ASSERT_TRUE(printer.BeginDoc());
+    printer.Canvas()->Rectangle(100, 100, 2000, 2000);
+    printer.NewPage();
     printer.Abort();
     EXPECT_FALSE(printer.Printing());
     EXPECT_TRUE(printer.Aborted());
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    EXPECT_EQ(earlier.readAll(), "earlier print");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"aborted.pdf"});
 }
 
 }  // namespace

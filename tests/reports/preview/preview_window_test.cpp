@@ -14,6 +14,7 @@
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include "platform/db/table.h"
@@ -101,24 +102,32 @@ TEST_F(PreviewWindowTest, RecordsWithTheProgressPanelThenPreviews) {
     EXPECT_TRUE(gone(closing));
 }
 
+// Types into the zoom box over its whole text, as a user does.
+void TypeZoom(TPreviewForm* form, const QString& text) {
+    QTest::keyClick(form->EditZoom, Qt::Key_A, Qt::ControlModifier);
+    if (text.isEmpty()) QTest::keyClick(form->EditZoom, Qt::Key_Delete);
+    QTest::keyClicks(form->EditZoom, text);
+}
+
 TEST_F(PreviewWindowTest, ZoomBoxKeepsTheEngineLimits) {
     TPreviewForm* form = newWindow();
     form->RunReport();
     TFilePreview& preview = *form->RPPreview;
-    form->EditZoom->setText("5");
+    auto enterZoom = [form](const QString& text) {
+        TypeZoom(form, text);
+        QTest::keyClick(form->EditZoom, Qt::Key_Return);
+    };
+    enterZoom("5");
     EXPECT_EQ(preview.ZoomFactor(), 10);
     EXPECT_EQ(form->EditZoom->text(), "10");
-    form->EditZoom->setText("250");
+    enterZoom("250");
     EXPECT_EQ(preview.ZoomFactor(), 200);
     EXPECT_EQ(form->EditZoom->text(), "200");
-    form->EditZoom->setText("87");
+    enterZoom("87");
     EXPECT_EQ(preview.PageBitmap().width(), 710);  // 816 x 0.87
-    form->EditZoom->setText("999");
-    EXPECT_EQ(preview.ZoomFactor(), 200);
-    EXPECT_EQ(form->EditZoom->text(), "200");
-    for (const char* ignored : {"0", "", "ab", "  "}) {
-        form->EditZoom->setText(ignored);
-        EXPECT_EQ(preview.ZoomFactor(), 200) << ignored;
+    for (const char* ignored : {"0", "", "  ", "ab"}) {
+        enterZoom(ignored);
+        EXPECT_EQ(preview.ZoomFactor(), 87) << ignored;
     }
     // A computed zoom settles at the whole number the box shows.
     form->SBZoomPage->click();
@@ -132,6 +141,50 @@ TEST_F(PreviewWindowTest, ZoomBoxKeepsTheEngineLimits) {
     form->SBZoomOut->click();
     form->SBZoomOut->click();
     EXPECT_EQ(preview.ZoomFactor(), width - 10);
+}
+
+// A zoom applies when the user is done typing it: at Enter, on leaving the
+// box, or after a pause; never digit by digit.
+TEST_F(PreviewWindowTest, ZoomBoxAppliesTheValueOnceTyped) {
+    TPreviewForm* form = newWindow();
+    form->RunReport();
+    TFilePreview& preview = *form->RPPreview;
+    host.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
+    form->EditZoom->setFocus();
+
+    TypeZoom(form, "999");
+    EXPECT_EQ(form->EditZoom->text(), "999");
+    EXPECT_EQ(preview.ZoomFactor(), 69);  // nothing yet
+    QTest::keyClick(form->EditZoom, Qt::Key_Return);
+    EXPECT_EQ(preview.ZoomFactor(), 200);
+    EXPECT_EQ(form->EditZoom->text(), "200");
+
+    TypeZoom(form, "50");
+    EXPECT_EQ(preview.ZoomFactor(), 200);
+    QTest::keyClick(form->EditZoom, Qt::Key_Tab);  // leaves the box
+    ASSERT_FALSE(form->EditZoom->hasFocus());
+    EXPECT_EQ(preview.ZoomFactor(), 50);
+    EXPECT_EQ(form->EditZoom->text(), "50");
+
+    form->EditZoom->setFocus();
+    TypeZoom(form, "150");
+    EXPECT_EQ(preview.ZoomFactor(), 50);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return preview.ZoomFactor() == 150; }, 3000));
+    EXPECT_EQ(form->EditZoom->text(), "150");
+}
+
+TEST_F(PreviewWindowTest, TotalPageCountShowsEveryDigit) {
+    TPreviewForm* form = newWindow();
+    form->RPReport->OnPrintPage = [](TBaseReport* sender, int&) {
+        sender->PrintTextLine("LINE");
+        return sender->CurrentPage() < 12;
+    };
+    form->RunReport();
+    QLabel* total = form->LabelTotalPages;
+    EXPECT_EQ(total->text(), "12");
+    EXPECT_GE(total->width(), total->sizeHint().width());
+    EXPECT_LE(total->geometry().right(), total->parentWidget()->width());
 }
 
 TEST_F(PreviewWindowTest, PageBoxAndButtonsStayWithinTheReport) {
@@ -312,6 +365,7 @@ TEST_F(PreviewWindowTest, AllSeriesOpensPreviewsInTheFrame) {
         EXPECT_EQ(PreviewForm.data(), first);
         EXPECT_EQ(frame.ChildCount(), 1);
         EXPECT_EQ(first->parentWidget()->windowTitle(), "Report Preview - Listing of All Series");
+        EXPECT_EQ(first->size(), QSize(604, 345));  // the whole progress panel shows
         EXPECT_EQ(first->RPPreview->PageCount(), 3);
         EXPECT_TRUE(QFile::exists(collection.file("pkeep.rpt")));
 

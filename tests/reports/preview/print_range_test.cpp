@@ -130,6 +130,7 @@ TEST_F(PrintRangeTest, AbortDuringPrintingDropsTheJob) {
     EXPECT_FALSE(printer.Printing());
     EXPECT_FALSE(Printer().Printing());
     EXPECT_FALSE(printer.InputOpen());
+    EXPECT_FALSE(QFile::exists(pdf));  // no part of the document is printed
 }
 
 TEST_F(PrintRangeTest, NoPrinterIsReportedAndNothingHappens) {
