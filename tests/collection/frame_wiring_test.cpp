@@ -318,8 +318,13 @@ TEST_F(CollectionWindowTest, DetailPrintoutIsOfTheHighlightedBook) {
     seedBook(entry, "1", 1, 100, 5.00);
     seedBook(entry, "2", 1, 50, 75.07);  // graded 37.535: shown $37.54
     seedBook(entry, "3", 1, 100, 9.00);
+    // Reports run in the collection folder, beside their logo.
+    const QString folder = dir.path() + "/pkeep";
+    QImage logo(16, 16, QImage::Format_RGB32);
+    logo.fill(Qt::darkBlue);
+    ASSERT_TRUE(logo.save(folder + "/PKEEP20.BMP", "BMP"));
     const QString previous = QDir::currentPath();
-    QDir::setCurrent(dir.path());  // where the report file is written
+    QDir::setCurrent(folder);
     installReportsMenu(*frame, HighlightedInCollectionWindow);
     openWindow();
     showBookPage();
