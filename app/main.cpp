@@ -3,11 +3,11 @@
 // current directory, builds the frame window and runs the event loop until
 // the frame closes.
 #include <QDir>
-#include <optional>
 
 #include "app/main_form.h"
 #include "app/previous_instance.h"
 #include "collection/comic_form.h"
+#include "collection/highlighted_item.h"
 #include "maintenance/rebuild_form.h"
 #include "platform/widgets/application.h"
 #include "reports/catalogue.h"
@@ -25,14 +25,6 @@ void enterCollectionDirectory() {
     QDir::setCurrent(folder);
 }
 
-// The highlighted-item reports start at the collection window's current
-// series; without that window there is none.
-std::optional<TCurrentSeriesKey> currentSeriesOfCollectionWindow() {
-    if (!ComicForm) return std::nullopt;
-    return TCurrentSeriesKey{ComicForm->CurrentSeries, ComicForm->CurrentPublisher,
-                             ComicForm->CurrentEntry};
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,7 +38,7 @@ int main(int argc, char** argv) {
     // A second copy ends inside this constructor.
     TMainForm mainForm(&previousInstance);
     installCollectionWindow(mainForm);
-    installReportsMenu(mainForm, currentSeriesOfCollectionWindow);
+    installReportsMenu(mainForm, HighlightedInCollectionWindow);
     installRebuild(mainForm);
     mainForm.show();
     return app.exec();

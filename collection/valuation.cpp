@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/base/money.h"
 #include "store/collection.h"
 
 namespace valuation {
@@ -29,7 +30,9 @@ QString comicNoSearchKey(const QString& typed) {
     return store::AlignComicNo(typed).left(store::kComicNoWidth).toUpper();
 }
 
-double gradedValue(double high, int perc) { return high * perc * 0.01; }
+// A money amount to the cent, as it is shown: the profitability then
+// follows from the graded value the user sees.
+double gradedValue(double high, int perc) { return RoundToCent(high * perc * 0.01); }
 
 double profitability(double graded, double paid, int qty) { return (graded - paid) * qty; }
 

@@ -30,6 +30,7 @@ QString conditionWord(int position);
 // The key text of the book search: aligned, cut to 15 characters, upper case.
 QString comicNoSearchKey(const QString& typed);
 
+// HIGH x PERC x 0.01, rounded to the cent (halves away from zero).
 double gradedValue(double high, int perc);
 double profitability(double graded, double paid, int qty);
 

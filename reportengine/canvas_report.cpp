@@ -31,8 +31,12 @@ void TCanvasReport::PrintRightAt(const QString& text, double x) { PrintAligned(t
 void TCanvasReport::TextRect(const QRect& rect, double x, double y, const QString& text) {
     if (!CheckOutput()) return;
     TCanvas& canvas = Canvas();
+    // Like every text, over the page or an opaque background as TextBKMode says.
+    const TBkMode savedMode = canvas.BkMode();
+    canvas.SetBkMode(TextBKMode());
     canvas.SetTextAlign(TA_BASELINE | TA_LEFT);
     canvas.TextRect(rect, XU2D(x), YU2D(y), text);
+    canvas.SetBkMode(savedMode);
 }
 
 // ---- shapes ---------------------------------------------------------------------------------

@@ -53,6 +53,11 @@ struct TCurrentSeriesKey {
     QString CurrentSeries;
     QString CurrentPublisher;
     int CurrentEntry = 0;
+    // The window's current book of that series (issue number as stored,
+    // edition), which the book detail page prints; none: the first book.
+    bool HasCurrentBook = false;
+    QString CurrentComicNo = {};
+    QString CurrentEdition = {};
 };
 
 // What the print dialog offers when it opens; kept between prints.

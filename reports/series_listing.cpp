@@ -44,8 +44,8 @@ bool TPreviewForm::RPSeriesReportPrintPage(TBaseReport* Sender, int&) {
     SetDataStops(report);
     while (report.LinesRemaining() >= 1 && !TableSeries->Eof()) {
         layout::ProcessPendingMessages();
-        report.PrintText("\t" + TableSeriesSERIES->AsString());
-        report.PrintTextLine("\t" + TableSeriesPUBLISHER->AsString());
+        layout::PrintCell(report, 0, TableSeriesSERIES->AsString(), false);
+        layout::PrintCell(report, 1, TableSeriesPUBLISHER->AsString(), true);
         TableSeries->Next();
         StepProgress();
     }

@@ -66,6 +66,47 @@ const char* const kSeriesNotes[] = {"COMPLETE RUN", "MISSING SOME EARLY ISSUES",
                                     "COLLECTING FOR THE ART, NOT THE STORY",
                                     "ASK \"BIG\" AL ABOUT THE GAPS", "STARTED 1985\nSTILL GOING"};
 
+// The sentences long notes are made of: what collectors write about a book
+// or a run, paragraph after paragraph.
+const char* const kNoteSentences[] = {
+    "BOUGHT FROM THE ESTATE OF A COLLECTOR WHO KEPT EVERY ISSUE BAGGED AND BOARDED.",
+    "THE COVER HAS A SMALL COLOUR BREAKING CREASE NEAR THE SPINE, TOP LEFT.",
+    "PAGES ARE OFF-WHITE TO WHITE; NO TEARS, NO MISSING COUPONS.",
+    "THE LETTERS PAGE PRINTS A NOTE FROM A READER WHO LATER DREW THE SERIES.",
+    "GRADED ONCE AT A SHOW; THE DEALER ASKED ABOUT IT TWICE SINCE.",
+    "A SECOND COPY WAS SOLD IN 1998 TO PAY FOR THE REST OF THE RUN.",
+    "THE STORY CONTINUES FROM THE ANNUAL, WHICH IS STILL MISSING.",
+    "CHECK THE STAPLES EVERY WINTER: THE BASEMENT GETS DAMP.",
+    "PRICE GUIDES DISAGREE ABOUT THIS ONE BY ALMOST HALF.",
+    "THE ARTIST SIGNED THE INSIDE COVER AND ADDED A SMALL SKETCH OF THE HERO.",
+    "KEEP IT AWAY FROM THE WINDOW; THE RED INKS FADE QUICKLY.",
+    "A NEWSSTAND COPY WITH THE UPC BOX; THE DIRECT EDITION IS RARER.",
+    "TRADED FOR TWO ISSUES OF ANOTHER SERIES AND A POSTER.",
+    "THE BACK COVER AD FOR SEA MONKEYS IS COMPLETE.",
+    "ASK AT THE NEXT CONVENTION WHETHER A CLEANER COPY IS AROUND.",
+    "THE CROSSOVER BEGINS HERE AND ENDS SIX ISSUES LATER IN ANOTHER TITLE."};
+
+// A note of several paragraphs (one per line) of at least `length`
+// characters.
+std::string longNote(Random& random, std::size_t length) {
+    std::string note;
+    while (note.size() < length) {
+        if (!note.empty()) note += '\n';
+        const int sentences = 2 + random.below(4);
+        for (int i = 0; i < sentences; ++i) {
+            if (i > 0) note += ' ';
+            note += random.pick(kNoteSentences);
+        }
+    }
+    return note;
+}
+
+// Some notes run to paragraphs; a third of those pass 1 KB.
+std::string longNote(Random& random) {
+    return longNote(random,
+                    random.chance(33) ? 1024 + random.below(2048) : 150 + random.below(700));
+}
+
 paradox::Value text(const std::string& s) { return paradox::Value::text(s); }
 paradox::Value money(int cents) { return paradox::Value::floating(cents / 100.0); }
 paradox::Value flag(bool b) { return paradox::Value::boolean(b); }
@@ -80,7 +121,10 @@ std::string seriesName(Random& random) {
     return suffix.empty() ? name : name + " " + suffix;
 }
 
-paradox::Row makeBook(Random& random, int issue, const std::string& edition, int qtyRoom) {
+// `notes` draws the long notes apart from `random`, so that a seed's
+// books and series stay those of a sample without them.
+paradox::Row makeBook(Random& random, Random& notes, int issue, const std::string& edition,
+                      int qtyRoom) {
     bool wanted = random.chance(12);
     int qty = wanted ? 0 : (random.chance(80) ? 1 : (random.chance(75) ? 2 : 3));
     qty = std::min(qty, qtyRoom);
@@ -100,6 +144,7 @@ paradox::Row makeBook(Random& random, int issue, const std::string& edition, int
     row[9] = money(highCents);
     row[10] = paradox::Value::integer(perc);
     if (random.chance(10)) row[11] = text(random.pick(kBookNotes));
+    if (notes.chance(6)) row[11] = text(longNote(notes));
     if (random.chance(80))
         row[12] = text(random.chance(70) ? "BOX " + std::to_string(1 + random.below(40))
                                          : std::string("SHELF ") + char('A' + random.below(4)));
@@ -111,15 +156,15 @@ paradox::Row makeBook(Random& random, int issue, const std::string& edition, int
 
 // Issues numbered upwards from a random start with a few gaps; now and then
 // an issue comes in a second edition too.
-std::vector<paradox::Row> makeBooks(Random& random, int count) {
+std::vector<paradox::Row> makeBooks(Random& random, Random& notes, int count) {
     std::vector<paradox::Row> books;
     int issue = random.chance(80) ? 1 : random.below(200);
     int owned = 0;
     while (static_cast<int>(books.size()) < count) {
-        books.push_back(makeBook(random, issue, "1ST", 32767 - owned));
+        books.push_back(makeBook(random, notes, issue, "1ST", 32767 - owned));
         owned += static_cast<int>(books.back()[6].asInt());
         if (static_cast<int>(books.size()) < count && random.chance(12)) {
-            books.push_back(makeBook(random, issue, random.pick(kEditions), 32767 - owned));
+            books.push_back(makeBook(random, notes, issue, random.pick(kEditions), 32767 - owned));
             owned += static_cast<int>(books.back()[6].asInt());
         }
         issue += random.chance(90) ? 1 : 2 + random.below(3);
@@ -133,19 +178,21 @@ std::vector<DemoSeries> MakeDemoCollection(int seriesCount, int bookCount, std::
     if (seriesCount <= 0 && bookCount > 0)
         throw Exception("books need at least one series to belong to");
     Random random(seed);
+    Random notes(seed ^ 0x6E6F746573ULL);  // "notes"
     std::vector<int> counts(static_cast<std::size_t>(std::max(seriesCount, 0)), 0);
     for (int i = 0; i < bookCount; ++i)
         ++counts[static_cast<std::size_t>(random.below(seriesCount))];
     std::vector<DemoSeries> collection;
     for (int count : counts) {
         DemoSeries series;
-        series.books = makeBooks(random, count);
+        series.books = makeBooks(random, notes, count);
         std::int64_t owned = 0;
         for (const paradox::Row& book : series.books) owned += book[6].asInt();
         series.row.resize(9);
         series.row[0] = text(seriesName(random));
         series.row[1] = text(random.pick(kPublishers));
         if (random.chance(20)) series.row[3] = text(random.pick(kSeriesNotes));
+        if (notes.chance(15)) series.row[3] = text(longNote(notes));
         series.row[4] = flag(random.chance(10));
         series.row[5] = flag(random.chance(8));
         series.row[6] = flag(random.chance(5));

@@ -39,6 +39,13 @@ bool parseDouble(const QString& text, double& out) {
     return ok && std::isfinite(out);
 }
 
+// Money typed as it is shown: "$1,234.50", "-$3.25", "(3.25)".
+bool parseShownMoney(const QString& text, double& out) {
+    const std::optional<double> money = ParseMoney(text.toStdString());
+    if (money) out = *money;
+    return money.has_value();
+}
+
 bool parseBoolean(const QString& text, bool& out) {
     static const char* const yes[] = {"TRUE", "T", "YES", "Y", "1"};
     static const char* const no[] = {"FALSE", "F", "NO", "N", "0"};
@@ -221,7 +228,8 @@ paradox::Value TField::fromString(const QString& text) const {
         case TFieldType::ftCurrency:
         case TFieldType::ftBCD: {
             double value = 0;
-            if (!parseDouble(text.trimmed(), value))
+            const bool money = type_ == TFieldType::ftCurrency;
+            if (!parseDouble(text.trimmed(), value) && !(money && parseShownMoney(text, value)))
                 fail(QStringLiteral("'%1' is not a valid number").arg(text));
             return paradox::Value::floating(value);
         }

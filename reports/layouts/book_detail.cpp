@@ -1,12 +1,13 @@
-// The detail page of one book: the first book (lowest issue number) of the
-// series highlighted in the collection window, as labels and values.  Labels
-// are bold in a right-justified column ending at x 2.0, values regular in a
-// column from x 2.0; the notes are word-wrapped to at most three lines
+// The detail page of one book: the book highlighted in the collection
+// window (without one, the first book of its series), as labels and values.
+// Labels are bold in a right-justified column ending at x 2.0, values regular
+// in a column from x 2.0; the notes are word-wrapped to at most three lines
 // between x 2.0 and 5.5.  The report always has exactly one page; with no
 // book in the series the labels stand with empty texts and zero amounts.
 
 #include <QProgressBar>
 
+#include "platform/base/exception.h"
 #include "platform/db/field.h"
 #include "platform/db/table.h"
 #include "reportengine/base_report.h"
@@ -29,11 +30,13 @@ void SetLabelAndValueStops(TBaseReport& report) {
     report.AddTabStop(layout::kFollowing, tjLeft, kValueWidth, layout::kCellMargin, 0, 0);
 }
 
+// The label in the first stop, the value (one line, cut at the value
+// column's edge) in the second.
 void PrintRow(TBaseReport& report, const QString& label, const QString& value) {
     report.SetBold(true);
     report.PrintText(label);
     report.SetBold(false);
-    report.PrintTextLine(value);
+    layout::PrintCell(report, 1, value, true);
 }
 
 void PrintNotes(TPreviewForm& form, TBaseReport& report, TDBMemoBuf& notes) {
@@ -45,6 +48,24 @@ void PrintNotes(TPreviewForm& form, TBaseReport& report, TDBMemoBuf& notes) {
     notes.PrintEnd = kNotesEnd;
     report.PrintMemo(notes, kNotesLines, true);
     report.FeedLine();
+}
+
+// Moves the books table from its first record to the highlighted book.  A
+// book not stored (a new or renamed one not yet saved) is an error, so the
+// page never shows another book under its name.
+void LocateHighlightedBook(TPreviewForm& form) {
+    const TCurrentSeriesKey& key = form.CurrentSeriesKey;
+    if (!key.HasCurrentBook) return;
+    for (; !form.TableBooks->Eof(); form.TableBooks->Next()) {
+        if (form.TableBooksCOMIC_NO->AsString() == key.CurrentComicNo &&
+            form.TableBooksEDITION->AsString() == key.CurrentEdition)
+            return;
+    }
+    throw Exception(
+        "The comic book \"" +
+        (layout::PlainComicNo(key.CurrentComicNo) + " - " + key.CurrentEdition).toStdString() +
+        "\" is not in the collection.  Save or cancel its changes in the "
+        "collection window and choose the report again.");
 }
 
 void PrintStatus(const TPreviewForm& form, TBaseReport& report) {
@@ -66,13 +87,15 @@ void PrintStatus(const TPreviewForm& form, TBaseReport& report) {
 
 bool TPreviewForm::RPIndividualBookReportPrintPage(TBaseReport* Sender, int&) {
     TBaseReport& report = *Sender;
+    LocateHighlightedBook(*this);
     report.SelectFont(layout::kFont, 11);
     report.SetBold(true);
     TDBMemoBuf notes;
     report.HomePosition();
     layout::SetHeadingBar(report);
-    report.PrintTextLine("\t" + CurrentSeriesKey.CurrentSeries + " - " +
-                         CurrentSeriesKey.CurrentPublisher);
+    layout::PrintCell(report, 0,
+                      CurrentSeriesKey.CurrentSeries + " - " + CurrentSeriesKey.CurrentPublisher,
+                      true);
 
     report.SelectFont(layout::kFont, 10);
     SetLabelAndValueStops(report);
@@ -81,22 +104,22 @@ bool TPreviewForm::RPIndividualBookReportPrintPage(TBaseReport* Sender, int&) {
     ProgressBar->setValue(25);
 
     const QString comicNo = layout::PlainComicNo(TableBooksCOMIC_NO->AsString());
-    PrintRow(report, "\tComic Book - Edition: ", "\t" + comicNo + " - " + TableBooksEDITION->AsString());
+    PrintRow(report, "\tComic Book - Edition: ", comicNo + " - " + TableBooksEDITION->AsString());
     ProgressBar->setValue(50);
-    PrintRow(report, "\tTitle: ", "\t" + TableBooksTITLE->AsString());
-    PrintRow(report, "\tArtist: ", "\t" + TableBooksARTIST->AsString());
-    PrintRow(report, "\tWriter: ", "\t" + TableBooksWRITER->AsString());
+    PrintRow(report, "\tTitle: ", TableBooksTITLE->AsString());
+    PrintRow(report, "\tArtist: ", TableBooksARTIST->AsString());
+    PrintRow(report, "\tWriter: ", TableBooksWRITER->AsString());
     ProgressBar->setValue(75);
     PrintNotes(*this, report, notes);
 
     const double high = TableBooksHIGH->AsFloat();
-    PrintRow(report, "\tQuantity Owned: ", "\t " + QString::number(TableBooksQTY->AsInteger()));
-    PrintRow(report, "\tPrice Paid: ", "\t" + layout::Money(TableBooksPAID->AsFloat()));
+    PrintRow(report, "\tQuantity Owned: ", " " + QString::number(TableBooksQTY->AsInteger()));
+    PrintRow(report, "\tPrice Paid: ", layout::Money(TableBooksPAID->AsFloat()));
     PrintRow(report, "\tGraded Value: ",
-             "\t" + layout::Money(layout::GradedValue(high, TableBooksPERC->AsInteger())));
-    PrintRow(report, "\tHighValue: ", "\t" + layout::Money(high));
+             layout::Money(layout::GradedValue(high, TableBooksPERC->AsInteger())));
+    PrintRow(report, "\tHighValue: ", layout::Money(high));
     report.FeedLine();
-    PrintRow(report, "\tLocation: ", "\t" + TableBooksLOCATION->AsString());
+    PrintRow(report, "\tLocation: ", TableBooksLOCATION->AsString());
     report.FeedLine();
     ProgressBar->setValue(100);
 

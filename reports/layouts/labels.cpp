@@ -5,6 +5,7 @@
 // top-left of the page; every line is bold and printed without tab stops.
 
 #include <QStringList>
+#include <algorithm>
 
 #include "platform/db/field.h"
 #include "platform/db/table.h"
@@ -57,11 +58,23 @@ QStringList ForSaleLabel(const TPreviewForm& form) {
     return lines;
 }
 
+// Where a label's lines are cut (inches, before the origin is added): as far
+// inside the label's right edge as they start inside its left one, and
+// never beyond the printable area of the paper.
+double LabelTextRight(const TBaseReport& report) {
+    const double labelRight = kColumnPitch - kSheetLeftMargin;
+    const double printableRight =
+        report.PageWidth() / report.UnitsFactor() - report.UnprintableRight -
+        report.OriginX() / report.UnitsFactor();
+    return std::min(labelRight, printableRight);
+}
+
 void PrintLabel(TBaseReport& report, const QStringList& lines, int column, int row) {
     report.SetOriginX(kFirstColumnX + kColumnPitch * column);
     report.SetOriginY(kFirstRowY + kRowPitch * row);
     report.HomePosition();
-    for (const QString& line : lines) report.PrintTextLine(line);
+    const double right = LabelTextRight(report);
+    for (const QString& line : lines) layout::PrintLineCutAt(report, layout::OneLine(line), right);
 }
 
 bool PrintLabelSheet(TPreviewForm& form, TBaseReport& report, int fontSize, LabelText text) {

@@ -3,9 +3,13 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QRect>
+#include <algorithm>
 #include <bit>
 #include <clocale>
 #include <cmath>
+#include <iterator>
+#include <list>
 #include <string>
 
 #include "platform/base/money.h"
@@ -42,8 +46,10 @@ void PrintPageHeadings(TBaseReport& report, std::span<const Column> headingColum
 
 void PrintSeriesHeading(TBaseReport& report, const TPreviewForm& form, const QString& suffix) {
     SetHeadingBar(report);
-    report.PrintTextLine("\t" + form.TableSeriesSERIES->AsString() + " - " +
-                         form.TableSeriesPUBLISHER->AsString() + suffix);
+    PrintCell(report, 0,
+              form.TableSeriesSERIES->AsString() + " - " + form.TableSeriesPUBLISHER->AsString() +
+                  suffix,
+              true);
 }
 
 bool SeriesHeadingFits(const TBaseReport& report, bool hasBooks, bool firstOnPage) {
@@ -97,7 +103,7 @@ bool PaidShown(double paid) {
 
 QString PaidCell(double paid) { return PaidShown(paid) ? Money(paid) : QString(); }
 
-double GradedValue(double high, int perc) { return high * perc * 0.01; }
+double GradedValue(double high, int perc) { return RoundToCent(high * perc * 0.01); }
 
 QString YesNo(bool value) { return value ? "Yes" : "No"; }
 
@@ -135,18 +141,83 @@ QString CellText(const TPreviewForm& form, Cell cell) {
 }
 
 void PrintBookRow(TBaseReport& report, const TPreviewForm& form, std::span<const Cell> cells) {
-    // The tab and the text go in two calls: the same as one "\t" + text
-    // while a stop takes every cell (each column set has a stop per cell),
-    // without building a string per cell.
-    static const QString tab = QStringLiteral("\t");
-    std::size_t left = cells.size();
-    for (Cell cell : cells) {
-        report.PrintText(tab);
-        if (--left > 0)
-            report.PrintText(CellText(form, cell));
-        else
-            report.PrintTextLine(CellText(form, cell));
+    // Each column set has a stop per cell, the first cell in the first stop.
+    for (std::size_t stop = 0; stop < cells.size(); ++stop)
+        PrintCell(report, stop, CellText(form, cells[stop]), stop + 1 == cells.size());
+}
+
+QString OneLine(const QString& text) {
+    const auto breaksLine = [](QChar c) { return c == '\r' || c == '\n' || c == '\t'; };
+    if (std::none_of(text.begin(), text.end(), breaksLine)) return text;  // the usual case
+    QString line;
+    line.reserve(text.size());
+    for (QChar c : text) {
+        if (!breaksLine(c))
+            line += c;
+        else if (!line.isEmpty() && !line.endsWith(' '))
+            line += ' ';
     }
+    return line.trimmed();
+}
+
+namespace {
+
+double TextWidthInches(TBaseReport& report, const QString& text) {
+    return report.XD2I(report.Canvas().TextWidth(text)) - report.XD2I(0);
+}
+
+// Text measured on the recording device may come out a few per cent wider
+// on another (fonts are rounded to whole pixels): what nearly fills its
+// place is clipped too, so that no device draws it past the edge.
+constexpr double kWidthAllowance = 0.97;
+
+bool Overflows(TBaseReport& report, const QString& text, double left, double right) {
+    return !text.isEmpty() && TextWidthInches(report, text) > (right - left) * kWidthAllowance;
+}
+
+// Draws text from x `left` on the current line, clipped to the line's box
+// between `left` and `right` (inches, engine coordinates).
+void PrintClipped(TBaseReport& report, const QString& text, double left, double right) {
+    const double units = report.UnitsFactor();
+    const double bottom = (report.CursorY() + report.FontDescent()) / units;
+    const double top = bottom - report.LineHeight() / units;
+    const QPoint topLeft(report.XI2D(left), report.YI2D(top));
+    const QPoint bottomRight(report.XI2D(right), report.YI2D(bottom));
+    report.TextRect(QRect(topLeft, QSize(bottomRight.x() - topLeft.x(),
+                                         bottomRight.y() - topLeft.y())),
+                    left * units, report.CursorY(), text);
+}
+
+}  // namespace
+
+void PrintCell(TBaseReport& report, std::size_t stop, const QString& text, bool endLine) {
+    // The tab and the text go in two calls, as one "\t" + text would, without
+    // building a string per cell.
+    static const QString tab = QStringLiteral("\t");
+    report.PrintText(tab);
+    const QString line = OneLine(text);
+    const std::list<TTabStop>& stops = report.TabStops();
+    if (stop < stops.size()) {
+        const TTabStop& cell = *std::next(stops.begin(), static_cast<std::ptrdiff_t>(stop));
+        const double left = cell.Pos + cell.Margin;
+        const double right = cell.Pos + cell.Width - cell.Margin;
+        if (cell.Width > 0 && Overflows(report, line, left, right)) {
+            PrintClipped(report, line, left, right);
+            if (endLine) report.EndLine();
+            return;
+        }
+    }
+    if (endLine)
+        report.PrintTextLine(line);
+    else
+        report.PrintText(line);
+}
+
+void PrintLineCutAt(TBaseReport& report, const QString& text, double right) {
+    const double left = report.CursorX() / report.UnitsFactor();
+    if (!Overflows(report, text, left, right)) return report.PrintTextLine(text);
+    PrintClipped(report, text, left, right);
+    report.EndLine();
 }
 
 }  // namespace layout

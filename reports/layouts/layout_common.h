@@ -80,6 +80,7 @@ QString Money(double amount);
 // whole amount of 0 or less.
 bool PaidShown(double paid);
 QString PaidCell(double paid);
+// HIGH x PERC x 0.01 to the cent, halves away from zero.
 double GradedValue(double high, int perc);
 QString YesNo(bool value);
 // The issue number without the leading spaces it is stored with.
@@ -118,5 +119,18 @@ inline constexpr Cell kWantedCells[] = {Cell::ComicAndEdition, Cell::Title, Cell
 // Prints one book row: every cell as a tab and its text, the last one ending
 // the line.
 void PrintBookRow(TBaseReport& report, const TPreviewForm& form, std::span<const Cell> cells);
+
+// ---- text that must stay in its place ---------------------------------------
+// A cell or a label holds one line: the line breaks of a memo (a location
+// kept on two lines) and tabs become single spaces.
+QString OneLine(const QString& text);
+// Prints "\t" + text, `stop` being the index of the tab stop the tab moves
+// to, and ends the line when `endLine`.  Text wider than the cell's inside
+// (between its margins) is cut at that edge, as a grid cuts a cell: it
+// starts at the cell's left margin and is clipped at the right one.
+void PrintCell(TBaseReport& report, std::size_t stop, const QString& text, bool endLine);
+// Prints text as a line from the cursor, clipped at x `right` (inches, in
+// the engine's coordinates, that is before its origin is added).
+void PrintLineCutAt(TBaseReport& report, const QString& text, double right);
 
 }  // namespace layout

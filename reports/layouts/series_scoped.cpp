@@ -39,14 +39,13 @@ const SeriesListing kWantedBooks{layout::kWantedHeadings, layout::kWantedHeading
                                  layout::kWantedCells};
 
 QString SeriesLine(const TPreviewForm& form) {
-    return "\t" + form.CurrentSeriesKey.CurrentSeries + " - " +
-           form.CurrentSeriesKey.CurrentPublisher;
+    return form.CurrentSeriesKey.CurrentSeries + " - " + form.CurrentSeriesKey.CurrentPublisher;
 }
 
 bool PrintSeriesPage(TPreviewForm& form, TBaseReport& report, const SeriesListing& listing) {
     layout::PrintPageHeadings(report, listing.columns, listing.columnHeadingText);
     layout::SetHeadingBar(report);
-    report.PrintTextLine(SeriesLine(form));
+    layout::PrintCell(report, 0, SeriesLine(form), true);
     report.SelectFont(layout::kFont, 10);
     report.SetBold(false);
     layout::SetColumns(report, listing.columns);

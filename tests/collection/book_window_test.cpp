@@ -159,6 +159,44 @@ TEST_F(CollectionWindowTest, MoneyIsTypedAsAPlainNumber) {
     EXPECT_DOUBLE_EQ(engineTable("books.db")->row(0)[col::HIGH].asDouble(), 1234.5);
 }
 
+TEST_F(CollectionWindowTest, MoneyIsTakenTypedAsItIsShown) {
+    const int entry = seedSeries("DAREDEVIL", "MARVEL", 1);
+    seedBook(entry, "1", 1);
+    openWindow();
+    showBookPage();
+    form->PageControl2->setCurrentWidget(form->TabSheet4);
+    typeInto(form->DBEditPaid, "$12.50");
+    typeInto(form->DBEdit1, "1,234.50");
+    form->DBEditQty->setFocus();
+    EXPECT_TRUE(asked.isEmpty()) << asked.join(" | ").toStdString();
+    EXPECT_EQ(form->DBEditPaid->text(), "$12.50");
+    EXPECT_EQ(form->DBEdit1->text(), "$1,234.50");
+    save();
+    EXPECT_DOUBLE_EQ(engineTable("books.db")->row(0)[col::PAID].asDouble(), 12.5);
+    EXPECT_DOUBLE_EQ(engineTable("books.db")->row(0)[col::HIGH].asDouble(), 1234.5);
+    // Grouping in the wrong places is no amount.
+    typeInto(form->DBEditPaid, "1,23.4");
+    form->DBEditQty->setFocus();
+    EXPECT_EQ(asked.size(), 1);
+}
+
+// Half cents round away from zero, and the profitability follows the
+// graded value as shown.  No amount shows as minus zero.
+TEST_F(CollectionWindowTest, GradedValuesRoundHalfCentsUp) {
+    const int entry = seedSeries("HULK", "MARVEL", 2);
+    seedBook(entry, "1", 2, 50, 75.07, 10.00);  // 37.535
+    seedBook(entry, "2", 0, 75, 93.10, 80.00);  // 69.825, none owned
+    openWindow();
+    showBookPage();
+    form->PageControl2->setCurrentWidget(form->TabSheet4);
+    form->TableBooks->First();
+    EXPECT_EQ(form->DBEditGraded->text(), "$37.54");
+    EXPECT_EQ(form->DBEditProfit->text(), "$55.08");  // (37.54 - 10.00) x 2
+    form->TableBooks->Next();
+    EXPECT_EQ(form->DBEditGraded->text(), "$69.83");
+    EXPECT_EQ(form->DBEditProfit->text(), "$0.00");  // (69.83 - 80.00) x 0
+}
+
 TEST_F(CollectionWindowTest, SeriesNavigatorsOnTheBookPageStepThroughSeries) {
     const int a = seedSeries("ALPHA", "P", 1);
     const int b = seedSeries("BRAVO", "P", 2);

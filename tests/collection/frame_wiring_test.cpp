@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -15,10 +17,13 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include "collection/highlighted_item.h"
 #include "platform/widgets/db_edit.h"
 #include "platform/widgets/db_grid.h"
 #include "platform/widgets/db_navigator.h"
 #include "platform/widgets/speed_button.h"
+#include "reports/catalogue.h"
+#include "reports/preview_form.h"
 #include "tests/collection/collection_fixture.h"
 #include "tests/support/font_match_log.h"
 
@@ -304,4 +309,34 @@ TEST_F(CollectionWindowTest, TablesInUseAreReportedAndTheWindowStaysUsable) {
     EXPECT_TRUE(asked.isEmpty());
     EXPECT_TRUE(form->TableBooks->Active());
     EXPECT_FALSE(frame->SBOpen->isEnabled());
+}
+
+// The Highlighted Item Reports take the window's current series and book:
+// the detail printout shows the book highlighted, not the series' first.
+TEST_F(CollectionWindowTest, DetailPrintoutIsOfTheHighlightedBook) {
+    const int entry = seedSeries("HULK", "MARVEL", 3);
+    seedBook(entry, "1", 1, 100, 5.00);
+    seedBook(entry, "2", 1, 50, 75.07);  // graded 37.535: shown $37.54
+    seedBook(entry, "3", 1, 100, 9.00);
+    // Reports run in the collection folder, beside their logo.
+    const QString folder = dir.path() + "/pkeep";
+    QImage logo(16, 16, QImage::Format_RGB32);
+    logo.fill(Qt::darkBlue);
+    ASSERT_TRUE(logo.save(folder + "/PKEEP20.BMP", "BMP"));
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(folder);
+    installReportsMenu(*frame, HighlightedInCollectionWindow);
+    openWindow();
+    showBookPage();
+    form->TableBooks->First();
+    form->TableBooks->Next();
+    frame->findChild<QAction*>("DetailedPrintoutofComicBook1")->trigger();
+    ASSERT_TRUE(PreviewForm);
+    QFile report(PreviewForm->ReportFile());
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    const QByteArray stream = report.readAll();
+    EXPECT_TRUE(stream.contains("$75.07"));
+    EXPECT_TRUE(stream.contains("$37.54"));
+    EXPECT_FALSE(stream.contains("$5.00"));
+    QDir::setCurrent(previous);
 }

@@ -34,6 +34,11 @@ TEST(Valuation, GradedValueAndProfitability) {
     EXPECT_DOUBLE_EQ(gradedValue(40.00, 37), 14.80);
     EXPECT_DOUBLE_EQ(profitability(0, 0, 0), 0);
     EXPECT_DOUBLE_EQ(profitability(5.0, 12.5, 3), -22.5);
+    // A graded value is money to the cent, halves away from zero.
+    EXPECT_DOUBLE_EQ(gradedValue(75.07, 50), 37.54);  // 37.535
+    EXPECT_DOUBLE_EQ(gradedValue(93.10, 75), 69.83);  // 69.825
+    EXPECT_DOUBLE_EQ(gradedValue(0.01, 50), 0.01);    // 0.005
+    EXPECT_DOUBLE_EQ(gradedValue(33.33, 5), 1.67);    // 1.6665
 }
 
 TEST(Valuation, SearchKeyIsAlignedCutAndUpperCase) {

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -86,6 +87,22 @@ TEST_F(AdminTest, DemoFillsExactlyAndKeepsTheCollectionsRules) {
             EXPECT_GE(row[9].asDouble(), row[8].asDouble());  // high >= low
         }
         EXPECT_GT(grades.size(), 5u);
+        // Some notes run to paragraphs, some past 1 KB, as collectors' notes do.
+        const auto longest = [](const paradox::Table& t, std::size_t field, std::size_t& lines) {
+            std::size_t size = 0;
+            for (std::size_t i = 0; i < t.rowCount(); ++i) {
+                const paradox::Value& note = t.row(i)[field];
+                if (!note.isText()) continue;
+                size = std::max(size, note.asText().size());
+                lines = std::max<std::size_t>(lines, 1 + std::ranges::count(note.asText(), '\n'));
+            }
+            return size;
+        };
+        std::size_t bookLines = 0, seriesLines = 0;
+        EXPECT_GT(longest(*books, 11, bookLines), 1024u);
+        EXPECT_GE(bookLines, 3u);
+        EXPECT_GT(longest(*series, 3, seriesLines), 300u);
+        EXPECT_GE(seriesLines, 2u);
         std::int64_t seriesWithBooks = 0;
         for (std::size_t i = 0; i < series->rowCount(); ++i) {
             const paradox::Row& row = series->row(i);

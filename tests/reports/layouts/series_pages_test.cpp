@@ -196,6 +196,30 @@ TEST(DetailPage, PrintsTheFirstBookWithLabelsValuesAndStatus) {
     EXPECT_NEAR(page.find("This Book has Been Autographed")->x, 2.02, 0.005);
 }
 
+TEST(DetailPage, PrintsTheHighlightedBookAndRefusesOneNotStored) {
+    TestCollection c;
+    const int entry = c.add({"ALPHA"}, NumberedBooks(3, 1, {.high = 75.07, .perc = 50}));
+    TCurrentSeriesKey key = c.key(entry);
+    key.HasCurrentBook = true;
+    key.CurrentComicNo = Stored("2");
+    key.CurrentEdition = "1ST";
+    const Page page = c.run("DetailedPrintoutofComicBook1", key).pages.at(0);
+    EXPECT_EQ(page.line(page.lineOf("Comic Book - Edition: ")),
+              (std::vector<QString>{"Comic Book - Edition: ", "2 - 1ST"}));
+    EXPECT_EQ(page.line(page.lineOf("Graded Value: ")),
+              (std::vector<QString>{"Graded Value: ", "$37.54"}));
+
+    key.CurrentComicNo = Stored("9");  // a new book, not saved yet
+    QFile::remove(c.dir().path() + "/pkeep.rpt");
+    try {
+        c.run("DetailedPrintoutofComicBook1", key);
+        FAIL() << "expected an error";
+    } catch (const Exception& e) {
+        EXPECT_NE(e.message().find("\"9 - 1ST\" is not in the collection"), std::string::npos)
+            << e.message();
+    }
+}
+
 TEST(DetailPage, ShortNoteNoStatusAndNoBooks) {
     TestCollection c;
     BookRow plain;
@@ -288,6 +312,86 @@ TEST(Labels, OwnedLabelsShowPriceAboveHalfAndForSaleLabelsASellingLine) {
     EXPECT_TRUE(sale.find("Qty Owned: 1 Graded: $4.00 High: $4.00"));
     EXPECT_EQ(sale.findAll("Selling Price: ____________").size(), 2u);
     EXPECT_NEAR(sale.find("Qty Owned: 1 Graded: $4.00 High: $4.00")->fontHeight * 72, 9, 1.5);
+}
+
+// ---- text kept in its place ------------------------------------------------------
+
+// A text cut at its place's edge is recorded clipped to that place.
+const Text* Clipped(const Page& page, const QString& text) {
+    const Text* t = page.find(text);
+    return t && t->code == 22 ? t : nullptr;
+}
+
+TEST(TextInPlace, ListingCellsCutLongTextAtTheirEdgeAndJoinLocationLines) {
+    TestCollection c;
+    const QString location = "BASEMENT CASE 4, LOWER DRAWER, BEHIND THE BOXES OF OLD TAX PAPERS";
+    BookRow longOnes{.comicNo = "1000000000000", .edition = "NEWSSTANDS", .high = 75.07,
+                     .perc = 50, .location = location};
+    BookRow twoLines{.comicNo = "2", .high = 93.10, .perc = 75, .location = "CASE\r\nLOWER DRAWER"};
+    const QString name = "THE ASTONISHING AND UNCANNY ADVENTURES OF THE MIGHTY NIGHTOW";
+    ASSERT_EQ(name.size(), 60);
+    c.add({.name = name, .publisher = "MOONBEAM PUBLISHING", .wanted = true},
+          {longOnes, twoLines});
+    const Page page = c.run("Comic Collection Listing").pages.at(0);
+
+    // Comic and edition in 0.5..2.0, location in 2.0..4.5: clipped inside
+    // the cell margins; the cells after them keep their places.
+    const Text* comic = Clipped(page, Stored("1000000000000") + "  NEWSSTANDS");
+    ASSERT_TRUE(comic);
+    EXPECT_NEAR(comic->x, 0.52, 0.011);
+    EXPECT_NEAR(comic->clip.left, 0.52, 0.011);
+    EXPECT_NEAR(comic->clip.right, 1.98, 0.011);
+    const Text* where = Clipped(page, location);
+    ASSERT_TRUE(where);
+    EXPECT_NEAR(where->clip.left, 2.02, 0.011);
+    EXPECT_NEAR(where->clip.right, 4.48, 0.011);
+    EXPECT_LT(where->clip.top, where->y);
+    EXPECT_GT(where->clip.bottom, where->y);
+    EXPECT_EQ(page.line(page.lineOf(location)),
+              (std::vector<QString>{Stored("1000000000000") + "  NEWSSTANDS", location, "1",
+                                    "$37.54", "$75.07"}));  // 37.535 rounds up
+    EXPECT_EQ(page.line(page.lineOf(Row(2))),
+              (std::vector<QString>{Row(2), "CASE LOWER DRAWER", "1", "$69.83", "$93.10"}));
+    EXPECT_EQ(page.find("CASE LOWER DRAWER")->code, 24);  // it fits: printed as ever
+
+    // The heading bar ends at 8.0 inches, within the paper.
+    const Page wanted = c.run("Complete Want List").pages.at(0);
+    const Text* suffixed =
+        Clipped(wanted, name + " - MOONBEAM PUBLISHING (Entire Series Marked as Wanted)");
+    ASSERT_TRUE(suffixed);
+    EXPECT_NEAR(suffixed->clip.right, 7.98, 0.011);
+}
+
+TEST(TextInPlace, DetailValuesStopAtTheValueColumnsEdge) {
+    TestCollection c;
+    BookRow book{.comicNo = "1", .title = QString(80, 'W'), .location = "CASE\nLOWER DRAWER"};
+    const int entry = c.add({"ALPHA"}, {book});
+    const Page page = c.run("DetailedPrintoutofComicBook1", c.key(entry)).pages.at(0);
+    const Text* title = Clipped(page, QString(80, 'W'));
+    ASSERT_TRUE(title);
+    EXPECT_NEAR(title->clip.left, 2.02, 0.011);
+    EXPECT_NEAR(title->clip.right, 6.98, 0.011);
+    EXPECT_EQ(page.line(page.lineOf("Location: ")),
+              (std::vector<QString>{"Location: ", "CASE LOWER DRAWER"}));
+}
+
+TEST(TextInPlace, LabelTextStaysInItsLabelAndOnThePaper) {
+    TestCollection c;
+    BookRow rich{.high = 99999999.99, .location = "CASE\r\nLOWER DRAWER", .forSale = true};
+    const int entry = c.add({"ALPHA"}, NumberedBooks(3, 1, rich));
+    const Page sale = c.run("Labels of For Sale Books in Series", c.key(entry)).pages.at(0);
+    const QString line = "Qty Owned: 1 Graded: $99,999,999.99 High: $99,999,999.99";
+    const auto cut = sale.findAll(line);
+    ASSERT_EQ(cut.size(), 3u);
+    for (int column = 0; column < 3; ++column) {
+        const Text* t = cut[static_cast<std::size_t>(column)];
+        EXPECT_EQ(t->code, 22);
+        EXPECT_NEAR(t->x, 0.30 + 2.8 * column, 0.011);
+        EXPECT_NEAR(t->clip.right, 2.8 * (column + 1), 0.011);  // before the next label
+        EXPECT_LE(t->clip.right, 8.5);
+    }
+    const Page owned = c.run("Labels for Owned Books in Series", c.key(entry)).pages.at(0);
+    EXPECT_EQ(owned.findAll("Location: CASE LOWER DRAWER").size(), 3u);
 }
 
 // ---- summary --------------------------------------------------------------------

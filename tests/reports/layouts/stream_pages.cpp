@@ -120,7 +120,20 @@ void readPageCommands(Bytes& in, Page& page) {
         }
         case 20: in.skip(24); break;
         case 21: in.graphic(); in.skip(16); break;
-        case 22: in.skip(24); in.string(); break;
+        case 22: {  // text clipped to a rectangle
+            Text t;
+            t.code = code;
+            t.clip.left = in.single(); t.clip.top = in.single();
+            t.clip.right = in.single(); t.clip.bottom = in.single();
+            t.x = in.single();
+            t.y = in.single();
+            t.text = in.string();
+            t.font = font.name;
+            t.fontHeight = font.height;
+            t.bold = font.bold;
+            page.texts.push_back(t);
+            break;
+        }
         case 23: case 24: case 25: {
             Text t;
             t.code = code;

@@ -11,21 +11,22 @@
 
 namespace streamcheck {
 
+struct Rect {
+    double left = 0, top = 0, right = 0, bottom = 0;
+};
+
 struct Text {
-    int code = 0;  // 23 centred on x, 24 starting at x, 25 ending at x
+    int code = 0;  // 23 centred on x, 24 starting at x, 25 ending at x, 22 from x clipped
     double x = 0, y = 0;
     QString text;
     QString font;
     double fontHeight = 0;  // inches
     bool bold = false;
+    Rect clip;  // code 22: what of the text is drawn
 };
 
 struct Segment {  // a MoveTo ... LineTo pair
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-};
-
-struct Rect {
-    double left = 0, top = 0, right = 0, bottom = 0;
 };
 
 struct Page {
