@@ -283,3 +283,32 @@ TEST_F(CollectionWindowTest, BookPageFirstShownLaterFollowsTheCurrentSeries) {
     save();
     EXPECT_EQ(storedOwned("ALPHA"), 4);
 }
+
+// OWNED is a short integer: a quantity that would take the series' count
+// past 32767 is refused before the book is stored, so the count stays right.
+TEST_F(CollectionWindowTest, QuantityTheSeriesCountCannotHoldIsRefusedBeforeAnythingIsStored) {
+    const int entry = seedSeries("HULK", "MARVEL", 5);
+    seedBook(entry, "1", 1);
+    seedBook(entry, "2", 4);
+    openWindow();
+    showBookPage();
+    form->TableBooks->First();  // issue 1, quantity 1
+    typeInto(form->DBEditQty, "32767");
+    try {
+        save();
+        ADD_FAILURE() << "the post was not refused";
+    } catch (const EDatabaseError& error) {
+        const QString message = QString::fromUtf8(error.what());
+        EXPECT_TRUE(message.contains("32771") && message.contains("32767")) << error.what();
+    }
+    EXPECT_EQ(form->TableBooks->State(), TDataSetState::dsEdit);
+    EXPECT_EQ(form->TableSeries->State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(storedBooks()[0][col::QTY].asInt(), 1);
+    EXPECT_EQ(storedOwned("HULK"), 5);
+    // The user corrects the quantity and the count follows.
+    typeInto(form->DBEditQty, "32762");  // 32762 + 4 = 32766
+    save();
+    EXPECT_EQ(storedBooks()[0][col::QTY].asInt(), 32762);
+    EXPECT_EQ(storedOwned("HULK"), 32766);
+    EXPECT_EQ(form->DBTextOwned->text(), "32766");
+}
