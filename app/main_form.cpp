@@ -88,7 +88,10 @@ TMainForm::TMainForm(const TPreviousInstance* previousInstance, QWidget* parent)
     MainForm = this;
     setObjectName(QStringLiteral("MainForm"));
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
-    setGeometry(0, 0, 640, 480);
+    // The window frame goes to the screen's corner: placing the client area
+    // there would put the title bar above the screen.
+    resize(640, 480);
+    move(0, 0);
 
     MainMenu = menuBar();
     buildMenus();
@@ -212,7 +215,15 @@ void TMainForm::FormCreate() {
     setWindowTitle(kTitle);
 }
 
-void TMainForm::FormDestroy() { Placement->Save(); }
+// The placement is saved as the frame closes, while its window still exists
+// (closing destroys it); a frame destroyed without closing saves it here.
+void TMainForm::FormDestroy() { savePlacementOnce(); }
+
+void TMainForm::savePlacementOnce() {
+    if (placementSaved_) return;
+    placementSaved_ = true;
+    Placement->Save();
+}
 
 void TMainForm::ShowHint() {
     if (auto* app = TApplication::Instance()) StatusLine->SetSimpleText(app->Hint());
@@ -261,8 +272,14 @@ bool TMainForm::childrenAgreeToClose() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (childrenAgreeToClose())
-        event->accept();
-    else
+    if (!childrenAgreeToClose()) {
         event->ignore();
+        return;
+    }
+    event->accept();
+    try {
+        savePlacementOnce();
+    } catch (const std::exception& error) {
+        TApplication::ShowException(error);  // the frame closes all the same
+    }
 }

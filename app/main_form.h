@@ -160,10 +160,12 @@ private:
     void fillWindowList();
     bool childrenAgreeToClose();
     void sendHelpCommand(unsigned command, const QString& data);
+    void savePlacementOnce();
 
     QAction* editMenuAction_ = nullptr;  // the frame's Edit menu in the menu bar
     QAction* mergedEditAction_ = nullptr;
     std::vector<QAction*> windowListActions_;  // the child window list in WindowMenu
+    bool placementSaved_ = false;
 };
 
 // The one frame window of the program, null before it is built and after it

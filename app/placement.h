@@ -1,7 +1,7 @@
 #pragma once
 // TPlacement: keeps a window's placement (position, size, and whether it is
 // maximised or minimised) in a section of an INI file.  The owner restores it
-// when it is created and saves it when it is destroyed.
+// when it is created and saves it when it closes, while its window still exists.
 //
 // The section holds ten integer keys, written in this order as decimal
 // numbers (read back in decimal, or hexadecimal after 0x):

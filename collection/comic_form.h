@@ -185,6 +185,7 @@ private:
     void attachSeriesRules();
     void attachBookRules();
     void followGradeOfRecord();
+    void refuseOwnedCountOutOfRange() const;
     void showConditionWord(int position);
     // comic_form_frame.cpp
     void finishOpening();

@@ -14,6 +14,10 @@
 #include "platform/widgets/db_grid.h"
 #include "store/collection.h"
 
+namespace {
+constexpr long long kMostOwned = 32767;  // OWNED is a short integer
+}
+
 void TComicForm::attachBookRules() {
     TableBooks->BeforeInsert = [this](TDataSet*) { TableBooksBeforeInsert(); };
     TableBooks->AfterInsert = [this](TDataSet*) { TableBooksAfterInsert(); };
@@ -59,9 +63,25 @@ void TComicForm::TableBooksBeforeEdit() {
 }
 
 // The number typed in the issue-number box, right-aligned in 15 characters.
+// The series' new owned count is checked first: a book stored with a count
+// its series cannot hold would leave that count wrong for good.
 void TComicForm::TableBooksBeforePost() {
     EnsureBookPage();
+    refuseOwnedCountOutOfRange();
     TableBooks->FieldByName("COMIC_NO")->SetAsString(store::AlignComicNo(DBEditComicNo->text()));
+}
+
+void TComicForm::refuseOwnedCountOutOfRange() const {
+    const long long owned =
+        static_cast<long long>(TableBooks->FieldByName("QTY")->AsInteger()) + SavedOwned - SavedQty;
+    if (owned >= -kMostOwned && owned <= kMostOwned) return;
+    throw EDatabaseError(QStringLiteral("The series' count of books owned would become %1, "
+                                        "outside the range it can hold (%2 to %3).  Correct "
+                                        "the quantity.")
+                             .arg(owned)
+                             .arg(-kMostOwned)
+                             .arg(kMostOwned)
+                             .toStdString());
 }
 
 void TComicForm::TableBooksAfterPost() {

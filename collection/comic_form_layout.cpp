@@ -192,14 +192,16 @@ void TComicForm::buildPricePage() {
     DBMemoLocation = upperMemo(location, "DBMemoLocation", {8, 16, 341, 22});
     DBMemoLocation->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
+    // Two rows of check boxes at their full height fit the space left, with
+    // room between them and the frame.
     TGroupBox* status = group(page, "Status", {4, 194, 357, 60});
     DBCheckBookForSale = place(new TDBCheckBox("This Book is for Sale", status),
-                               "DBCheckBookForSale", {8, 16, 340, 14});
+                               "DBCheckBookForSale", {8, 15, 164, 20});
     DBCheckBookWanted = place(new TDBCheckBox("This Comic Book is Wanted", status),
-                              "DBCheckBookWanted", {8, 30, 340, 14});
+                              "DBCheckBookWanted", {176, 15, 172, 20});
     DBCheckAutograph =
         place(new TDBCheckBox("This Book has been Autographed by the Artist or Writer", status),
-              "DBCheckAutograph", {8, 44, 340, 14});
+              "DBCheckAutograph", {8, 37, 340, 20});
 }
 
 void TComicForm::buildBottomStrip() {

@@ -181,8 +181,7 @@ void TPreviewForm::BuildToolBar() {
 
     Panel2 = new QFrame(Panel1);
     Panel2->setFixedWidth(56);
-    SBPrint =
-        MakeSpeedButton(Panel2, 16, "Print Report|", StandardGlyph(QStyle::SP_DialogSaveButton));
+    SBPrint = MakeSpeedButton(Panel2, 16, "Print Report|", PrinterGlyph());
 
     auto* row = new QHBoxLayout(Panel1);
     row->setContentsMargins(0, 0, 0, 0);

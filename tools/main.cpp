@@ -19,9 +19,15 @@ void printOverview(QTextStream& out) {
         << "Looks after the Panel-Keep collection in DIR, by default the directory of\n"
         << "the alias PKEEP: $PKEEP_DIR, else $XDG_DATA_HOME/panel-keep\n"
         << "(~/.local/share/panel-keep).\n\nCommands:\n";
+    constexpr int kSummaryColumn = 44;
     for (const admin::Command& command : admin::Commands()) {
-        QString line = QStringLiteral("  %1 %2").arg(command.name, command.usage).trimmed();
-        out << "  " << line.leftJustified(44) << command.summary << "\n";
+        const QString line = QStringLiteral("%1 %2").arg(command.name, command.usage).trimmed();
+        // A usage too long for its column puts the summary on a line of its own.
+        if (line.size() < kSummaryColumn)
+            out << "  " << line.leftJustified(kSummaryColumn);
+        else
+            out << "  " << line << "\n" << QString(kSummaryColumn + 2, QLatin1Char(' '));
+        out << command.summary << "\n";
     }
     out << "\n'pkeep-admin COMMAND --help' describes one command.\n";
 }

@@ -56,7 +56,10 @@ THelpViewer::THelpViewer(QWidget* owner)
 
     auto* panelLayout = new QVBoxLayout(searchPanel_);
     panelLayout->setContentsMargins(0, 0, 0, 0);
-    panelLayout->addWidget(new QLabel(QStringLiteral("Type the &word(s) to find:"), searchPanel_));
+    // The label's "&" marks its access key, which takes the user to the field.
+    auto* prompt = new QLabel(QStringLiteral("Type the &word(s) to find:"), searchPanel_);
+    prompt->setBuddy(searchField_);
+    panelLayout->addWidget(prompt);
     panelLayout->addWidget(searchField_);
     panelLayout->addWidget(results_);
     auto* display = new QPushButton(QStringLiteral("&Display"), searchPanel_);

@@ -4,8 +4,6 @@
 #include <QClipboard>
 #include <QKeyEvent>
 
-#include "platform/widgets/application.h"
-
 QString ApplyCharCase(const QString& text, TEditCharCase charCase) {
     switch (charCase) {
         case TEditCharCase::ecUpperCase:
@@ -39,6 +37,20 @@ bool IsEditingKey(const QKeyEvent* event) {
 namespace {
 
 bool isMoney(const TField* field) { return field && field->DataType() == TFieldType::ftCurrency; }
+
+bool isNumber(const TField* field) {
+    switch (field ? field->DataType() : TFieldType::ftUnknown) {
+        case TFieldType::ftSmallint:
+        case TFieldType::ftInteger:
+        case TFieldType::ftAutoInc:
+        case TFieldType::ftFloat:
+        case TFieldType::ftCurrency:
+        case TFieldType::ftBCD:
+            return true;
+        default:
+            return false;
+    }
+}
 
 bool isText(const TField* field) {
     return field &&
@@ -75,6 +87,10 @@ void TDBEdit::showField() {
         return;
     }
     QLineEdit::setReadOnly(readOnly_ || !link_.CanModify());
+    // Numbers are right-aligned, so that their digits line up.
+    const Qt::Alignment alignment =
+        (isNumber(field) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+    if (this->alignment() != alignment) setAlignment(alignment);
     // Setting the length again would reset the cursor and selection.
     const int length =
         field->DataType() == TFieldType::ftString && field->Size() > 0 ? field->Size() : 32767;
@@ -131,13 +147,7 @@ void TDBEdit::focusInEvent(QFocusEvent* event) {
 
 void TDBEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    if (event->reason() == Qt::PopupFocusReason) return;
-    try {
-        link_.UpdateRecord();
-    } catch (const std::exception& error) {
-        TApplication::ShowException(error);
-        return;  // the typed text stays for the user to correct
-    }
+    if (!link_.UpdateOnFocusOut(*this, event->reason())) return;  // the text stays to correct
     if (!link_.IsModified()) showField();
 }
 

@@ -1,5 +1,9 @@
 #include "platform/widgets/db_field_link.h"
 
+#include <QWidget>
+
+#include "platform/widgets/application.h"
+
 void TFieldDataLink::SetFieldName(const QString& name) {
     fieldName_ = name;
     bindField();
@@ -30,6 +34,18 @@ void TFieldDataLink::UpdateRecord() {
 void TFieldDataLink::Reset() {
     modified_ = false;
     if (OnDataChange) OnDataChange();
+}
+
+bool TFieldDataLink::UpdateOnFocusOut(QWidget& control, Qt::FocusReason reason) {
+    if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason) return true;
+    try {
+        UpdateRecord();
+        return true;
+    } catch (const std::exception& error) {
+        TApplication::ShowException(error);
+        control.setFocus(Qt::OtherFocusReason);
+        return false;
+    }
 }
 
 void TFieldDataLink::ActiveChanged() {

@@ -6,9 +6,12 @@
 // anything, so the dataset's before-edit rules run before the change.
 
 #include <QString>
+#include <Qt>
 #include <functional>
 
 #include "platform/db/datasource.h"
+
+class QWidget;
 
 class TFieldDataLink : public TDataLink {
 public:
@@ -32,6 +35,12 @@ public:
     void UpdateRecord();
     // Shows the field again, dropping the pending text.
     void Reset();
+    // Writes the pending text as the control loses the focus.  Losing it to a
+    // pop-up menu or to another window (a message box among them) writes
+    // nothing: the control still holds its window's focus.  Text the field
+    // refuses is reported once and the focus goes back to the control, the
+    // text kept for the user to correct.  False when the text was refused.
+    bool UpdateOnFocusOut(QWidget& control, Qt::FocusReason reason);
 
     std::function<void()> OnDataChange;     // show the field's value
     std::function<void()> OnUpdateData;     // write the control's value

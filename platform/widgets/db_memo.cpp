@@ -5,8 +5,6 @@
 #include <QKeyEvent>
 #include <QMimeData>
 
-#include "platform/widgets/application.h"
-
 TDBMemo::TDBMemo(QWidget* parent) : QPlainTextEdit(parent) {
     link_.OnDataChange = [this] { showField(); };
     link_.OnUpdateData = [this] { writeField(); };
@@ -62,12 +60,7 @@ void TDBMemo::keyPressEvent(QKeyEvent* event) {
 
 void TDBMemo::focusOutEvent(QFocusEvent* event) {
     QPlainTextEdit::focusOutEvent(event);
-    if (event->reason() == Qt::PopupFocusReason) return;
-    try {
-        link_.UpdateRecord();
-    } catch (const std::exception& error) {
-        TApplication::ShowException(error);
-    }
+    link_.UpdateOnFocusOut(*this, event->reason());
 }
 
 bool TDBMemo::canInsertFromMimeData(const QMimeData* source) const {

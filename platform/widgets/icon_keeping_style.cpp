@@ -18,3 +18,9 @@ QIcon TIconKeepingStyle::standardIcon(StandardPixmap icon, const QStyleOption* o
     kept_.emplace(key, loaded);
     return loaded;
 }
+
+int TIconKeepingStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                                 QStyleHintReturn* returnData) const {
+    if (hint == SH_Menu_AllowActiveAndDisabled) return 1;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+}

@@ -40,3 +40,20 @@ QPixmap TSpeedButton::DisabledImage(const QPixmap& normal) {
     painter.drawPixmap(0, 0, tinted(normal, QColor(128, 128, 128)));
     return result;
 }
+
+QPixmap PrinterGlyph() {
+    constexpr int kSize = 19;
+    QPixmap glyph(kSize, kSize);
+    glyph.fill(Qt::transparent);
+    QPainter p(&glyph);
+    p.setPen(Qt::black);
+    p.setBrush(Qt::white);
+    p.drawRect(5, 1, 8, 7);  // the sheet going in
+    p.setBrush(QColor(192, 192, 192));
+    p.drawRect(1, 7, 16, 7);                            // the body
+    p.fillRect(QRect(13, 9, 2, 2), QColor(0, 160, 0));  // the power light
+    p.setBrush(Qt::white);
+    p.drawRect(4, 13, 10, 4);  // the printed sheet coming out
+    p.drawLine(6, 15, 12, 15);
+    return glyph;
+}

@@ -16,3 +16,7 @@ public:
     // transparent, with the classic white shadow one pixel down and right.
     static QPixmap DisabledImage(const QPixmap& normal);
 };
+
+// A printer, 19 pixels square, for the glyph of a Print button (the
+// platform's style has no printer among its standard icons).
+QPixmap PrinterGlyph();

@@ -21,4 +21,11 @@ TStatusLine::TStatusLine(QWidget* parent) : QFrame(parent), text_(new QLabel(thi
 
 QString TStatusLine::SimpleText() const { return text_->text(); }
 
-void TStatusLine::SetSimpleText(const QString& text) { text_->setText(text); }
+// The line is one text line high: a hint of several lines is shown on one,
+// its lines joined by spaces.
+void TStatusLine::SetSimpleText(const QString& text) {
+    QString line = text;
+    line.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    line.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text_->setText(line);
+}

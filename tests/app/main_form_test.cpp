@@ -145,6 +145,10 @@ TEST_F(FrameTest, StatusLineShowsMenuHintsWholeAndSpeedBarHintsBlank) {
     EXPECT_EQ(form->StatusLine->SimpleText(), "Open an existing file");
     form->FileMenu->setActiveAction(form->FilePrintSetupItem);
     EXPECT_EQ(form->StatusLine->SimpleText(), "Change printer setup");
+    // A disabled item shows its hint too (no child window: Close Window is off).
+    ASSERT_FALSE(form->CloseWindow->isEnabled());
+    form->FileMenu->setActiveAction(form->CloseWindow);
+    EXPECT_EQ(form->StatusLine->SimpleText(), "Close the Active Window");
     form->FileMenu->hide();
     EXPECT_EQ(form->StatusLine->SimpleText(), "");
 
@@ -158,6 +162,13 @@ TEST_F(FrameTest, StatusLineShowsMenuHintsWholeAndSpeedBarHintsBlank) {
     enter(form->SBOpen);
     EXPECT_EQ(form->SBOpen->toolTip(), "Open Comic Collection");
     EXPECT_EQ(form->StatusLine->SimpleText(), "");
+
+    // A hint of two lines is shown on the one line there is.
+    auto* grid = new QLabel("grid", form->ClientArea);
+    SetHint(grid, "Doule Click to Search or\nRight Click for More Options");
+    enter(grid);
+    EXPECT_EQ(form->StatusLine->SimpleText(),
+              "Doule Click to Search or Right Click for More Options");
 }
 
 TEST_F(FrameTest, FileMenuEnablingFollowsTheChildWindows) {

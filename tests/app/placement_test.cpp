@@ -1,5 +1,6 @@
 // The frame window's placement in "pkeep20.ini", section "MainForm": written
-// when the frame is destroyed, read when it is built.
+// when the frame closes (File, Exit or the window's close button), read when
+// it is built.
 #include "app/placement.h"
 
 #include <QFile>
@@ -35,8 +36,10 @@ QString section(int showCmd, int l, int t, int r, int b) {
 
 class PlacementTest : public FrameTest {
 protected:
-    // Destroys the frame (saving its placement) and builds a new one (restoring it).
+    // Closes the frame as the window manager's close button does (saving its
+    // placement), destroys it and builds a new one (restoring it).
     void reopen() {
+        EXPECT_TRUE(form->close());
         form.reset();
         form = std::make_unique<TMainForm>();
     }
@@ -50,10 +53,16 @@ protected:
 TEST_F(PlacementTest, FirstRunOpensAtDesignBoundsAndExitWritesAllTenKeysInOrder) {
     EXPECT_FALSE(QFile::exists(iniPath()));
     form->show();
+    // The window frame is at the corner, so the title bar is on the screen.
     EXPECT_EQ(form->frameGeometry().topLeft(), QPoint(0, 0));
     EXPECT_EQ(form->size(), QSize(640, 480));
     const QPoint client = form->geometry().topLeft();  // inside the frame
-    form.reset();
+    EXPECT_NE(client, QPoint(0, 0));                   // the platform draws a frame
+    form->FileExitItem->trigger();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(readText(iniPath()),
+              section(1, client.x(), client.y(), client.x() + 640, client.y() + 480));
+    form.reset();  // written once: destroying the closed frame changes nothing
     EXPECT_EQ(readText(iniPath()),
               section(1, client.x(), client.y(), client.x() + 640, client.y() + 480));
 }
@@ -65,7 +74,7 @@ TEST_F(PlacementTest, NormalPlacementRoundTrip) {
     EXPECT_EQ(form->geometry(), QRect(100, 120, 500, 300));
     EXPECT_EQ(form->windowState(), Qt::WindowNoState);
     form->show();
-    form.reset();
+    form->close();
     EXPECT_EQ(readText(iniPath()), section(1, 100, 120, 600, 420));
 }
 
@@ -73,8 +82,12 @@ TEST_F(PlacementTest, MaximisedIsRestoredWithTheRememberedRectangle) {
     form->show();
     form->setGeometry(50, 60, 400, 300);
     form->showMaximized();
-    reopen();
-    EXPECT_EQ(readText(iniPath()).contains("PlaceShowCmd=3\n"), true);
+    form->FileExitItem->trigger();
+    EXPECT_TRUE(readText(iniPath()).contains("\nPlaceShowCmd=3\n"));
+    EXPECT_TRUE(readText(iniPath()).endsWith(
+        "PlaceNormPosL=50\nPlaceNormPosT=60\nPlaceNormPosR=450\nPlaceNormPosB=360\n"));
+    form.reset();
+    form = std::make_unique<TMainForm>();
     EXPECT_TRUE(form->windowState() & Qt::WindowMaximized);
     EXPECT_EQ(form->normalGeometry(), QRect(50, 60, 400, 300));
     form->show();
@@ -118,6 +131,7 @@ TEST_F(PlacementTest, RightEdgeNotPastLeftEdgeAppliesNothing) {
 TEST_F(PlacementTest, EmptyFileNameSwitchesTheStoreOff) {
     form->show();
     form->Placement->IniFileName.clear();
+    form->close();
     form.reset();
     EXPECT_FALSE(QFile::exists(iniPath()));
 }

@@ -9,6 +9,8 @@
 #include "collection/valuation.h"
 #include "platform/widgets/db_edit.h"
 #include "platform/widgets/db_grid.h"
+#include "platform/widgets/db_memo.h"
+#include "platform/widgets/group_box.h"
 #include "tests/collection/collection_fixture.h"
 
 namespace {
@@ -320,4 +322,67 @@ TEST_F(CollectionWindowTest, BookPageFirstShownLaterFollowsTheCurrentSeries) {
     EXPECT_EQ(form->TableBooks->State(), TDataSetState::dsEdit);
     save();
     EXPECT_EQ(storedOwned("ALPHA"), 4);
+}
+
+// OWNED is a short integer: a quantity that would take the series' count
+// past 32767 is refused before the book is stored, so the count stays right.
+TEST_F(CollectionWindowTest, QuantityTheSeriesCountCannotHoldIsRefusedBeforeAnythingIsStored) {
+    const int entry = seedSeries("HULK", "MARVEL", 5);
+    seedBook(entry, "1", 1);
+    seedBook(entry, "2", 4);
+    openWindow();
+    showBookPage();
+    form->TableBooks->First();  // issue 1, quantity 1
+    typeInto(form->DBEditQty, "32767");
+    try {
+        save();
+        ADD_FAILURE() << "the post was not refused";
+    } catch (const EDatabaseError& error) {
+        const QString message = QString::fromUtf8(error.what());
+        EXPECT_TRUE(message.contains("32771") && message.contains("32767")) << error.what();
+    }
+    EXPECT_EQ(form->TableBooks->State(), TDataSetState::dsEdit);
+    EXPECT_EQ(form->TableSeries->State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(storedBooks()[0][col::QTY].asInt(), 1);
+    EXPECT_EQ(storedOwned("HULK"), 5);
+    // The user corrects the quantity and the count follows.
+    typeInto(form->DBEditQty, "32762");  // 32762 + 4 = 32766
+    save();
+    EXPECT_EQ(storedBooks()[0][col::QTY].asInt(), 32762);
+    EXPECT_EQ(storedOwned("HULK"), 32766);
+    EXPECT_EQ(form->DBTextOwned->text(), "32766");
+}
+
+// The Price/Status page: numbers right-aligned, text left; the Status
+// group's check boxes at their full size, apart from each other and inside
+// the group's frame, below its caption.
+TEST_F(CollectionWindowTest, PricePageAlignsNumbersAndSpacesTheStatusBoxes) {
+    const int entry = seedSeries("DAREDEVIL", "MARVEL", 1);
+    seedBook(entry, "1", 1);
+    openWindow();
+    showBookPage();
+    form->PageControl2->setCurrentWidget(form->TabSheet4);
+    for (TDBEdit* number :
+         {form->DBEditQty, form->DBEditPaid, form->DBEdit1, form->DBEditGraded, form->DBEditProfit})
+        EXPECT_TRUE(number->alignment() & Qt::AlignRight) << number->objectName().toStdString();
+    EXPECT_TRUE(form->DBEditComicNo->alignment() & Qt::AlignLeft);
+
+    const std::vector<TDBCheckBox*> boxes{form->DBCheckBookForSale, form->DBCheckBookWanted,
+                                          form->DBCheckAutograph};
+    auto* status = dynamic_cast<TGroupBox*>(boxes[0]->parentWidget());
+    ASSERT_NE(status, nullptr);
+    const QRect inside = status->rect().adjusted(2, status->CaptionRect().bottom() + 1, -2,
+                                                 -2);  // the frame is 2 px
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        const QRect box = boxes[i]->geometry();
+        EXPECT_TRUE(inside.contains(box)) << i;
+        EXPECT_GE(box.height(), boxes[i]->sizeHint().height()) << i;
+        EXPECT_GE(box.width(), boxes[i]->sizeHint().width()) << i;
+        for (std::size_t j = 0; j < i; ++j) {
+            const QRect other = boxes[j]->geometry();
+            const int gap = std::max(box.top() - other.bottom(), box.left() - other.right()) - 1;
+            EXPECT_GE(gap, 2) << j << " and " << i;
+        }
+    }
+    EXPECT_TRUE(form->TabSheet4->rect().contains(status->geometry()));
 }

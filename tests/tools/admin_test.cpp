@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QRegularExpression>
 #include <algorithm>
 #include <map>
 #include <set>
@@ -29,6 +30,8 @@ TEST_F(AdminTest, HelpAndUnknownCommands) {
     EXPECT_EQ(help.status, 0);
     for (const char* command : {"init", "demo", "export", "import"})
         EXPECT_TRUE(help.out.contains(command)) << command;
+    // No usage runs into its summary (as "--list" into "Record a report" did).
+    EXPECT_FALSE(help.out.contains(QRegularExpression("--[a-z]+[A-Z]"))) << help.out.toStdString();
     EXPECT_EQ(admin({}).status, 2);
     AdminResult unknown = admin({"frobnicate"});
     EXPECT_EQ(unknown.status, 2);

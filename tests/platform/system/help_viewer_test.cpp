@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QTest>
 #include <QWidget>
 
@@ -74,6 +77,11 @@ TEST(HelpViewer, ContentsSearchAndHelpOnHelpCommands) {
     EXPECT_EQ(viewer->SearchResults(), QStringList({"Rebuilding the files"}));
     viewer->ShowResult(0);
     EXPECT_EQ(viewer->ShownPage(), dir.path() + "/rebuild.html");
+    // The prompt's access key, Alt+W, takes the user back to the search field.
+    QApplication::setActiveWindow(viewer);
+    viewer->findChild<QListWidget*>()->setFocus();
+    QTest::keyClick(viewer, Qt::Key_W, Qt::AltModifier);
+    EXPECT_TRUE(viewer->findChild<QLineEdit*>()->hasFocus());
 
     EXPECT_TRUE(WinHelp(&frame, helpFile, HELP_HELPONHELP));
     EXPECT_EQ(viewer->ShownPage(), "qrc:/helpviewer/helponhelp.html");
