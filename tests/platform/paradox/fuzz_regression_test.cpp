@@ -24,7 +24,8 @@ std::vector<std::uint8_t> readInput(const fs::path& path) {
 std::vector<fs::path> inputsIn(const char* folder) {
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.is_regular_file()) files.push_back(entry.path());
+        if (entry.is_regular_file() && entry.path().filename() != "README.md")
+            files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     return files;
 }

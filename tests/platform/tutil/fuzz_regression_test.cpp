@@ -1,7 +1,7 @@
 // The salvage fuzzer's inputs replayed as regular tests (the fuzzer itself,
 // tests/platform/tutil/fuzz, needs clang): the rebuild keeps every row of
-// each seed table, and every finding ends in a rebuilt table or a clear
-// error.  Findings whose fault is not fixed yet wait in fuzz/pending/; run
+// each seed table, and every finding ends in a salvage and a rebuilt table,
+// or a clear error.  Findings whose fault is not fixed yet wait in fuzz/pending/; run
 // them with --gtest_also_run_disabled_tests.
 
 #include <gtest/gtest.h>
@@ -35,7 +35,9 @@ void replayEach(const char* folder) {
     const tablefuzz::ScratchDir dir;
     for (const fs::path& input : inputsIn(folder)) {
         SCOPED_TRACE(input.filename().string());
-        tablefuzz::rebuildInput(dir, readInput(input));
+        const auto bytes = readInput(input);
+        tablefuzz::salvageInput(dir, bytes);
+        tablefuzz::rebuildInput(dir, bytes);
     }
 }
 
@@ -47,6 +49,7 @@ TEST(SalvageFuzzInputs, EverySeedTableIsRebuiltWithEveryRow) {
         const auto bytes = readInput(seed);
         const long rowsBefore =
             tablefuzz::readWholeTable(dir.writeTable(tablefuzz::splitInput(bytes)));
+        EXPECT_EQ(tablefuzz::salvageInput(dir, bytes), rowsBefore) << seed.filename();
         const tablefuzz::RebuildOutcome outcome = tablefuzz::rebuildInput(dir, bytes);
         EXPECT_TRUE(outcome.rebuilt) << seed.filename();
         EXPECT_EQ(outcome.rowsKept, rowsBefore) << seed.filename();

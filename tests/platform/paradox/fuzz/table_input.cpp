@@ -1,5 +1,6 @@
 #include "tests/platform/paradox/fuzz/table_input.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -34,9 +35,15 @@ void putLength(std::vector<std::uint8_t>& out, std::size_t n) {
     for (int i = 0; i < 4; ++i) out.push_back(std::uint8_t(n >> (8 * i)));
 }
 
+// Rewrites the file in place: the engine keeps a small entry for every
+// file (device and inode) it ever opened, so a file made anew for each
+// input would grow the process by one entry per input.
 void writeFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
-    if (bytes.empty()) return;
-    std::ofstream out(path, std::ios::binary);
+    if (bytes.empty()) {
+        fs::remove(path);
+        return;
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path.string());
 }
@@ -74,12 +81,14 @@ ScratchDir::~ScratchDir() {
     fs::remove_all(path_, ec);
 }
 
-void ScratchDir::clear() const {
-    for (const auto& entry : fs::directory_iterator(path_)) fs::remove_all(entry.path());
+void ScratchDir::clear(const std::vector<std::string>& keep) const {
+    for (const auto& entry : fs::directory_iterator(path_))
+        if (std::find(keep.begin(), keep.end(), entry.path().filename()) == keep.end())
+            fs::remove_all(entry.path());
 }
 
 std::string ScratchDir::writeTable(const TableParts& parts) const {
-    clear();
+    clear({"t.db", "t.px", "t.mb"});
     const fs::path dir(path_);
     writeFile(dir / "t.db", parts.db);
     writeFile(dir / "t.px", parts.px);

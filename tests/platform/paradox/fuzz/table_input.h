@@ -39,7 +39,8 @@ public:
     // Empties the folder and writes the parts as t.db, t.px and t.mb;
     // returns the path of t.db.
     std::string writeTable(const TableParts& parts) const;
-    void clear() const;
+    // Removes every file but those named in `keep`.
+    void clear(const std::vector<std::string>& keep = {}) const;
 
 private:
     std::string path_;

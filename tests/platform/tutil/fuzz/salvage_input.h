@@ -15,6 +15,11 @@ struct RebuildOutcome {
     long rowsKept = -1;    // rows the engine reads from the rebuilt table; -1: it does not open
 };
 
+// Salvages table t from the input's files, as the rebuild does first, and
+// reads every byte of every row and memo found.  Returns the rows found;
+// -1 when the salvage refused the table with a clear error.
+long salvageInput(const ScratchDir& dir, std::span<const std::uint8_t> input);
+
 // Rebuilds table t in `dir` (backup, key violation and problem tables
 // beside it), then reads the rebuilt table through the engine.
 RebuildOutcome rebuildInput(const ScratchDir& dir, std::span<const std::uint8_t> input);
