@@ -128,6 +128,7 @@ private:
                 seen_[std::size_t(n)] = false;
                 break;
             }
+            if (size < 2) break;  // a block cut short before its link
             n = getU16(b);
         }
     }

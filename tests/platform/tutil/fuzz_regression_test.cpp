@@ -1,8 +1,7 @@
 // The salvage fuzzer's inputs replayed as regular tests (the fuzzer itself,
 // tests/platform/tutil/fuzz, needs clang): the rebuild keeps every row of
 // each seed table, and every finding ends in a salvage and a rebuilt table,
-// or a clear error.  Findings whose fault is not fixed yet wait in fuzz/pending/; run
-// them with --gtest_also_run_disabled_tests.
+// or a clear error.
 
 #include <gtest/gtest.h>
 
@@ -59,7 +58,5 @@ TEST(SalvageFuzzInputs, EverySeedTableIsRebuiltWithEveryRow) {
 TEST(SalvageFuzzInputs, EveryFindingEndsInATableOrAClearError) {
     replayEach(SALVAGE_FUZZ_REGRESSIONS);
 }
-
-TEST(SalvageFuzzInputs, DISABLED_PendingFindings) { replayEach(SALVAGE_FUZZ_PENDING); }
 
 }  // namespace
