@@ -105,11 +105,12 @@ std::vector<bool> inKeyOrder(const std::vector<const std::uint8_t*>& keys,
 
 class Salvager {
 public:
-    Salvager(const std::string& dbPath, const std::string& mbPath, const ProgressFn& progress)
+    Salvager(const std::string& dbPath, const std::string& mbPath, const ProgressFn& progress,
+             const KnownStructure* known)
         : path_(dbPath), progress_(progress) {
         if (!out_.db.read(dbPath))
             throw TableError(TU_ERR_NOTFOUND, "Table " + dbPath + " cannot be opened");
-        out_.header = parseHeader(out_.db.bytes(), dbPath);
+        out_.header = parseHeader(out_.db.bytes(), dbPath, known);
         out_.memo = MemoReader(mbPath);
         const TableHeader& h = out_.header;
         codec_ = codecFor(h, dbPath);
@@ -410,8 +411,8 @@ bool Salvage::damaged() const {
 }
 
 Salvage salvageTable(const std::string& dbPath, const std::string& mbPath,
-                     const ProgressFn& progress) {
-    return Salvager(dbPath, mbPath, progress).run();
+                     const ProgressFn& progress, const KnownStructure* known) {
+    return Salvager(dbPath, mbPath, progress, known).run();
 }
 
 bool keyLess(const TableHeader& header, const std::uint8_t* a, const std::uint8_t* b) {

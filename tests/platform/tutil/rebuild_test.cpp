@@ -421,6 +421,33 @@ TEST_F(Rebuild, DescriptionOfAnotherStructureIsRefused) {
     EXPECT_EQ(fixture::rowTexts(schema, fixture::readTable(db())), original);
 }
 
+// A field descriptor damaged beyond reading (an unknown type code, a wrong
+// text size, a wrong field count) is rebuilt from the structure the caller
+// knows the table to have, when the stored field names agree with it; with
+// no known structure, or another one, the table is refused as it was.
+TEST_F(Rebuild, ADamagedDescriptorIsRebuiltFromTheKnownStructureOnly) {
+    makeSeries(120);
+    const tutil::RebuildRequest known = fixture::rebuildRequest(dir.str(), "series");
+    const auto healthy = fixture::readBytes(db());
+    const std::pair<std::size_t, std::uint8_t> damages[] = {
+        {0x78 + 2 * 1, 0x33},    // type code of PUBLISHER
+        {0x78 + 2 * 0 + 1, 59},  // size of SERIES
+        {0x21, 8},               // field count
+    };
+    for (const auto& [offset, byte] : damages) {
+        fixture::writeBytes(db(), healthy);
+        fixture::patchBytes(db(), offset, {byte});
+        tutil::RebuildRequest unknown = known, other = known;
+        unknown.fields.clear();
+        other.fields.pop_back();
+        for (const auto* request : {&unknown, &other})
+            EXPECT_THROW(tutil::rebuildTable(*request, {}), tutil::TableError) << offset;
+        tutil::rebuildTable(known, {});
+        EXPECT_EQ(rebuiltRows(), original) << offset;
+        fs::remove(dir.file("series__.DB"));
+    }
+}
+
 TEST_F(Rebuild, BooksTableWithMoneyAndTwoMemosRoundTrips) {
     schema = fixture::booksSchema();
     fixture::createTable(dir.file("books.db"), schema, fixture::booksRows(300));
