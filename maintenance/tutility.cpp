@@ -7,6 +7,7 @@
 
 #include "maintenance/tutility_library.h"
 #include "platform/paradox/file_io.h"
+#include "platform/paradox/header.h"
 #include "platform/widgets/dialogs.h"
 
 QString TTUtility::LibraryName = QStringLiteral("libTUTIL32.so");
@@ -25,6 +26,45 @@ QString directoryPart(const QString& name) {
 }
 
 QString filePart(const QString& name) { return name.mid(name.lastIndexOf(QLatin1Char('/')) + 1); }
+
+// A field of a known structure as the table's header describes it.
+TUFieldDesc fieldDescOf(const paradox::FieldDef& f, std::size_t number) {
+    using T = paradox::FieldType;
+    TUFieldDesc d;
+    std::memset(&d, 0, sizeof d);
+    d.number = static_cast<std::uint16_t>(number);
+    std::strncpy(d.name, f.name.c_str(), sizeof d.name - 1);
+    d.typeCode = paradox::codeOfFieldType(f.type);
+    switch (f.type) {
+        case T::Alpha:
+        case T::Bytes:
+        case T::Bcd:
+            d.sizeByte = static_cast<std::uint8_t>(f.size);
+            break;
+        case T::Memo:
+        case T::Blob:
+        case T::FmtMemo:
+        case T::Ole:
+        case T::Graphic:
+            d.sizeByte = static_cast<std::uint8_t>(f.size + 10);
+            break;
+        case T::Short:
+            d.sizeByte = 2;
+            break;
+        case T::Logical:
+            d.sizeByte = 1;
+            break;
+        case T::Money:
+        case T::Number:
+        case T::Timestamp:
+            d.sizeByte = 8;
+            break;
+        default:
+            d.sizeByte = 4;
+            break;
+    }
+    return d;
+}
 
 }  // namespace
 
@@ -204,7 +244,9 @@ void TTUtility::raiseEngineError(std::uint16_t result) const {
 void TTUtility::ReadTableInfo(const QString& name) {
     if (name.isEmpty()) throw ETUtilityError("Invalid TUVerify parameters");
     const std::string table = native(name);
+    headerUnreadable_ = false;
     ReadCursorProps(table);
+    if (headerUnreadable_) return;  // nothing else can read it either
     VerifyHeader(table);
     ReadTableList(name);
 }
@@ -214,8 +256,11 @@ void TTUtility::ReadCursorProps(const std::string& name) {
     Operation op(*this);
     TUCursorProps props;
     std::memset(&props, 0, sizeof props);
-    if (const std::uint16_t result = library_->TUFillCURProps(op.handle(), name.c_str(), &props))
-        raiseEngineError(result);
+    if (const std::uint16_t result = library_->TUFillCURProps(op.handle(), name.c_str(), &props)) {
+        if (result != TU_ERR_DAMAGED || !known_) raiseEngineError(result);
+        DescribeKnownStructure();
+        return;
+    }
     tableInfo_.TableType =
         QString::fromLocal8Bit(props.tableType, int(strnlen(props.tableType, 32)));
     tableInfo_.Protected = props.isProtected != 0;
@@ -223,6 +268,39 @@ void TTUtility::ReadCursorProps(const std::string& name) {
     tableInfo_.FieldCount = props.fieldCount;
     tableInfo_.RecordSize = props.recordSize;
     tableInfo_.KeyFieldCount = props.keyFieldCount;
+}
+
+// The table's header cannot be read: the table is what its known structure
+// says, and the rebuild will check that against the file.
+void TTUtility::DescribeKnownStructure() {
+    headerUnreadable_ = true;
+    tableInfo_.TableType = QStringLiteral("PARADOX");
+    tableInfo_.FieldCount = static_cast<int>(known_->fields.size());
+    tableInfo_.KeyFieldCount = known_->keyFieldCount;
+}
+
+void TTUtility::FillKnownTableDesc(const std::string& table) {
+    TTableDescCounts counts;
+    counts.Fields = static_cast<std::uint16_t>(known_->fields.size());
+    counts.Indexes = known_->keyFieldCount > 0 ? 1 : 0;
+    desc_.reset();
+    desc_ = AllocTableDesc(counts);
+    std::strncpy(desc_->tableName, table.c_str(), sizeof desc_->tableName - 1);
+    std::strncpy(desc_->tableType, kTableType, sizeof desc_->tableType - 1);
+    const std::string errTable = native(ErrorTableName());
+    std::strncpy(desc_->errTableName, errTable.c_str(), sizeof desc_->errTableName - 1);
+    desc_->pack = Pack ? 1 : 0;
+    for (std::size_t i = 0; i < known_->fields.size(); ++i)
+        desc_->fields[i] = fieldDescOf(known_->fields[i], i + 1);
+    if (counts.Indexes) {
+        TUIndexDesc& index = desc_->indexes[0];
+        index.number = 1;
+        index.primary = 1;
+        index.unique = 1;
+        index.fieldCount = static_cast<std::uint16_t>(known_->keyFieldCount);
+        for (int i = 0; i < known_->keyFieldCount && i < 64; ++i)
+            index.fields[i] = static_cast<std::uint16_t>(i + 1);
+    }
 }
 
 void TTUtility::VerifyHeader(const std::string& name) {
@@ -261,6 +339,10 @@ void TTUtility::ReadTableList(const QString& name) {
 
 pCRTblDesc TTUtility::GetTableDesc() {
     const std::string table = native(StripExtension(tableName_));
+    if (headerUnreadable_ && known_) {
+        FillKnownTableDesc(table);
+        return desc_.get();
+    }
     Operation op(*this);
     TTableDescCounts counts;
     try {

@@ -19,6 +19,7 @@
 #include "maintenance/table_desc.h"
 #include "platform/base/exception.h"
 #include "platform/paradox/session.h"
+#include "platform/paradox/table.h"
 #include "platform/tutil/tutil.h"
 
 // The component's own failures.
@@ -95,6 +96,12 @@ public:
     void SettProbTableName(const QString& value);
     TInfoRebuildEvent OnInfoRebuild;
 
+    // The structure the table is known to have (the program's own tables).
+    // A table whose field descriptor is damaged is then described by it, and
+    // the library rebuilds the descriptor when the table's field names or
+    // record size agree with it.  Set before TableName.
+    void SetKnownStructure(const paradox::TableSchema& schema) { known_ = schema; }
+
     // After the owning window set the stored settings: re-applies each
     // non-empty one through its setter.
     void Loaded();
@@ -121,6 +128,8 @@ private:
     class Operation;
     void ReadTableInfo(const QString& name);
     void ReadCursorProps(const std::string& name);
+    void DescribeKnownStructure();
+    void FillKnownTableDesc(const std::string& table);
     void VerifyHeader(const std::string& name);
     void ReadTableList(const QString& name);
     void checkDirectory(QString& setting, const QString& value);
@@ -133,6 +142,8 @@ private:
     TTableInfo tableInfo_;
     std::int32_t verifyLevel_ = 0;
     TableDescPtr desc_;
+    std::optional<paradox::TableSchema> known_;
+    bool headerUnreadable_ = false;  // and described by known_
     paradox::ProgressBuffer callbackBuffer_{};
     std::exception_ptr callbackError_;
 

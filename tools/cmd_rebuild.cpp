@@ -12,6 +12,7 @@
 
 #include "maintenance/tutility.h"
 #include "platform/widgets/dialogs.h"
+#include "store/collection.h"
 #include "tools/command.h"
 
 namespace {
@@ -21,11 +22,15 @@ struct Step {
     const char* working;
     const char* backupBase;
     const char* complete;
+    // The table's structure, from which a damaged field descriptor is rebuilt.
+    paradox::TableSchema (*structure)();
 };
 
-constexpr Step kSteps[] = {
-    {"series.db", "Rebuilding the Series Database", "series__", "Series Rebuild Complete"},
-    {"books.db", "Rebuilding the Books Database", "books__", "Books Rebuild Complete"},
+const Step kSteps[] = {
+    {"series.db", "Rebuilding the Series Database", "series__", "Series Rebuild Complete",
+     store::SeriesSchema},
+    {"books.db", "Rebuilding the Books Database", "books__", "Books Rebuild Complete",
+     store::BooksSchema},
 };
 
 // Progress lines: each message, and the percent in steps of ten.
@@ -72,6 +77,7 @@ void rebuild(QTextStream& out, const Step& step, const QString& password) {
     utility.SettErrTableName(QStringLiteral("__TUERR.DB"));
     utility.SettKeyVTableName(QStringLiteral("KEYVIOL.DB"));
     utility.SettProbTableName(QStringLiteral("PROBLEMS.DB"));
+    utility.SetKnownStructure(step.structure());
     int lastTenth = -1;
     bool damageReported = false;
     utility.OnInfoRebuild = [&](TTUtility*, const TRebuildCBData& data) {

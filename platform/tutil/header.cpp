@@ -135,7 +135,7 @@ int recordSizeOf(const std::vector<FieldInfo>& fields) {
     return size;
 }
 
-TableHeader readHeader(const std::string& dbPath) {
+TableHeader readHeader(const std::string& dbPath, const KnownStructure* known) {
     std::ifstream in(dbPath, std::ios::binary);
     if (!in) throw TableError(TU_ERR_NOTFOUND, "Table " + dbPath + " cannot be opened");
     std::vector<std::uint8_t> bytes(0x800);
@@ -151,10 +151,66 @@ TableHeader readHeader(const std::string& dbPath) {
             bytes.resize(static_cast<std::size_t>(in.gcount()));
         }
     }
-    return parseHeader(bytes, dbPath);
+    return parseHeader(bytes, dbPath, known);
 }
 
-TableHeader parseHeader(std::span<const std::uint8_t> bytes, const std::string& dbPath) {
+namespace {
+
+// The header's fields: read from the descriptor, or, with `known`, taken
+// from the known structure when the names stored at its places (or the
+// record size) agree with it.
+void readFields(TableHeader& h, const std::uint8_t* b, std::size_t fixedSize, int numFields,
+                const std::string& dbPath, const KnownStructure* known) {
+    const std::size_t n = static_cast<std::size_t>(known ? known->fields.size() : numFields);
+    const std::size_t nameLength = h.version >= 12 ? 261 : 79;
+    Cursor c(b + fixedSize, b + h.headerSize);
+    const std::uint8_t* types = c.take(2 * n);
+    c.take(4 + 4 * n);
+    const std::uint8_t* tableName = c.take(nameLength);
+    if (c.overrun()) damaged(dbPath, "the field list is cut short");
+    h.tableName.assign(tableName, tableName + nameLength);
+    std::set<std::string> seen;
+    bool namesAgree = true;
+    int offset = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        FieldInfo f;
+        f.type = known ? known->fields[i].type : types[2 * i];
+        f.sizeByte = known ? known->fields[i].sizeByte : types[2 * i + 1];
+        f.length = fieldLength(f.type, f.sizeByte);
+        f.sizeByte = sizeByteOf(f.type, f.sizeByte);
+        f.offset = offset;
+        f.name = c.cstring();
+        if (known) {
+            namesAgree = namesAgree && !c.overrun() && f.name == known->fields[i].name;
+            f.name = known->fields[i].name;
+        } else if (c.overrun()) {
+            damaged(dbPath, "field names are cut short");
+        }
+        if (f.length == 0)
+            damaged(dbPath, "field " + std::to_string(i + 1) + " has an unknown type or size");
+        if (f.name.empty() || !seen.insert(upper(f.name)).second)
+            damaged(dbPath, "field " + std::to_string(i + 1) + " has an empty or repeated name");
+        offset += f.length;
+        h.fields.push_back(std::move(f));
+    }
+    if (known && !namesAgree && offset != h.recordSize)
+        damaged(dbPath,
+                "neither its field names nor its record size are those of the table's "
+                "known structure");
+    if (offset != h.recordSize) {
+        if (!known) damaged(dbPath, "the record size disagrees with the fields");
+        h.recordSize = offset;  // the names agree: the stored size is the damage
+    }
+    if (h.recordSize + 6 > h.blockSize) damaged(dbPath, "a record does not fit a block");
+    c.take(2 * n);
+    h.sortOrderName = c.cstring();
+    if (c.overrun()) h.sortOrderName.clear();  // older levels may end without it
+}
+
+}  // namespace
+
+TableHeader parseHeader(std::span<const std::uint8_t> bytes, const std::string& dbPath,
+                        const KnownStructure* known) {
     if (bytes.size() < 0x58) damaged(dbPath, "the header is cut short");
     const std::uint8_t* b = bytes.data();
     TableHeader h;
@@ -170,7 +226,7 @@ TableHeader parseHeader(std::span<const std::uint8_t> bytes, const std::string& 
     h.lastBlock = getU16(b + 0x10);
     h.modifiedFlags = b[0x14] != 0 || b[0x2A] != 0 || b[0x4F] != 0;
     const int numFields = getS16(b + 0x21);
-    h.keyFieldCount = getS16(b + 0x23);
+    h.keyFieldCount = known ? known->keyFieldCount : getS16(b + 0x23);
     h.version = b[0x39];
     h.autoIncrement = getU32(b + 0x49);
     h.firstFreeBlock = getU16(b + 0x4D);
@@ -182,9 +238,9 @@ TableHeader parseHeader(std::span<const std::uint8_t> bytes, const std::string& 
     if (h.headerSize == 0 || h.headerSize % 0x800 != 0 ||
         static_cast<std::size_t>(h.headerSize) > bytes.size())
         damaged(dbPath, "bad header size " + std::to_string(h.headerSize));
-    if (numFields < 1 || numFields > 255) damaged(dbPath, "bad field count");
-    if (h.keyFieldCount < 0 || h.keyFieldCount > numFields ||
-        (h.keyFieldCount > 0) != (h.fileType == 0))
+    if (!known && (numFields < 1 || numFields > 255)) damaged(dbPath, "bad field count");
+    if (!known && (h.keyFieldCount < 0 || h.keyFieldCount > numFields ||
+                   (h.keyFieldCount > 0) != (h.fileType == 0)))
         damaged(dbPath, "bad key field count");
     const std::size_t fixedSize = h.hasExtension() ? 0x78 : 0x58;
     if (h.hasExtension()) {
@@ -194,38 +250,7 @@ TableHeader parseHeader(std::span<const std::uint8_t> bytes, const std::string& 
         encrypted(dbPath);
     }
     h.fixed.assign(b, b + fixedSize);
-
-    const std::size_t n = static_cast<std::size_t>(numFields);
-    const std::size_t nameLength = h.version >= 12 ? 261 : 79;
-    Cursor c(b + fixedSize, b + h.headerSize);
-    const std::uint8_t* types = c.take(2 * n);
-    c.take(4 + 4 * n);
-    const std::uint8_t* tableName = c.take(nameLength);
-    if (c.overrun()) damaged(dbPath, "the field list is cut short");
-    h.tableName.assign(tableName, tableName + nameLength);
-    std::set<std::string> seen;
-    int offset = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        FieldInfo f;
-        f.type = types[2 * i];
-        f.sizeByte = types[2 * i + 1];
-        f.length = fieldLength(f.type, f.sizeByte);
-        f.sizeByte = sizeByteOf(f.type, f.sizeByte);
-        f.offset = offset;
-        f.name = c.cstring();
-        if (c.overrun()) damaged(dbPath, "field names are cut short");
-        if (f.length == 0)
-            damaged(dbPath, "field " + std::to_string(i + 1) + " has an unknown type or size");
-        if (f.name.empty() || !seen.insert(upper(f.name)).second)
-            damaged(dbPath, "field " + std::to_string(i + 1) + " has an empty or repeated name");
-        offset += f.length;
-        h.fields.push_back(std::move(f));
-    }
-    if (offset != h.recordSize) damaged(dbPath, "the record size disagrees with the fields");
-    if (h.recordSize + 6 > h.blockSize) damaged(dbPath, "a record does not fit a block");
-    c.take(2 * n);
-    h.sortOrderName = c.cstring();
-    if (c.overrun()) h.sortOrderName.clear();  // older levels may end without it
+    readFields(h, b, fixedSize, numFields, dbPath, known);
     return h;
 }
 

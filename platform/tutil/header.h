@@ -52,11 +52,22 @@ struct TableHeader {
     int keySize() const;
 };
 
+// The structure a table is known to have (the program's own tables), given
+// by the caller of a rebuild.
+struct KnownStructure {
+    std::vector<FieldInfo> fields;  // name, type and size byte
+    int keyFieldCount = 0;
+};
+
 // Reads and checks a .db header.  Raises TableError(TU_ERR_DAMAGED) when the
 // header cannot describe the records (wrong sizes, unknown types, names
-// missing), TU_ERR_UNSUPPORTED for encrypted tables.
-TableHeader readHeader(const std::string& dbPath);
-TableHeader parseHeader(std::span<const std::uint8_t> bytes, const std::string& dbPath);
+// missing), TU_ERR_UNSUPPORTED for encrypted tables.  With `known`, the
+// field descriptor (types, sizes, field and key counts) is taken from the
+// known structure instead, when the field names stored at its places or the
+// record size agree with it.
+TableHeader readHeader(const std::string& dbPath, const KnownStructure* known = nullptr);
+TableHeader parseHeader(std::span<const std::uint8_t> bytes, const std::string& dbPath,
+                        const KnownStructure* known = nullptr);
 
 // The counts a packed file's header carries.
 struct PackedCounts {

@@ -47,7 +47,6 @@ MemoReader::MemoReader(const std::string& mbPath) {
 
 std::optional<std::span<const std::uint8_t>> MemoReader::read(std::uint32_t pointer,
                                                               std::uint32_t length,
-                                                              std::uint16_t modification,
                                                               std::string& why) const {
     if (!present_) {
         why = "the memo file is missing or damaged";
@@ -55,26 +54,27 @@ std::optional<std::span<const std::uint8_t>> MemoReader::read(std::uint32_t poin
     }
     const std::size_t offset = pointer & 0xFFFFFF00u;
     const unsigned index = pointer & 0xFFu;
-    if (offset == 0 || offset + kBlock > bytes_.size()) {
+    if (offset == 0 || offset + 9 > bytes_.size()) {
         why = "its pointer leads outside the memo file";
         return std::nullopt;
     }
     const std::uint8_t* block = bytes_.data() + offset;
     if (block[0] == 2 && index == 0xFF) {
+        // Other writers leave the last run unpadded: only the value itself
+        // must lie inside the file.
         const std::size_t blocks = getU16(block + 1);
-        if (getU32(block + 3) != length || getU16(block + 7) != modification ||
-            blocks * kBlock < 9 + std::size_t{length} || offset + blocks * kBlock > bytes_.size()) {
+        if (getU32(block + 3) != length || blocks * kBlock < 9 + std::size_t{length} ||
+            offset + 9 + length > bytes_.size()) {
             why = "its memo block disagrees with the record";
             return std::nullopt;
         }
         return std::span<const std::uint8_t>(block + 9, length);
     }
-    if (block[0] == 3 && index < 64) {
+    if (block[0] == 3 && index < 64 && offset + kBlock <= bytes_.size()) {
         const std::uint8_t* slot = block + 0x0C + 5 * index;
         const std::size_t first = slot[0], chunks = slot[1], last = slot[4];
         if (first < kFirstChunk || chunks == 0 || last == 0 || last > 16 ||
-            (chunks - 1) * 16 + last != length || 16 * (first + chunks) > kBlock ||
-            getU16(slot + 2) != modification) {
+            (chunks - 1) * 16 + last != length || 16 * (first + chunks) > kBlock) {
             why = "its memo slot disagrees with the record";
             return std::nullopt;
         }

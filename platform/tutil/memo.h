@@ -22,9 +22,9 @@ public:
 
     // The value a record's pointer designates (inside the reader's bytes,
     // valid while the reader lives), or nullopt with `why` set when the
-    // pointer, the block or the lengths disagree.
+    // pointer, the block or the lengths disagree.  Like the engine, it does
+    // not compare modification numbers: they do not change the value.
     std::optional<std::span<const std::uint8_t>> read(std::uint32_t pointer, std::uint32_t length,
-                                                      std::uint16_t modification,
                                                       std::string& why) const;
 
 private:

@@ -212,8 +212,7 @@ public:
                              "Table " + files.db +
                                  " has an unfinished change; open it once so that the engine "
                                  "can undo it, then rebuild");
-        Salvage salvage =
-            salvageTable(files.db, files.mb, [this](int p) { return percent(p / 2); });
+        Salvage salvage = readRows(files);
         const TableHeader& h = salvage.header;
         checkDescription(h, request_);
         result_.notes = salvage.notes;
@@ -244,6 +243,29 @@ public:
     }
 
 private:
+    // The rows as the table's header describes them.  A header whose field
+    // descriptor is damaged is read with the structure the caller described
+    // (the table's known one), when the names or the record size agree.
+    Salvage readRows(const TableFiles& files) {
+        const ProgressFn progress = [this](int p) { return percent(p / 2); };
+        try {
+            return salvageTable(files.db, files.mb, progress);
+        } catch (const TableError& damage) {
+            if (damage.code != TU_ERR_DAMAGED || request_.fields.empty()) throw;
+            const KnownStructure known{request_.fields, request_.keyFieldCount};
+            Salvage salvage;
+            try {
+                salvage = salvageTable(files.db, files.mb, progress, &known);
+            } catch (const TableError& e) {
+                throw TableError(TU_ERR_DAMAGED, std::string(damage.what()) + "; " + e.what());
+            }
+            salvage.notes.insert(salvage.notes.begin(), damage.what());
+            message("the field descriptor of " + files.db +
+                    " is damaged; it is rebuilt from the table's known structure");
+            return salvage;
+        }
+    }
+
     static bool hasMemo(const TableHeader& h) {
         return std::any_of(h.fields.begin(), h.fields.end(),
                            [](const FieldInfo& f) { return f.isMemo(); });

@@ -12,10 +12,13 @@
 #include "platform/tutil/salvage.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
+#include <memory>
 
+#include "platform/paradox/codepage.h"
 #include "platform/paradox/coding.h"
+#include "platform/paradox/header.h"
+#include "platform/paradox/record.h"
 #include "platform/tutil/tutil.h"
 
 namespace tutil {
@@ -35,15 +38,82 @@ bool allZero(const std::uint8_t* p, std::size_t n) {
     return true;
 }
 
+// The engine's view of the table's structure, so that records are judged by
+// the engine's own codec: a row the engine reads is a row the rebuild keeps.
+paradox::FileHeader engineHeader(const TableHeader& h) {
+    paradox::FileHeader e;
+    e.recordSize = static_cast<std::uint16_t>(h.recordSize);
+    e.keyFields = static_cast<std::uint16_t>(h.keyFieldCount);
+    e.numFields = static_cast<std::uint16_t>(h.fields.size());
+    e.codePage = static_cast<std::uint16_t>(h.hasExtension() ? h.codePage : 437);
+    e.sortOrder = h.fixed.size() > 0x29 ? h.fixed[0x29] : 0;
+    for (const FieldInfo& f : h.fields) {
+        e.fields.push_back({f.type, f.sizeByte});
+        e.fieldNames.push_back(f.name);
+    }
+    return e;
+}
+
+std::unique_ptr<paradox::RecordCodec> codecFor(const TableHeader& h, const std::string& path) {
+    const paradox::FileHeader e = engineHeader(h);
+    const paradox::CodePage* page = paradox::CodePage::find(e.codePage);
+    const bool byteOrder =
+        e.sortOrder == paradox::kSortDbWinUs || e.sortOrder == paradox::kSortAscii;
+    auto codec = std::make_unique<paradox::RecordCodec>(
+        e, page ? *page : paradox::CodePage::windows1252(), byteOrder, path);
+    if (codec->recordSize() != h.recordSize)
+        throw TableError(TU_ERR_DAMAGED,
+                         "Table " + path + " is damaged: its fields do not fill its records");
+    return codec;
+}
+
+// Control characters (C0 other than tab and line breaks, DEL, C1) are what
+// the code page leaves undefined or what no one types: a text holding one is
+// garbage, not a value.
+bool holdsControlCharacter(const std::string& utf8) {
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        if ((b < 0x20 && b != '\t' && b != '\n' && b != '\r') || b == 0x7F) return true;
+        if (b == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+            static_cast<unsigned char>(utf8[i + 1]) <= 0x9F)
+            return true;
+    }
+    return false;
+}
+
+// Which of `keys` lie on some longest run of strictly rising keys.  A
+// record on none breaks the key order of its block; when two records could
+// each be the one out of order, both stay.
+std::vector<bool> inKeyOrder(const std::vector<const std::uint8_t*>& keys,
+                             const paradox::RecordCodec& codec) {
+    const std::size_t n = keys.size();
+    auto less = [&](std::size_t a, std::size_t b) {
+        return codec.compareKeys(keys[a], keys[b], codec.keyFields()) < 0;
+    };
+    std::vector<int> upTo(n, 1), from(n, 1);  // longest runs ending / starting here
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (less(j, i)) upTo[i] = std::max(upTo[i], upTo[j] + 1);
+    for (std::size_t i = n; i-- > 0;)
+        for (std::size_t j = i + 1; j < n; ++j)
+            if (less(i, j)) from[i] = std::max(from[i], from[j] + 1);
+    const int longest = n ? *std::max_element(upTo.begin(), upTo.end()) : 0;
+    std::vector<bool> onARun(n);
+    for (std::size_t i = 0; i < n; ++i) onARun[i] = upTo[i] + from[i] - 1 == longest;
+    return onARun;
+}
+
 class Salvager {
 public:
-    Salvager(const std::string& dbPath, const std::string& mbPath, const ProgressFn& progress)
+    Salvager(const std::string& dbPath, const std::string& mbPath, const ProgressFn& progress,
+             const KnownStructure* known)
         : path_(dbPath), progress_(progress) {
         if (!out_.db.read(dbPath))
             throw TableError(TU_ERR_NOTFOUND, "Table " + dbPath + " cannot be opened");
-        out_.header = parseHeader(out_.db.bytes(), dbPath);
+        out_.header = parseHeader(out_.db.bytes(), dbPath, known);
         out_.memo = MemoReader(mbPath);
         const TableHeader& h = out_.header;
+        codec_ = codecFor(h, dbPath);
         out_.memoFields = std::size_t(std::count_if(h.fields.begin(), h.fields.end(),
                                                     [](const FieldInfo& f) { return f.isMemo(); }));
         const std::size_t size = out_.db.size();
@@ -168,6 +238,7 @@ private:
             note("block " + std::to_string(n) + " has an unreadable record count");
         }
         std::uint32_t found = 0;
+        const std::size_t first = out_.rows.size();
         for (int i = 0; i < count; ++i) {
             const std::size_t start = 6 + std::size_t(i) * h.recordSize;
             if (start + h.recordSize > size) {
@@ -176,22 +247,42 @@ private:
                 break;
             }
             std::uint8_t* rec = b + start;
+            // Slack is wiped, so with an unreadable count the records are
+            // the slots that hold anything.
             if ((stray || !countKnown) && allZero(rec, std::size_t(h.recordSize))) continue;
-            SalvagedRow row = decode(rec, n, i);
-            if (!countKnown) {
-                row.unreadable = true;
-                row.problem = "block " + std::to_string(n) + " record " + std::to_string(i + 1) +
-                              ": the block's record count is unreadable" +
-                              (row.problem.empty() ? "" : "; " + row.problem);
-            }
-            out_.rows.push_back(std::move(row));
+            out_.rows.push_back(decode(rec, n, i));
             ++found;
         }
+        checkKeyOrder(first);
         return found;
     }
 
-    // Checks the record in place (blanking what cannot be a value) and
-    // collects its memo values.
+    // A keyed table's records rise in key order through each block: those
+    // that break the order hold a damaged key (or are garbage).
+    void checkKeyOrder(std::size_t first) {
+        if (out_.header.keyFieldCount == 0) return;
+        std::vector<SalvagedRow*> rows;
+        std::vector<const std::uint8_t*> keys;
+        for (std::size_t i = first; i < out_.rows.size(); ++i)
+            if (!out_.rows[i].unreadable) {
+                rows.push_back(&out_.rows[i]);
+                keys.push_back(out_.rows[i].record);
+            }
+        const std::vector<bool> keep = inKeyOrder(keys, *codec_);
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (!keep[i]) fail(*rows[i], "its key breaks the key order of its block");
+    }
+
+    static void fail(SalvagedRow& row, const std::string& why) {
+        row.unreadable = true;
+        const std::string where =
+            "block " + std::to_string(row.block) + " record " + std::to_string(row.slot + 1) + ": ";
+        row.problem = row.problem.empty() ? where + why : row.problem + "; " + why;
+    }
+
+    // Reads the record's memo values and judges the record by what the
+    // engine reads from it; only garbage (a text no one could have typed, an
+    // auto-increment value the engine never gives) makes it unreadable.
     SalvagedRow decode(std::uint8_t* rec, int blockNo, int slot) {
         const TableHeader& h = out_.header;
         SalvagedRow row;
@@ -202,10 +293,16 @@ private:
         std::vector<std::string> faults;
         for (const FieldInfo& f : h.fields) {
             std::uint8_t* p = rec + f.offset;
-            const std::string fault = f.isMemo() ? readMemo(f, p) : checkField(f, p);
-            if (fault.empty()) continue;
-            faults.push_back("field " + f.name + ": " + fault);
-            if (!f.isMemo()) row.unreadable = true;
+            if (f.isMemo()) {
+                if (std::string fault = readMemo(f, p); !fault.empty())
+                    faults.push_back("field " + f.name + ": " + fault);
+            } else {
+                normalise(f, p);
+            }
+        }
+        if (std::string garbage = judge(rec); !garbage.empty()) {
+            row.unreadable = true;
+            faults.push_back(garbage);
         }
         for (const std::string& fault : faults)
             row.problem += (row.problem.empty() ? "" : "; ") + fault;
@@ -215,31 +312,19 @@ private:
         return row;
     }
 
-    // Checks a non-memo field and blanks it when it cannot hold a value.
-    std::string checkField(const FieldInfo& f, std::uint8_t* p) {
-        const std::size_t n = std::size_t(f.length);
-        std::string fault;
+    // Bytes that are not part of the value the engine reads are written as
+    // every reader expects them.
+    void normalise(const FieldInfo& f, std::uint8_t* p) {
         switch (f.type) {
             case kAlpha: {
-                // Every reader stops at the NUL: bytes after it are not part
-                // of the value, so the rebuilt row keeps the text and drops
-                // them (they would also make equal keys compare unequal).
-                auto* end = static_cast<std::uint8_t*>(std::memchr(p, 0, n));
-                if (end) std::fill(end, p + n, 0);
+                // Every reader stops at the NUL: bytes after it would also
+                // make equal keys compare unequal.
+                auto* end = static_cast<std::uint8_t*>(std::memchr(p, 0, std::size_t(f.length)));
+                if (end) std::fill(end, p + f.length, 0);
                 break;
             }
             case kLogical:
-                if (*p != 0 && *p != 0x80 && *p != 0x81) fault = "not a logical value";
-                break;
-            case kMoney:
-            case kNumber:
-            case kTimestamp: {
-                const auto value = getSortableDouble(p);
-                if (value && !std::isfinite(*value)) fault = "not a number";
-                break;
-            }
-            case kBcd:
-                if (!allZero(p, n) && (p[0] & 0x3F) != f.sizeByte) fault = "not a decimal number";
+                if (*p != 0 && *p != 0x80) *p = 0x81;  // the engine reads true
                 break;
             case kAutoInc: {
                 const auto value = getSortableInt(p, 4);
@@ -251,8 +336,25 @@ private:
             default:
                 break;
         }
-        if (!fault.empty()) std::fill(p, p + n, 0);
-        return fault;
+    }
+
+    // The record as the engine decodes it (memo values aside); empty when it
+    // holds values, else why it is garbage.
+    std::string judge(const std::uint8_t* rec) {
+        scratch_.assign(rec, rec + out_.header.recordSize);
+        for (const FieldInfo& f : out_.header.fields)  // memo values are read apart
+            if (f.isMemo()) std::fill_n(scratch_.data() + f.offset + f.length - 10, 10, 0);
+        const auto& fields = codec_->fields();
+        codec_->decode(scratch_.data(), nullptr, values_);
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const paradox::Value& v = values_[i];
+            if (fields[i].type == paradox::FieldType::Alpha && v.isText() &&
+                holdsControlCharacter(v.asText()))
+                return "field " + fields[i].name + ": its text holds bytes outside the code page";
+            if (fields[i].type == paradox::FieldType::AutoInc && (!v.isInt() || v.asInt() <= 0))
+                return "field " + fields[i].name + ": not an auto-increment value";
+        }
+        return {};
     }
 
     // Reads a memo value into the row; an unreadable one keeps the leader
@@ -261,16 +363,14 @@ private:
         const std::size_t leader = std::size_t(f.length) - 10;
         const std::uint32_t pointer = getU32(p + leader);
         const std::uint32_t length = getU32(p + leader + 4);
-        const std::uint16_t modification = getU16(p + leader + 8);
         MemoValue value;
         std::string why;
         if (length <= leader) {
             value.text = {p, length};
-        } else if (auto stored = out_.memo.read(pointer, length, modification, why)) {
-            if (f.type == 0x0C && !std::equal(p, p + leader, stored->begin()))
-                why = "its stored text disagrees with the record";
-            else
-                value.text = *stored;
+        } else if (auto stored = out_.memo.read(pointer, length, why)) {
+            // The stored text is the value, as the engine reads it; the
+            // leader is rewritten from it.
+            value.text = *stored;
         }
         value.lost = !why.empty();
         if (value.lost) {
@@ -294,6 +394,9 @@ private:
     std::string path_;
     const ProgressFn& progress_;
     Salvage out_;
+    std::unique_ptr<paradox::RecordCodec> codec_;
+    std::vector<std::uint8_t> scratch_;
+    paradox::Row values_;
     int available_ = 0;
     std::vector<bool> seen_;
     std::uint32_t chainRecords_ = 0;
@@ -309,8 +412,8 @@ bool Salvage::damaged() const {
 }
 
 Salvage salvageTable(const std::string& dbPath, const std::string& mbPath,
-                     const ProgressFn& progress) {
-    return Salvager(dbPath, mbPath, progress).run();
+                     const ProgressFn& progress, const KnownStructure* known) {
+    return Salvager(dbPath, mbPath, progress, known).run();
 }
 
 bool keyLess(const TableHeader& header, const std::uint8_t* a, const std::uint8_t* b) {

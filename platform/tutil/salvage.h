@@ -56,9 +56,10 @@ struct Salvage {
 using ProgressFn = std::function<bool(int percent)>;
 
 // Reads the table at `dbPath` with its memo file `mbPath` (may be empty or
-// missing).  Raises TableError when the header is unusable.
+// missing).  Raises TableError when the header is unusable.  With `known`,
+// the field descriptor comes from the known structure (see readHeader).
 Salvage salvageTable(const std::string& dbPath, const std::string& mbPath,
-                     const ProgressFn& progress = {});
+                     const ProgressFn& progress = {}, const KnownStructure* known = nullptr);
 
 // The values of the key fields, compared as stored bytes.
 bool keyLess(const TableHeader& header, const std::uint8_t* a, const std::uint8_t* b);

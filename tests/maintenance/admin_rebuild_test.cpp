@@ -153,8 +153,9 @@ TEST_F(AdminRebuild, ALockedTableFailsWithItsMessageAndKeepsEverything) {
 }
 
 TEST_F(AdminRebuild, AnUnreadableTableFailsAndIsLeftAsItWas) {
-    // A books table whose header no longer describes any records.
-    fixture::patchBytes(file("books.db"), 0x21, {0, 0});  // zero fields
+    // A books table whose header no longer says where its records start
+    // (a descriptor the known structure cannot stand in for).
+    fixture::patchBytes(file("books.db"), 0x02, {0x00, 0x01});  // header size
     const auto damaged = fixture::readBytes(file("books.db"));
     const auto memo = fixture::readBytes(file("books.mb"));
 
@@ -207,6 +208,35 @@ TEST_F(AdminRebuild, ADamagedFieldDescriptorIsRebuiltSoThatTheTableOpens) {
 
         const AdminResult result = admin({"rebuild"});
         ASSERT_EQ(result.status, 0) << damage.what << ": " << result.err.toStdString();
+        EXPECT_EQ(rows("books.db", fixture::booksSchema()), books) << damage.what;
+        EXPECT_EQ(fixture::pxlibRows(file("books.db"), file("books.mb"), file("books.px")), books)
+            << damage.what;
+    }
+}
+
+// A descriptor damaged so that no reader can lay out the records: the tool
+// knows the books table's structure and rebuilds the descriptor from it.
+TEST_F(AdminRebuild, ADescriptorNoReaderCanReadIsRebuiltFromTheBooksStructure) {
+    const auto healthy = fixture::readBytes(file("books.db"));
+    const struct {
+        const char* what;
+        std::size_t offset;
+        std::uint8_t byte;
+    } damages[] = {
+        {"type code of TITLE", 0x78 + 2 * 3, 0x33},
+        {"size of COMIC_NO", 0x78 + 2 * 1 + 1, 16},
+        {"field count", 0x21, 15},
+    };
+    for (const auto& damage : damages) {
+        fixture::writeBytes(file("books.db"), healthy);
+        fixture::patchBytes(file("books.db"), damage.offset, {damage.byte});
+        EXPECT_THROW(paradox::Table::open(file("books.db")), EDatabaseError) << damage.what;
+
+        const AdminResult result = admin({"rebuild"});
+        ASSERT_EQ(result.status, 0) << damage.what << ": " << result.err.toStdString();
+        EXPECT_TRUE(result.out.contains("rebuilt from the table's known structure"))
+            << result.out.toStdString();
+        EXPECT_TRUE(result.out.contains("Books Rebuild Complete"));
         EXPECT_EQ(rows("books.db", fixture::booksSchema()), books) << damage.what;
         EXPECT_EQ(fixture::pxlibRows(file("books.db"), file("books.mb"), file("books.px")), books)
             << damage.what;

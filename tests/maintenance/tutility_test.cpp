@@ -226,7 +226,7 @@ TEST_F(TUtilityTest, ProgressReachesOnInfoRebuildOnlyWhileActive) {
     makeSeries(200);
     // A damaged record makes the library send a message as well.
     const auto l = fixture::layoutOf("series.db");
-    fixture::patchBytes("series.db", l.recordOffset(1, 2) + 115, {0x33});
+    fixture::patchBytes("series.db", l.recordOffset(1, 2) + 3, {0x07});
     std::vector<TRebuildCBData> reports;
     TTUtility utility;
     utility.OnInfoRebuild = [&](TTUtility* sender, const TRebuildCBData& data) {
@@ -239,7 +239,7 @@ TEST_F(TUtilityTest, ProgressReachesOnInfoRebuildOnlyWhileActive) {
 
     utility.CBActive = true;
     utility.SetTableName("series.db");
-    fixture::patchBytes("series.db", l.recordOffset(1, 2) + 115, {0x33});
+    fixture::patchBytes("series.db", l.recordOffset(1, 2) + 3, {0x07});
     utility.RebuildTable(utility.GetTableDesc());
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.back().PercentDone, 100);

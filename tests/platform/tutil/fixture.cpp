@@ -214,13 +214,16 @@ std::string pxlibValue(const pxval_t* v) {
 
 }  // namespace
 
-std::vector<std::string> pxlibRows(const std::string& dbPath, const std::string& mbPath,
-                                   const std::string& pxPath, int every) {
+namespace {
+
+// With `tolerant`, what pxlib cannot read is left out instead of failing.
+std::vector<std::string> readWithPxlib(const std::string& dbPath, const std::string& mbPath,
+                                       const std::string& pxPath, int every, bool tolerant) {
     pxlibErrors.clear();
     pxdoc_t* doc = PX_new2(collectError, nullptr, nullptr, nullptr);
     std::vector<std::string> rows;
     if (PX_open_file(doc, dbPath.c_str()) < 0) {
-        ADD_FAILURE() << "pxlib cannot open " << dbPath << ": " << pxlibErrors;
+        if (!tolerant) ADD_FAILURE() << "pxlib cannot open " << dbPath << ": " << pxlibErrors;
         PX_delete(doc);
         return rows;
     }
@@ -247,6 +250,7 @@ std::vector<std::string> pxlibRows(const std::string& dbPath, const std::string&
             continue;
         }
         pxval_t** values = PX_retrieve_record(doc, r);
+        if (!values && tolerant) continue;
         if (!values) {
             ADD_FAILURE() << "pxlib cannot read record " << r << " of " << dbPath;
             break;
@@ -268,6 +272,17 @@ std::vector<std::string> pxlibRows(const std::string& dbPath, const std::string&
     if (index) PX_delete(index);
     if (!mbPath.empty()) std::filesystem::remove(padded);
     return rows;
+}
+
+}  // namespace
+
+std::vector<std::string> pxlibRows(const std::string& dbPath, const std::string& mbPath,
+                                   const std::string& pxPath, int every) {
+    return readWithPxlib(dbPath, mbPath, pxPath, every, false);
+}
+
+std::vector<std::string> pxlibReadableRows(const std::string& dbPath, const std::string& mbPath) {
+    return readWithPxlib(dbPath, mbPath, {}, 1, true);
 }
 
 std::vector<std::uint8_t> readBytes(const std::string& path) {

@@ -44,6 +44,8 @@ std::vector<std::string> rowTexts(const paradox::TableSchema& schema,
 // others are left empty.
 std::vector<std::string> pxlibRows(const std::string& dbPath, const std::string& mbPath,
                                    const std::string& pxPath = {}, int every = 1);
+// The rows pxlib reads from a damaged table, leaving out those it refuses.
+std::vector<std::string> pxlibReadableRows(const std::string& dbPath, const std::string& mbPath);
 
 // Raw file access for damaging tables.
 std::vector<std::uint8_t> readBytes(const std::string& path);

@@ -178,8 +178,8 @@ int recordProgress(paradox::CallbackType type, void* clientData, void* buffer) {
 TEST_F(Library, RebuildReportsProgressThroughTheProgramsCallback) {
     // Damage one record so that a message is sent too.
     const auto l = fixture::layoutOf(dir.file("series.db"));
-    fixture::patchBytes(dir.file("series.db"), l.recordOffset(1, 3) + 114,
-                        {0x42});  // a logical field
+    fixture::patchBytes(dir.file("series.db"), l.recordOffset(1, 3) + 2,
+                        {0x07});  // a control character in a text
     Description d;
     ASSERT_NO_FATAL_FAILURE(describeTable(d));
 
