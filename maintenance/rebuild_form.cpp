@@ -10,6 +10,7 @@
 
 #include "app/main_form.h"
 #include "maintenance/tutility.h"
+#include "store/collection.h"
 
 namespace {
 
@@ -91,6 +92,10 @@ void TRebuildForm::createUtilities() {
         utility->SettProbTableName(QStringLiteral("PROBLEMS.DB"));
         utility->Loaded();
     }
+    // A table whose field descriptor is damaged is rebuilt from the
+    // structure the collection's tables always have.
+    TUtility->SetKnownStructure(store::SeriesSchema());
+    TUtility1->SetKnownStructure(store::BooksSchema());
     TUtility->OnInfoRebuild = [this](TTUtility* sender, const TRebuildCBData& data) {
         TUtilityInfoRebuild(sender, data);
     };

@@ -113,6 +113,20 @@ TEST_F(RebuildFormTest, ProceedRebuildsBothTablesAndDeletesTheBackups) {
     EXPECT_FALSE(form.isVisible());
 }
 
+// The window, like the command-line tool, knows the structure of the
+// collection's tables: a books table whose field count was damaged is
+// rebuilt whole from it.
+TEST_F(RebuildFormTest, ADamagedDescriptorOfTheBooksIsRebuiltFromItsKnownStructure) {
+    makeCollection();
+    const auto books = fixture::rowTexts(fixture::booksSchema(), fixture::readTable("books.db"));
+    fixture::patchBytes("books.db", 0x21, {15});
+    TRebuildForm form;
+    form.show();
+    form.BtnProceedClick();
+    EXPECT_EQ(form.LabelBooks->text(), "Books Rebuild Complete");
+    EXPECT_EQ(fixture::rowTexts(fixture::booksSchema(), fixture::readTable("books.db")), books);
+}
+
 TEST_F(RebuildFormTest, MessageChangesTheLabelAndPercentTheBar) {
     TRebuildForm form;
     form.ProgressSeries->setValue(30);
