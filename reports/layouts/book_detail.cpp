@@ -14,6 +14,7 @@
 #include "reportengine/memo_buf.h"
 #include "reports/layouts/layout_common.h"
 #include "reports/preview_form.h"
+#include "store/graded_value.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ bool TPreviewForm::RPIndividualBookReportPrintPage(TBaseReport* Sender, int&) {
     PrintRow(report, "\tQuantity Owned: ", " " + QString::number(TableBooksQTY->AsInteger()));
     PrintRow(report, "\tPrice Paid: ", layout::Money(TableBooksPAID->AsFloat()));
     PrintRow(report, "\tGraded Value: ",
-             layout::Money(layout::GradedValue(high, TableBooksPERC->AsInteger())));
+             layout::Money(store::GradedValue(high, TableBooksPERC->AsInteger())));
     PrintRow(report, "\tHighValue: ", layout::Money(high));
     report.FeedLine();
     PrintRow(report, "\tLocation: ", TableBooksLOCATION->AsString());

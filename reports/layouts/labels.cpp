@@ -12,6 +12,7 @@
 #include "reportengine/base_report.h"
 #include "reports/layouts/layout_common.h"
 #include "reports/preview_form.h"
+#include "store/graded_value.h"
 
 namespace {
 
@@ -50,8 +51,8 @@ QStringList OwnedLabel(const TPreviewForm& form) {
 QStringList ForSaleLabel(const TPreviewForm& form) {
     const double high = form.TableBooksHIGH->AsFloat();
     const QString second =
-        QtyOwned(form) + " Graded: " +
-        layout::Money(layout::GradedValue(high, form.TableBooksPERC->AsInteger())) +
+        QtyOwned(form) +
+        " Graded: " + layout::Money(store::GradedValue(high, form.TableBooksPERC->AsInteger())) +
         " High: " + layout::Money(high);
     QStringList lines{FirstLine(form), second, "Selling Price: ____________"};
     AddAutographLine(form, lines);
@@ -63,9 +64,8 @@ QStringList ForSaleLabel(const TPreviewForm& form) {
 // never beyond the printable area of the paper.
 double LabelTextRight(const TBaseReport& report) {
     const double labelRight = kColumnPitch - kSheetLeftMargin;
-    const double printableRight =
-        report.PageWidth() / report.UnitsFactor() - report.UnprintableRight -
-        report.OriginX() / report.UnitsFactor();
+    const double printableRight = report.PageWidth() / report.UnitsFactor() -
+                                  report.UnprintableRight - report.OriginX() / report.UnitsFactor();
     return std::min(labelRight, printableRight);
 }
 

@@ -16,6 +16,7 @@
 #include "platform/db/field.h"
 #include "reportengine/base_report.h"
 #include "reports/preview_form.h"
+#include "store/graded_value.h"
 
 namespace layout {
 
@@ -46,10 +47,10 @@ void PrintPageHeadings(TBaseReport& report, std::span<const Column> headingColum
 
 void PrintSeriesHeading(TBaseReport& report, const TPreviewForm& form, const QString& suffix) {
     SetHeadingBar(report);
-    PrintCell(report, 0,
-              form.TableSeriesSERIES->AsString() + " - " + form.TableSeriesPUBLISHER->AsString() +
-                  suffix,
-              true);
+    PrintCell(
+        report, 0,
+        form.TableSeriesSERIES->AsString() + " - " + form.TableSeriesPUBLISHER->AsString() + suffix,
+        true);
 }
 
 bool SeriesHeadingFits(const TBaseReport& report, bool hasBooks, bool firstOnPage) {
@@ -103,8 +104,6 @@ bool PaidShown(double paid) {
 
 QString PaidCell(double paid) { return PaidShown(paid) ? Money(paid) : QString(); }
 
-double GradedValue(double high, int perc) { return RoundToCent(high * perc * 0.01); }
-
 QString YesNo(bool value) { return value ? "Yes" : "No"; }
 
 QString PlainComicNo(const QString& stored) {
@@ -125,17 +124,25 @@ void ProcessPendingMessages() {
 
 QString CellText(const TPreviewForm& form, Cell cell) {
     switch (cell) {
-    case Cell::ComicAndEdition:
-        return form.TableBooksCOMIC_NO->AsString() + "  " + form.TableBooksEDITION->AsString();
-    case Cell::Title: return form.TableBooksTITLE->AsString();
-    case Cell::Location: return form.TableBooksLOCATION->AsString();
-    case Cell::Qty: return QString::number(form.TableBooksQTY->AsInteger());
-    case Cell::Paid: return PaidCell(form.TableBooksPAID->AsFloat());
-    case Cell::Graded:
-        return Money(GradedValue(form.TableBooksHIGH->AsFloat(), form.TableBooksPERC->AsInteger()));
-    case Cell::Mint: return Money(form.TableBooksHIGH->AsFloat());
-    case Cell::Autographed: return YesNo(form.TableBooksAUTOGRAPH->AsBoolean());
-    case Cell::SellPrice: return QString();
+        case Cell::ComicAndEdition:
+            return form.TableBooksCOMIC_NO->AsString() + "  " + form.TableBooksEDITION->AsString();
+        case Cell::Title:
+            return form.TableBooksTITLE->AsString();
+        case Cell::Location:
+            return form.TableBooksLOCATION->AsString();
+        case Cell::Qty:
+            return QString::number(form.TableBooksQTY->AsInteger());
+        case Cell::Paid:
+            return PaidCell(form.TableBooksPAID->AsFloat());
+        case Cell::Graded:
+            return Money(store::GradedValue(form.TableBooksHIGH->AsFloat(),
+                                            form.TableBooksPERC->AsInteger()));
+        case Cell::Mint:
+            return Money(form.TableBooksHIGH->AsFloat());
+        case Cell::Autographed:
+            return YesNo(form.TableBooksAUTOGRAPH->AsBoolean());
+        case Cell::SellPrice:
+            return QString();
     }
     return QString();
 }
@@ -183,9 +190,9 @@ void PrintClipped(TBaseReport& report, const QString& text, double left, double 
     const double top = bottom - report.LineHeight() / units;
     const QPoint topLeft(report.XI2D(left), report.YI2D(top));
     const QPoint bottomRight(report.XI2D(right), report.YI2D(bottom));
-    report.TextRect(QRect(topLeft, QSize(bottomRight.x() - topLeft.x(),
-                                         bottomRight.y() - topLeft.y())),
-                    left * units, report.CursorY(), text);
+    report.TextRect(
+        QRect(topLeft, QSize(bottomRight.x() - topLeft.x(), bottomRight.y() - topLeft.y())),
+        left * units, report.CursorY(), text);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #pragma once
 // Pieces every book layout shares: the shaded heading bar, boxed column
 // sets, the cell texts of a book row (money, the empty price-paid rule,
-// graded value, issue number) and the heading rows that open each page.
+// graded value by store::GradedValue, issue number) and the heading rows
+// that open each page.
 //
 // Positions are inches from the paper's left edge; cell margins are given
 // in hundredths of an inch, as AddTabStop takes them.
@@ -17,10 +18,10 @@ class TPreviewForm;
 namespace layout {
 
 inline constexpr const char* kFont = "Arial";
-inline constexpr double kLeft = 0.5;        // every table starts here
-inline constexpr double kBarWidth = 7.5;    // heading bar: the full body width
-inline constexpr double kCellMargin = 2;    // hundredths of an inch
-inline constexpr int kHeadingShade = 10;    // per cent grey of heading bars
+inline constexpr double kLeft = 0.5;          // every table starts here
+inline constexpr double kBarWidth = 7.5;      // heading bar: the full body width
+inline constexpr double kCellMargin = 2;      // hundredths of an inch
+inline constexpr int kHeadingShade = 10;      // per cent grey of heading bars
 inline constexpr double kFollowing = -32768;  // AddTabStop: right after the previous stop
 
 struct Column {
@@ -32,19 +33,25 @@ struct Column {
 // x 0.5, each spanning to x 8.0).  Where the column-heading row centres the
 // issue column and the book rows left-justify it, there are two variants.
 inline constexpr Column kOwnedColumns[] = {  // comic, location, qty, paid, graded, mint
-    {1.5, tjLeft}, {2.5, tjLeft}, {0.5, tjCenter}, {1.0, tjCenter}, {1.0, tjCenter}, {1.0, tjCenter}};
+    {1.5, tjLeft},   {2.5, tjLeft},   {0.5, tjCenter},
+    {1.0, tjCenter}, {1.0, tjCenter}, {1.0, tjCenter}};
 inline constexpr Column kTitleValueHeadings[] = {  // comic, title, graded, mint
-    {1.5, tjCenter}, {4.0, tjLeft}, {1.0, tjCenter}, {1.0, tjCenter}};
+    {1.5, tjCenter},
+    {4.0, tjLeft},
+    {1.0, tjCenter},
+    {1.0, tjCenter}};
 inline constexpr Column kTitleValueRows[] = {
     {1.5, tjLeft}, {4.0, tjLeft}, {1.0, tjCenter}, {1.0, tjCenter}};
 inline constexpr Column kForSaleHeadings[] = {  // comic, autographed, qty, paid, graded, mint, sell
     {1.5, tjCenter}, {1.5, tjCenter}, {0.5, tjCenter}, {1.0, tjCenter},
     {1.0, tjCenter}, {1.0, tjCenter}, {1.0, tjCenter}};
-inline constexpr Column kForSaleRows[] = {
-    {1.5, tjLeft}, {1.5, tjCenter}, {0.5, tjCenter}, {1.0, tjCenter},
-    {1.0, tjCenter}, {1.0, tjCenter}, {1.0, tjCenter}};
+inline constexpr Column kForSaleRows[] = {{1.5, tjLeft},   {1.5, tjCenter}, {0.5, tjCenter},
+                                          {1.0, tjCenter}, {1.0, tjCenter}, {1.0, tjCenter},
+                                          {1.0, tjCenter}};
 inline constexpr Column kWantedHeadings[] = {  // comic, title, mint
-    {1.5, tjCenter}, {5.0, tjLeft}, {1.0, tjCenter}};
+    {1.5, tjCenter},
+    {5.0, tjLeft},
+    {1.0, tjCenter}};
 inline constexpr Column kWantedRows[] = {{1.5, tjLeft}, {5.0, tjLeft}, {1.0, tjCenter}};
 
 inline constexpr const char* kOwnedHeadingText =
@@ -80,8 +87,6 @@ QString Money(double amount);
 // whole amount of 0 or less.
 bool PaidShown(double paid);
 QString PaidCell(double paid);
-// HIGH x PERC x 0.01 to the cent, halves away from zero.
-double GradedValue(double high, int perc);
 QString YesNo(bool value);
 // The issue number without the leading spaces it is stored with.
 QString PlainComicNo(const QString& stored);
@@ -108,12 +113,13 @@ enum class Cell {
 QString CellText(const TPreviewForm& form, Cell cell);
 
 // The rows that go with the column sets above.
-inline constexpr Cell kOwnedCells[] = {Cell::ComicAndEdition, Cell::Location, Cell::Qty,
-                                       Cell::Paid, Cell::Graded, Cell::Mint};
+inline constexpr Cell kOwnedCells[] = {Cell::ComicAndEdition, Cell::Location, Cell::Qty, Cell::Paid,
+                                       Cell::Graded,          Cell::Mint};
 inline constexpr Cell kTitleValueCells[] = {Cell::ComicAndEdition, Cell::Title, Cell::Graded,
                                             Cell::Mint};
-inline constexpr Cell kForSaleCells[] = {Cell::ComicAndEdition, Cell::Autographed, Cell::Qty,
-                                         Cell::Paid, Cell::Graded, Cell::Mint, Cell::SellPrice};
+inline constexpr Cell kForSaleCells[] = {
+    Cell::ComicAndEdition, Cell::Autographed, Cell::Qty,      Cell::Paid,
+    Cell::Graded,          Cell::Mint,        Cell::SellPrice};
 inline constexpr Cell kWantedCells[] = {Cell::ComicAndEdition, Cell::Title, Cell::Mint};
 
 // Prints one book row: every cell as a tab and its text, the last one ending
