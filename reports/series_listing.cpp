@@ -9,37 +9,35 @@
 
 namespace {
 
-constexpr double SeriesColumnX = 0.5;
-constexpr double SeriesColumnWidth = 5.0;
-constexpr double PublisherColumnWidth = 2.5;
-constexpr double CellMargin = 2;  // hundredths of an inch
-constexpr int HeadingShade = 10;  // per cent grey
+// The two columns span the body from layout::kLeft, as the book tables do.
+constexpr double kSeriesColumnWidth = 5.0;
+constexpr double kPublisherColumnWidth = 2.5;
 
 void SetHeadingStops(TBaseReport& report) {
     report.ClearTabStops();
-    report.AddTabStop(SeriesColumnX, tjCenter, SeriesColumnWidth, CellMargin, BoxLineAll,
-                      HeadingShade);
-    report.AddTabStop(TabDefault, tjCenter, PublisherColumnWidth, CellMargin, BoxLineAll,
-                      HeadingShade);
+    report.AddTabStop(layout::kLeft, tjCenter, kSeriesColumnWidth, layout::kCellMargin, BoxLineAll,
+                      layout::kHeadingShade);
+    report.AddTabStop(layout::kFollowing, tjCenter, kPublisherColumnWidth, layout::kCellMargin,
+                      BoxLineAll, layout::kHeadingShade);
 }
 
 void SetDataStops(TBaseReport& report) {
     report.ClearTabStops();
-    report.AddTabStop(SeriesColumnX, tjLeft, SeriesColumnWidth, CellMargin, 0, 0);
-    report.AddTabStop(TabDefault, tjLeft, PublisherColumnWidth, CellMargin, 0, 0);
+    report.AddTabStop(layout::kLeft, tjLeft, kSeriesColumnWidth, layout::kCellMargin, 0, 0);
+    report.AddTabStop(layout::kFollowing, tjLeft, kPublisherColumnWidth, layout::kCellMargin, 0, 0);
 }
 
 }  // namespace
 
 bool TPreviewForm::RPSeriesReportPrintPage(TBaseReport* Sender, int&) {
     TBaseReport& report = *Sender;
-    report.SelectFont("Arial", 11);
+    report.SelectFont(layout::kFont, 11);
     report.SetBold(true);
     report.HomePosition();
     SetHeadingStops(report);
     report.PrintTextLine("\tSeries\tPublisher");
 
-    report.SelectFont("Arial", 10);
+    report.SelectFont(layout::kFont, 10);
     report.SetBold(false);
     SetDataStops(report);
     while (report.LinesRemaining() >= 1 && !TableSeries->Eof()) {
