@@ -125,14 +125,14 @@ bool LocateSeries(TPreviewForm& form, const TCurrentSeriesKey& key) {
     if (series.FindKey(QVariantList{key.CurrentSeries, key.CurrentPublisher, key.CurrentEntry}))
         return true;
     for (series.First(); !series.Eof(); series.Next())
-        if (form.TableSeriesENTRY->AsInteger() == key.CurrentEntry) return true;
+        if (form.Report.series.ENTRY->AsInteger() == key.CurrentEntry) return true;
     return false;
 }
 
 void PositionOnCurrentSeries(TPreviewForm& form, const std::optional<TCurrentSeriesKey>& current) {
     if (!current)
         throw Exception("No series is highlighted: open the collection and choose a series first.");
-    form.CurrentSeriesKey = *current;
+    form.Report.currentSeries = *current;
     if (!LocateSeries(form, *current))
         throw Exception("The series \"" +
                         (current->CurrentSeries + " - " + current->CurrentPublisher).toStdString() +

@@ -96,7 +96,7 @@ void TPreviewForm::StepProgress() {
 }
 
 void TPreviewForm::LocateCurrentSeries(const TCurrentSeriesKey& key) {
-    CurrentSeriesKey = key;
+    Report.currentSeries = key;
     TableSeries->FindKey({key.CurrentSeries, key.CurrentPublisher, key.CurrentEntry});
 }
 

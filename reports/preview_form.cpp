@@ -119,6 +119,8 @@ TPreviewForm::TPreviewForm(QWidget* parent) : QWidget(parent) {
 
     BuildReportComponents();
     ExecPrintDialog = [](QPrintDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
+    Report.stepProgress = [this] { StepProgress(); };
+    Report.showProgress = [this](int perCent) { ProgressBar->setValue(perCent); };
     // A failure while opening the tables is shown, and the window is still
     // created, as for any window's create handler.
     try {
@@ -316,39 +318,25 @@ void TPreviewForm::BuildReportComponents() {
 void TPreviewForm::OpenTables() {
     TableSeries->Open();
     TableBooks->Open();
-    TableSeriesSERIES = TableSeries->FieldByName("SERIES");
-    TableSeriesPUBLISHER = TableSeries->FieldByName("PUBLISHER");
-    TableSeriesENTRY = TableSeries->FieldByName("ENTRY");
-    TableSeriesSERNOTE = TableSeries->FieldByName("SERNOTE");
-    TableSeriesFAVORITE = TableSeries->FieldByName("FAVORITE");
-    TableSeriesWANTED = TableSeries->FieldByName("WANTED");
-    TableSeriesFORSALE = TableSeries->FieldByName("FORSALE");
-    TableSeriesNEW = TableSeries->FieldByName("NEW");
-    TableSeriesOWNED = TableSeries->FieldByName("OWNED");
-    TableBooksENTRY = TableBooks->FieldByName("ENTRY");
-    TableBooksCOMIC_NO = TableBooks->FieldByName("COMIC_NO");
-    TableBooksEDITION = TableBooks->FieldByName("EDITION");
-    TableBooksTITLE = TableBooks->FieldByName("TITLE");
-    TableBooksARTIST = TableBooks->FieldByName("ARTIST");
-    TableBooksWRITER = TableBooks->FieldByName("WRITER");
-    TableBooksQTY = TableBooks->FieldByName("QTY");
-    TableBooksPAID = TableBooks->FieldByName("PAID");
-    TableBooksLOW = TableBooks->FieldByName("LOW");
-    TableBooksHIGH = TableBooks->FieldByName("HIGH");
-    TableBooksPERC = TableBooks->FieldByName("PERC");
-    TableBooksBOOKNOTE = TableBooks->FieldByName("BOOKNOTE");
-    TableBooksLOCATION = TableBooks->FieldByName("LOCATION");
-    TableBooksWANTED = TableBooks->FieldByName("WANTED");
-    TableBooksFORSALE = TableBooks->FieldByName("FORSALE");
-    TableBooksAUTOGRAPH = TableBooks->FieldByName("AUTOGRAPH");
+    Report.seriesTable = TableSeries.get();
+    Report.booksTable = TableBooks.get();
+    const auto series = [this](const char* name) { return TableSeries->FieldByName(name); };
+    const auto books = [this](const char* name) { return TableBooks->FieldByName(name); };
+    Report.series = {series("SERIES"),  series("PUBLISHER"), series("ENTRY"),
+                     series("SERNOTE"), series("FAVORITE"),  series("WANTED"),
+                     series("FORSALE"), series("NEW"),       series("OWNED")};
+    Report.books = {books("ENTRY"),    books("COMIC_NO"), books("EDITION"), books("TITLE"),
+                    books("ARTIST"),   books("WRITER"),   books("QTY"),     books("PAID"),
+                    books("LOW"),      books("HIGH"),     books("PERC"),    books("BOOKNOTE"),
+                    books("LOCATION"), books("WANTED"),   books("FORSALE"), books("AUTOGRAPH")};
 }
 
 // ---- life cycle ------------------------------------------------------------------
 
 void TPreviewForm::FormCreate() {
     ProgressCount = 0;
-    SeriesContinued = false;
-    SeriesListed = false;
+    Report.seriesContinued = false;
+    Report.seriesListed = false;
     BooksDriven = false;
     SetHourglass(true);
     OpenTables();

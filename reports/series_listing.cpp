@@ -5,7 +5,7 @@
 #include "platform/db/table.h"
 #include "reportengine/base_report.h"
 #include "reports/layouts/layout_common.h"
-#include "reports/preview_form.h"
+#include "reports/layouts/page_layouts.h"
 
 namespace {
 
@@ -29,8 +29,7 @@ void SetDataStops(TBaseReport& report) {
 
 }  // namespace
 
-bool TPreviewForm::RPSeriesReportPrintPage(TBaseReport* Sender, int&) {
-    TBaseReport& report = *Sender;
+bool layout::PrintSeriesListPage(ReportContext& context, TBaseReport& report) {
     report.SelectFont(layout::kFont, 11);
     report.SetBold(true);
     report.HomePosition();
@@ -40,12 +39,12 @@ bool TPreviewForm::RPSeriesReportPrintPage(TBaseReport* Sender, int&) {
     report.SelectFont(layout::kFont, 10);
     report.SetBold(false);
     SetDataStops(report);
-    while (report.LinesRemaining() >= 1 && !TableSeries->Eof()) {
+    while (report.LinesRemaining() >= 1 && !context.seriesTable->Eof()) {
         layout::ProcessPendingMessages();
-        layout::PrintCell(report, 0, TableSeriesSERIES->AsString(), false);
-        layout::PrintCell(report, 1, TableSeriesPUBLISHER->AsString(), true);
-        TableSeries->Next();
-        StepProgress();
+        layout::PrintCell(report, 0, context.series.SERIES->AsString(), false);
+        layout::PrintCell(report, 1, context.series.PUBLISHER->AsString(), true);
+        context.seriesTable->Next();
+        context.stepProgress();
     }
-    return !TableSeries->Eof();
+    return !context.seriesTable->Eof();
 }

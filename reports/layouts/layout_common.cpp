@@ -15,7 +15,6 @@
 #include "platform/base/money.h"
 #include "platform/db/field.h"
 #include "reportengine/base_report.h"
-#include "reports/preview_form.h"
 #include "store/graded_value.h"
 
 namespace layout {
@@ -45,11 +44,11 @@ void PrintPageHeadings(TBaseReport& report, std::span<const Column> headingColum
     report.PrintTextLine(columnHeadingText);
 }
 
-void PrintSeriesHeading(TBaseReport& report, const TPreviewForm& form, const QString& suffix) {
+void PrintSeriesHeading(TBaseReport& report, const ReportContext& context, const QString& suffix) {
     SetHeadingBar(report);
     PrintCell(
         report, 0,
-        form.TableSeriesSERIES->AsString() + " - " + form.TableSeriesPUBLISHER->AsString() + suffix,
+        context.series.SERIES->AsString() + " - " + context.series.PUBLISHER->AsString() + suffix,
         true);
 }
 
@@ -122,35 +121,35 @@ void ProcessPendingMessages() {
     sinceLastPass.start();
 }
 
-QString CellText(const TPreviewForm& form, Cell cell) {
+QString CellText(const ReportContext& context, Cell cell) {
     switch (cell) {
         case Cell::ComicAndEdition:
-            return form.TableBooksCOMIC_NO->AsString() + "  " + form.TableBooksEDITION->AsString();
+            return context.books.COMIC_NO->AsString() + "  " + context.books.EDITION->AsString();
         case Cell::Title:
-            return form.TableBooksTITLE->AsString();
+            return context.books.TITLE->AsString();
         case Cell::Location:
-            return form.TableBooksLOCATION->AsString();
+            return context.books.LOCATION->AsString();
         case Cell::Qty:
-            return QString::number(form.TableBooksQTY->AsInteger());
+            return QString::number(context.books.QTY->AsInteger());
         case Cell::Paid:
-            return PaidCell(form.TableBooksPAID->AsFloat());
+            return PaidCell(context.books.PAID->AsFloat());
         case Cell::Graded:
-            return Money(store::GradedValue(form.TableBooksHIGH->AsFloat(),
-                                            form.TableBooksPERC->AsInteger()));
+            return Money(
+                store::GradedValue(context.books.HIGH->AsFloat(), context.books.PERC->AsInteger()));
         case Cell::Mint:
-            return Money(form.TableBooksHIGH->AsFloat());
+            return Money(context.books.HIGH->AsFloat());
         case Cell::Autographed:
-            return YesNo(form.TableBooksAUTOGRAPH->AsBoolean());
+            return YesNo(context.books.AUTOGRAPH->AsBoolean());
         case Cell::SellPrice:
             return QString();
     }
     return QString();
 }
 
-void PrintBookRow(TBaseReport& report, const TPreviewForm& form, std::span<const Cell> cells) {
+void PrintBookRow(TBaseReport& report, const ReportContext& context, std::span<const Cell> cells) {
     // Each column set has a stop per cell, the first cell in the first stop.
     for (std::size_t stop = 0; stop < cells.size(); ++stop)
-        PrintCell(report, stop, CellText(form, cells[stop]), stop + 1 == cells.size());
+        PrintCell(report, stop, CellText(context, cells[stop]), stop + 1 == cells.size());
 }
 
 QString OneLine(const QString& text) {

@@ -11,9 +11,9 @@
 #include <span>
 
 #include "reportengine/report_types.h"
+#include "reports/layouts/report_context.h"
 
 class TBaseReport;
-class TPreviewForm;
 
 namespace layout {
 
@@ -74,7 +74,7 @@ void PrintPageHeadings(TBaseReport& report, std::span<const Column> headingColum
 
 // Prints "\t" + SERIES + " - " + PUBLISHER + suffix in the heading bar
 // (in the font already selected) and ends the line.
-void PrintSeriesHeading(TBaseReport& report, const TPreviewForm& form, const QString& suffix);
+void PrintSeriesHeading(TBaseReport& report, const ReportContext& context, const QString& suffix);
 
 // A series heading keeps its first book line with it: true when the heading
 // and, for a series with a book to list, one book line still fit on the
@@ -97,8 +97,8 @@ QString PlainComicNo(const QString& stored);
 inline constexpr int kMessageIntervalMs = 20;
 void ProcessPendingMessages();
 
-// The cells of a book row, read from the current book of a preview
-// window's books table.
+// The cells of a book row, read from the current book of the report's
+// books table.
 enum class Cell {
     ComicAndEdition,  // the stored issue number, two spaces, the edition
     Title,
@@ -110,7 +110,7 @@ enum class Cell {
     Autographed,  // "Yes" / "No"
     SellPrice,    // always empty: the buyer writes it in
 };
-QString CellText(const TPreviewForm& form, Cell cell);
+QString CellText(const ReportContext& context, Cell cell);
 
 // The rows that go with the column sets above.
 inline constexpr Cell kOwnedCells[] = {Cell::ComicAndEdition, Cell::Location, Cell::Qty, Cell::Paid,
@@ -124,7 +124,7 @@ inline constexpr Cell kWantedCells[] = {Cell::ComicAndEdition, Cell::Title, Cell
 
 // Prints one book row: every cell as a tab and its text, the last one ending
 // the line.
-void PrintBookRow(TBaseReport& report, const TPreviewForm& form, std::span<const Cell> cells);
+void PrintBookRow(TBaseReport& report, const ReportContext& context, std::span<const Cell> cells);
 
 // ---- text that must stay in its place ---------------------------------------
 // A cell or a label holds one line: the line breaks of a memo (a location
