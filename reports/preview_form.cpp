@@ -318,17 +318,7 @@ void TPreviewForm::BuildReportComponents() {
 void TPreviewForm::OpenTables() {
     TableSeries->Open();
     TableBooks->Open();
-    Report.seriesTable = TableSeries.get();
-    Report.booksTable = TableBooks.get();
-    const auto series = [this](const char* name) { return TableSeries->FieldByName(name); };
-    const auto books = [this](const char* name) { return TableBooks->FieldByName(name); };
-    Report.series = {series("SERIES"),  series("PUBLISHER"), series("ENTRY"),
-                     series("SERNOTE"), series("FAVORITE"),  series("WANTED"),
-                     series("FORSALE"), series("NEW"),       series("OWNED")};
-    Report.books = {books("ENTRY"),    books("COMIC_NO"), books("EDITION"), books("TITLE"),
-                    books("ARTIST"),   books("WRITER"),   books("QTY"),     books("PAID"),
-                    books("LOW"),      books("HIGH"),     books("PERC"),    books("BOOKNOTE"),
-                    books("LOCATION"), books("WANTED"),   books("FORSALE"), books("AUTOGRAPH")};
+    layout::BindTables(Report, *TableSeries, *TableBooks);
 }
 
 // ---- life cycle ------------------------------------------------------------------

@@ -77,4 +77,7 @@ struct ReportContext {
     bool seriesListed = false;
 };
 
+// Points the context at two open tables and their fields.
+void BindTables(ReportContext& context, TTable& series, TTable& books);
+
 }  // namespace layout
