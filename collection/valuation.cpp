@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/base/money.h"
 #include "store/collection.h"
 
 namespace valuation {
@@ -29,10 +28,6 @@ QString conditionWord(int position) {
 QString comicNoSearchKey(const QString& typed) {
     return store::AlignComicNo(typed).left(store::kComicNoWidth).toUpper();
 }
-
-// A money amount to the cent, as it is shown: the profitability then
-// follows from the graded value the user sees.
-double gradedValue(double high, int perc) { return RoundToCent(high * perc * 0.01); }
 
 double profitability(double graded, double paid, int qty) { return (graded - paid) * qty; }
 

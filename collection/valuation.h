@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include "store/graded_value.h"
+
 namespace valuation {
 
 constexpr int kSliderMax = 20;  // slider positions 0..20, 5 per cent each
@@ -30,8 +32,8 @@ QString conditionWord(int position);
 // The key text of the book search: aligned, cut to 15 characters, upper case.
 QString comicNoSearchKey(const QString& typed);
 
-// HIGH x PERC x 0.01, rounded to the cent (halves away from zero).
-double gradedValue(double high, int perc);
+// The book page's name for store::GradedValue, the one graded-value rule.
+inline double gradedValue(double high, int perc) { return store::GradedValue(high, perc); }
 double profitability(double graded, double paid, int qty);
 
 }  // namespace valuation

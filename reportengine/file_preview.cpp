@@ -8,6 +8,8 @@
 #include <cmath>
 #include <utility>
 
+#include "platform/base/scope_guard.h"
+
 namespace {
 
 // Rounds to the nearest integer, halves to even (the default rounding mode).
@@ -69,11 +71,9 @@ void TFilePreview::StartPreview() {
     canvas_.Font().SetPixelsPerInch(PixelsPerInchY);
 
     if (!OpenInput()) return;
-    try {
+    {
+        const TUndoOnError closeOnError([this] { CloseInput(); });
         ReadHeader();
-    } catch (...) {
-        CloseInput();
-        throw;
     }
     RewindPages();
     BeginRun();

@@ -12,6 +12,7 @@
 #include <QBuffer>
 #include <QFile>
 
+#include "platform/base/scope_guard.h"
 #include "platform/graphics/printers.h"
 
 TFilePrinter::TFilePrinter(QObject* owner) : TCanvasReport(owner) {}
@@ -167,7 +168,8 @@ void TFilePrinter::PrintRange(int fromPage, int toPage, int copies) {
         CloseInput();
         return delivered;
     };
-    try {
+    {
+        const TUndoOnError finishOnError([&finish] { finish(); });
         ReadHeader();
         if (copies > 0) SetCopies(copies);
         RefreshPrinterSetup();
@@ -184,9 +186,6 @@ void TFilePrinter::PrintRange(int fromPage, int toPage, int copies) {
             if (p < toPage) NewPage();
             SetCurrentPage(p);
         }
-    } catch (...) {
-        finish();
-        throw;
     }
     if (!finish()) throw EFolioscribe(Printer().LastError().toStdString());
 }

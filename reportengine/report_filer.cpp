@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <exception>
 
+#include "platform/base/scope_guard.h"
 #include "platform/graphics/printers.h"
 
 TReportFiler::TReportFiler(QObject* owner) : TBaseReport(owner) {
@@ -56,21 +57,9 @@ void TReportFiler::Run() {
     // OnAfterPrint runs exactly once, however the run ends.  While an error
     // of the run unwinds, that error is the one reported: a second one from
     // the handler is dropped rather than ending the program.
-    struct AfterPrint {
-        TReportFiler* filer;
-        int unwinding = std::uncaught_exceptions();
-        ~AfterPrint() noexcept(false) {
-            if (!filer->OnAfterPrint) return;
-            if (std::uncaught_exceptions() == unwinding) {
-                filer->OnAfterPrint(filer);
-                return;
-            }
-            try {
-                filer->OnAfterPrint(filer);
-            } catch (...) {
-            }
-        }
-    } afterPrint{this};
+    const TOnScopeExit afterPrint([this] {
+        if (OnAfterPrint) OnAfterPrint(this);
+    });
     if (!OnPrint && !OnPrintPage) return;
     try {
         OpenStream();
@@ -78,18 +67,13 @@ void TReportFiler::Run() {
         ShowError("Error initializing stream \"" + FileName + "\"");
         return;
     }
-    try {
-        RunPages();
-        FinishRun();
-    } catch (...) {
+    const TOnScopeExit endRun([this] {
         CloseStream();
         EndRun();
         recordingSuspended_ = true;
-        throw;
-    }
-    CloseStream();
-    EndRun();
-    recordingSuspended_ = true;
+    });
+    RunPages();
+    FinishRun();
 }
 
 void TReportFiler::OpenStream() {

@@ -9,6 +9,7 @@
 
 #include "app/main_form.h"
 #include "platform/base/exception.h"
+#include "platform/base/scope_guard.h"
 #include "platform/db/field.h"
 #include "platform/db/table.h"
 #include "platform/widgets/hints.h"
@@ -41,8 +42,8 @@ constexpr std::array<TReportCommand, 19> kCommands{{
      "Owned > 0", "Autograph AND Qty > 0", true, false, false, false,
      &P::RPAutographBookReportPrintPage},
     {"BookReports1", "BooksforSale", "&Books for Sale", "Lists books that are marked for sale",
-     false, "Listing of All Books for Sale", "Owned > 0", "Forsale AND Qty > 0", true, false,
-     false, false, &P::RPForSaleBookReportPrintPage},
+     false, "Listing of All Books for Sale", "Owned > 0", "Forsale AND Qty > 0", true, false, false,
+     false, &P::RPForSaleBookReportPrintPage},
     {"BookReports1", "WantedBooks1", "&Wanted Books", "Lists books that are marked as wanted",
      false, "Listing of All Wanted Books", nullptr, "Wanted", true, false, false, false,
      &P::RPWantedBookReportPrintPage},
@@ -52,8 +53,8 @@ constexpr std::array<TReportCommand, 19> kCommands{{
      &P::RPBooksInSeriesReportPrintPage},
     {"HighlightedItemReports", "AutographedBooksinSeries", "Auto&graphed Books in Series",
      "Listing of autographed books in currently highlighted series", false,
-     "Listing of Autographed Books in a Series", nullptr, "Autograph AND Qty > 0", true, true,
-     true, false, &P::RPAutographedInSeriesReportPrintPage},
+     "Listing of Autographed Books in a Series", nullptr, "Autograph AND Qty > 0", true, true, true,
+     false, &P::RPAutographedInSeriesReportPrintPage},
     {"HighlightedItemReports", "ForSaleBooksinSeries", "&For Sale Books in Series",
      "Listing of books for sale in currently highlighted series", false,
      "Listing of Books For Sale in a Series", nullptr, "ForSale AND Qty > 0", true, true, true,
@@ -124,17 +125,17 @@ bool LocateSeries(TPreviewForm& form, const TCurrentSeriesKey& key) {
     if (series.FindKey(QVariantList{key.CurrentSeries, key.CurrentPublisher, key.CurrentEntry}))
         return true;
     for (series.First(); !series.Eof(); series.Next())
-        if (form.TableSeriesENTRY->AsInteger() == key.CurrentEntry) return true;
+        if (form.Report.series.ENTRY->AsInteger() == key.CurrentEntry) return true;
     return false;
 }
 
 void PositionOnCurrentSeries(TPreviewForm& form, const std::optional<TCurrentSeriesKey>& current) {
     if (!current)
         throw Exception("No series is highlighted: open the collection and choose a series first.");
-    form.CurrentSeriesKey = *current;
+    form.Report.currentSeries = *current;
     if (!LocateSeries(form, *current))
-        throw Exception("The series \"" + (current->CurrentSeries + " - " + current->CurrentPublisher)
-                                              .toStdString() +
+        throw Exception("The series \"" +
+                        (current->CurrentSeries + " - " + current->CurrentPublisher).toStdString() +
                         "\" is not in the collection.  Save or cancel its changes in the "
                         "collection window and choose the report again.");
 }
@@ -201,13 +202,11 @@ void PrepareReport(TPreviewForm& form, const TReportCommand& command,
 TPreviewForm* RunReportCommand(TMainForm& frame, const TReportCommand& command,
                                const TCurrentSeriesSource& currentSeries) {
     TPreviewForm* form = CreatePreviewWindow(frame);
-    try {
+    {
+        const TUndoOnError closeOnError([form] { CloseUnrecorded(form); });
         std::optional<TCurrentSeriesKey> current;
         if (command.AtCurrentSeries && currentSeries) current = currentSeries();
         PrepareReport(*form, command, current);
-    } catch (...) {
-        CloseUnrecorded(form);
-        throw;
     }
     form->RunReport();
     return form;

@@ -13,6 +13,7 @@
 #include <exception>
 #include <optional>
 
+#include "platform/base/scope_guard.h"
 #include "platform/db/table.h"
 #include "platform/graphics/printers.h"
 #include "platform/widgets/cursor_guard.h"
@@ -95,7 +96,7 @@ void TPreviewForm::StepProgress() {
 }
 
 void TPreviewForm::LocateCurrentSeries(const TCurrentSeriesKey& key) {
-    CurrentSeriesKey = key;
+    Report.currentSeries = key;
     TableSeries->FindKey({key.CurrentSeries, key.CurrentPublisher, key.CurrentEntry});
 }
 
@@ -108,18 +109,18 @@ void TPreviewForm::RunReport() {
         ClosePreviewWindow();
         return;
     }
-    try {
-        RPReport->Run();
-    } catch (const EAbort&) {
-        // Cancelled: the after-print step has closed the window.
-    } catch (...) {
-        // No stale pages after a failed recording: the window goes, then the
-        // error is shown by whoever called the command.
+    // No stale pages after a failed recording: the window goes, then the
+    // error is shown by whoever called the command.
+    const TUndoOnError closeOnError([this] {
         if (RPPreview->Printing()) RPPreview->EndPreview();
         ProgressPanel->hide();
         SetHourglass(false);
         ClosePreviewWindow();
-        throw;
+    });
+    try {
+        RPReport->Run();
+    } catch (const EAbort&) {
+        // Cancelled: the after-print step has closed the window.
     }
 }
 

@@ -32,11 +32,11 @@ QPointer<TPreviewForm> PreviewForm;
 
 namespace {
 
-constexpr int ToolBarHeight = 33;
-constexpr QSize DesignSize(604, 345);
-constexpr int ZoomTypingPauseMs = 800;
-constexpr int ButtonTop = 4;
-const QColor WorkspaceColour(128, 128, 128);
+constexpr int kToolBarHeight = 33;
+constexpr QSize kDesignSize(604, 345);
+constexpr int kZoomTypingPauseMs = 800;
+constexpr int kButtonTop = 4;
+const QColor kWorkspaceColour(128, 128, 128);
 
 // A glyph drawn from a short text, for buttons without a standard icon.
 QPixmap TextGlyph(const QString& text) {
@@ -58,7 +58,7 @@ QPixmap StandardGlyph(QStyle::StandardPixmap which) {
 
 TSpeedButton* MakeSpeedButton(QWidget* parent, int x, const QString& hint, const QPixmap& glyph) {
     auto* button = new TSpeedButton(parent);
-    button->move(x, ButtonTop);
+    button->move(x, kButtonTop);
     button->SetGlyph(glyph, TSpeedButton::DisabledImage(glyph));
     SetHint(button, hint);
     return button;
@@ -83,7 +83,7 @@ QLineEdit* MakeNumberBox(QWidget* parent, int x) {
 // The window's report engines show their own errors through the program's
 // message boxes.
 template <typename Engine>
-class TWindowEngine : public Engine {
+class WindowEngine : public Engine {
 public:
     using Engine::Engine;
 
@@ -105,7 +105,7 @@ QFont ArialPixels(int pixels, bool bold) {
 TPreviewForm::TPreviewForm(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("ReportPreview");
-    resize(DesignSize);
+    resize(kDesignSize);
     setFont(ArialPixels(12, false));
 
     BuildToolBar();
@@ -119,6 +119,8 @@ TPreviewForm::TPreviewForm(QWidget* parent) : QWidget(parent) {
 
     BuildReportComponents();
     ExecPrintDialog = [](QPrintDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
+    Report.stepProgress = [this] { StepProgress(); };
+    Report.showProgress = [this](int perCent) { ProgressBar->setValue(perCent); };
     // A failure while opening the tables is shown, and the window is still
     // created, as for any window's create handler.
     try {
@@ -154,7 +156,7 @@ void TPreviewForm::SetReportFile(const QString& fileName) {
 
 void TPreviewForm::BuildToolBar() {
     Panel1 = new QFrame(this);
-    Panel1->setFixedHeight(ToolBarHeight);
+    Panel1->setFixedHeight(kToolBarHeight);
     Panel1->setFrameShape(QFrame::Panel);
     Panel1->setFrameShadow(QFrame::Raised);
     auto* left = new QWidget(Panel1);
@@ -201,7 +203,7 @@ void TPreviewForm::BuildToolBar() {
     connect(SBZoomPage, &QAbstractButton::clicked, this, [this] { SBZoomPageClick(); });
     connect(SBPrint, &QAbstractButton::clicked, this, [this] { SBPrintClick(); });
     zoomTypingPause_.setSingleShot(true);
-    zoomTypingPause_.setInterval(ZoomTypingPauseMs);
+    zoomTypingPause_.setInterval(kZoomTypingPauseMs);
     connect(&zoomTypingPause_, &QTimer::timeout, this, [this] { EditZoomChange(); });
     connect(EditZoom, &QLineEdit::textEdited, &zoomTypingPause_, qOverload<>(&QTimer::start));
     connect(EditZoom, &QLineEdit::editingFinished, this, [this] {
@@ -215,7 +217,7 @@ void TPreviewForm::BuildPageArea() {
     PreviewBox->setWidgetResizable(false);
     PreviewBox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QPalette palette = PreviewBox->palette();
-    palette.setColor(QPalette::Window, WorkspaceColour);
+    palette.setColor(QPalette::Window, kWorkspaceColour);
     PreviewBox->setPalette(palette);
     PreviewBox->setBackgroundRole(QPalette::Window);
     PreviewBox->viewport()->setBackgroundRole(QPalette::Window);
@@ -282,7 +284,7 @@ void TPreviewForm::BuildReportComponents() {
     DataBooks = std::make_unique<TDataSource>();
     DataBooks->SetDataSet(TableBooks.get());
 
-    RPReport = std::make_unique<TWindowEngine<TReportFiler>>(&measuringWindow_);
+    RPReport = std::make_unique<WindowEngine<TReportFiler>>(&measuringWindow_);
     RPReport->StatusLabel = StatusLabel;
     RPReport->StatusFormat = "Preparing Preview Page %p";
     RPReport->SetUnitsFactor(1.0);
@@ -302,53 +304,29 @@ void TPreviewForm::BuildReportComponents() {
     RPReport->OnPrintHeader = [this](TBaseReport* s) { RPStandardReportPrintHeader(s); };
     RPReport->OnPrintFooter = [this](TBaseReport* s) { RPStandardReportPrintFooter(s); };
 
-    RPPreview = std::make_unique<TWindowEngine<TFilePreview>>(this);
+    RPPreview = std::make_unique<WindowEngine<TFilePreview>>(this);
     RPPreview->ScrollBox = PreviewBox;
     RPPreview->SetZoomFactor(69.0);
     RPPreview->MarginPercent = 1.0;
     RPPreview->OnZoomChange = [this](TBaseReport* s) { RPPreviewZoomChange(s); };
     RPPreview->OnPageChange = [this](TBaseReport* s) { RPPreviewPageChange(s); };
 
-    RPPrinter = std::make_unique<TWindowEngine<TFilePrinter>>(this);
+    RPPrinter = std::make_unique<WindowEngine<TFilePrinter>>(this);
     SetReportFile(reportFile_);
 }
 
 void TPreviewForm::OpenTables() {
     TableSeries->Open();
     TableBooks->Open();
-    TableSeriesSERIES = TableSeries->FieldByName("SERIES");
-    TableSeriesPUBLISHER = TableSeries->FieldByName("PUBLISHER");
-    TableSeriesENTRY = TableSeries->FieldByName("ENTRY");
-    TableSeriesSERNOTE = TableSeries->FieldByName("SERNOTE");
-    TableSeriesFAVORITE = TableSeries->FieldByName("FAVORITE");
-    TableSeriesWANTED = TableSeries->FieldByName("WANTED");
-    TableSeriesFORSALE = TableSeries->FieldByName("FORSALE");
-    TableSeriesNEW = TableSeries->FieldByName("NEW");
-    TableSeriesOWNED = TableSeries->FieldByName("OWNED");
-    TableBooksENTRY = TableBooks->FieldByName("ENTRY");
-    TableBooksCOMIC_NO = TableBooks->FieldByName("COMIC_NO");
-    TableBooksEDITION = TableBooks->FieldByName("EDITION");
-    TableBooksTITLE = TableBooks->FieldByName("TITLE");
-    TableBooksARTIST = TableBooks->FieldByName("ARTIST");
-    TableBooksWRITER = TableBooks->FieldByName("WRITER");
-    TableBooksQTY = TableBooks->FieldByName("QTY");
-    TableBooksPAID = TableBooks->FieldByName("PAID");
-    TableBooksLOW = TableBooks->FieldByName("LOW");
-    TableBooksHIGH = TableBooks->FieldByName("HIGH");
-    TableBooksPERC = TableBooks->FieldByName("PERC");
-    TableBooksBOOKNOTE = TableBooks->FieldByName("BOOKNOTE");
-    TableBooksLOCATION = TableBooks->FieldByName("LOCATION");
-    TableBooksWANTED = TableBooks->FieldByName("WANTED");
-    TableBooksFORSALE = TableBooks->FieldByName("FORSALE");
-    TableBooksAUTOGRAPH = TableBooks->FieldByName("AUTOGRAPH");
+    layout::BindTables(Report, *TableSeries, *TableBooks);
 }
 
 // ---- life cycle ------------------------------------------------------------------
 
 void TPreviewForm::FormCreate() {
     ProgressCount = 0;
-    SeriesContinued = false;
-    SeriesListed = false;
+    Report.seriesContinued = false;
+    Report.seriesListed = false;
     BooksDriven = false;
     SetHourglass(true);
     OpenTables();
@@ -364,7 +342,7 @@ void TPreviewForm::SetHourglass(bool on) {
     }
 }
 
-QSize TPreviewForm::sizeHint() const { return DesignSize; }
+QSize TPreviewForm::sizeHint() const { return kDesignSize; }
 
 bool TPreviewForm::Busy() const { return RPReport->Printing() || RPPrinter->Printing(); }
 

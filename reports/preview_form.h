@@ -6,11 +6,11 @@
 // navigation, and prints them on request.
 //
 // Each window owns its own instances of the two collection tables, so the
-// page handlers read and move them freely.  Every page handler has the
+// page layouts read and move them freely.  Every page handler has the
 // engine's OnPrintPage signature: it prints one page and returns true when
-// another page follows.  RPSeriesReportPrintPage (series_listing.cpp) is the
-// handler the recorder carries from the start; the other layouts live in
-// reports/layouts/.
+// another page follows.  The handlers forward to the layouts
+// (reports/layouts/page_layouts.h) with the window's report context;
+// RPSeriesReportPrintPage is the one the recorder carries from the start.
 //
 // The recorder writes the report file (ReportFile, "pkeep.rpt" in the
 // current directory unless changed); right after recording, the window keeps
@@ -29,6 +29,7 @@
 
 #include "app/main_form.h"
 #include "platform/graphics/graphic.h"
+#include "reports/layouts/report_context.h"
 
 class QAbstractButton;
 class QCloseEvent;
@@ -41,24 +42,10 @@ class QPushButton;
 class QScrollArea;
 class TBaseReport;
 class TDataSource;
-class TField;
 class TFilePreview;
 class TFilePrinter;
 class TReportFiler;
 class TTable;
-
-// The key of the collection window's current series, handed to the
-// highlighted-item reports so that they start at the same series.
-struct TCurrentSeriesKey {
-    QString CurrentSeries;
-    QString CurrentPublisher;
-    int CurrentEntry = 0;
-    // The window's current book of that series (issue number as stored,
-    // edition), which the book detail page prints; none: the first book.
-    bool HasCurrentBook = false;
-    QString CurrentComicNo = {};
-    QString CurrentEdition = {};
-};
 
 // What the print dialog offers when it opens; kept between prints.
 struct TPrintDialogState {
@@ -93,33 +80,6 @@ public:
     std::unique_ptr<TTable> TableBooks;
     std::unique_ptr<TDataSource> DataSeries;
     std::unique_ptr<TDataSource> DataBooks;
-
-    TField* TableSeriesSERIES = nullptr;
-    TField* TableSeriesPUBLISHER = nullptr;
-    TField* TableSeriesENTRY = nullptr;
-    TField* TableSeriesSERNOTE = nullptr;
-    TField* TableSeriesFAVORITE = nullptr;
-    TField* TableSeriesWANTED = nullptr;
-    TField* TableSeriesFORSALE = nullptr;
-    TField* TableSeriesNEW = nullptr;
-    TField* TableSeriesOWNED = nullptr;
-
-    TField* TableBooksENTRY = nullptr;
-    TField* TableBooksCOMIC_NO = nullptr;
-    TField* TableBooksEDITION = nullptr;
-    TField* TableBooksTITLE = nullptr;
-    TField* TableBooksARTIST = nullptr;
-    TField* TableBooksWRITER = nullptr;
-    TField* TableBooksQTY = nullptr;
-    TField* TableBooksPAID = nullptr;
-    TField* TableBooksLOW = nullptr;
-    TField* TableBooksHIGH = nullptr;
-    TField* TableBooksPERC = nullptr;
-    TField* TableBooksBOOKNOTE = nullptr;
-    TField* TableBooksLOCATION = nullptr;
-    TField* TableBooksWANTED = nullptr;
-    TField* TableBooksFORSALE = nullptr;
-    TField* TableBooksAUTOGRAPH = nullptr;
 
     // ---- Report components ------------------------------------------------
     std::unique_ptr<TReportFiler> RPReport;
@@ -163,12 +123,12 @@ public:
     // ---- State shared with the page handlers -------------------------------
     int ProgressCount = 0;
     int ProgressTotal = 0;
-    bool SeriesContinued = false;
-    bool SeriesListed = false;
     bool BooksDriven = false;
-    // The collection window's current series, set by the highlighted-item
-    // report commands; the series lines of their layouts print it.
-    TCurrentSeriesKey CurrentSeriesKey;
+    // What the page layouts work on: this window's tables and fields, its
+    // progress bar as callbacks, the collection window's current series
+    // (set by the highlighted-item report commands) and the listings'
+    // page-to-page state.
+    layout::ReportContext Report;
 
     // Counts one record of the table that drives a page handler's main loop:
     // ProgressCount + 1, bar := ProgressCount * 100 / ProgressTotal.
@@ -223,7 +183,7 @@ public:
     void RPStandardReportPrintFooter(TBaseReport* Sender);
     void RPStandardReportAfterPrint(TBaseReport* Sender);
 
-    // ---- Page handlers -----------------------------------------------------
+    // ---- Page handlers (page_handlers.cpp) ---------------------------------
     bool RPSeriesReportPrintPage(TBaseReport* Sender, int& PageNum);
     bool RPCollectionReportPrintPage(TBaseReport* Sender, int& PageNum);
     bool RPAutographBookReportPrintPage(TBaseReport* Sender, int& PageNum);

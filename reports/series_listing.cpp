@@ -5,49 +5,46 @@
 #include "platform/db/table.h"
 #include "reportengine/base_report.h"
 #include "reports/layouts/layout_common.h"
-#include "reports/preview_form.h"
+#include "reports/layouts/page_layouts.h"
 
 namespace {
 
-constexpr double SeriesColumnX = 0.5;
-constexpr double SeriesColumnWidth = 5.0;
-constexpr double PublisherColumnWidth = 2.5;
-constexpr double CellMargin = 2;  // hundredths of an inch
-constexpr int HeadingShade = 10;  // per cent grey
+// The two columns span the body from layout::kLeft, as the book tables do.
+constexpr double kSeriesColumnWidth = 5.0;
+constexpr double kPublisherColumnWidth = 2.5;
 
 void SetHeadingStops(TBaseReport& report) {
     report.ClearTabStops();
-    report.AddTabStop(SeriesColumnX, tjCenter, SeriesColumnWidth, CellMargin, BoxLineAll,
-                      HeadingShade);
-    report.AddTabStop(TabDefault, tjCenter, PublisherColumnWidth, CellMargin, BoxLineAll,
-                      HeadingShade);
+    report.AddTabStop(layout::kLeft, tjCenter, kSeriesColumnWidth, layout::kCellMargin, BoxLineAll,
+                      layout::kHeadingShade);
+    report.AddTabStop(layout::kFollowing, tjCenter, kPublisherColumnWidth, layout::kCellMargin,
+                      BoxLineAll, layout::kHeadingShade);
 }
 
 void SetDataStops(TBaseReport& report) {
     report.ClearTabStops();
-    report.AddTabStop(SeriesColumnX, tjLeft, SeriesColumnWidth, CellMargin, 0, 0);
-    report.AddTabStop(TabDefault, tjLeft, PublisherColumnWidth, CellMargin, 0, 0);
+    report.AddTabStop(layout::kLeft, tjLeft, kSeriesColumnWidth, layout::kCellMargin, 0, 0);
+    report.AddTabStop(layout::kFollowing, tjLeft, kPublisherColumnWidth, layout::kCellMargin, 0, 0);
 }
 
 }  // namespace
 
-bool TPreviewForm::RPSeriesReportPrintPage(TBaseReport* Sender, int&) {
-    TBaseReport& report = *Sender;
-    report.SelectFont("Arial", 11);
+bool layout::PrintSeriesListPage(ReportContext& context, TBaseReport& report) {
+    report.SelectFont(layout::kFont, 11);
     report.SetBold(true);
     report.HomePosition();
     SetHeadingStops(report);
     report.PrintTextLine("\tSeries\tPublisher");
 
-    report.SelectFont("Arial", 10);
+    report.SelectFont(layout::kFont, 10);
     report.SetBold(false);
     SetDataStops(report);
-    while (report.LinesRemaining() >= 1 && !TableSeries->Eof()) {
+    while (report.LinesRemaining() >= 1 && !context.seriesTable->Eof()) {
         layout::ProcessPendingMessages();
-        layout::PrintCell(report, 0, TableSeriesSERIES->AsString(), false);
-        layout::PrintCell(report, 1, TableSeriesPUBLISHER->AsString(), true);
-        TableSeries->Next();
-        StepProgress();
+        layout::PrintCell(report, 0, context.series.SERIES->AsString(), false);
+        layout::PrintCell(report, 1, context.series.PUBLISHER->AsString(), true);
+        context.seriesTable->Next();
+        context.stepProgress();
     }
-    return !TableSeries->Eof();
+    return !context.seriesTable->Eof();
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/base/exception.h"
+#include "platform/base/scope_guard.h"
 #include "platform/db/session.h"
 
 namespace store {
@@ -80,12 +81,9 @@ void CreateCollection(const QString& directory) {
             QStringLiteral("Cannot create the directory %1").arg(directory).toStdString());
     const QString series = tablePath(directory, kSeriesTable);
     paradox::Table::create(series.toStdString(), SeriesSchema());
-    try {
-        paradox::Table::create(tablePath(directory, kBooksTable).toStdString(), BooksSchema());
-    } catch (...) {
-        paradox::Table::remove(series.toStdString());  // no half collection
-        throw;
-    }
+    const TUndoOnError noHalfCollection(
+        [&series] { paradox::Table::remove(series.toStdString()); });
+    paradox::Table::create(tablePath(directory, kBooksTable).toStdString(), BooksSchema());
 }
 
 QString AlignComicNo(const QString& number) {

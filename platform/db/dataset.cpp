@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/base/exception.h"
+#include "platform/base/scope_guard.h"
 #include "platform/db/datasource.h"
 #include "platform/db/filter.h"
 
@@ -99,12 +100,8 @@ void TDataSet::Open() {
     raise(BeforeOpen, this);
     buildFields(InternalOpen());
     if (!filterText_.isEmpty() && !filter_) {  // set before the fields were known
-        try {
-            SetFilter(filterText_);
-        } catch (...) {
-            InternalClose();
-            throw;
-        }
+        const TUndoOnError closeOnError([this] { InternalClose(); });
+        SetFilter(filterText_);
     }
     clearEditBuffer();
     setState(TDataSetState::dsBrowse);

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "platform/base/exception.h"
+#include "platform/base/scope_guard.h"
 #include "platform/db/datasource.h"
 #include "platform/db/session.h"
 
@@ -104,11 +105,9 @@ void TTable::SetIndexFieldNames(const QString& names) {
     QString saved = indexFieldNames_;
     indexFieldNames_ = names;
     if (!Active()) return;
-    try {
+    {
+        const TUndoOnError restore([&] { indexFieldNames_ = saved; });
         checkedIndexFieldCount();
-    } catch (...) {
-        indexFieldNames_ = saved;
-        throw;
     }
     masterChanged(true);
 }
@@ -125,12 +124,12 @@ void TTable::SetMasterFields(const QString& fields) {
     masterFieldNames_ = splitNames(fields);
     masterFieldCache_.clear();
     if (!Active()) return;
-    try {
+    {
+        const TUndoOnError restore([&] {
+            masterFields_ = saved;
+            masterFieldNames_ = splitNames(saved);
+        });
         checkedIndexFieldCount();
-    } catch (...) {
-        masterFields_ = saved;
-        masterFieldNames_ = splitNames(saved);
-        throw;
     }
     masterChanged(true);
 }
@@ -181,11 +180,9 @@ paradox::TableSchema TTable::InternalOpen() {
     if (tableName_.isEmpty() || !paradox::Table::exists(path.toStdString()))
         DatabaseError(QStringLiteral("Table does not exist: %1").arg(path));
     table_ = openEngineTable(path);
-    try {
+    {
+        const TUndoOnError closeOnError([this] { table_.reset(); });
         checkedIndexFieldCount();
-    } catch (...) {
-        table_.reset();
-        throw;
     }
     hasRow_ = false;
     currentKey_.clear();

@@ -5,17 +5,18 @@
 // between x 2.0 and 5.5.  The report always has exactly one page; with no
 // book in the series the labels stand with empty texts and zero amounts.
 
-#include <QProgressBar>
-
 #include "platform/base/exception.h"
 #include "platform/db/field.h"
 #include "platform/db/table.h"
 #include "reportengine/base_report.h"
 #include "reportengine/memo_buf.h"
 #include "reports/layouts/layout_common.h"
-#include "reports/preview_form.h"
+#include "reports/layouts/page_layouts.h"
+#include "store/graded_value.h"
 
 namespace {
+
+using layout::ReportContext;
 
 constexpr double kLabelLeft = 0.5;
 constexpr double kLabelWidth = 1.5;
@@ -39,10 +40,10 @@ void PrintRow(TBaseReport& report, const QString& label, const QString& value) {
     layout::PrintCell(report, 1, value, true);
 }
 
-void PrintNotes(TPreviewForm& form, TBaseReport& report, TDBMemoBuf& notes) {
+void PrintNotes(ReportContext& context, TBaseReport& report, TDBMemoBuf& notes) {
     report.SetBold(true);
     report.PrintText("\tSpecial Notes: ");
-    notes.LoadText(form.TableBooksBOOKNOTE->AsString());
+    notes.LoadText(context.books.BOOKNOTE->AsString());
     report.SetBold(false);
     notes.PrintStart = kNotesStart;
     notes.PrintEnd = kNotesEnd;
@@ -53,12 +54,12 @@ void PrintNotes(TPreviewForm& form, TBaseReport& report, TDBMemoBuf& notes) {
 // Moves the books table from its first record to the highlighted book.  A
 // book not stored (a new or renamed one not yet saved) is an error, so the
 // page never shows another book under its name.
-void LocateHighlightedBook(TPreviewForm& form) {
-    const TCurrentSeriesKey& key = form.CurrentSeriesKey;
+void LocateHighlightedBook(ReportContext& context) {
+    const TCurrentSeriesKey& key = context.currentSeries;
     if (!key.HasCurrentBook) return;
-    for (; !form.TableBooks->Eof(); form.TableBooks->Next()) {
-        if (form.TableBooksCOMIC_NO->AsString() == key.CurrentComicNo &&
-            form.TableBooksEDITION->AsString() == key.CurrentEdition)
+    for (; !context.booksTable->Eof(); context.booksTable->Next()) {
+        if (context.books.COMIC_NO->AsString() == key.CurrentComicNo &&
+            context.books.EDITION->AsString() == key.CurrentEdition)
             return;
     }
     throw Exception(
@@ -68,16 +69,16 @@ void LocateHighlightedBook(TPreviewForm& form) {
         "collection window and choose the report again.");
 }
 
-void PrintStatus(const TPreviewForm& form, TBaseReport& report) {
+void PrintStatus(const ReportContext& context, TBaseReport& report) {
     report.SetBold(true);
     report.PrintText("\tStatus: ");
     report.SetBold(false);
-    if (form.TableBooksWANTED->AsBoolean()) report.PrintTextLine("\tThis Book is Marked as Wanted");
-    if (form.TableBooksFORSALE->AsBoolean()) {
+    if (context.books.WANTED->AsBoolean()) report.PrintTextLine("\tThis Book is Marked as Wanted");
+    if (context.books.FORSALE->AsBoolean()) {
         report.PrintText("\t");
         report.PrintTextLine("\tThis Book is Marked For Sale");
     }
-    if (form.TableBooksAUTOGRAPH->AsBoolean()) {
+    if (context.books.AUTOGRAPH->AsBoolean()) {
         report.PrintText("\t");
         report.PrintTextLine("\tThis Book has Been Autographed");
     }
@@ -85,44 +86,44 @@ void PrintStatus(const TPreviewForm& form, TBaseReport& report) {
 
 }  // namespace
 
-bool TPreviewForm::RPIndividualBookReportPrintPage(TBaseReport* Sender, int&) {
-    TBaseReport& report = *Sender;
-    LocateHighlightedBook(*this);
+bool layout::PrintBookDetailPage(ReportContext& context, TBaseReport& report) {
+    LocateHighlightedBook(context);
     report.SelectFont(layout::kFont, 11);
     report.SetBold(true);
     TDBMemoBuf notes;
     report.HomePosition();
     layout::SetHeadingBar(report);
-    layout::PrintCell(report, 0,
-                      CurrentSeriesKey.CurrentSeries + " - " + CurrentSeriesKey.CurrentPublisher,
-                      true);
+    layout::PrintCell(
+        report, 0,
+        context.currentSeries.CurrentSeries + " - " + context.currentSeries.CurrentPublisher, true);
 
     report.SelectFont(layout::kFont, 10);
     SetLabelAndValueStops(report);
     report.FeedLine();
     report.FeedLine();
-    ProgressBar->setValue(25);
+    context.showProgress(25);
 
-    const QString comicNo = layout::PlainComicNo(TableBooksCOMIC_NO->AsString());
-    PrintRow(report, "\tComic Book - Edition: ", comicNo + " - " + TableBooksEDITION->AsString());
-    ProgressBar->setValue(50);
-    PrintRow(report, "\tTitle: ", TableBooksTITLE->AsString());
-    PrintRow(report, "\tArtist: ", TableBooksARTIST->AsString());
-    PrintRow(report, "\tWriter: ", TableBooksWRITER->AsString());
-    ProgressBar->setValue(75);
-    PrintNotes(*this, report, notes);
+    const QString comicNo = layout::PlainComicNo(context.books.COMIC_NO->AsString());
+    PrintRow(report,
+             "\tComic Book - Edition: ", comicNo + " - " + context.books.EDITION->AsString());
+    context.showProgress(50);
+    PrintRow(report, "\tTitle: ", context.books.TITLE->AsString());
+    PrintRow(report, "\tArtist: ", context.books.ARTIST->AsString());
+    PrintRow(report, "\tWriter: ", context.books.WRITER->AsString());
+    context.showProgress(75);
+    PrintNotes(context, report, notes);
 
-    const double high = TableBooksHIGH->AsFloat();
-    PrintRow(report, "\tQuantity Owned: ", " " + QString::number(TableBooksQTY->AsInteger()));
-    PrintRow(report, "\tPrice Paid: ", layout::Money(TableBooksPAID->AsFloat()));
+    const double high = context.books.HIGH->AsFloat();
+    PrintRow(report, "\tQuantity Owned: ", " " + QString::number(context.books.QTY->AsInteger()));
+    PrintRow(report, "\tPrice Paid: ", layout::Money(context.books.PAID->AsFloat()));
     PrintRow(report, "\tGraded Value: ",
-             layout::Money(layout::GradedValue(high, TableBooksPERC->AsInteger())));
+             layout::Money(store::GradedValue(high, context.books.PERC->AsInteger())));
     PrintRow(report, "\tHighValue: ", layout::Money(high));
     report.FeedLine();
-    PrintRow(report, "\tLocation: ", TableBooksLOCATION->AsString());
+    PrintRow(report, "\tLocation: ", context.books.LOCATION->AsString());
     report.FeedLine();
-    ProgressBar->setValue(100);
+    context.showProgress(100);
 
-    PrintStatus(*this, report);
+    PrintStatus(context, report);
     return false;
 }

@@ -16,15 +16,16 @@
 #include "platform/db/table.h"
 #include "reportengine/base_report.h"
 #include "reports/layouts/layout_common.h"
-#include "reports/preview_form.h"
+#include "reports/layouts/page_layouts.h"
 
 namespace {
 
 using layout::Cell;
 using layout::Column;
+using layout::ReportContext;
 
 struct CompleteList {
-    TField* TPreviewForm::*seriesFlag;
+    TField* layout::SeriesFields::*seriesFlag;
     const char* wholeSeriesFilter;
     const char* wholeSeriesSuffix;
     const char* specificBooksFilter;
@@ -37,53 +38,53 @@ struct CompleteList {
 
 // Chooses the books of the current series and returns the suffix of its
 // heading, or nullptr when the series has nothing to list.
-const char* StartSeries(TPreviewForm& form, const CompleteList& list) {
-    if ((form.*list.seriesFlag)->AsBoolean()) {
-        form.TableBooks->SetFilter(list.wholeSeriesFilter);
+const char* StartSeries(ReportContext& context, const CompleteList& list) {
+    if ((context.series.*list.seriesFlag)->AsBoolean()) {
+        context.booksTable->SetFilter(list.wholeSeriesFilter);
         return list.wholeSeriesSuffix;
     }
-    form.TableBooks->SetFilter(list.specificBooksFilter);
-    return form.TableBooks->Eof() ? nullptr : list.specificBooksSuffix;
+    context.booksTable->SetFilter(list.specificBooksFilter);
+    return context.booksTable->Eof() ? nullptr : list.specificBooksSuffix;
 }
 
-void PrintSeriesBooks(TPreviewForm& form, TBaseReport& report, const CompleteList& list) {
+void PrintSeriesBooks(ReportContext& context, TBaseReport& report, const CompleteList& list) {
     layout::SetColumns(report, list.rowColumns);
-    while (report.LinesRemaining() >= 1 && !form.TableBooks->Eof()) {
+    while (report.LinesRemaining() >= 1 && !context.booksTable->Eof()) {
         layout::ProcessPendingMessages();
-        layout::PrintBookRow(report, form, list.cells);
-        form.TableBooks->Next();
-        form.SeriesContinued = !form.TableBooks->Eof();
+        layout::PrintBookRow(report, context, list.cells);
+        context.booksTable->Next();
+        context.seriesContinued = !context.booksTable->Eof();
     }
 }
 
-bool PrintCompletePage(TPreviewForm& form, TBaseReport& report, const CompleteList& list) {
+bool PrintCompletePage(ReportContext& context, TBaseReport& report, const CompleteList& list) {
     layout::PrintPageHeadings(report, list.headingColumns, list.columnHeadingText);
     report.SelectFont(layout::kFont, 10);
     report.SetBold(false);
 
     bool firstOnPage = true;
-    while (report.LinesRemaining() >= 1 && !form.TableSeries->Eof()) {
-        form.SeriesListed = false;
-        if (form.SeriesContinued) {
-            layout::PrintSeriesHeading(report, form, "  (Continued)");
-            form.SeriesListed = true;
-        } else if (const char* suffix = StartSeries(form, list)) {
-            if (!layout::SeriesHeadingFits(report, !form.TableBooks->Eof(), firstOnPage)) break;
-            layout::PrintSeriesHeading(report, form, suffix);
-            form.SeriesListed = true;
+    while (report.LinesRemaining() >= 1 && !context.seriesTable->Eof()) {
+        context.seriesListed = false;
+        if (context.seriesContinued) {
+            layout::PrintSeriesHeading(report, context, "  (Continued)");
+            context.seriesListed = true;
+        } else if (const char* suffix = StartSeries(context, list)) {
+            if (!layout::SeriesHeadingFits(report, !context.booksTable->Eof(), firstOnPage)) break;
+            layout::PrintSeriesHeading(report, context, suffix);
+            context.seriesListed = true;
         }
-        if (form.SeriesListed) {
+        if (context.seriesListed) {
             firstOnPage = false;
-            PrintSeriesBooks(form, report, list);
+            PrintSeriesBooks(context, report, list);
         }
-        if (form.SeriesContinued) continue;  // the page is full inside this series
-        form.StepProgress();
-        form.TableSeries->Next();
+        if (context.seriesContinued) continue;  // the page is full inside this series
+        context.stepProgress();
+        context.seriesTable->Next();
     }
-    return !form.TableSeries->Eof();
+    return !context.seriesTable->Eof();
 }
 
-const CompleteList kWantList{&TPreviewForm::TableSeriesWANTED,
+const CompleteList kWantList{&layout::SeriesFields::WANTED,
                              "",
                              " (Entire Series Marked as Wanted)",
                              "Wanted",
@@ -93,7 +94,7 @@ const CompleteList kWantList{&TPreviewForm::TableSeriesWANTED,
                              layout::kWantedHeadingText,
                              layout::kWantedCells};
 
-const CompleteList kForSaleList{&TPreviewForm::TableSeriesFORSALE,
+const CompleteList kForSaleList{&layout::SeriesFields::FORSALE,
                                 "Qty > 0",
                                 " (Entire Series Marked For Sale)",
                                 "ForSale AND Qty > 0",
@@ -105,10 +106,10 @@ const CompleteList kForSaleList{&TPreviewForm::TableSeriesFORSALE,
 
 }  // namespace
 
-bool TPreviewForm::RPCompleteWantReportPrintPage(TBaseReport* Sender, int&) {
-    return PrintCompletePage(*this, *Sender, kWantList);
+bool layout::PrintCompleteWantPage(ReportContext& context, TBaseReport& report) {
+    return PrintCompletePage(context, report, kWantList);
 }
 
-bool TPreviewForm::RPCompleteForSaleReportPrintPage(TBaseReport* Sender, int&) {
-    return PrintCompletePage(*this, *Sender, kForSaleList);
+bool layout::PrintCompleteForSalePage(ReportContext& context, TBaseReport& report) {
+    return PrintCompletePage(context, report, kForSaleList);
 }

@@ -5,9 +5,9 @@
 //
 // A series whose books do not fit on the rest of a page carries over: the
 // next page repeats its heading with "  (Continued)" and lists the books
-// not yet printed (SeriesContinued holds the break).  A heading is never
-// left alone at the bottom of a page: when no book line fits below it, the
-// heading moves to the next page with the series.
+// not yet printed (the context's seriesContinued holds the break).  A
+// heading is never left alone at the bottom of a page: when no book line
+// fits below it, the heading moves to the next page with the series.
 
 #include <span>
 
@@ -15,12 +15,13 @@
 #include "platform/db/table.h"
 #include "reportengine/base_report.h"
 #include "reports/layouts/layout_common.h"
-#include "reports/preview_form.h"
+#include "reports/layouts/page_layouts.h"
 
 namespace {
 
 using layout::Cell;
 using layout::Column;
+using layout::ReportContext;
 
 struct GroupedListing {
     std::span<const Column> headingColumns;
@@ -32,43 +33,45 @@ struct GroupedListing {
     bool takesSeriesByOwnedCount;
 };
 
-bool SeriesTaken(const TPreviewForm& form, const GroupedListing& listing) {
-    if (listing.takesSeriesByOwnedCount) return form.TableSeriesOWNED->AsInteger() > 0;
-    return !form.TableBooks->Eof();
+bool SeriesTaken(const ReportContext& context, const GroupedListing& listing) {
+    if (listing.takesSeriesByOwnedCount) return context.series.OWNED->AsInteger() > 0;
+    return !context.booksTable->Eof();
 }
 
-// Prints the series' books while lines remain; SeriesContinued tells
+// Prints the series' books while lines remain; seriesContinued tells
 // whether some are left for the next page.
-void PrintSeriesBooks(TPreviewForm& form, TBaseReport& report, const GroupedListing& listing) {
+void PrintSeriesBooks(ReportContext& context, TBaseReport& report, const GroupedListing& listing) {
     layout::SetColumns(report, listing.rowColumns);
-    while (report.LinesRemaining() >= 1 && !form.TableBooks->Eof()) {
+    while (report.LinesRemaining() >= 1 && !context.booksTable->Eof()) {
         layout::ProcessPendingMessages();
-        layout::PrintBookRow(report, form, listing.cells);
-        form.TableBooks->Next();
-        form.SeriesContinued = !form.TableBooks->Eof();
+        layout::PrintBookRow(report, context, listing.cells);
+        context.booksTable->Next();
+        context.seriesContinued = !context.booksTable->Eof();
     }
 }
 
-bool PrintGroupedPage(TPreviewForm& form, TBaseReport& report, const GroupedListing& listing) {
+bool PrintGroupedPage(ReportContext& context, TBaseReport& report, const GroupedListing& listing) {
     layout::PrintPageHeadings(report, listing.headingColumns, listing.columnHeadingText);
     report.SelectFont(layout::kFont, 10);
     report.SetBold(false);
 
     bool firstOnPage = true;
-    while (report.LinesRemaining() >= 1 && !form.TableSeries->Eof()) {
-        if (SeriesTaken(form, listing)) {
-            const bool hasBooks = !form.TableBooks->Eof();
-            if (!form.SeriesContinued && !layout::SeriesHeadingFits(report, hasBooks, firstOnPage))
+    while (report.LinesRemaining() >= 1 && !context.seriesTable->Eof()) {
+        if (SeriesTaken(context, listing)) {
+            const bool hasBooks = !context.booksTable->Eof();
+            if (!context.seriesContinued &&
+                !layout::SeriesHeadingFits(report, hasBooks, firstOnPage))
                 break;
-            layout::PrintSeriesHeading(report, form, form.SeriesContinued ? "  (Continued)" : "");
+            layout::PrintSeriesHeading(report, context,
+                                       context.seriesContinued ? "  (Continued)" : "");
             firstOnPage = false;
-            PrintSeriesBooks(form, report, listing);
+            PrintSeriesBooks(context, report, listing);
         }
-        if (form.SeriesContinued) continue;  // the page is full inside this series
-        form.StepProgress();
-        form.TableSeries->Next();
+        if (context.seriesContinued) continue;  // the page is full inside this series
+        context.stepProgress();
+        context.seriesTable->Next();
     }
-    return !form.TableSeries->Eof();
+    return !context.seriesTable->Eof();
 }
 
 const GroupedListing kCollectionListing{layout::kOwnedColumns, layout::kOwnedColumns,
@@ -83,18 +86,18 @@ const GroupedListing kWantedListing{layout::kWantedHeadings, layout::kWantedRows
 
 }  // namespace
 
-bool TPreviewForm::RPCollectionReportPrintPage(TBaseReport* Sender, int&) {
-    return PrintGroupedPage(*this, *Sender, kCollectionListing);
+bool layout::PrintCollectionPage(ReportContext& context, TBaseReport& report) {
+    return PrintGroupedPage(context, report, kCollectionListing);
 }
 
-bool TPreviewForm::RPAutographBookReportPrintPage(TBaseReport* Sender, int&) {
-    return PrintGroupedPage(*this, *Sender, kAutographListing);
+bool layout::PrintAutographedBooksPage(ReportContext& context, TBaseReport& report) {
+    return PrintGroupedPage(context, report, kAutographListing);
 }
 
-bool TPreviewForm::RPForSaleBookReportPrintPage(TBaseReport* Sender, int&) {
-    return PrintGroupedPage(*this, *Sender, kForSaleListing);
+bool layout::PrintForSaleBooksPage(ReportContext& context, TBaseReport& report) {
+    return PrintGroupedPage(context, report, kForSaleListing);
 }
 
-bool TPreviewForm::RPWantedBookReportPrintPage(TBaseReport* Sender, int&) {
-    return PrintGroupedPage(*this, *Sender, kWantedListing);
+bool layout::PrintWantedBooksPage(ReportContext& context, TBaseReport& report) {
+    return PrintGroupedPage(context, report, kWantedListing);
 }

@@ -11,9 +11,12 @@
 #include "platform/db/table.h"
 #include "reportengine/base_report.h"
 #include "reports/layouts/layout_common.h"
-#include "reports/preview_form.h"
+#include "reports/layouts/page_layouts.h"
+#include "store/graded_value.h"
 
 namespace {
+
+using layout::ReportContext;
 
 constexpr int kColumns = 3;
 constexpr int kRows = 10;
@@ -23,38 +26,39 @@ constexpr double kColumnPitch = 2.8;
 constexpr double kFirstRowY = 0.5;
 constexpr double kRowPitch = 1.0;
 
-using LabelText = QStringList (*)(const TPreviewForm&);
+using LabelText = QStringList (*)(const layout::ReportContext&);
 
-QString FirstLine(const TPreviewForm& form) {
-    return "Comic - Edition: " + layout::PlainComicNo(form.TableBooksCOMIC_NO->AsString()) + " - " +
-           form.TableBooksEDITION->AsString();
+QString FirstLine(const ReportContext& context) {
+    return "Comic - Edition: " + layout::PlainComicNo(context.books.COMIC_NO->AsString()) + " - " +
+           context.books.EDITION->AsString();
 }
 
-QString QtyOwned(const TPreviewForm& form) {
-    return "Qty Owned: " + QString::number(form.TableBooksQTY->AsInteger());
+QString QtyOwned(const ReportContext& context) {
+    return "Qty Owned: " + QString::number(context.books.QTY->AsInteger());
 }
 
-void AddAutographLine(const TPreviewForm& form, QStringList& lines) {
-    if (form.TableBooksAUTOGRAPH->AsBoolean()) lines << "This book is Autographed.";
+void AddAutographLine(const ReportContext& context, QStringList& lines) {
+    if (context.books.AUTOGRAPH->AsBoolean()) lines << "This book is Autographed.";
 }
 
-QStringList OwnedLabel(const TPreviewForm& form) {
-    QString second = QtyOwned(form);
-    const double paid = form.TableBooksPAID->AsFloat();
+QStringList OwnedLabel(const ReportContext& context) {
+    QString second = QtyOwned(context);
+    const double paid = context.books.PAID->AsFloat();
     if (layout::PaidShown(paid)) second += "  Price Paid: " + layout::Money(paid);
-    QStringList lines{FirstLine(form), second, "Location: " + form.TableBooksLOCATION->AsString()};
-    AddAutographLine(form, lines);
+    QStringList lines{FirstLine(context), second,
+                      "Location: " + context.books.LOCATION->AsString()};
+    AddAutographLine(context, lines);
     return lines;
 }
 
-QStringList ForSaleLabel(const TPreviewForm& form) {
-    const double high = form.TableBooksHIGH->AsFloat();
+QStringList ForSaleLabel(const ReportContext& context) {
+    const double high = context.books.HIGH->AsFloat();
     const QString second =
-        QtyOwned(form) + " Graded: " +
-        layout::Money(layout::GradedValue(high, form.TableBooksPERC->AsInteger())) +
+        QtyOwned(context) +
+        " Graded: " + layout::Money(store::GradedValue(high, context.books.PERC->AsInteger())) +
         " High: " + layout::Money(high);
-    QStringList lines{FirstLine(form), second, "Selling Price: ____________"};
-    AddAutographLine(form, lines);
+    QStringList lines{FirstLine(context), second, "Selling Price: ____________"};
+    AddAutographLine(context, lines);
     return lines;
 }
 
@@ -63,9 +67,8 @@ QStringList ForSaleLabel(const TPreviewForm& form) {
 // never beyond the printable area of the paper.
 double LabelTextRight(const TBaseReport& report) {
     const double labelRight = kColumnPitch - kSheetLeftMargin;
-    const double printableRight =
-        report.PageWidth() / report.UnitsFactor() - report.UnprintableRight -
-        report.OriginX() / report.UnitsFactor();
+    const double printableRight = report.PageWidth() / report.UnitsFactor() -
+                                  report.UnprintableRight - report.OriginX() / report.UnitsFactor();
     return std::min(labelRight, printableRight);
 }
 
@@ -77,7 +80,7 @@ void PrintLabel(TBaseReport& report, const QStringList& lines, int column, int r
     for (const QString& line : lines) layout::PrintLineCutAt(report, layout::OneLine(line), right);
 }
 
-bool PrintLabelSheet(TPreviewForm& form, TBaseReport& report, int fontSize, LabelText text) {
+bool PrintLabelSheet(ReportContext& context, TBaseReport& report, int fontSize, LabelText text) {
     report.SetMarginLeft(kSheetLeftMargin);
     report.SetMarginRight(0);
     report.SetMarginTop(0);
@@ -85,23 +88,23 @@ bool PrintLabelSheet(TPreviewForm& form, TBaseReport& report, int fontSize, Labe
     report.SelectFont(layout::kFont, fontSize);
     report.SetBold(true);
 
-    for (int row = 0; row < kRows && !form.TableBooks->Eof(); ++row) {
-        for (int column = 0; column < kColumns && !form.TableBooks->Eof(); ++column) {
+    for (int row = 0; row < kRows && !context.booksTable->Eof(); ++row) {
+        for (int column = 0; column < kColumns && !context.booksTable->Eof(); ++column) {
             // A book not owned leaves its position empty.
-            if (form.TableBooksQTY->AsInteger() > 0) PrintLabel(report, text(form), column, row);
-            form.StepProgress();
-            form.TableBooks->Next();
+            if (context.books.QTY->AsInteger() > 0) PrintLabel(report, text(context), column, row);
+            context.stepProgress();
+            context.booksTable->Next();
         }
     }
-    return !form.TableBooks->Eof();
+    return !context.booksTable->Eof();
 }
 
 }  // namespace
 
-bool TPreviewForm::RPOwnedLabelReportPrintPage(TBaseReport* Sender, int&) {
-    return PrintLabelSheet(*this, *Sender, 10, OwnedLabel);
+bool layout::PrintOwnedLabelsPage(ReportContext& context, TBaseReport& report) {
+    return PrintLabelSheet(context, report, 10, OwnedLabel);
 }
 
-bool TPreviewForm::RPForSaleLabelReportPrintPage(TBaseReport* Sender, int&) {
-    return PrintLabelSheet(*this, *Sender, 9, ForSaleLabel);
+bool layout::PrintForSaleLabelsPage(ReportContext& context, TBaseReport& report) {
+    return PrintLabelSheet(context, report, 9, ForSaleLabel);
 }

@@ -15,7 +15,7 @@
 #include "platform/base/money.h"
 #include "platform/db/field.h"
 #include "reportengine/base_report.h"
-#include "reports/preview_form.h"
+#include "store/graded_value.h"
 
 namespace layout {
 
@@ -44,12 +44,12 @@ void PrintPageHeadings(TBaseReport& report, std::span<const Column> headingColum
     report.PrintTextLine(columnHeadingText);
 }
 
-void PrintSeriesHeading(TBaseReport& report, const TPreviewForm& form, const QString& suffix) {
+void PrintSeriesHeading(TBaseReport& report, const ReportContext& context, const QString& suffix) {
     SetHeadingBar(report);
-    PrintCell(report, 0,
-              form.TableSeriesSERIES->AsString() + " - " + form.TableSeriesPUBLISHER->AsString() +
-                  suffix,
-              true);
+    PrintCell(
+        report, 0,
+        context.series.SERIES->AsString() + " - " + context.series.PUBLISHER->AsString() + suffix,
+        true);
 }
 
 bool SeriesHeadingFits(const TBaseReport& report, bool hasBooks, bool firstOnPage) {
@@ -103,8 +103,6 @@ bool PaidShown(double paid) {
 
 QString PaidCell(double paid) { return PaidShown(paid) ? Money(paid) : QString(); }
 
-double GradedValue(double high, int perc) { return RoundToCent(high * perc * 0.01); }
-
 QString YesNo(bool value) { return value ? "Yes" : "No"; }
 
 QString PlainComicNo(const QString& stored) {
@@ -123,27 +121,35 @@ void ProcessPendingMessages() {
     sinceLastPass.start();
 }
 
-QString CellText(const TPreviewForm& form, Cell cell) {
+QString CellText(const ReportContext& context, Cell cell) {
     switch (cell) {
-    case Cell::ComicAndEdition:
-        return form.TableBooksCOMIC_NO->AsString() + "  " + form.TableBooksEDITION->AsString();
-    case Cell::Title: return form.TableBooksTITLE->AsString();
-    case Cell::Location: return form.TableBooksLOCATION->AsString();
-    case Cell::Qty: return QString::number(form.TableBooksQTY->AsInteger());
-    case Cell::Paid: return PaidCell(form.TableBooksPAID->AsFloat());
-    case Cell::Graded:
-        return Money(GradedValue(form.TableBooksHIGH->AsFloat(), form.TableBooksPERC->AsInteger()));
-    case Cell::Mint: return Money(form.TableBooksHIGH->AsFloat());
-    case Cell::Autographed: return YesNo(form.TableBooksAUTOGRAPH->AsBoolean());
-    case Cell::SellPrice: return QString();
+        case Cell::ComicAndEdition:
+            return context.books.COMIC_NO->AsString() + "  " + context.books.EDITION->AsString();
+        case Cell::Title:
+            return context.books.TITLE->AsString();
+        case Cell::Location:
+            return context.books.LOCATION->AsString();
+        case Cell::Qty:
+            return QString::number(context.books.QTY->AsInteger());
+        case Cell::Paid:
+            return PaidCell(context.books.PAID->AsFloat());
+        case Cell::Graded:
+            return Money(
+                store::GradedValue(context.books.HIGH->AsFloat(), context.books.PERC->AsInteger()));
+        case Cell::Mint:
+            return Money(context.books.HIGH->AsFloat());
+        case Cell::Autographed:
+            return YesNo(context.books.AUTOGRAPH->AsBoolean());
+        case Cell::SellPrice:
+            return QString();
     }
     return QString();
 }
 
-void PrintBookRow(TBaseReport& report, const TPreviewForm& form, std::span<const Cell> cells) {
+void PrintBookRow(TBaseReport& report, const ReportContext& context, std::span<const Cell> cells) {
     // Each column set has a stop per cell, the first cell in the first stop.
     for (std::size_t stop = 0; stop < cells.size(); ++stop)
-        PrintCell(report, stop, CellText(form, cells[stop]), stop + 1 == cells.size());
+        PrintCell(report, stop, CellText(context, cells[stop]), stop + 1 == cells.size());
 }
 
 QString OneLine(const QString& text) {
@@ -183,9 +189,9 @@ void PrintClipped(TBaseReport& report, const QString& text, double left, double 
     const double top = bottom - report.LineHeight() / units;
     const QPoint topLeft(report.XI2D(left), report.YI2D(top));
     const QPoint bottomRight(report.XI2D(right), report.YI2D(bottom));
-    report.TextRect(QRect(topLeft, QSize(bottomRight.x() - topLeft.x(),
-                                         bottomRight.y() - topLeft.y())),
-                    left * units, report.CursorY(), text);
+    report.TextRect(
+        QRect(topLeft, QSize(bottomRight.x() - topLeft.x(), bottomRight.y() - topLeft.y())),
+        left * units, report.CursorY(), text);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #pragma once
 // Pieces every book layout shares: the shaded heading bar, boxed column
 // sets, the cell texts of a book row (money, the empty price-paid rule,
-// graded value, issue number) and the heading rows that open each page.
+// graded value by store::GradedValue, issue number) and the heading rows
+// that open each page.
 //
 // Positions are inches from the paper's left edge; cell margins are given
 // in hundredths of an inch, as AddTabStop takes them.
@@ -10,17 +11,17 @@
 #include <span>
 
 #include "reportengine/report_types.h"
+#include "reports/layouts/report_context.h"
 
 class TBaseReport;
-class TPreviewForm;
 
 namespace layout {
 
 inline constexpr const char* kFont = "Arial";
-inline constexpr double kLeft = 0.5;        // every table starts here
-inline constexpr double kBarWidth = 7.5;    // heading bar: the full body width
-inline constexpr double kCellMargin = 2;    // hundredths of an inch
-inline constexpr int kHeadingShade = 10;    // per cent grey of heading bars
+inline constexpr double kLeft = 0.5;          // every table starts here
+inline constexpr double kBarWidth = 7.5;      // heading bar: the full body width
+inline constexpr double kCellMargin = 2;      // hundredths of an inch
+inline constexpr int kHeadingShade = 10;      // per cent grey of heading bars
 inline constexpr double kFollowing = -32768;  // AddTabStop: right after the previous stop
 
 struct Column {
@@ -32,19 +33,25 @@ struct Column {
 // x 0.5, each spanning to x 8.0).  Where the column-heading row centres the
 // issue column and the book rows left-justify it, there are two variants.
 inline constexpr Column kOwnedColumns[] = {  // comic, location, qty, paid, graded, mint
-    {1.5, tjLeft}, {2.5, tjLeft}, {0.5, tjCenter}, {1.0, tjCenter}, {1.0, tjCenter}, {1.0, tjCenter}};
+    {1.5, tjLeft},   {2.5, tjLeft},   {0.5, tjCenter},
+    {1.0, tjCenter}, {1.0, tjCenter}, {1.0, tjCenter}};
 inline constexpr Column kTitleValueHeadings[] = {  // comic, title, graded, mint
-    {1.5, tjCenter}, {4.0, tjLeft}, {1.0, tjCenter}, {1.0, tjCenter}};
+    {1.5, tjCenter},
+    {4.0, tjLeft},
+    {1.0, tjCenter},
+    {1.0, tjCenter}};
 inline constexpr Column kTitleValueRows[] = {
     {1.5, tjLeft}, {4.0, tjLeft}, {1.0, tjCenter}, {1.0, tjCenter}};
 inline constexpr Column kForSaleHeadings[] = {  // comic, autographed, qty, paid, graded, mint, sell
     {1.5, tjCenter}, {1.5, tjCenter}, {0.5, tjCenter}, {1.0, tjCenter},
     {1.0, tjCenter}, {1.0, tjCenter}, {1.0, tjCenter}};
-inline constexpr Column kForSaleRows[] = {
-    {1.5, tjLeft}, {1.5, tjCenter}, {0.5, tjCenter}, {1.0, tjCenter},
-    {1.0, tjCenter}, {1.0, tjCenter}, {1.0, tjCenter}};
+inline constexpr Column kForSaleRows[] = {{1.5, tjLeft},   {1.5, tjCenter}, {0.5, tjCenter},
+                                          {1.0, tjCenter}, {1.0, tjCenter}, {1.0, tjCenter},
+                                          {1.0, tjCenter}};
 inline constexpr Column kWantedHeadings[] = {  // comic, title, mint
-    {1.5, tjCenter}, {5.0, tjLeft}, {1.0, tjCenter}};
+    {1.5, tjCenter},
+    {5.0, tjLeft},
+    {1.0, tjCenter}};
 inline constexpr Column kWantedRows[] = {{1.5, tjLeft}, {5.0, tjLeft}, {1.0, tjCenter}};
 
 inline constexpr const char* kOwnedHeadingText =
@@ -67,7 +74,7 @@ void PrintPageHeadings(TBaseReport& report, std::span<const Column> headingColum
 
 // Prints "\t" + SERIES + " - " + PUBLISHER + suffix in the heading bar
 // (in the font already selected) and ends the line.
-void PrintSeriesHeading(TBaseReport& report, const TPreviewForm& form, const QString& suffix);
+void PrintSeriesHeading(TBaseReport& report, const ReportContext& context, const QString& suffix);
 
 // A series heading keeps its first book line with it: true when the heading
 // and, for a series with a book to list, one book line still fit on the
@@ -80,8 +87,6 @@ QString Money(double amount);
 // whole amount of 0 or less.
 bool PaidShown(double paid);
 QString PaidCell(double paid);
-// HIGH x PERC x 0.01 to the cent, halves away from zero.
-double GradedValue(double high, int perc);
 QString YesNo(bool value);
 // The issue number without the leading spaces it is stored with.
 QString PlainComicNo(const QString& stored);
@@ -92,8 +97,8 @@ QString PlainComicNo(const QString& stored);
 inline constexpr int kMessageIntervalMs = 20;
 void ProcessPendingMessages();
 
-// The cells of a book row, read from the current book of a preview
-// window's books table.
+// The cells of a book row, read from the current book of the report's
+// books table.
 enum class Cell {
     ComicAndEdition,  // the stored issue number, two spaces, the edition
     Title,
@@ -105,20 +110,21 @@ enum class Cell {
     Autographed,  // "Yes" / "No"
     SellPrice,    // always empty: the buyer writes it in
 };
-QString CellText(const TPreviewForm& form, Cell cell);
+QString CellText(const ReportContext& context, Cell cell);
 
 // The rows that go with the column sets above.
-inline constexpr Cell kOwnedCells[] = {Cell::ComicAndEdition, Cell::Location, Cell::Qty,
-                                       Cell::Paid, Cell::Graded, Cell::Mint};
+inline constexpr Cell kOwnedCells[] = {Cell::ComicAndEdition, Cell::Location, Cell::Qty, Cell::Paid,
+                                       Cell::Graded,          Cell::Mint};
 inline constexpr Cell kTitleValueCells[] = {Cell::ComicAndEdition, Cell::Title, Cell::Graded,
                                             Cell::Mint};
-inline constexpr Cell kForSaleCells[] = {Cell::ComicAndEdition, Cell::Autographed, Cell::Qty,
-                                         Cell::Paid, Cell::Graded, Cell::Mint, Cell::SellPrice};
+inline constexpr Cell kForSaleCells[] = {
+    Cell::ComicAndEdition, Cell::Autographed, Cell::Qty,      Cell::Paid,
+    Cell::Graded,          Cell::Mint,        Cell::SellPrice};
 inline constexpr Cell kWantedCells[] = {Cell::ComicAndEdition, Cell::Title, Cell::Mint};
 
 // Prints one book row: every cell as a tab and its text, the last one ending
 // the line.
-void PrintBookRow(TBaseReport& report, const TPreviewForm& form, std::span<const Cell> cells);
+void PrintBookRow(TBaseReport& report, const ReportContext& context, std::span<const Cell> cells);
 
 // ---- text that must stay in its place ---------------------------------------
 // A cell or a label holds one line: the line breaks of a memo (a location

@@ -10,12 +10,13 @@
 #include "platform/db/table.h"
 #include "reportengine/base_report.h"
 #include "reports/layouts/layout_common.h"
-#include "reports/preview_form.h"
+#include "reports/layouts/page_layouts.h"
 
 namespace {
 
 using layout::Cell;
 using layout::Column;
+using layout::ReportContext;
 
 // The column sets of this family serve the heading row and the book rows
 // alike.
@@ -25,9 +26,9 @@ struct SeriesListing {
     std::span<const Cell> cells;
 };
 
-inline constexpr Column kAllCentredForSale[] = {
-    {1.5, tjCenter}, {1.5, tjCenter}, {0.5, tjCenter}, {1.0, tjCenter},
-    {1.0, tjCenter}, {1.0, tjCenter}, {1.0, tjCenter}};
+inline constexpr Column kAllCentredForSale[] = {{1.5, tjCenter}, {1.5, tjCenter}, {0.5, tjCenter},
+                                                {1.0, tjCenter}, {1.0, tjCenter}, {1.0, tjCenter},
+                                                {1.0, tjCenter}};
 
 const SeriesListing kAllBooks{layout::kTitleValueHeadings, layout::kTitleValueHeadingText,
                               layout::kTitleValueCells};
@@ -38,45 +39,45 @@ const SeriesListing kForSaleBooks{kAllCentredForSale, layout::kForSaleHeadingTex
 const SeriesListing kWantedBooks{layout::kWantedHeadings, layout::kWantedHeadingText,
                                  layout::kWantedCells};
 
-QString SeriesLine(const TPreviewForm& form) {
-    return form.CurrentSeriesKey.CurrentSeries + " - " + form.CurrentSeriesKey.CurrentPublisher;
+QString SeriesLine(const ReportContext& context) {
+    return context.currentSeries.CurrentSeries + " - " + context.currentSeries.CurrentPublisher;
 }
 
-bool PrintSeriesPage(TPreviewForm& form, TBaseReport& report, const SeriesListing& listing) {
+bool PrintSeriesPage(ReportContext& context, TBaseReport& report, const SeriesListing& listing) {
     layout::PrintPageHeadings(report, listing.columns, listing.columnHeadingText);
     layout::SetHeadingBar(report);
-    layout::PrintCell(report, 0, SeriesLine(form), true);
+    layout::PrintCell(report, 0, SeriesLine(context), true);
     report.SelectFont(layout::kFont, 10);
     report.SetBold(false);
     layout::SetColumns(report, listing.columns);
 
-    while (report.LinesRemaining() >= 1 && !form.TableBooks->Eof()) {
+    while (report.LinesRemaining() >= 1 && !context.booksTable->Eof()) {
         layout::ProcessPendingMessages();
-        layout::PrintBookRow(report, form, listing.cells);
-        form.StepProgress();
-        form.TableBooks->Next();
+        layout::PrintBookRow(report, context, listing.cells);
+        context.stepProgress();
+        context.booksTable->Next();
     }
-    return !form.TableBooks->Eof();
+    return !context.booksTable->Eof();
 }
 
 }  // namespace
 
-bool TPreviewForm::RPBooksInSeriesReportPrintPage(TBaseReport* Sender, int&) {
-    return PrintSeriesPage(*this, *Sender, kAllBooks);
+bool layout::PrintBooksInSeriesPage(ReportContext& context, TBaseReport& report) {
+    return PrintSeriesPage(context, report, kAllBooks);
 }
 
-bool TPreviewForm::RPAutographedInSeriesReportPrintPage(TBaseReport* Sender, int&) {
-    return PrintSeriesPage(*this, *Sender, kOwnedBooks);
+bool layout::PrintAutographedInSeriesPage(ReportContext& context, TBaseReport& report) {
+    return PrintSeriesPage(context, report, kOwnedBooks);
 }
 
-bool TPreviewForm::RPForSaleInSeriesReportPrintPage(TBaseReport* Sender, int&) {
-    return PrintSeriesPage(*this, *Sender, kForSaleBooks);
+bool layout::PrintForSaleInSeriesPage(ReportContext& context, TBaseReport& report) {
+    return PrintSeriesPage(context, report, kForSaleBooks);
 }
 
-bool TPreviewForm::RPOwnedInSeriesReportPrintPage(TBaseReport* Sender, int&) {
-    return PrintSeriesPage(*this, *Sender, kOwnedBooks);
+bool layout::PrintOwnedInSeriesPage(ReportContext& context, TBaseReport& report) {
+    return PrintSeriesPage(context, report, kOwnedBooks);
 }
 
-bool TPreviewForm::RPWantedInSeriesReportPrintPage(TBaseReport* Sender, int&) {
-    return PrintSeriesPage(*this, *Sender, kWantedBooks);
+bool layout::PrintWantedInSeriesPage(ReportContext& context, TBaseReport& report) {
+    return PrintSeriesPage(context, report, kWantedBooks);
 }

@@ -7,9 +7,11 @@
 #include "platform/db/table.h"
 #include "reportengine/base_report.h"
 #include "reports/layouts/layout_common.h"
-#include "reports/preview_form.h"
+#include "reports/layouts/page_layouts.h"
 
 namespace {
+
+using layout::ReportContext;
 
 struct Totals {
     long long books = 0;  // copies: a large collection outgrows 32 bits
@@ -24,17 +26,17 @@ void SetSummaryStops(TBaseReport& report) {
     report.AddTabStop(layout::kFollowing, tjLeft, 2.0, layout::kCellMargin, 0, 0);
 }
 
-void AddBooks(TPreviewForm& form, TBaseReport& report, Totals& totals) {
-    while (report.LinesRemaining() >= 1 && !form.TableBooks->Eof()) {
+void AddBooks(ReportContext& context, TBaseReport& report, Totals& totals) {
+    while (report.LinesRemaining() >= 1 && !context.booksTable->Eof()) {
         layout::ProcessPendingMessages();
-        const int qty = form.TableBooksQTY->AsInteger();
+        const int qty = context.books.QTY->AsInteger();
         if (qty > 0) {
             totals.books += qty;
-            totals.paid += form.TableBooksPAID->AsFloat();
-            totals.high += form.TableBooksHIGH->AsFloat();
+            totals.paid += context.books.PAID->AsFloat();
+            totals.high += context.books.HIGH->AsFloat();
         }
-        form.StepProgress();
-        form.TableBooks->Next();
+        context.stepProgress();
+        context.booksTable->Next();
     }
 }
 
@@ -53,14 +55,13 @@ void PrintMoneyLine(TBaseReport& report, const QString& label, double amount) {
 
 }  // namespace
 
-bool TPreviewForm::RPSummaryReportPrintPage(TBaseReport* Sender, int&) {
-    TBaseReport& report = *Sender;
+bool layout::PrintSummaryPage(ReportContext& context, TBaseReport& report) {
     report.SelectFont(layout::kFont, 11);
     report.HomePosition();
     SetSummaryStops(report);
 
     Totals totals;
-    AddBooks(*this, report, totals);
+    AddBooks(context, report, totals);
 
     report.PrintTextLine("\t");
     PrintLabel(report, "Total Number of Books in your collection:");
@@ -74,5 +75,5 @@ bool TPreviewForm::RPSummaryReportPrintPage(TBaseReport* Sender, int&) {
     report.SetBold(true);
     report.PrintText("\t" + layout::Money(totals.high - totals.paid));
     report.SetBold(false);
-    return !TableBooks->Eof();
+    return !context.booksTable->Eof();
 }

@@ -2,16 +2,19 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QPointer>
 #include <QFile>
 #include <QImage>
+#include <QPointer>
 #include <QProcess>
+#include <QWidget>
 #include <clocale>
 #include <memory>
 #include <stdexcept>
 
+#include "platform/db/table.h"
 #include "platform/graphics/printers.h"
 #include "platform/paradox/table.h"
+#include "reportengine/report_filer.h"
 #include "reports/catalogue.h"
 #include "store/collection.h"
 
@@ -73,7 +76,8 @@ int TestCollection::add(const SeriesRow& series, const std::vector<BookRow>& boo
         .set("OWNED", Value::integer(series.owned.value_or(owned)));
     std::size_t position = seriesTable->insert(s.row);
     const int entry = static_cast<int>(
-        seriesTable->row(position)[static_cast<std::size_t>(seriesTable->schema().fieldIndex("ENTRY"))]
+        seriesTable
+            ->row(position)[static_cast<std::size_t>(seriesTable->schema().fieldIndex("ENTRY"))]
             .asInt());
 
     auto booksTable = paradox::Table::open(dir_.file(store::kBooksTable));
@@ -140,4 +144,26 @@ streamcheck::Report TestCollection::run(const QString& command,
     if (form) form->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return streamcheck::readReport(dir_.file("pkeep.rpt"));
+}
+
+streamcheck::Report TestCollection::recordLayout(LayoutPage page) {
+    TTable series, books;
+    for (auto [table, name] :
+         {std::pair{&series, store::kSeriesTable}, {&books, store::kBooksTable}}) {
+        table->SetDatabaseName(store::kAlias);
+        table->SetTableName(name);
+        table->Open();
+    }
+    layout::ReportContext context;
+    layout::BindTables(context, series, books);
+    // Without a printer the recorder measures text on its owner's screen,
+    // which only a top-level widget gives it.
+    QWidget measuring;
+    TReportFiler recorder(&measuring);
+    recorder.StreamMode = smFile;
+    recorder.FileName = QString::fromStdString(dir_.file("layout.rpt"));
+    recorder.SetUnitsFactor(1.0);
+    recorder.OnPrintPage = [&](TBaseReport* sender, int&) { return page(context, *sender); };
+    recorder.Run();
+    return streamcheck::readReport(dir_.file("layout.rpt"));
 }

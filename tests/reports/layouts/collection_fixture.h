@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "reports/layouts/page_layouts.h"
 #include "reports/preview_form.h"
 #include "tests/reports/layouts/stream_pages.h"
 #include "tests/support/temp_dir.h"
@@ -63,6 +64,11 @@ public:
     // window and reads back the recorded report.
     streamcheck::Report run(const QString& command,
                             const std::optional<TCurrentSeriesKey>& current = std::nullopt);
+
+    // Records one page layout straight from the collection's unfiltered
+    // tables, with no preview window and no page frame around it.
+    using LayoutPage = bool (*)(layout::ReportContext&, TBaseReport&);
+    streamcheck::Report recordLayout(LayoutPage page);
 
     const TestDir& dir() const { return dir_; }
 

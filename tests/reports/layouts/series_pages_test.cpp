@@ -130,9 +130,10 @@ TEST(DetailPage, PrintsTheFirstBookWithLabelsValuesAndStatus) {
     book.perc = 80;
     book.location = "SHELF 2";
     book.wanted = book.forSale = book.autograph = true;
-    book.note = "A NOTE OF MANY WORDS THAT GOES ON AND ON ABOUT THE COVER, THE SPINE, THE "
-                "STAPLES, THE CORNERS, THE PAGES, THE SMELL, THE COLOUR OF THE PAPER, THE "
-                "PROVENANCE AND THE SHOP WHERE IT WAS FOUND ON A RAINY DAY IN NOVEMBER LAST YEAR";
+    book.note =
+        "A NOTE OF MANY WORDS THAT GOES ON AND ON ABOUT THE COVER, THE SPINE, THE "
+        "STAPLES, THE CORNERS, THE PAGES, THE SMELL, THE COLOUR OF THE PAPER, THE "
+        "PROVENANCE AND THE SHOP WHERE IT WAS FOUND ON A RAINY DAY IN NOVEMBER LAST YEAR";
     BookRow later = book;
     later.comicNo = "12";
     later.title = "LATER";
@@ -255,8 +256,8 @@ TEST(Labels, ThirtyOnBookASheetFilledRowByRow) {
     const Page& first = report.pages[0];
     const Page& second = report.pages[1];
     EXPECT_EQ(first.findAll("Location: BOX 1").size(), 30u);
-    EXPECT_EQ(second.nonEmpty(), (std::vector<QString>{"Comic - Edition: 31 - 1ST",
-                                                       "Qty Owned: 1", "Location: BOX 1"}));
+    EXPECT_EQ(second.nonEmpty(), (std::vector<QString>{"Comic - Edition: 31 - 1ST", "Qty Owned: 1",
+                                                       "Location: BOX 1"}));
     // No page header or footer on a label sheet.
     for (const Page& p : report.pages) {
         EXPECT_FALSE(p.find("Labels for Owned Books in Series"));
@@ -296,8 +297,13 @@ TEST(Labels, ExactlyThirtyBooksGiveOnePage) {
 
 TEST(Labels, OwnedLabelsShowPriceAboveHalfAndForSaleLabelsASellingLine) {
     TestCollection c;
-    BookRow half{.comicNo = "1", .qty = 2, .paid = 0.50, .high = 10, .perc = 90,
-                 .forSale = true, .autograph = true};
+    BookRow half{.comicNo = "1",
+                 .qty = 2,
+                 .paid = 0.50,
+                 .high = 10,
+                 .perc = 90,
+                 .forSale = true,
+                 .autograph = true};
     BookRow more{.comicNo = "2", .paid = 0.51, .high = 4, .forSale = true};
     const int entry = c.add({"ALPHA"}, {half, more});
 
@@ -325,13 +331,15 @@ const Text* Clipped(const Page& page, const QString& text) {
 TEST(TextInPlace, ListingCellsCutLongTextAtTheirEdgeAndJoinLocationLines) {
     TestCollection c;
     const QString location = "BASEMENT CASE 4, LOWER DRAWER, BEHIND THE BOXES OF OLD TAX PAPERS";
-    BookRow longOnes{.comicNo = "1000000000000", .edition = "NEWSSTANDS", .high = 75.07,
-                     .perc = 50, .location = location};
+    BookRow longOnes{.comicNo = "1000000000000",
+                     .edition = "NEWSSTANDS",
+                     .high = 75.07,
+                     .perc = 50,
+                     .location = location};
     BookRow twoLines{.comicNo = "2", .high = 93.10, .perc = 75, .location = "CASE\r\nLOWER DRAWER"};
     const QString name = "THE ASTONISHING AND UNCANNY ADVENTURES OF THE MIGHTY NIGHTOW";
     ASSERT_EQ(name.size(), 60);
-    c.add({.name = name, .publisher = "MOONBEAM PUBLISHING", .wanted = true},
-          {longOnes, twoLines});
+    c.add({.name = name, .publisher = "MOONBEAM PUBLISHING", .wanted = true}, {longOnes, twoLines});
     const Page page = c.run("Comic Collection Listing").pages.at(0);
 
     // Comic and edition in 0.5..2.0, location in 2.0..4.5: clipped inside
@@ -433,13 +441,25 @@ TEST(Summary, CountsCopiesButSumsValuesOncePerBook) {
                 1.0 / 6, 0.02);
 }
 
+TEST(Summary, RecordsFromTheTablesWithoutAPreviewWindow) {
+    TestCollection c;
+    c.add({"ALPHA"}, {BookRow{.comicNo = "1", .qty = 2, .paid = 7.5, .high = 12},
+                      BookRow{.comicNo = "2", .qty = 0, .paid = 99, .high = 99},
+                      BookRow{.comicNo = "3", .qty = 1, .paid = 4, .high = 1}});
+    c.add({"BETA"}, {BookRow{.comicNo = "1", .qty = 4, .paid = 3, .high = 8}});
+    const streamcheck::Report report = c.recordLayout(layout::PrintSummaryPage);
+    ASSERT_EQ(report.pages.size(), 1u);
+    // 2 + 1 + 4 copies; 12 + 1 + 8 high and 7.50 + 4 + 3 paid, the book
+    // not owned left out; no page frame, so only the four values are bold.
+    EXPECT_EQ(Values(report.pages[0]), (std::vector<QString>{"7", "$21.00", "$14.50", "$6.50"}));
+}
+
 TEST(Summary, PayingAboveTheHighValuesShowsANegativeProfit) {
     TestCollection c;
     c.add({"ALPHA"}, {BookRow{.comicNo = "1", .paid = 1250, .high = 200},
                       BookRow{.comicNo = "2", .paid = 10.5, .high = 40}});
     const Page page = c.run("ProfitInvestmentSummary").pages.at(0);
-    EXPECT_EQ(Values(page),
-              (std::vector<QString>{"2", "$240.00", "$1,260.50", "-$1,020.50"}));
+    EXPECT_EQ(Values(page), (std::vector<QString>{"2", "$240.00", "$1,260.50", "-$1,020.50"}));
 }
 
 }  // namespace
