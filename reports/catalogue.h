@@ -40,7 +40,7 @@ struct TReportCommand {
     bool Linked;               // books follow the current series row
     bool AtCurrentSeries;      // starts at the collection window's series
     bool BooksDriven;
-    bool WithoutHeaderFooter;  // labels use the whole sheet
+    bool WithoutHeaderFooter;        // labels use the whole sheet
     TReportPageHandler PageHandler;  // nullptr: the window's own series listing
 };
 

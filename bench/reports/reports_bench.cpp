@@ -37,7 +37,8 @@ void fillSample(const QString& directory, int series, int books) {
     admin::Context context{directory, out};
     for (const admin::Command& command : admin::Commands())
         if (QString(command.name) == "demo")
-            command.run(context, {"--series", QString::number(series), "--books", QString::number(books)});
+            command.run(context,
+                        {"--series", QString::number(series), "--books", QString::number(books)});
 }
 
 constexpr double kTargetSeconds = 5.0;
@@ -83,8 +84,13 @@ int main(int argc, char** argv) {
     QDir::setCurrent(dir.path());
     SetInstalledPrinters(std::make_unique<TNoPrinters>());
 
-    QStringList names{"CollectionBySereis", "AutographedBooks", "BooksforSale", "WantedBooks1",
-                      "CompleteWantList", "CompleteForSaleList", "ProfitInvestmentSummary",
+    QStringList names{"CollectionBySereis",
+                      "AutographedBooks",
+                      "BooksforSale",
+                      "WantedBooks1",
+                      "CompleteWantList",
+                      "CompleteForSaleList",
+                      "ProfitInvestmentSummary",
                       "AllSeries"};
     if (argc > 3) {
         names.clear();

@@ -36,7 +36,6 @@ enum class TFieldType {
 // Number-like types: compared as numbers by filters.
 bool isNumericType(TFieldType type);
 
-
 enum class TFieldKind { fkData, fkCalculated };
 
 class TField {

@@ -53,8 +53,8 @@ void ImageBuffer::reserve(std::size_t capacity) {
     bool mapped = false;
     if (capacity >= kHugePage) {
         capacity = (capacity + kHugePage - 1) / kHugePage * kHugePage;
-        void* p = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                         -1, 0);
+        void* p =
+            ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p == MAP_FAILED) throw std::bad_alloc();
         ::madvise(p, capacity, MADV_HUGEPAGE);  // a hint; refused where unsupported
         fresh = static_cast<std::uint8_t*>(p);

@@ -81,8 +81,8 @@ public:
 
     // Opens an existing table.  A table held by another process raises a
     // "table is in use" error.  A rebuild's swap of the files that a crash
-    // cut short is finished or undone first (table_swap.h).  A table whose sort order or field types the
-    // engine cannot write opens read-only (writable() is false).
+    // cut short is finished or undone first (table_swap.h).  A table whose sort order or field
+    // types the engine cannot write opens read-only (writable() is false).
     static std::shared_ptr<Table> open(const std::string& dbPath);
 
     // True when a table exists at dbPath (its .db file, any case of ".db").

@@ -65,7 +65,8 @@ int runMessageBox(const TMessageRequest& request) {
             box.setDefaultButton(button);
             haveDefault = true;
         }
-        if (choice.flag == mbCancel || (choice.flag == mbNo && !escapeButton)) escapeButton = button;
+        if (choice.flag == mbCancel || (choice.flag == mbNo && !escapeButton))
+            escapeButton = button;
     }
     if (!haveDefault) box.setDefaultButton(box.addButton(QMessageBox::Ok));
     if (escapeButton) box.setEscapeButton(escapeButton);

@@ -127,8 +127,9 @@ TEST_F(AdminTest, ADemoThatFailsHalfWayLeavesTheCollectionEmpty) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("PKEEP_DIR", collection());
     process.setProcessEnvironment(env);
-    process.start("bash", {"-c", "trap '' XFSZ; ulimit -f 1024; exec \"$0\" demo --series 60 "
-                                 "--books 30000",
+    process.start("bash", {"-c",
+                           "trap '' XFSZ; ulimit -f 1024; exec \"$0\" demo --series 60 "
+                           "--books 30000",
                            PKEEP_ADMIN});
     ASSERT_TRUE(process.waitForFinished(120000));
     EXPECT_EQ(process.exitCode(), 1);
@@ -339,8 +340,8 @@ TEST_F(ImportFailureTest, RowsAgainstTheCollectionsRulesAreRefused) {
     AdminResult limits = admin({"import", source()});
     ASSERT_EQ(limits.status, 0) << limits.err.toStdString();
     ASSERT_EQ(admin({"export", dir.path() + "/back"}).status, 0);
-    EXPECT_TRUE(
-        readAll(dir.path() + "/back/books.csv").contains("9999999999999.99,-9999999999999.99,0.00,37,"));
+    EXPECT_TRUE(readAll(dir.path() + "/back/books.csv")
+                    .contains("9999999999999.99,-9999999999999.99,0.00,37,"));
 }
 
 TEST_F(ImportFailureTest, WrongHeaderMissingFileAndNonEmptyCollection) {

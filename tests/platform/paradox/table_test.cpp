@@ -210,7 +210,8 @@ TEST(TableRows, ABatchAbandonedByAnErrorChangesNoTable) {
         auto books = Table::open(booksPath);
         series->beginBatch();
         books->beginBatch();
-        for (int i = 0; i < 500; ++i) series->insert(seriesRow("S" + std::to_string(i), "P", "", 1));
+        for (int i = 0; i < 500; ++i)
+            series->insert(seriesRow("S" + std::to_string(i), "P", "", 1));
         books->insert(bookRow(2, "1", "", "NEW"));
         books->insert(bookRow(1, "1", "", "DUPLICATE"));  // a key violation ends the batch
         FAIL() << "the duplicate key was accepted";
@@ -324,8 +325,8 @@ TEST(TableRows, RowsFirstReadAfterChangesAroundThemReadBackRight) {
     auto t = Table::open(path);
     t->beginBatch();
     for (int i = 0; i < 150; ++i) {  // inserted between stored rows
-        Row r = bookRow(1 + i % 7, std::to_string(1000 + 4 * i) + "A", "", "NEW " + std::to_string(i),
-                        memoText(300, 5000 + i));
+        Row r = bookRow(1 + i % 7, std::to_string(1000 + 4 * i) + "A", "",
+                        "NEW " + std::to_string(i), memoText(300, 5000 + i));
         t->insert(r);
         model[keyOf(r)] = r;
     }

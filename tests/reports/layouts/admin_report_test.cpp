@@ -133,8 +133,8 @@ TEST_F(AdminReport, HighlightedReportsNameTheirSeries) {
     const Result missing = Admin(c, {"report", "Wanted Books in Series"});
     EXPECT_EQ(missing.status, 2);
     EXPECT_TRUE(missing.err.contains("--series")) << missing.err.toStdString();
-    const Result unknown = Admin(c, {"report", "OwnedBooksinSeries", "--series", "OMEGA",
-                                     "--publisher", "DC"});
+    const Result unknown =
+        Admin(c, {"report", "OwnedBooksinSeries", "--series", "OMEGA", "--publisher", "DC"});
     EXPECT_EQ(unknown.status, 1);
     EXPECT_TRUE(unknown.err.contains("OMEGA")) << unknown.err.toStdString();
 }

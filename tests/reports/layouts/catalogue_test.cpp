@@ -2,6 +2,8 @@
 // every item's name, caption, hint and place; every one of the nineteen
 // commands recording its report from the menu.
 
+#include "reports/catalogue.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -14,7 +16,6 @@
 #include "platform/base/exception.h"
 #include "platform/widgets/hints.h"
 #include "reportengine/report_filer.h"
-#include "reports/catalogue.h"
 #include "tests/reports/layouts/collection_fixture.h"
 
 namespace {
@@ -71,19 +72,19 @@ protected:
 };
 
 TEST_F(ReportsMenu, HoldsEveryCommandWithCaptionHintAndPlace) {
-    ExpectItems(frame->CollectionReports1,
-                {{"CollectionBySereis", "&Collection By Series", "Lists your entire collection"},
-                 {"CompleteWantList", "Complete &Want List",
-                  "Lists both wanted books and wanted series"},
-                 {"CompleteForSaleList", "Complete &For Sale List",
-                  "Lists both for sale books and for sale series"},
-                 {"ProfitInvestmentSummary", "&Profit/Investment Summary",
-                  "Calculates a profit/investment summary of your collection"}});
-    ExpectItems(frame->BookReports1,
-                {{"AutographedBooks", "&Autographed Books",
-                  "Lists books that are marked as autographed"},
-                 {"BooksforSale", "&Books for Sale", "Lists books that are marked for sale"},
-                 {"WantedBooks1", "&Wanted Books", "Lists books that are marked as wanted"}});
+    ExpectItems(
+        frame->CollectionReports1,
+        {{"CollectionBySereis", "&Collection By Series", "Lists your entire collection"},
+         {"CompleteWantList", "Complete &Want List", "Lists both wanted books and wanted series"},
+         {"CompleteForSaleList", "Complete &For Sale List",
+          "Lists both for sale books and for sale series"},
+         {"ProfitInvestmentSummary", "&Profit/Investment Summary",
+          "Calculates a profit/investment summary of your collection"}});
+    ExpectItems(
+        frame->BookReports1,
+        {{"AutographedBooks", "&Autographed Books", "Lists books that are marked as autographed"},
+         {"BooksforSale", "&Books for Sale", "Lists books that are marked for sale"},
+         {"WantedBooks1", "&Wanted Books", "Lists books that are marked as wanted"}});
     ExpectItems(
         frame->HighlightedItemReports,
         {{"AllComicBooksinSeries", "&All Comic Books in Series",
@@ -112,11 +113,15 @@ TEST_F(ReportsMenu, HoldsEveryCommandWithCaptionHintAndPlace) {
 }
 
 TEST_F(ReportsMenu, EveryCommandRecordsItsReportInANewPreviewWindow) {
-    BookRow book{.comicNo = "1", .qty = 1, .paid = 2, .high = 5, .wanted = true,
-                 .forSale = true, .autograph = true};
-    const int entry = collection.add({.name = "ALPHA", .favorite = true, .wanted = true,
-                                      .forSale = true},
-                                     {book});
+    BookRow book{.comicNo = "1",
+                 .qty = 1,
+                 .paid = 2,
+                 .high = 5,
+                 .wanted = true,
+                 .forSale = true,
+                 .autograph = true};
+    const int entry = collection.add(
+        {.name = "ALPHA", .favorite = true, .wanted = true, .forSale = true}, {book});
     current = collection.key(entry);
     const QString report = collection.dir().path() + "/pkeep.rpt";
 

@@ -158,7 +158,11 @@ TEST(GroupedListing, BookListingsTakeOnlySeriesWithSelectedBooks) {
     signed_.autograph = true;
     signed_.title = "ORIGIN";
     signed_.high = 8;
-    c.add({"ALPHA"}, {BookRow{.comicNo = "1"}, [&] { auto b = signed_; b.comicNo = "2"; return b; }()});
+    c.add({"ALPHA"}, {BookRow{.comicNo = "1"}, [&] {
+                          auto b = signed_;
+                          b.comicNo = "2";
+                          return b;
+                      }()});
     c.add({"BETA"}, NumberedBooks(2));
     const Page page = c.run("Autographed Books").pages.at(0);
 

@@ -1,11 +1,12 @@
 // Money cells: the texts a listing reuses stay those of the locale in force.
 
+#include "platform/base/money.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <string>
 
-#include "platform/base/money.h"
 #include "reports/layouts/layout_common.h"
 
 namespace {

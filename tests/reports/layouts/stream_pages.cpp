@@ -81,94 +81,171 @@ void readPageCommands(Bytes& in, Page& page) {
     for (;;) {
         int code = in.byte();
         switch (code) {
-        case 82: return;
-        case 1: case 3: case 13: in.skip(32); break;
-        case 2: in.graphic(); in.skip(32 + 4); break;
-        case 4: in.skip(16 + 4 + 16); break;
-        case 5: in.graphic(); in.skip(8); break;
-        case 6: case 7: case 8: case 10: case 18: in.skip(16); break;
-        case 9: in.skip(8 + 8); break;
-        case 11: {
-            double x = in.single(), y = in.single();
-            page.lines.push_back({penX, penY, x, y});
-            penX = x;
-            penY = y;
-            break;
-        }
-        case 12: penX = in.single(); penY = in.single(); break;
-        case 14: case 15: {
-            std::int32_t n = in.integer();
-            if (n < 0) in.fail("negative point count");
-            in.skip(8 * (static_cast<std::size_t>(n) + 1));
-            break;
-        }
-        case 16: in.graphic(); in.skip(16); break;
-        case 17: {
-            in.graphic();
-            Rect r;
-            r.left = in.single(); r.top = in.single();
-            r.right = in.single(); r.bottom = in.single();
-            page.bitmaps.push_back(r);
-            break;
-        }
-        case 19: {
-            Rect r;
-            r.left = in.single(); r.top = in.single();
-            r.right = in.single(); r.bottom = in.single();
-            page.shades.push_back(r);
-            break;
-        }
-        case 20: in.skip(24); break;
-        case 21: in.graphic(); in.skip(16); break;
-        case 22: {  // text clipped to a rectangle
-            Text t;
-            t.code = code;
-            t.clip.left = in.single(); t.clip.top = in.single();
-            t.clip.right = in.single(); t.clip.bottom = in.single();
-            t.x = in.single();
-            t.y = in.single();
-            t.text = in.string();
-            t.font = font.name;
-            t.fontHeight = font.height;
-            t.bold = font.bold;
-            page.texts.push_back(t);
-            break;
-        }
-        case 23: case 24: case 25: {
-            Text t;
-            t.code = code;
-            t.y = in.single();
-            t.text = in.string();
-            t.x = in.single();
-            t.font = font.name;
-            t.fontHeight = font.height;
-            t.bold = font.bold;
-            page.texts.push_back(t);
-            break;
-        }
-        case 26: case 42: case 53: case 56: case 57: case 58: case 72: case 73: in.byte(); break;
-        case 27: case 41: case 52: case 71: in.integer(); break;
-        case 28: case 29: case 74: in.single(); break;
-        case 30: in.string(); break;
-        case 40: {
-            in.integer(); in.byte();
-            if (in.byte() != 0) in.graphic();
-            break;
-        }
-        case 43: if (in.byte() != 0) in.graphic(); break;
-        case 50: {
-            font.name = in.string();
-            in.integer(); in.byte();
-            font.height = in.single();
-            font.bold = in.byte() != 0;
-            in.skip(3);
-            break;
-        }
-        case 51: font.name = in.string(); break;
-        case 54: font.height = in.single(); break;
-        case 55: font.bold = in.byte() != 0; break;
-        case 70: in.integer(); in.byte(); in.byte(); in.single(); break;
-        default: in.fail("unknown command code " + std::to_string(code));
+            case 82:
+                return;
+            case 1:
+            case 3:
+            case 13:
+                in.skip(32);
+                break;
+            case 2:
+                in.graphic();
+                in.skip(32 + 4);
+                break;
+            case 4:
+                in.skip(16 + 4 + 16);
+                break;
+            case 5:
+                in.graphic();
+                in.skip(8);
+                break;
+            case 6:
+            case 7:
+            case 8:
+            case 10:
+            case 18:
+                in.skip(16);
+                break;
+            case 9:
+                in.skip(8 + 8);
+                break;
+            case 11: {
+                double x = in.single(), y = in.single();
+                page.lines.push_back({penX, penY, x, y});
+                penX = x;
+                penY = y;
+                break;
+            }
+            case 12:
+                penX = in.single();
+                penY = in.single();
+                break;
+            case 14:
+            case 15: {
+                std::int32_t n = in.integer();
+                if (n < 0) in.fail("negative point count");
+                in.skip(8 * (static_cast<std::size_t>(n) + 1));
+                break;
+            }
+            case 16:
+                in.graphic();
+                in.skip(16);
+                break;
+            case 17: {
+                in.graphic();
+                Rect r;
+                r.left = in.single();
+                r.top = in.single();
+                r.right = in.single();
+                r.bottom = in.single();
+                page.bitmaps.push_back(r);
+                break;
+            }
+            case 19: {
+                Rect r;
+                r.left = in.single();
+                r.top = in.single();
+                r.right = in.single();
+                r.bottom = in.single();
+                page.shades.push_back(r);
+                break;
+            }
+            case 20:
+                in.skip(24);
+                break;
+            case 21:
+                in.graphic();
+                in.skip(16);
+                break;
+            case 22: {  // text clipped to a rectangle
+                Text t;
+                t.code = code;
+                t.clip.left = in.single();
+                t.clip.top = in.single();
+                t.clip.right = in.single();
+                t.clip.bottom = in.single();
+                t.x = in.single();
+                t.y = in.single();
+                t.text = in.string();
+                t.font = font.name;
+                t.fontHeight = font.height;
+                t.bold = font.bold;
+                page.texts.push_back(t);
+                break;
+            }
+            case 23:
+            case 24:
+            case 25: {
+                Text t;
+                t.code = code;
+                t.y = in.single();
+                t.text = in.string();
+                t.x = in.single();
+                t.font = font.name;
+                t.fontHeight = font.height;
+                t.bold = font.bold;
+                page.texts.push_back(t);
+                break;
+            }
+            case 26:
+            case 42:
+            case 53:
+            case 56:
+            case 57:
+            case 58:
+            case 72:
+            case 73:
+                in.byte();
+                break;
+            case 27:
+            case 41:
+            case 52:
+            case 71:
+                in.integer();
+                break;
+            case 28:
+            case 29:
+            case 74:
+                in.single();
+                break;
+            case 30:
+                in.string();
+                break;
+            case 40: {
+                in.integer();
+                in.byte();
+                if (in.byte() != 0) in.graphic();
+                break;
+            }
+            case 43:
+                if (in.byte() != 0) in.graphic();
+                break;
+            case 50: {
+                font.name = in.string();
+                in.integer();
+                in.byte();
+                font.height = in.single();
+                font.bold = in.byte() != 0;
+                in.skip(3);
+                break;
+            }
+            case 51:
+                font.name = in.string();
+                break;
+            case 54:
+                font.height = in.single();
+                break;
+            case 55:
+                font.bold = in.byte() != 0;
+                break;
+            case 70:
+                in.integer();
+                in.byte();
+                in.byte();
+                in.single();
+                break;
+            default:
+                in.fail("unknown command code " + std::to_string(code));
         }
     }
 }
