@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 
 #include "platform/paradox/table.h"
 #include "tests/platform/tutil/fixture.h"
@@ -217,7 +218,11 @@ TEST_F(AdminRebuild, ADamagedFieldDescriptorIsRebuiltSoThatTheTableOpens) {
 // A descriptor damaged so that no reader can lay out the records: the tool
 // knows the books table's structure and rebuilds the descriptor from it.
 TEST_F(AdminRebuild, ADescriptorNoReaderCanReadIsRebuiltFromTheBooksStructure) {
-    const auto healthy = fixture::readBytes(file("books.db"));
+    // Each case starts from the healthy files: a rebuild rewrites the memo
+    // file too, and the old .db points into the old one.
+    std::map<std::string, std::vector<std::uint8_t>> healthy;
+    for (const char* name : {"books.db", "books.mb", "books.px"})
+        healthy[name] = fixture::readBytes(file(name));
     const struct {
         const char* what;
         std::size_t offset;
@@ -228,7 +233,7 @@ TEST_F(AdminRebuild, ADescriptorNoReaderCanReadIsRebuiltFromTheBooksStructure) {
         {"field count", 0x21, 15},
     };
     for (const auto& damage : damages) {
-        fixture::writeBytes(file("books.db"), healthy);
+        for (const auto& [name, bytes] : healthy) fixture::writeBytes(file(name.c_str()), bytes);
         fixture::patchBytes(file("books.db"), damage.offset, {damage.byte});
         EXPECT_THROW(paradox::Table::open(file("books.db")), EDatabaseError) << damage.what;
 
