@@ -36,3 +36,39 @@ function(pk_bench name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE benchmark::benchmark ${ARG_DEPS})
 endfunction()
+
+# pk_libfuzzer_or_skip(WHAT): sets PKEEP_CLANGXX and returns normally when
+# clang++ with libFuzzer (Debian: clang, libclang-rt-14-dev) can build a
+# fuzzer with AddressSanitizer and UBSan; otherwise it says that WHAT is not
+# built, and the calling folder should return().  -DPKEEP_FUZZ=ON makes a
+# missing clang an error instead of a skip.  The result is in
+# PKEEP_LIBFUZZER_WORKS.
+function(pk_libfuzzer_or_skip what)
+  find_program(PKEEP_CLANGXX NAMES clang++ clang++-14)
+  get_property(probed GLOBAL PROPERTY PKEEP_LIBFUZZER_PROBED)
+  if(NOT probed)
+    set(works FALSE)
+    if(PKEEP_CLANGXX)
+      set(probe_dir ${CMAKE_BINARY_DIR}/libfuzzer_probe)
+      file(WRITE ${probe_dir}/probe.cpp
+        "#include <cstdint>\n#include <cstddef>\n"
+        "extern \"C\" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }\n")
+      execute_process(
+        COMMAND ${PKEEP_CLANGXX} -fsanitize=fuzzer,address,undefined probe.cpp -o probe
+        WORKING_DIRECTORY ${probe_dir} RESULT_VARIABLE probe_result OUTPUT_QUIET ERROR_QUIET)
+      if(probe_result EQUAL 0)
+        set(works TRUE)
+      endif()
+    endif()
+    set_property(GLOBAL PROPERTY PKEEP_LIBFUZZER_PROBED TRUE)
+    set_property(GLOBAL PROPERTY PKEEP_LIBFUZZER_WORKS ${works})
+  endif()
+  get_property(works GLOBAL PROPERTY PKEEP_LIBFUZZER_WORKS)
+  if(NOT works)
+    if(PKEEP_FUZZ)
+      message(FATAL_ERROR "PKEEP_FUZZ needs clang++ with libFuzzer (clang, libclang-rt-14-dev)")
+    endif()
+    message(STATUS "clang with libFuzzer not found: ${what} not built")
+  endif()
+  set(PKEEP_LIBFUZZER_WORKS ${works} PARENT_SCOPE)
+endfunction()

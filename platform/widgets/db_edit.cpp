@@ -38,19 +38,7 @@ namespace {
 
 bool isMoney(const TField* field) { return field && field->DataType() == TFieldType::ftCurrency; }
 
-bool isNumber(const TField* field) {
-    switch (field ? field->DataType() : TFieldType::ftUnknown) {
-        case TFieldType::ftSmallint:
-        case TFieldType::ftInteger:
-        case TFieldType::ftAutoInc:
-        case TFieldType::ftFloat:
-        case TFieldType::ftCurrency:
-        case TFieldType::ftBCD:
-            return true;
-        default:
-            return false;
-    }
-}
+bool isNumber(const TField* field) { return field && field->IsNumeric(); }
 
 bool isText(const TField* field) {
     return field &&
