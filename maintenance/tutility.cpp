@@ -272,6 +272,17 @@ void TTUtility::ReadCursorProps(const std::string& name) {
 
 // The table's header cannot be read: the table is what its known structure
 // says, and the rebuild will check that against the file.
+// A new description of `counts` entries, its header filled for `table`.
+void TTUtility::newTableDesc(const std::string& table, const TTableDescCounts& counts) {
+    desc_.reset();
+    desc_ = AllocTableDesc(counts);
+    std::strncpy(desc_->tableName, table.c_str(), sizeof desc_->tableName - 1);
+    std::strncpy(desc_->tableType, kTableType, sizeof desc_->tableType - 1);
+    const std::string errTable = native(ErrorTableName());
+    std::strncpy(desc_->errTableName, errTable.c_str(), sizeof desc_->errTableName - 1);
+    desc_->pack = Pack ? 1 : 0;
+}
+
 void TTUtility::DescribeKnownStructure() {
     headerUnreadable_ = true;
     tableInfo_.TableType = QStringLiteral("PARADOX");
@@ -283,13 +294,7 @@ void TTUtility::FillKnownTableDesc(const std::string& table) {
     TTableDescCounts counts;
     counts.Fields = static_cast<std::uint16_t>(known_->fields.size());
     counts.Indexes = known_->keyFieldCount > 0 ? 1 : 0;
-    desc_.reset();
-    desc_ = AllocTableDesc(counts);
-    std::strncpy(desc_->tableName, table.c_str(), sizeof desc_->tableName - 1);
-    std::strncpy(desc_->tableType, kTableType, sizeof desc_->tableType - 1);
-    const std::string errTable = native(ErrorTableName());
-    std::strncpy(desc_->errTableName, errTable.c_str(), sizeof desc_->errTableName - 1);
-    desc_->pack = Pack ? 1 : 0;
+    newTableDesc(table, counts);
     for (std::size_t i = 0; i < known_->fields.size(); ++i)
         desc_->fields[i] = fieldDescOf(known_->fields[i], i + 1);
     if (counts.Indexes) {
@@ -350,13 +355,7 @@ pCRTblDesc TTUtility::GetTableDesc() {
                 op.handle(), table.c_str(), &counts.Fields, &counts.Indexes, &counts.Security,
                 &counts.Validity, &counts.RefIntegrity, &counts.OptParams, &counts.OptData))
             raiseEngineError(result);
-        desc_.reset();
-        desc_ = AllocTableDesc(counts);
-        std::strncpy(desc_->tableName, table.c_str(), sizeof desc_->tableName - 1);
-        std::strncpy(desc_->tableType, kTableType, sizeof desc_->tableType - 1);
-        const std::string errTable = native(ErrorTableName());
-        std::strncpy(desc_->errTableName, errTable.c_str(), sizeof desc_->errTableName - 1);
-        desc_->pack = Pack ? 1 : 0;
+        newTableDesc(table, counts);
     } catch (const std::exception& e) {
         throw ETUtilityError(std::string(e.what()) + "\r\nTrying TUGetCrTblDescCount");
     }

@@ -130,6 +130,7 @@ private:
     void ReadCursorProps(const std::string& name);
     void DescribeKnownStructure();
     void FillKnownTableDesc(const std::string& table);
+    void newTableDesc(const std::string& table, const TTableDescCounts& counts);
     void VerifyHeader(const std::string& name);
     void ReadTableList(const QString& name);
     void checkDirectory(QString& setting, const QString& value);

@@ -15,20 +15,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::uint8_t> readInput(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-std::vector<fs::path> inputsIn(const char* folder) {
-    std::vector<fs::path> files;
-    if (!fs::is_directory(folder)) return files;
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.is_regular_file() && entry.path().filename() != "README.md")
-            files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
+using tablefuzz::inputsIn;
+using tablefuzz::readInput;
 
 void replayEach(const char* folder) {
     const tablefuzz::ScratchDir dir;

@@ -24,6 +24,7 @@
 
 #include "platform/paradox/table.h"
 #include "tests/platform/paradox/fuzz/table_input.h"
+#include "tests/platform/paradox/table_fixtures.h"
 
 namespace fs = std::filesystem;
 using namespace paradox;
@@ -78,13 +79,7 @@ fs::path engineTable(const fs::path& dir, const std::string& name, const TableSc
 // The collection's series table: memos blank, in the leader, in a block
 // of small memos and in a run of blocks.
 fs::path seriesTable(const fs::path& dir) {
-    TableSchema s;
-    s.fields = {{"SERIES", FieldType::Alpha, 60},    {"PUBLISHER", FieldType::Alpha, 30},
-                {"ENTRY", FieldType::AutoInc, 0},    {"SERNOTE", FieldType::Memo, 10},
-                {"FAVORITE", FieldType::Logical, 0}, {"WANTED", FieldType::Logical, 0},
-                {"FORSALE", FieldType::Logical, 0},  {"NEW", FieldType::Logical, 0},
-                {"OWNED", FieldType::Short, 0}};
-    s.keyFieldCount = 3;
+    const TableSchema s = paradox::testing::seriesSchema();
     std::vector<Row> rows;
     const std::size_t memoLengths[] = {0, 5, 60, 200, 3000, 0};
     for (int i = 0; i < 6; ++i)
@@ -101,16 +96,7 @@ fs::path seriesTable(const fs::path& dir) {
 }
 
 fs::path booksTable(const fs::path& dir) {
-    TableSchema s;
-    s.fields = {{"ENTRY", FieldType::Long, 0},      {"COMIC_NO", FieldType::Alpha, 15},
-                {"EDITION", FieldType::Alpha, 10},  {"TITLE", FieldType::Alpha, 80},
-                {"ARTIST", FieldType::Alpha, 80},   {"WRITER", FieldType::Alpha, 80},
-                {"QTY", FieldType::Short, 0},       {"PAID", FieldType::Money, 0},
-                {"LOW", FieldType::Money, 0},       {"HIGH", FieldType::Money, 0},
-                {"PERC", FieldType::Short, 0},      {"BOOKNOTE", FieldType::Memo, 1},
-                {"LOCATION", FieldType::Memo, 1},   {"WANTED", FieldType::Logical, 0},
-                {"FORSALE", FieldType::Logical, 0}, {"AUTOGRAPH", FieldType::Logical, 0}};
-    s.keyFieldCount = 3;
+    const TableSchema s = paradox::testing::booksSchema();
     std::vector<Row> rows;
     for (int i = 0; i < 3; ++i)
         rows.push_back({integer(1), text(std::to_string(i + 1)), text(i ? "" : "1st"),

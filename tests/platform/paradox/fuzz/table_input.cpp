@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 #include "platform/base/exception.h"
@@ -111,6 +112,21 @@ long readWholeTable(const std::string& dbPath) {
     } catch (const EDatabaseError&) {
         return -1;  // the expected end of a damaged table
     }
+}
+
+std::vector<std::uint8_t> readInput(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::vector<std::filesystem::path> inputsIn(const char* folder) {
+    std::vector<std::filesystem::path> files;
+    if (!std::filesystem::is_directory(folder)) return files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.is_regular_file() && entry.path().filename() != "README.md")
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 }  // namespace tablefuzz

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <vector>
@@ -50,5 +51,10 @@ private:
 // and the last row by key.  Returns the rows read; a clear error
 // (EDatabaseError) ends the reading and returns -1.
 long readWholeTable(const std::string& dbPath);
+
+// The bytes of one saved input, and the inputs of a folder in name order
+// (its README aside; none when the folder does not exist).
+std::vector<std::uint8_t> readInput(const std::filesystem::path& path);
+std::vector<std::filesystem::path> inputsIn(const char* folder);
 
 }  // namespace tablefuzz
