@@ -8,7 +8,9 @@
 #include "app/previous_instance.h"
 #include "collection/comic_form.h"
 #include "collection/highlighted_item.h"
+#include "insight/statistics_form.h"
 #include "maintenance/rebuild_form.h"
+#include "platform/db/session.h"
 #include "platform/widgets/application.h"
 #include "reports/catalogue.h"
 #include "store/collection.h"
@@ -40,6 +42,9 @@ int main(int argc, char** argv) {
     installCollectionWindow(mainForm);
     installReportsMenu(mainForm, HighlightedInCollectionWindow);
     installRebuild(mainForm);
+    InstallStatisticsCommand(
+        *mainForm.Reports1, [&mainForm](QWidget* form) { mainForm.AddChild(form); },
+        [] { return Session().AliasPath(QString::fromLatin1(store::kAlias)); });
     mainForm.show();
     return app.exec();
 }

@@ -6,12 +6,13 @@
 
 #include <QString>
 
+#include "store/condition.h"
 #include "store/graded_value.h"
 
 namespace valuation {
 
-constexpr int kSliderMax = 20;  // slider positions 0..20, 5 per cent each
-constexpr int kPercPerPosition = 5;
+constexpr int kSliderMax = store::kGradeSteps;  // slider positions 0..20, 5 per cent each
+constexpr int kPercPerPosition = store::kPercPerGradeStep;
 constexpr int kMaxPerc = kSliderMax * kPercPerPosition;
 
 // A grade is a whole per cent of mint, 0 to 100.  The slider stores steps of
@@ -24,10 +25,10 @@ constexpr bool isGradePerCent(long long perc) { return perc >= 0 && perc <= kMax
 constexpr bool isQuantity(long long qty) { return qty >= 0; }
 
 // Slider position for a stored grade: truncated toward zero, clamped to 0..20.
-int sliderPosition(int perc);
+inline int sliderPosition(int perc) { return store::GradeStep(perc); }
 
 // The condition word of a slider position; empty for position 0, which has none.
-QString conditionWord(int position);
+inline QString conditionWord(int position) { return store::ConditionWord(position); }
 
 // The key text of the book search: aligned, cut to 15 characters, upper case.
 QString comicNoSearchKey(const QString& typed);
