@@ -34,12 +34,12 @@ void AddAxes(QChart& chart, QAbstractBarSeries& series, const QStringList& categ
     names->append(categories);
     auto* amounts = new QValueAxis;
     amounts->setLabelFormat("%.2f");
-    amounts->setMin(0);
-    amounts->applyNiceNumbers();
     chart.addAxis(names, horizontal ? Qt::AlignLeft : Qt::AlignBottom);
     chart.addAxis(amounts, horizontal ? Qt::AlignBottom : Qt::AlignLeft);
     series.attachAxis(names);
     series.attachAxis(amounts);
+    amounts->setMin(0);
+    amounts->applyNiceNumbers();
 }
 
 QChart* ByPublisher(const CollectionStatistics& figures) {
@@ -108,11 +108,11 @@ QChart* TopSeries(const CollectionStatistics& figures) {
     QStringList names;
     std::vector<double> amounts;
     for (const SeriesTotal& series : figures.topSeries) {
-        names << QStringLiteral("%1. %2 (%3 books)  %4")
+        names << QStringLiteral("%1. %2 (%3 %4)  %5")
                      .arg(names.size() + 1)
                      .arg(series.series)
                      .arg(series.books)
-                     .arg(Money(series.value));
+                     .arg(series.books == 1 ? "book" : "books", Money(series.value));
         amounts.push_back(FromCents(series.value));
     }
     return RankedBars(kTopSeries, QStringLiteral("Graded value of the copies owned"), names,

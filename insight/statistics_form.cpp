@@ -151,14 +151,17 @@ void TStatisticsForm::ShowFigures() {
     }
 }
 
-// The chart laid out at the target's size, so that a page or a picture
-// gets its own layout rather than a stretched copy of the window's.
+// The chart laid out anew at the target's size in screen pixels, then drawn
+// scaled to the device's resolution: a page or a picture gets its own layout
+// rather than a stretched copy of the window's, with text of a readable size.
 void TStatisticsForm::PaintChart(int index, QPainter& painter, const QRectF& target) {
+    constexpr double kScreenDpi = 96.0;
     QChart* chart = ChartView(index)->chart();
     const QSizeF shown = chart->size();
-    chart->resize(target.size());
+    const QSizeF layout = target.size() * (kScreenDpi / painter.device()->logicalDpiX());
+    chart->resize(layout);
     QApplication::sendPostedEvents(chart);  // lets the chart's layout follow
-    chart->scene()->render(&painter, target, QRectF(chart->pos(), target.size()));
+    chart->scene()->render(&painter, target, QRectF(chart->pos(), layout));
     chart->resize(shown);
 }
 
