@@ -120,9 +120,14 @@ bool TStatisticsForm::Calculate() {
         ~NotBusyWhenDone() { form.SetBusy(false); }
     } notBusy{*this};
     TCursorGuard hourglass;
-    figures_ = insight::ComputeStatistics(directory_, [this](std::size_t done, std::size_t total) {
-        return ShowProgress(done, total);
-    });
+    try {
+        figures_ = insight::ComputeStatistics(
+            directory_,
+            [this](std::size_t done, std::size_t total) { return ShowProgress(done, total); });
+    } catch (const std::exception& e) {
+        Totals->setText(QStringLiteral("No figures: %1").arg(QString::fromUtf8(e.what())));
+        throw;  // the program's error handler shows the reason
+    }
     ShowFigures();
     return figures_.has_value();
 }

@@ -22,6 +22,7 @@
 #include <QTimer>
 
 #include "insight/statistics_charts.h"
+#include "platform/base/exception.h"
 #include "platform/graphics/printers.h"
 #include "tests/insight/small_collection.h"
 #include "tests/support/temp_dir.h"
@@ -129,6 +130,10 @@ TEST_F(StatisticsFormTest, EachChartIsSavedAsPngAndPdfAndPrinted) {
     }
     EXPECT_GT(WordHeight(dir.path() + "/chart0.pdf", "ZENITH"), 4.0);
 
+    EXPECT_THROW(form->SaveChart(0, dir.path() + "/no such folder/chart.png"), Exception);
+    SetInstalledPrinters(std::make_unique<TNoPrinters>());
+    EXPECT_THROW(form->PrintChart(0), Exception);
+
     const QString printed = dir.path() + "/printed.pdf";
     SetInstalledPrinters(std::make_unique<TPdfFilePrinters>(printed));
     form->ExecPrintDialog = [](QPrintDialog&) { return true; };
@@ -154,6 +159,14 @@ TEST_F(StatisticsFormTest, CancelStopsThePassAndLeavesNoFigures) {
     form.RecalculateButton->click();
     EXPECT_TRUE(form.Figures().has_value());
     EXPECT_TRUE(form.SaveButton->isEnabled());
+}
+
+TEST(StatisticsFormFailureTest, AMissingCollectionIsSaidInTheWindowAndRaised) {
+    TestDir dir;
+    TStatisticsForm form(dir.path());
+    EXPECT_THROW(form.Calculate(), Exception);
+    EXPECT_TRUE(form.Totals->text().contains("series.db")) << form.Totals->text().toStdString();
+    EXPECT_TRUE(form.RecalculateButton->isEnabled());
 }
 
 }  // namespace
