@@ -1,11 +1,13 @@
-// pkeep: the program's entry point.  Takes the single-instance mutex, sets
-// the application title and help file, makes the collection folder the
-// current directory, builds the frame window and runs the event loop until
-// the frame closes.
+// pkeep: the program's entry point.  Answers --help and --version, takes the
+// single-instance mutex, sets the application title, icon and help file,
+// makes the collection folder the current directory, builds the frame window,
+// offers a collection on the first start and runs the event loop until the
+// frame closes.
 #include <QDir>
 
 #include "app/main_form.h"
 #include "app/previous_instance.h"
+#include "app/start_up.h"
 #include "collection/comic_form.h"
 #include "collection/highlighted_item.h"
 #include "maintenance/rebuild_form.h"
@@ -28,7 +30,10 @@ void enterCollectionDirectory() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const std::optional<int> status = AnswerCommandLine(argc, argv)) return *status;
     TApplication app(argc, argv);
+    // Set once on the application, so the frame and every child window carry it.
+    TApplication::setWindowIcon(ProgramIcon());
     const TPreviousInstance previousInstance(QString::fromLocal8Bit(argc > 0 ? argv[0] : ""));
     app.SetTitle(kTitle);
     app.SetHelpFile(kHelpFile);
@@ -41,5 +46,6 @@ int main(int argc, char** argv) {
     installReportsMenu(mainForm, HighlightedInCollectionWindow);
     installRebuild(mainForm);
     mainForm.show();
+    if (!EnsureCollection(store::CollectionDirectory())) return 0;
     return app.exec();
 }
