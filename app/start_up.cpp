@@ -70,7 +70,12 @@ std::optional<int> AnswerCommandLine(int argc, char** argv) {
     return std::nullopt;
 }
 
+// The icon's resources live in a static library, whose registration the
+// linker would leave out unless something names it.
+static void LoadIconResources() { Q_INIT_RESOURCE(start_up); }
+
 QIcon ProgramIcon() {
+    LoadIconResources();
     QIcon icon;
     for (int size : kIconSizes) icon.addFile(QStringLiteral(":/panel-keep/icon-%1.png").arg(size));
     return icon;
