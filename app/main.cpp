@@ -1,51 +1,11 @@
-// pkeep: the program's entry point.  Answers --help and --version, takes the
-// single-instance mutex, sets the application title, icon and help file,
-// makes the collection folder the current directory, builds the frame window,
-// offers a collection on the first start and runs the event loop until the
-// frame closes.
-#include <QDir>
-
-#include "app/main_form.h"
-#include "app/previous_instance.h"
+// pkeep: the program's entry point.  Answers --help and --version before any
+// window exists, then runs the program (app/start_up.h) until its frame
+// window closes.
 #include "app/start_up.h"
-#include "collection/comic_form.h"
-#include "collection/highlighted_item.h"
-#include "maintenance/rebuild_form.h"
 #include "platform/widgets/application.h"
-#include "reports/catalogue.h"
-#include "store/collection.h"
-
-namespace {
-
-const QString kTitle = QStringLiteral("Panel-Keep v2.0b");
-const QString kHelpFile = QStringLiteral("C:\\Project Source\\PanelKeep 2.0\\Panlkeep.hlp");
-
-// The relative file names the program uses land beside the tables.
-void enterCollectionDirectory() {
-    const QString folder = store::CollectionDirectory();
-    QDir().mkpath(folder);
-    QDir::setCurrent(folder);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (const std::optional<int> status = AnswerCommandLine(argc, argv)) return *status;
     TApplication app(argc, argv);
-    // Set once on the application, so the frame and every child window carry it.
-    TApplication::setWindowIcon(ProgramIcon());
-    const TPreviousInstance previousInstance(QString::fromLocal8Bit(argc > 0 ? argv[0] : ""));
-    app.SetTitle(kTitle);
-    app.SetHelpFile(kHelpFile);
-    enterCollectionDirectory();
-    store::RegisterAlias();
-
-    // A second copy ends inside this constructor.
-    TMainForm mainForm(&previousInstance);
-    installCollectionWindow(mainForm);
-    installReportsMenu(mainForm, HighlightedInCollectionWindow);
-    installRebuild(mainForm);
-    mainForm.show();
-    if (!EnsureCollection(store::CollectionDirectory())) return 0;
-    return app.exec();
+    return RunProgram(app, QString::fromLocal8Bit(argc > 0 ? argv[0] : ""));
 }

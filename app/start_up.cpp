@@ -1,18 +1,35 @@
 #include "app/start_up.h"
 
+#include <QDir>
 #include <QStringList>
 #include <QTextStream>
 #include <cstdio>
 #include <cstring>
 
+#include "app/main_form.h"
+#include "app/previous_instance.h"
+#include "collection/comic_form.h"
+#include "collection/highlighted_item.h"
+#include "maintenance/rebuild_form.h"
 #include "platform/widgets/application.h"
 #include "platform/widgets/dialogs.h"
+#include "reports/catalogue.h"
 #include "store/collection.h"
 #include "tools/command.h"
 
 namespace {
 
 constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+const QString kTitle = QStringLiteral("Panel-Keep v2.0b");
+const QString kHelpFile = QStringLiteral("C:\\Project Source\\PanelKeep 2.0\\Panlkeep.hlp");
+
+// The relative file names the program uses land beside the tables.
+void enterCollectionDirectory() {
+    const QString folder = store::CollectionDirectory();
+    QDir().mkpath(folder);
+    QDir::setCurrent(folder);
+}
 
 // The pkeep-admin command of that name: first start creates the collection
 // exactly as "pkeep-admin init" and "pkeep-admin demo" do.
@@ -99,4 +116,23 @@ bool EnsureCollection(const QString& directory) {
     }
     ShowMessage(report.trimmed());
     return true;
+}
+
+int RunProgram(TApplication& app, const QString& programPath) {
+    // Set once on the application, so the frame and every child window carry it.
+    TApplication::setWindowIcon(ProgramIcon());
+    const TPreviousInstance previousInstance(programPath);
+    app.SetTitle(kTitle);
+    app.SetHelpFile(kHelpFile);
+    enterCollectionDirectory();
+    store::RegisterAlias();
+
+    // A second copy ends inside this constructor.
+    TMainForm mainForm(&previousInstance);
+    installCollectionWindow(mainForm);
+    installReportsMenu(mainForm, HighlightedInCollectionWindow);
+    installRebuild(mainForm);
+    mainForm.show();
+    if (!EnsureCollection(store::CollectionDirectory())) return 0;
+    return app.exec();
 }

@@ -1,11 +1,13 @@
 #pragma once
-// What pkeep does on Linux around its classic start-up: the command-line help,
-// the application icon that every window carries, and the first start on a
-// machine without a collection.
+// The program's start-up: the command-line help, the application icon that
+// every window carries, the classic start-up of the frame window, and the
+// first start on a machine without a collection.
 
 #include <QIcon>
 #include <QString>
 #include <optional>
+
+class TApplication;
 
 // The text of "pkeep --help" (the manual page pkeep.1 describes the same).
 QString ProgramUsage();
@@ -24,3 +26,10 @@ QIcon ProgramIcon();
 // creating failed (the message says why): the program then ends.  An existing
 // collection, even a damaged one, is left for the windows to open.
 bool EnsureCollection(const QString& directory);
+
+// The program after its application object exists: takes the single-instance
+// mutex, sets the title, icon and help file, makes the collection folder the
+// current directory, builds the frame window, offers a collection on the
+// first start and runs the event loop until the frame closes.  A second copy
+// ends inside the frame's constructor.
+int RunProgram(TApplication& app, const QString& programPath);

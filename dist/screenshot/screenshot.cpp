@@ -1,18 +1,25 @@
-// Takes the AppStream screenshot: the program's frame window, built as pkeep
-// builds it, with the collection window open on the collection in $PKEEP_DIR,
-// drawn offscreen and saved as the PNG named on the command line.
+// Takes the AppStream screenshot: the program, run as pkeep runs it, with the
+// collection window open on the collection in $PKEEP_DIR, drawn offscreen and
+// saved as the PNG named on the command line.
+#include <QApplication>
 #include <QImage>
-#include <QTest>
+#include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/main_form.h"
 #include "app/start_up.h"
-#include "collection/comic_form.h"
-#include "collection/highlighted_item.h"
-#include "maintenance/rebuild_form.h"
 #include "platform/widgets/application.h"
-#include "reports/catalogue.h"
-#include "store/collection.h"
+
+namespace {
+
+TMainForm* Frame() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* frame = qobject_cast<TMainForm*>(window)) return frame;
+    return nullptr;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -21,21 +28,18 @@ int main(int argc, char** argv) {
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     TApplication app(argc, argv);
-    TApplication::setWindowIcon(ProgramIcon());
-    app.SetTitle(QStringLiteral("Panel-Keep v2.0b"));
-    store::RegisterAlias();
-
-    TMainForm frame;
-    installCollectionWindow(frame);
-    installReportsMenu(frame, HighlightedInCollectionWindow);
-    installRebuild(frame);
-    frame.setGeometry(0, 0, 800, 500);
-    frame.show();
-    frame.ComicCollectionClick();
-    QTest::qWait(500);  // lets the windows lay out and paint
-    if (!frame.grab().toImage().save(QString::fromLocal8Bit(argv[1]))) {
-        std::fprintf(stderr, "pkeep-screenshot: cannot write %s\n", argv[1]);
-        return 1;
-    }
-    return 0;
+    const QString output = QString::fromLocal8Bit(argv[1]);
+    int status = 1;
+    QTimer::singleShot(0, [&] {
+        TMainForm* frame = Frame();
+        frame->setGeometry(0, 0, 800, 500);
+        frame->ComicCollectionClick();
+        QTimer::singleShot(500, [&, frame] {  // once the windows are laid out and painted
+            status = frame->grab().toImage().save(output) ? 0 : 1;
+            if (status) std::fprintf(stderr, "pkeep-screenshot: cannot write %s\n", argv[1]);
+            QApplication::exit(status);
+        });
+    });
+    RunProgram(app, QStringLiteral("pkeep-screenshot"));
+    return status;
 }

@@ -5,8 +5,9 @@
 
 #include <QFile>
 #include <QImage>
+#include <QTimer>
 
-#include "app/about_form.h"
+#include "collection/comic_form.h"
 #include "platform/paradox/table.h"
 #include "store/collection.h"
 #include "tests/app/frame_fixture.h"
@@ -40,18 +41,63 @@ protected:
     const QString collection = dir.path() + "/new place/panel-keep";
 };
 
+TMainForm* RunningFrame() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* frame = qobject_cast<TMainForm*>(window)) return frame;
+    return nullptr;
+}
+
 }  // namespace
 
-TEST_F(FrameTest, FrameAndChildWindowsCarryTheProgramsOwnIcon) {
-    TApplication::setWindowIcon(ProgramIcon());
-    TAboutForm about(form.get());
-    for (const QWidget* window :
-         {static_cast<QWidget*>(form.get()), static_cast<QWidget*>(&about)}) {
-        ASSERT_FALSE(window->windowIcon().isNull());
-        for (int size : {16, 32, 48, 256})
-            EXPECT_EQ(Rendered(window->windowIcon(), size), Drawn(size)) << size;
+// The program as pkeep runs it, started on a folder without a collection:
+// cancelled it ends and leaves nothing; answered yes it creates the sample,
+// and the collection window then opens on it without a table error.  The
+// frame and that child window carry the program's own icon.
+TEST(ProgramStart, FirstStartOffersACollectionAndTheWindowsOpenIt) {
+    TestDir dir;
+    const QString collection = dir.path() + "/collection";
+    setenv("PKEEP_DIR", collection.toLocal8Bit().constData(), 1);
+    setenv("XDG_CONFIG_HOME", dir.str().c_str(), 1);
+    std::vector<TMessageRequest> boxes;
+    int answer = mrCancel;
+    TScopedMessageAnswerer answerer([&](const TMessageRequest& r) {
+        boxes.push_back(r);
+        return r.type == TMsgDlgType::mtConfirmation ? answer : static_cast<int>(mrOk);
+    });
+    TApplication& app = *TApplication::Instance();
+    QTimer hangGuard;  // a program that never asked would run on: end it, failed
+    hangGuard.setSingleShot(true);
+    QObject::connect(&hangGuard, &QTimer::timeout, [] { QApplication::exit(1); });
+    hangGuard.start(20000);
+
+    EXPECT_EQ(RunProgram(app, "pkeep"), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.contains(collection));
+    EXPECT_FALSE(store::CollectionExists(collection));
+
+    boxes.clear();
+    answer = mrYes;
+    bool collectionWindowOpened = false;
+    std::vector<QIcon> icons;
+    QTimer::singleShot(0, [&] {  // runs once the program's event loop does
+        TMainForm* frame = RunningFrame();
+        ASSERT_NE(frame, nullptr);
+        frame->ComicCollectionClick();
+        collectionWindowOpened = ComicForm != nullptr && ComicForm->isVisible();
+        icons = {frame->windowIcon(), ComicForm ? ComicForm->windowIcon() : QIcon()};
+        frame->close();
+    });
+    hangGuard.start(20000);
+    EXPECT_EQ(RunProgram(app, "pkeep"), 0);
+    EXPECT_TRUE(collectionWindowOpened);
+    for (const QIcon& icon : icons) {
+        ASSERT_FALSE(icon.isNull());
+        for (int size : {16, 32, 48, 256}) EXPECT_EQ(Rendered(icon, size), Drawn(size)) << size;
     }
-    TApplication::setWindowIcon(QIcon());
+    ASSERT_EQ(boxes.size(), 2u);  // the question and where the collection went
+    EXPECT_TRUE(boxes[1].text.contains(collection)) << boxes[1].text.toStdString();
+    EXPECT_EQ(Rows(collection, store::kBooksTable), 400u);
+    unsetenv("PKEEP_DIR");
 }
 
 TEST_F(FirstStartTest, SampleOrEmptyCollectionIsCreatedWhereTheQuestionSaid) {
