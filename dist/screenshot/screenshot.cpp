@@ -2,6 +2,7 @@
 // collection window open on the collection in $PKEEP_DIR, drawn offscreen and
 // saved as the PNG named on the command line.
 #include <QApplication>
+#include <QFileInfo>
 #include <QImage>
 #include <QTimer>
 #include <cstdio>
@@ -28,7 +29,8 @@ int main(int argc, char** argv) {
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     TApplication app(argc, argv);
-    const QString output = QString::fromLocal8Bit(argv[1]);
+    // The program makes the collection folder its current directory.
+    const QString output = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     int status = 1;
     QTimer::singleShot(0, [&] {
         TMainForm* frame = Frame();
