@@ -25,7 +25,7 @@ const QString kTitle = QStringLiteral("Panel-Keep v2.0b");
 const QString kHelpFile = QStringLiteral("C:\\Project Source\\PanelKeep 2.0\\Panlkeep.hlp");
 
 // The relative file names the program uses land beside the tables.
-void enterCollectionDirectory() {
+void EnterCollectionDirectory() {
     const QString folder = store::CollectionDirectory();
     QDir().mkpath(folder);
     QDir::setCurrent(folder);
@@ -124,7 +124,7 @@ int RunProgram(TApplication& app, const QString& programPath) {
     const TPreviousInstance previousInstance(programPath);
     app.SetTitle(kTitle);
     app.SetHelpFile(kHelpFile);
-    enterCollectionDirectory();
+    EnterCollectionDirectory();
     store::RegisterAlias();
 
     // A second copy ends inside this constructor.
