@@ -1,50 +1,11 @@
-// pkeep: the program's entry point.  Takes the single-instance mutex, sets
-// the application title and help file, makes the collection folder the
-// current directory, builds the frame window and runs the event loop until
-// the frame closes.
-#include <QDir>
-
-#include "app/main_form.h"
-#include "app/previous_instance.h"
-#include "collection/comic_form.h"
-#include "collection/highlighted_item.h"
-#include "insight/statistics_form.h"
-#include "maintenance/rebuild_form.h"
-#include "platform/db/session.h"
+// pkeep: the program's entry point.  Answers --help and --version before any
+// window exists, then runs the program (app/start_up.h) until its frame
+// window closes.
+#include "app/start_up.h"
 #include "platform/widgets/application.h"
-#include "reports/catalogue.h"
-#include "store/collection.h"
-
-namespace {
-
-const QString kTitle = QStringLiteral("Panel-Keep v2.0b");
-const QString kHelpFile = QStringLiteral("C:\\Project Source\\PanelKeep 2.0\\Panlkeep.hlp");
-
-// The relative file names the program uses land beside the tables.
-void enterCollectionDirectory() {
-    const QString folder = store::CollectionDirectory();
-    QDir().mkpath(folder);
-    QDir::setCurrent(folder);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
+    if (const std::optional<int> status = AnswerCommandLine(argc, argv)) return *status;
     TApplication app(argc, argv);
-    const TPreviousInstance previousInstance(QString::fromLocal8Bit(argc > 0 ? argv[0] : ""));
-    app.SetTitle(kTitle);
-    app.SetHelpFile(kHelpFile);
-    enterCollectionDirectory();
-    store::RegisterAlias();
-
-    // A second copy ends inside this constructor.
-    TMainForm mainForm(&previousInstance);
-    installCollectionWindow(mainForm);
-    installReportsMenu(mainForm, HighlightedInCollectionWindow);
-    installRebuild(mainForm);
-    InstallStatisticsCommand(
-        *mainForm.Reports1, [&mainForm](QWidget* form) { mainForm.AddChild(form); },
-        [] { return Session().AliasPath(QString::fromLatin1(store::kAlias)); });
-    mainForm.show();
-    return app.exec();
+    return RunProgram(app, QString::fromLocal8Bit(argc > 0 ? argv[0] : ""));
 }
