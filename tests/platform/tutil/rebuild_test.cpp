@@ -448,6 +448,23 @@ TEST_F(Rebuild, ADamagedDescriptorIsRebuiltFromTheKnownStructureOnly) {
     }
 }
 
+// A header of 0x400 bytes (the engine takes any multiple of 0x200 that holds
+// the header) opens in the engine, so the rebuild must take it too.
+TEST_F(Rebuild, AHeaderOf0x400BytesIsRebuilt) {
+    makeSeries(120);
+    auto bytes = fixture::readBytes(db());
+    ASSERT_EQ(fixture::layoutOf(db()).headerSize, 0x800u);
+    ASSERT_LE(bytes[0x51] | bytes[0x52] << 8, 0x400);  // bytes of the header in use
+    bytes.erase(bytes.begin() + 0x400, bytes.begin() + 0x800);
+    bytes[0x02] = 0x00;
+    bytes[0x03] = 0x04;
+    fixture::writeBytes(db(), bytes);
+    ASSERT_EQ(fixture::rowTexts(schema, fixture::readTable(db())), original);
+
+    rebuild();
+    EXPECT_EQ(rebuiltRows(), original);
+}
+
 TEST_F(Rebuild, BooksTableWithMoneyAndTwoMemosRoundTrips) {
     schema = fixture::booksSchema();
     fixture::createTable(dir.file("books.db"), schema, fixture::booksRows(300));
