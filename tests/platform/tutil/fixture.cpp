@@ -12,9 +12,9 @@
 
 extern "C" {
 #include <paradox.h>
+}
 
 #include "platform/tutil/header.h"
-}
 
 namespace fixture {
 
