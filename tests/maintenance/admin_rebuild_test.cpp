@@ -192,6 +192,18 @@ TEST_F(AdminRebuild, AStrayByteAfterATextKeepsTheRow) {
     EXPECT_EQ(fixture::pxlibRows(file("series.db"), file("series.mb"), file("series.px")), series);
 }
 
+// A header of 0x400 bytes, which the engine opens, is rebuilt like any other.
+TEST_F(AdminRebuild, ATableWithA0x400ByteHeaderIsRebuilt) {
+    ASSERT_EQ(fixture::rewriteHeaders(file("series.db"), file("series.px"), 12, 0x400), 0x400u);
+    ASSERT_EQ(rows("series.db", fixture::seriesSchema()), series);
+
+    const AdminResult result = admin({"rebuild"});
+    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    EXPECT_TRUE(result.out.contains("Series Rebuild Complete")) << result.out.toStdString();
+    EXPECT_EQ(rows("series.db", fixture::seriesSchema()), series);
+    EXPECT_EQ(fixture::pxlibRows(file("series.db"), file("series.mb"), file("series.px")), series);
+}
+
 // A damaged size byte of a logical field, or a damaged password marker: the
 // engine refuses the table, and the rebuild must give back one it opens.
 TEST_F(AdminRebuild, ADamagedFieldDescriptorIsRebuiltSoThatTheTableOpens) {

@@ -293,16 +293,17 @@ std::size_t rewriteHeader(const std::string& path, paradox::FileKind kind, std::
                           std::size_t headerSize) {
     auto bytes = readBytes(path);
     paradox::FileHeader h = paradox::parseHeader(bytes.data(), bytes.size(), path, kind);
+    const std::string tableName = std::filesystem::path(path).stem().string();
     const std::vector<std::uint8_t> blocks(bytes.begin() + h.headerSize, bytes.end());
     h.version = version;
     if (headerSize == 0) {
         // Bytes in use: the fixed part and the variable part.
         const std::size_t used = paradox::variablePartOffset(version, kind) +
-                                 paradox::buildVariablePart(h, kind, "series").size();
+                                 paradox::buildVariablePart(h, kind, tableName).size();
         headerSize = (used + 0x1FF) / 0x200 * 0x200;
     }
     h.headerSize = static_cast<std::uint16_t>(headerSize);
-    auto header = paradox::buildHeader(h, kind, "series");
+    auto header = paradox::buildHeader(h, kind, tableName);
     paradox::putCounters(header.data(), h, kind);
     EXPECT_EQ(header.size(), headerSize);
     header.insert(header.end(), blocks.begin(), blocks.end());
