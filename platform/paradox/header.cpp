@@ -3,7 +3,8 @@
 // Fixed part, common to both (structural integers little-endian):
 //   OFFSET SIZE DESCRIPTION
 //     00    2   record size (.px: key size + 6)
-//     02    2   header size: bytes before block 1, a multiple of 0x800
+//     02    2   header size: bytes before block 1 (written as a multiple of
+//                 0x800; any multiple of 0x200 that holds the header is read)
 //     04    1   file type: 0 keyed .db, 1 .px, 2 unkeyed .db
 //     05    1   block size in KiB (1, 2, 3, 4, 16, 32)
 //     06    4   records (.px: index entries of all levels)
@@ -199,8 +200,8 @@ void checkFixedPart(const FileHeader& h, std::size_t fileSize, const std::string
         throwDamaged(path, 0x0A, "the block counts exceed the blocks in the file");
 }
 
-void parseVariablePart(const std::uint8_t* d, FileHeader& h, const std::string& path, FileKind kind,
-                       bool tolerant) {
+void parseVariablePart(const std::uint8_t* d, FileHeader& h, const std::string& path,
+                       FileKind kind) {
     const std::size_t start = variablePartOffset(h.version, kind);
     coding::Cursor c(d + start, d + h.headerSize);
     int recordSize = 0;
@@ -208,7 +209,6 @@ void parseVariablePart(const std::uint8_t* d, FileHeader& h, const std::string& 
         FieldDesc f;
         f.code = c.u8();
         f.size = c.u8();
-        if (tolerant && fixedSize(f.code)) f.size = static_cast<std::uint8_t>(fixedSize(f.code));
         FieldType unused;
         if (!c.overrun() && (!fieldTypeOfCode(f.code, unused) || !validFieldSize(f)))
             throwDamaged(path, start + 2 * i,
@@ -235,7 +235,7 @@ void parseVariablePart(const std::uint8_t* d, FileHeader& h, const std::string& 
             h.fieldNames.push_back(std::move(name));
         }
         for (int i = 0; i < h.numFields && !c.overrun(); ++i)
-            if (c.u16() != i + 1 && !c.overrun() && !tolerant)
+            if (c.u16() != i + 1 && !c.overrun())
                 throwDamaged(path, start,
                              "the field numbers are not 1.." + std::to_string(h.numFields));
         if (h.version >= 5) h.sortOrderName = c.cstring();
@@ -289,7 +289,7 @@ FileHeader parseHeader(const std::uint8_t* data, std::size_t fileSize, const std
     if (kind == FileKind::Data && encrypted)
         throw EDatabaseError("Table " + path +
                              " is password-protected (encrypted); this program cannot read it");
-    parseVariablePart(data, h, path, kind, tolerant);
+    parseVariablePart(data, h, path, kind);
     return h;
 }
 

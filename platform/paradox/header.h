@@ -58,10 +58,9 @@ struct FileHeader {
 
 // Parses and checks a header; throws ETableDamaged naming `path`.  A
 // `tolerant` parse (for salvaging rows) reads past damage that does not move
-// a value: a file size and block counts that disagree with the header, field
-// numbers other than 1..n, a size byte of a fixed-size field other than its
-// size (corrected), and, in level-4+ data files, a changed marker at 0x25
-// (only the key at 0x5C makes such a table encrypted).
+// a value: a file size and block counts that disagree with the header and,
+// in level-4+ data files, a changed marker at 0x25 (only the key at 0x5C
+// makes such a table encrypted).
 FileHeader parseHeader(const std::uint8_t* data, std::size_t fileSize, const std::string& path,
                        FileKind kind, bool tolerant = false);
 
