@@ -75,7 +75,6 @@ TableHeader parseByEngine(std::span<const std::uint8_t> bytes, const std::string
 std::vector<std::uint8_t> withKnownDescriptor(std::span<const std::uint8_t> bytes,
                                               const std::string& path,
                                               const KnownStructure& known) {
-    if (bytes.size() < 0x78) damaged(path, "the header is cut short");
     const std::uint8_t* b = bytes.data();
     const std::size_t headerSize =
         std::min<std::size_t>(paradox::coding::getU16(b + 2), bytes.size());
@@ -150,7 +149,8 @@ TableHeader readHeader(const std::string& dbPath, const KnownStructure* known) {
 
 TableHeader parseHeader(std::span<const std::uint8_t> bytes, const std::string& dbPath,
                         const KnownStructure* known) {
-    if (!known) return parseByEngine(bytes, dbPath);
+    // A header too short to hold a descriptor is the engine's to report.
+    if (!known || bytes.size() < 0x78) return parseByEngine(bytes, dbPath);
     // Only the header's bytes are copied and patched.
     const std::size_t headerBytes = std::min<std::size_t>(bytes.size(), 0x10000);
     return parseByEngine(withKnownDescriptor(bytes.first(headerBytes), dbPath, *known), dbPath);
