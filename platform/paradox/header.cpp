@@ -3,7 +3,8 @@
 // Fixed part, common to both (structural integers little-endian):
 //   OFFSET SIZE DESCRIPTION
 //     00    2   record size (.px: key size + 6)
-//     02    2   header size: bytes before block 1, a multiple of 0x800
+//     02    2   header size: bytes before block 1 (written as a multiple of
+//                 0x800; any multiple of 0x200 that holds the header is read)
 //     04    1   file type: 0 keyed .db, 1 .px, 2 unkeyed .db
 //     05    1   block size in KiB (1, 2, 3, 4, 16, 32)
 //     06    4   records (.px: index entries of all levels)
@@ -122,10 +123,10 @@ bool validBlockCode(std::uint8_t code) {
 }
 
 bool hasExtension(const FileHeader& h, FileKind kind) {
-    return kind == FileKind::Data && h.version >= 5;
+    return variablePartOffset(h.version, kind) == 0x78;
 }
 
-std::size_t tableNameLength(std::uint8_t version) { return version >= 12 ? 261 : 79; }
+std::uint8_t versionOf(const FileHeader& h) { return h.version ? h.version : 12; }
 
 std::string upper(std::string s) {
     for (char& c : s)
@@ -201,7 +202,7 @@ void checkFixedPart(const FileHeader& h, std::size_t fileSize, const std::string
 
 void parseVariablePart(const std::uint8_t* d, FileHeader& h, const std::string& path,
                        FileKind kind) {
-    const std::size_t start = hasExtension(h, kind) ? 0x78 : 0x58;
+    const std::size_t start = variablePartOffset(h.version, kind);
     coding::Cursor c(d + start, d + h.headerSize);
     int recordSize = 0;
     for (int i = 0; i < h.numFields; ++i) {
@@ -244,6 +245,12 @@ void parseVariablePart(const std::uint8_t* d, FileHeader& h, const std::string& 
 
 }  // namespace
 
+std::size_t variablePartOffset(std::uint8_t version, FileKind kind) {
+    return kind == FileKind::Data && version >= 5 ? 0x78 : 0x58;
+}
+
+std::size_t tableNameLength(std::uint8_t version) { return version >= 12 ? 261 : 79; }
+
 bool FileHeader::encrypted() const {
     if (version >= 5 && encryption1 == 0xFF00FF00u) return encryption2 != 0;
     return fileType == 1 ? false : encryption1 != 0;
@@ -278,15 +285,16 @@ FileHeader parseHeader(const std::uint8_t* data, std::size_t fileSize, const std
     } else if (kind == FileKind::Data) {
         h.codePage = 437;  // level-3 tables predate the code page field
     }
-    if (kind == FileKind::Data && h.encrypted())
+    const bool encrypted = tolerant && hasExtension(h, kind) ? h.encryption2 != 0 : h.encrypted();
+    if (kind == FileKind::Data && encrypted)
         throw EDatabaseError("Table " + path +
                              " is password-protected (encrypted); this program cannot read it");
     parseVariablePart(data, h, path, kind);
     return h;
 }
 
-std::vector<std::uint8_t> buildHeader(const FileHeader& h, FileKind kind,
-                                      const std::string& tableName) {
+std::vector<std::uint8_t> buildVariablePart(const FileHeader& h, FileKind kind,
+                                            const std::string& tableName) {
     const bool data = kind == FileKind::Data;
     std::vector<std::uint8_t> var;
     for (const auto& f : h.fields) {
@@ -295,26 +303,38 @@ std::vector<std::uint8_t> buildHeader(const FileHeader& h, FileKind kind,
     }
     var.insert(var.end(), 4, 0);
     if (data) var.insert(var.end(), 4 * h.fields.size(), 0);
-    std::string name = tableName.substr(0, 260);
-    name.resize(261, '\0');
+    const std::size_t nameLength = tableNameLength(versionOf(h));
+    std::string name = tableName.substr(0, nameLength - 1);
+    name.resize(nameLength, '\0');
     var.insert(var.end(), name.begin(), name.end());
-    std::size_t fieldNumbersAt = 0;
     if (data) {
         for (const auto& n : h.fieldNames) {
             var.insert(var.end(), n.begin(), n.end());
             var.push_back(0);
         }
-        fieldNumbersAt = 0x78 + var.size();
         for (std::size_t i = 0; i < h.fields.size(); ++i) {
             var.push_back(static_cast<std::uint8_t>(i + 1));
-            var.push_back(0);
+            var.push_back(static_cast<std::uint8_t>((i + 1) >> 8));
         }
         var.insert(var.end(), h.sortOrderName.begin(), h.sortOrderName.end());
         var.push_back(0);
     }
-    const std::size_t start = data ? 0x78 : 0x58;
+    return var;
+}
+
+std::vector<std::uint8_t> buildHeader(const FileHeader& h, FileKind kind,
+                                      const std::string& tableName) {
+    const bool data = kind == FileKind::Data;
+    const std::uint8_t version = versionOf(h);
+    const bool extension = variablePartOffset(version, kind) == 0x78;
+    const std::vector<std::uint8_t> var = buildVariablePart(h, kind, tableName);
+    const std::size_t start = variablePartOffset(version, kind);
     const std::size_t used = start + var.size();
-    const std::size_t headerSize = (used + 0x7FF) / 0x800 * 0x800;
+    const std::size_t headerSize =
+        h.headerSize >= used ? h.headerSize : (used + 0x7FF) / 0x800 * 0x800;
+    // The field numbers follow the field names, which end 2 * n + 1 + the
+    // sort order name's length before the end.
+    const std::size_t fieldNumbersAt = used - h.sortOrderName.size() - 1 - 2 * h.fields.size();
     std::vector<std::uint8_t> out(headerSize, 0);
     std::uint8_t* d = out.data();
     putU16(d + 0x00, h.recordSize);
@@ -324,12 +344,13 @@ std::vector<std::uint8_t> buildHeader(const FileHeader& h, FileKind kind,
     putU16(d + 0x12, data ? 12 : 17);
     putU16(d + 0x21, static_cast<std::uint16_t>(h.fields.size()));
     putU16(d + 0x23, data ? h.keyFields : 0);
-    putU32(d + 0x25, data ? 0xFF00FF00u : 0);
+    // Level 4+ data files keep their key at 0x5C and a marker here.
+    putU32(d + 0x25, extension ? 0xFF00FF00u : 0);
     d[0x29] = h.sortOrder;
     d[0x2C] = data ? 0 : 1;
     d[0x2D] = 2;
     d[0x2E] = 1;
-    d[0x39] = 0x0C;
+    d[0x39] = version;
     if (data) {
         d[0x3E] = 0x1F;
         d[0x3F] = 0x0F;
@@ -337,10 +358,10 @@ std::vector<std::uint8_t> buildHeader(const FileHeader& h, FileKind kind,
         putU32(d + 0x49, 1);
     }
     putU16(d + 0x51, static_cast<std::uint16_t>(used));
-    if (data) {
-        d[0x56] = 0x20;
-        putU16(d + 0x58, 0x010C);
-        putU16(d + 0x5A, 0x010C);
+    if (data) d[0x56] = 0x20;
+    if (extension) {
+        putU16(d + 0x58, static_cast<std::uint16_t>(0x0100 + version));
+        putU16(d + 0x5A, static_cast<std::uint16_t>(0x0100 + version));
         putU32(d + 0x60, static_cast<std::uint32_t>(std::time(nullptr)));
         putU16(d + 0x64, static_cast<std::uint16_t>(h.fields.size() + 1));
         putU16(d + 0x66, static_cast<std::uint16_t>(fieldNumbersAt - 0x58));
@@ -353,9 +374,7 @@ std::vector<std::uint8_t> buildHeader(const FileHeader& h, FileKind kind,
     return out;
 }
 
-void storeCounters(PagedFile& file, const FileHeader& h, FileKind kind) {
-    std::uint8_t fixed[0x58];
-    std::copy(file.data(), file.data() + sizeof fixed, fixed);
+void putCounters(std::uint8_t* fixed, const FileHeader& h, FileKind kind) {
     putU32(fixed + 0x06, h.numRecords);
     putU16(fixed + 0x0A, h.blocksInUse);
     putU16(fixed + 0x0C, h.fileBlocks);
@@ -370,6 +389,12 @@ void storeCounters(PagedFile& file, const FileHeader& h, FileKind kind) {
         fixed[0x20] = h.indexLevels;
         fixed[0x2C] = h.indexChangeCounter;
     }
+}
+
+void storeCounters(PagedFile& file, const FileHeader& h, FileKind kind) {
+    std::uint8_t fixed[0x58];
+    std::copy(file.data(), file.data() + sizeof fixed, fixed);
+    putCounters(fixed, h, kind);
     file.store(0, fixed, sizeof fixed);
 }
 

@@ -57,18 +57,31 @@ struct FileHeader {
 };
 
 // Parses and checks a header; throws ETableDamaged naming `path`.  A
-// `tolerant` parse (for salvaging rows) accepts a file size and block counts
-// that disagree with the header.
+// `tolerant` parse (for salvaging rows) reads past damage that does not move
+// a value: a file size and block counts that disagree with the header and,
+// in level-4+ data files, a changed marker at 0x25 (only the key at 0x5C
+// makes such a table encrypted).
 FileHeader parseHeader(const std::uint8_t* data, std::size_t fileSize, const std::string& path,
                        FileKind kind, bool tolerant = false);
 
-// The complete header block of a new, empty file.
+// The complete header block of a new, empty file at `header.version` (12
+// when 0).  It is `header.headerSize` bytes when that is non-zero and holds
+// it, else the smallest multiple of 0x800 that does.
 std::vector<std::uint8_t> buildHeader(const FileHeader& header, FileKind kind,
                                       const std::string& tableName);
+// The variable part alone (field types onwards), as buildHeader lays it out.
+std::vector<std::uint8_t> buildVariablePart(const FileHeader& header, FileKind kind,
+                                            const std::string& tableName);
+// Where the variable part starts, and the bytes of its table name, in a
+// file of `version`.
+std::size_t variablePartOffset(std::uint8_t version, FileKind kind);
+std::size_t tableNameLength(std::uint8_t version);
 
 // Stores the counters that changes update (record and block counts, chain
 // ends, free list, auto-increment, index root) into the file's image.
 void storeCounters(PagedFile& file, const FileHeader& header, FileKind kind);
+// The same counters written into the first 0x58 bytes of a header.
+void putCounters(std::uint8_t* fixed, const FileHeader& header, FileKind kind);
 
 // Type code <-> FieldType, and the header size byte of a field definition.
 bool fieldTypeOfCode(std::uint8_t code, FieldType& type);

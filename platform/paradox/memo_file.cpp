@@ -74,9 +74,8 @@ std::vector<std::uint8_t> MemoFile::emptyFile() {
 
 MemoFile::MemoFile(PagedFile& file, bool forWriting) : file_(file) {
     const std::size_t size = file_.size();
-    if (size < kBlockSize) damaged(size, "the memo file is shorter than its header");
-    if (file_.data()[0] != 0 || getU16(file_.data() + 1) != 1)
-        damaged(0, "the memo file header is invalid");
+    if (const char* fault = headerFault(file_.data(), size))
+        damaged(size < kBlockSize ? size : 0, fault);
     if (!forWriting) return;
     // Other writers leave the last run unpadded; pad it with the next change.
     if (size % kBlockSize != 0) file_.grow((size + kBlockSize - 1) / kBlockSize * kBlockSize);
@@ -106,31 +105,54 @@ void MemoFile::damaged(std::size_t offset, const std::string& what) const {
     throwDamaged(file_.path(), offset, what);
 }
 
-const std::uint8_t* MemoFile::read(const MemoRef& ref) const {
+const char* MemoFile::headerFault(const std::uint8_t* file, std::size_t size) {
+    if (size < kBlockSize) return "the memo file is shorter than its header";
+    if (file[0] != 0 || getU16(file + 1) != 1) return "the memo file header is invalid";
+    return nullptr;
+}
+
+const std::uint8_t* MemoFile::locate(const std::uint8_t* file, std::size_t size, const MemoRef& ref,
+                                     Fault& fault) {
     const std::size_t offset = ref.pointer & 0xFFFFFF00u;
     const unsigned index = ref.pointer & 0xFFu;
-    if (offset == 0 || offset + kRunHeader > file_.size())
-        damaged(offset, "a memo pointer leads outside the memo file");
-    const std::uint8_t* block = file_.data() + offset;
+    fault.offset = offset;
+    if (offset == 0 || offset + kRunHeader > size) {
+        fault.what = "a memo pointer leads outside the memo file";
+        return nullptr;
+    }
+    const std::uint8_t* block = file + offset;
     if (block[0] == 2) {
         // Other writers leave the last run unpadded, so only the value itself
         // must lie inside the file.
         const std::size_t blocks = getU16(block + 1);
         if (index != 0xFF || getU32(block + 3) != ref.length ||
             blocks * kBlockSize < kRunHeader + ref.length ||
-            offset + kRunHeader + ref.length > file_.size())
-            damaged(offset, "a memo's stored length or size disagrees with its record");
+            offset + kRunHeader + ref.length > size) {
+            fault.what = "a memo's stored length or size disagrees with its record";
+            return nullptr;
+        }
         return block + kRunHeader;
     }
-    if (block[0] == 3 && index < kSlots && offset + kBlockSize <= file_.size()) {
+    if (block[0] == 3 && index < kSlots && offset + kBlockSize <= size) {
         const std::uint8_t* slot = block + kSlotTable + 5 * index;
         const std::size_t first = slot[0], chunks = slot[1], last = slot[4];
         if (first == 0 || chunks == 0 || (chunks - 1) * 16 + last != ref.length || last > 16 ||
-            16 * first < 0x150 || 16 * (first + chunks) > kBlockSize)
-            damaged(offset + kSlotTable + 5 * index, "a memo slot disagrees with its record");
+            16 * first < 0x150 || 16 * (first + chunks) > kBlockSize) {
+            fault.offset = offset + kSlotTable + 5 * index;
+            fault.what = "a memo slot disagrees with its record";
+            return nullptr;
+        }
         return block + 16 * first;
     }
-    damaged(offset, "a memo pointer leads to a block that holds no memo");
+    fault.what = "a memo pointer leads to a block that holds no memo";
+    return nullptr;
+}
+
+const std::uint8_t* MemoFile::read(const MemoRef& ref) const {
+    Fault fault;
+    const std::uint8_t* value = locate(file_.data(), file_.size(), ref, fault);
+    if (!value) damaged(fault.offset, fault.what);
+    return value;
 }
 
 std::uint16_t MemoFile::nextModNumber() {

@@ -34,6 +34,18 @@ public:
     // The header block of a new, empty memo file.
     static std::vector<std::uint8_t> emptyFile();
 
+    // Checks of a memo file's bytes [file, file + size), for readers that
+    // hold the bytes themselves: what is wrong with its header block, or
+    // nullptr; where the value `ref` designates lies, or nullptr with
+    // `fault` set.
+    struct Fault {
+        std::size_t offset = 0;
+        const char* what = "";
+    };
+    static const char* headerFault(const std::uint8_t* file, std::size_t size);
+    static const std::uint8_t* locate(const std::uint8_t* file, std::size_t size,
+                                      const MemoRef& ref, Fault& fault);
+
 private:
     std::uint16_t nextModNumber();
     std::size_t allocateBlocks(std::size_t count);  // returns the first block index

@@ -72,17 +72,26 @@ std::uint8_t PrimaryIndex::blockCodeFor(int keySize) {
     return 32;
 }
 
-void PrimaryIndex::rebuild(const std::vector<DataBlockRef>& blocks, const PagedFile& db,
-                           const FileHeader& dbHeader) {
-    const std::size_t entrySize = static_cast<std::size_t>(codec_.keySize()) + 6;
-    const std::size_t blockSize = header_.blockSize();
+void IndexTree::describeIn(FileHeader& px) const {
+    px.numRecords = entries;
+    px.fileBlocks = blockCount;
+    px.blocksInUse = blockCount;
+    px.firstBlock = blockCount ? 1 : 0;
+    px.lastBlock = blockCount;
+    px.indexRoot = blockCount ? 1 : 0;
+    px.indexLevels = levels;
+    px.firstFreeBlock = 0;
+}
+
+IndexTree buildIndexTree(const std::vector<IndexLeaf>& leaves, std::size_t keySize,
+                         std::size_t blockSize, const std::string& path) {
+    const std::size_t entrySize = keySize + 6;
     const std::size_t perBlock = (blockSize - 6) / entrySize;
 
     // Levels bottom-up: level 0 here is the index's level 1.
     std::vector<std::vector<Entry>> levels(1);
-    for (const auto& b : blocks)
-        if (b.count > 0)
-            levels[0].push_back({firstRecord(db, dbHeader, b.number), b.number, b.count});
+    for (const auto& leaf : leaves)
+        if (leaf.count > 0) levels[0].push_back({leaf.key, leaf.block, leaf.count});
     while (levels.back().size() > perBlock) {
         const auto& below = levels.back();
         std::vector<Entry> above;
@@ -106,17 +115,17 @@ void PrimaryIndex::rebuild(const std::vector<DataBlockRef>& blocks, const PagedF
         entries += levels[l].size();
     }
     const std::size_t used = next - 1;
+    if (used > 0xFFFF) throw EDatabaseError("The primary index " + path + " is full");
     for (std::size_t l = 1; l < levels.size(); ++l)
         for (std::size_t i = 0; i < levels[l].size(); ++i)
             levels[l][i].child = static_cast<std::uint16_t>(firstBlockOf[l - 1] + i);
 
-    const std::size_t total = used;
-    if (total > 0xFFFF) throw EDatabaseError("The primary index " + px_.path() + " is full");
-    std::vector<std::uint8_t> image(total * blockSize, 0);
+    IndexTree tree;
+    tree.blocks.assign(used * blockSize, 0);
     for (std::size_t l = 0; l < levels.size(); ++l) {
         for (std::size_t b = 0; b < blocksOf[l]; ++b) {
             const std::size_t number = firstBlockOf[l] + b;
-            std::uint8_t* p = image.data() + (number - 1) * blockSize;
+            std::uint8_t* p = tree.blocks.data() + (number - 1) * blockSize;
             putU16(p, static_cast<std::uint16_t>(number < used ? number + 1 : 0));
             putU16(p + 2, static_cast<std::uint16_t>(number - 1));
             const std::size_t from = b * perBlock, to = std::min(from + perBlock, levels[l].size());
@@ -124,25 +133,31 @@ void PrimaryIndex::rebuild(const std::vector<DataBlockRef>& blocks, const PagedF
             std::uint8_t* e = p + 6;
             for (std::size_t i = from; i < to; ++i, e += entrySize) {
                 const Entry& entry = levels[l][i];
-                std::memcpy(e, entry.key, codec_.keySize());
-                putBlockNumber(e + codec_.keySize(), entry.child);
-                putSortableInt(e + codec_.keySize() + 2, 2, clampCount(entry.count));
-                putSortableInt(e + codec_.keySize() + 4, 2, 0);
+                std::memcpy(e, entry.key, keySize);
+                putBlockNumber(e + keySize, entry.child);
+                putSortableInt(e + keySize + 2, 2, clampCount(entry.count));
+                putSortableInt(e + keySize + 4, 2, 0);
             }
         }
     }
-    const std::size_t size = header_.headerSize + image.size();
+    tree.entries = static_cast<std::uint32_t>(entries);
+    tree.blockCount = static_cast<std::uint16_t>(used);
+    tree.levels = static_cast<std::uint8_t>(levels.size());
+    return tree;
+}
+
+void PrimaryIndex::rebuild(const std::vector<DataBlockRef>& blocks, const PagedFile& db,
+                           const FileHeader& dbHeader) {
+    std::vector<IndexLeaf> leaves;
+    for (const auto& b : blocks)
+        if (b.count > 0) leaves.push_back({firstRecord(db, dbHeader, b.number), b.number, b.count});
+    const IndexTree tree = buildIndexTree(leaves, static_cast<std::size_t>(codec_.keySize()),
+                                          header_.blockSize(), px_.path());
+    const std::size_t size = header_.headerSize + tree.blocks.size();
     if (px_.size() < size) px_.grow(size);
     if (px_.size() > size) px_.shrink(size);
-    px_.store(header_.headerSize, image.data(), image.size());
-    header_.numRecords = static_cast<std::uint32_t>(entries);
-    header_.fileBlocks = static_cast<std::uint16_t>(total);
-    header_.blocksInUse = static_cast<std::uint16_t>(used);
-    header_.firstBlock = used ? 1 : 0;
-    header_.lastBlock = static_cast<std::uint16_t>(used);
-    header_.indexRoot = used ? 1 : 0;
-    header_.indexLevels = static_cast<std::uint8_t>(levels.size());
-    header_.firstFreeBlock = 0;
+    px_.store(header_.headerSize, tree.blocks.data(), tree.blocks.size());
+    tree.describeIn(header_);
     if (px_.hasPendingChanges()) {
         header_.indexChangeCounter = static_cast<std::uint8_t>(header_.indexChangeCounter + 1);
         if (header_.indexChangeCounter == 0) header_.indexChangeCounter = 1;

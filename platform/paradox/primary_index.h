@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/paradox/header.h"
@@ -20,6 +21,32 @@ struct DataBlockRef {
     std::uint32_t count = 0;   // records in the block
     std::size_t startRow = 0;  // position of its first record in the table
 };
+
+// One entry of an index's lowest level: a data block, its first record's
+// key and its record count.
+struct IndexLeaf {
+    const std::uint8_t* key = nullptr;
+    std::uint16_t block = 0;
+    std::uint32_t count = 0;
+};
+
+// The blocks of an index tree (block 1, the root, first) and the counts its
+// header carries.
+struct IndexTree {
+    std::vector<std::uint8_t> blocks;
+    std::uint32_t entries = 0;  // of all levels
+    std::uint16_t blockCount = 0;
+    std::uint8_t levels = 0;
+    // Stores the counts in the index's header: entries, blocks, chain, root
+    // and levels, no free blocks.
+    void describeIn(FileHeader& pxHeader) const;
+};
+
+// Builds the tree over `leaves` (in chain order; keys of `keySize` bytes)
+// in blocks of `blockSize` bytes; throws EDatabaseError naming `path` when
+// it needs more blocks than an index can number.
+IndexTree buildIndexTree(const std::vector<IndexLeaf>& leaves, std::size_t keySize,
+                         std::size_t blockSize, const std::string& path);
 
 class PrimaryIndex {
 public:

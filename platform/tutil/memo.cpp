@@ -1,19 +1,6 @@
-// The .mb file: 4096-byte blocks; block 0 is the header.  A block that
-// starts a structure begins with a type byte and a u16 length in blocks.
-//
-//   header (type 0)   0x03 u16 modification count, 0x05 82 73 02 00 29,
-//                     0x0B u16 0x1000, 0x0D u16 0x1000, 0x10 u8 0x10,
-//                     0x11 u16 64, 0x13 u16 0x800, 0x29 u16 0x02A1
-//   type 2 (a value over 2048 bytes, k blocks)
-//                     0x01 u16 k, 0x03 u32 length, 0x07 u16 modification,
-//                     0x09 the value, zero fill to k * 4096
-//   type 3 (up to 64 values of 1..2048 bytes in one block)
-//                     slot i at 0x0C + 5i: u8 first chunk (0 = unused),
-//                     u8 chunks, u16 modification, u8 bytes in the last
-//                     chunk; the data of chunk c at 16c, c = 0x15..0xFF
-//
-// A record's pointer is the block's offset with the slot (0..63) or 0xFF
-// (type 2) in its low byte.
+// The .mb file (its layout is described in platform/paradox/memo_file.cpp),
+// read through the engine's checks and written front to back: values over
+// 2048 bytes as type-2 runs, smaller ones 64 to a type-3 block.
 
 #include "platform/tutil/memo.h"
 
@@ -30,7 +17,7 @@ namespace tutil {
 using namespace paradox::coding;
 
 namespace {
-constexpr std::size_t kBlock = 4096;
+constexpr std::size_t kBlock = paradox::MemoFile::kBlockSize;
 constexpr std::size_t kSmallLimit = 2048;
 constexpr int kFirstChunk = 0x15;
 // Pointers are 32-bit byte offsets: the file ends before block 2^20.
@@ -42,7 +29,7 @@ constexpr std::size_t kWindowBytes = std::size_t{4} << 20;
 MemoReader::MemoReader(const std::string& mbPath) {
     if (mbPath.empty()) return;
     if (!bytes_.read(mbPath)) return;
-    present_ = bytes_.size() >= kBlock && bytes_.data()[0] == 0;
+    present_ = !paradox::MemoFile::headerFault(bytes_.data(), bytes_.size());
 }
 
 std::optional<std::span<const std::uint8_t>> MemoReader::read(std::uint32_t pointer,
@@ -52,36 +39,14 @@ std::optional<std::span<const std::uint8_t>> MemoReader::read(std::uint32_t poin
         why = "the memo file is missing or damaged";
         return std::nullopt;
     }
-    const std::size_t offset = pointer & 0xFFFFFF00u;
-    const unsigned index = pointer & 0xFFu;
-    if (offset == 0 || offset + 9 > bytes_.size()) {
-        why = "its pointer leads outside the memo file";
+    paradox::MemoFile::Fault fault;
+    const std::uint8_t* value =
+        paradox::MemoFile::locate(bytes_.data(), bytes_.size(), {pointer, length, 0}, fault);
+    if (!value) {
+        why = fault.what;
         return std::nullopt;
     }
-    const std::uint8_t* block = bytes_.data() + offset;
-    if (block[0] == 2 && index == 0xFF) {
-        // Other writers leave the last run unpadded: only the value itself
-        // must lie inside the file.
-        const std::size_t blocks = getU16(block + 1);
-        if (getU32(block + 3) != length || blocks * kBlock < 9 + std::size_t{length} ||
-            offset + 9 + length > bytes_.size()) {
-            why = "its memo block disagrees with the record";
-            return std::nullopt;
-        }
-        return std::span<const std::uint8_t>(block + 9, length);
-    }
-    if (block[0] == 3 && index < 64 && offset + kBlock <= bytes_.size()) {
-        const std::uint8_t* slot = block + 0x0C + 5 * index;
-        const std::size_t first = slot[0], chunks = slot[1], last = slot[4];
-        if (first < kFirstChunk || chunks == 0 || last == 0 || last > 16 ||
-            (chunks - 1) * 16 + last != length || 16 * (first + chunks) > kBlock) {
-            why = "its memo slot disagrees with the record";
-            return std::nullopt;
-        }
-        return std::span<const std::uint8_t>(block + 16 * first, length);
-    }
-    why = "its pointer leads to a block of the wrong kind";
-    return std::nullopt;
+    return std::span<const std::uint8_t>(value, length);
 }
 
 // ---- MemoWriter ----------------------------------------------------------

@@ -1,6 +1,7 @@
 #pragma once
-// The .mb memo file: a checked reader of the values records point at, and a
-// writer that packs values into a fresh file.
+// The .mb memo file: the values records point at, found by the engine's
+// checks in the file's bytes, and a writer that packs values into a fresh
+// file.
 
 #include <cstdint>
 #include <optional>
@@ -22,8 +23,8 @@ public:
 
     // The value a record's pointer designates (inside the reader's bytes,
     // valid while the reader lives), or nullopt with `why` set when the
-    // pointer, the block or the lengths disagree.  Like the engine, it does
-    // not compare modification numbers: they do not change the value.
+    // pointer, the block or the lengths disagree (the engine's checks:
+    // modification numbers are not compared, they do not change the value).
     std::optional<std::span<const std::uint8_t>> read(std::uint32_t pointer, std::uint32_t length,
                                                       std::string& why) const;
 

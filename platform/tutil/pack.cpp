@@ -1,21 +1,7 @@
 // Packed output.  The .db blocks are numbered 1..n along the chain, each full
-// but the last, with no free blocks.  The primary index (.PX):
-//
-//   header (0x800 bytes)  0x00 u16 key size + 6, 0x02 u16 0x800, 0x04 u8 1,
-//                         0x05 u8 4 (4 KiB blocks), 0x06 u32 entries of all
-//                         levels, 0x0A/0x0C u16 blocks, 0x0E first, 0x10 last,
-//                         0x1E u16 root block, 0x20 u8 levels, 0x21 s16 key
-//                         fields, 0x29 sort order, 0x2C u8 change count,
-//                         0x39 file version; from 0x58 the key field types,
-//                         4 zero bytes and the table name
-//   blocks                 laid out as data blocks; each entry is the key of
-//                         the first record below it, then sortable shorts:
-//                         child block (read unsigned: 1..65535), records
-//                         below, 0
-//
-// Level 1 has one entry per data block; each level above one per block of
-// the level below.  The root is block 1, then each lower level in turn (the
-// layout other readers of the format expect).
+// but the last, with no free blocks; the headers are the engine's, at the
+// model's file version, and the primary index is the engine's tree over the
+// first key and record count of each block.
 
 #include "platform/tutil/pack.h"
 
@@ -23,6 +9,7 @@
 #include <cstring>
 
 #include "platform/paradox/coding.h"
+#include "platform/paradox/primary_index.h"
 #include "platform/tutil/tutil.h"
 
 namespace tutil {
@@ -31,12 +18,43 @@ using namespace paradox::coding;
 
 namespace {
 
-constexpr int kIndexBlock = 4096;
-
 int blockCodeFor(int modelCode, int recordSize) {
     for (int code : {modelCode, 4, 16, 32})
         if (code * 1024 >= recordSize + 6 && code >= modelCode) return code;
     return 32;
+}
+
+// The model's header with the packed table's fields, key and counts.
+paradox::FileHeader packedHeader(const TableHeader& model, const std::vector<FieldInfo>& fields,
+                                 int keyFieldCount, int blockSizeCode) {
+    paradox::FileHeader h = model.file;
+    h.headerSize = 0;  // the standard size
+    h.fileType = keyFieldCount > 0 ? 0 : 2;
+    h.blockCode = static_cast<std::uint8_t>(blockSizeCode);
+    h.keyFields = static_cast<std::uint16_t>(keyFieldCount);
+    h.numFields = static_cast<std::uint16_t>(fields.size());
+    h.recordSize = static_cast<std::uint16_t>(recordSizeOf(fields));
+    h.fields.clear();
+    h.fieldNames.clear();
+    for (const FieldInfo& f : fields) {
+        h.fields.push_back({f.type, f.sizeByte});
+        h.fieldNames.push_back(f.name);
+    }
+    return h;
+}
+
+// Its bytes, for `records` records in `blocks` blocks.
+std::vector<std::uint8_t> headerBytes(paradox::FileHeader h, const std::string& tableName,
+                                      std::uint32_t records, int blocks,
+                                      std::uint32_t autoIncrement) {
+    h.numRecords = records;
+    h.blocksInUse = h.fileBlocks = h.lastBlock = static_cast<std::uint16_t>(blocks);
+    h.firstBlock = blocks > 0 ? 1 : 0;
+    h.firstFreeBlock = 0;
+    h.autoInc = static_cast<std::int32_t>(autoIncrement);
+    std::vector<std::uint8_t> bytes = paradox::buildHeader(h, paradox::FileKind::Data, tableName);
+    paradox::putCounters(bytes.data(), h, paradox::FileKind::Data);
+    return bytes;
 }
 
 }  // namespace
@@ -56,18 +74,17 @@ std::vector<FieldInfo> TablePacker::withTextField(std::vector<FieldInfo> fields,
 TablePacker::TablePacker(std::string base, const TableHeader& model, std::vector<FieldInfo> fields,
                          int keyFieldCount)
     : base_(std::move(base)),
-      model_(model),
+      tableName_(model.tableName),
       fields_(std::move(fields)),
       keyFieldCount_(keyFieldCount),
       recordSize_(recordSizeOf(fields_)),
       blockSizeCode_(blockCodeFor(model.blockSizeCode, recordSize_)),
       blockSize_(blockSizeCode_ * 1024),
       perBlock_((blockSize_ - 6) / recordSize_),
+      header_(packedHeader(model, fields_, keyFieldCount, blockSizeCode_)),
       db_(base_ + ".DB") {
     // The header goes in last, once the counts are known.
-    const auto header = writeHeader(model_, fields_, keyFieldCount_, blockSizeCode_, {});
-    headerSize_ = header.size();
-    db_.append(header);
+    db_.append(headerBytes(header_, tableName_, 0, 0, 0));
     if (std::any_of(fields_.begin(), fields_.end(), [](const FieldInfo& f) { return f.isMemo(); }))
         memo_ = std::make_unique<MemoWriter>(base_ + ".MB");
     block_.assign(std::size_t(blockSize_), 0);
@@ -132,8 +149,7 @@ void TablePacker::flushBlock(bool anotherFollows) {
 void TablePacker::finish(std::uint32_t autoIncrement, bool durable) {
     flushBlock(false);
     if (blocks_ > 0xFFFF) throw TableError(TU_ERR_UNSUPPORTED, base_ + ": too many blocks");
-    const auto header = writeHeader(model_, fields_, keyFieldCount_, blockSizeCode_,
-                                    {records_, blocks_, autoIncrement});
+    const auto header = headerBytes(header_, tableName_, records_, blocks_, autoIncrement);
     db_.writeAt(0, header.data(), header.size());
     db_.finish(durable);
     if (memo_) memo_->finish(durable);
@@ -141,104 +157,37 @@ void TablePacker::finish(std::uint32_t autoIncrement, bool durable) {
 }
 
 void TablePacker::writeIndex(bool durable) {
-    struct Entry {
-        const std::vector<std::uint8_t>* key;
-        int child;
-        int count;
-    };
-    const int keySize = static_cast<int>(blockIndex_.empty() ? 0 : blockIndex_[0].firstKey.size());
-    const int entrySize = (keySize ? keySize
-                                   : fields_[std::size_t(keyFieldCount_ - 1)].offset +
-                                         fields_[std::size_t(keyFieldCount_ - 1)].length) +
-                          6;
-    const int perBlock = (kIndexBlock - 6) / entrySize;
-
-    // Levels bottom-up; each level's blocks are groups of perBlock entries.
-    std::vector<std::vector<Entry>> levels(1);
+    const std::size_t keySize = std::size_t(fields_[std::size_t(keyFieldCount_ - 1)].offset +
+                                            fields_[std::size_t(keyFieldCount_ - 1)].length);
+    std::vector<paradox::IndexLeaf> leaves;
     for (std::size_t i = 0; i < blockIndex_.size(); ++i)
-        levels[0].push_back({&blockIndex_[i].firstKey, int(i) + 1, blockIndex_[i].count});
-    auto groupsOf = [perBlock](std::size_t n) {
-        return int((n + std::size_t(perBlock) - 1) / std::size_t(perBlock));
-    };
-    while (groupsOf(levels.back().size()) > 1) {
-        const auto& below = levels.back();
-        std::vector<Entry> up;
-        for (std::size_t i = 0; i < below.size(); i += std::size_t(perBlock)) {
-            int sum = 0;
-            for (std::size_t j = i; j < std::min(below.size(), i + std::size_t(perBlock)); ++j)
-                sum += below[j].count;
-            up.push_back({below[i].key, 0, std::min(sum, 32767)});
+        leaves.push_back({blockIndex_[i].firstKey.data(), static_cast<std::uint16_t>(i + 1),
+                          static_cast<std::uint32_t>(blockIndex_[i].count)});
+    paradox::FileHeader px;
+    px.fileType = 1;
+    px.recordSize = static_cast<std::uint16_t>(keySize + 6);
+    px.blockCode = paradox::PrimaryIndex::blockCodeFor(static_cast<int>(keySize));
+    px.sortOrder = header_.sortOrder;
+    px.version = header_.version;
+    px.fields.assign(header_.fields.begin(), header_.fields.begin() + keyFieldCount_);
+    const std::string path = base_ + ".PX";
+    const paradox::IndexTree tree = [&] {
+        try {
+            return paradox::buildIndexTree(leaves, keySize, px.blockSize(), path);
+        } catch (const EDatabaseError& e) {
+            throw TableError(TU_ERR_UNSUPPORTED, e.what());
         }
-        levels.push_back(std::move(up));
-    }
-    // Block numbers: the root first, then each lower level.
-    std::vector<int> firstBlockOf(levels.size());
-    int next = 1;
-    for (std::size_t l = levels.size(); l-- > 0;) {
-        firstBlockOf[l] = next;
-        next += groupsOf(levels[l].size());
-    }
-    const int totalBlocks = next - 1;
-    for (std::size_t l = 1; l < levels.size(); ++l)
-        for (std::size_t i = 0; i < levels[l].size(); ++i)
-            levels[l][i].child = firstBlockOf[l - 1] + int(i);
+    }();
+    tree.describeIn(px);
+    px.indexChangeCounter = 1;
+    std::vector<std::uint8_t> header =
+        paradox::buildHeader(px, paradox::FileKind::PrimaryIndex, tableName_);
+    paradox::putCounters(header.data(), px, paradox::FileKind::PrimaryIndex);
 
-    std::vector<std::uint8_t> file(0x800 + std::size_t(totalBlocks) * kIndexBlock, 0);
-    std::uint32_t entries = 0;
-    for (std::size_t l = 0; l < levels.size(); ++l) {
-        const auto& level = levels[l];
-        for (int g = 0; g < groupsOf(level.size()); ++g) {
-            const int number = firstBlockOf[l] + g;
-            std::uint8_t* b = file.data() + 0x800 + std::size_t(number - 1) * kIndexBlock;
-            putU16(b, static_cast<std::uint16_t>(number < totalBlocks ? number + 1 : 0));
-            putU16(b + 2, static_cast<std::uint16_t>(number - 1));
-            const std::size_t from = std::size_t(g) * std::size_t(perBlock);
-            const std::size_t to = std::min(level.size(), from + std::size_t(perBlock));
-            putU16(b + 4, static_cast<std::uint16_t>(int(to - from - 1) * entrySize));
-            std::uint8_t* e = b + 6;
-            for (std::size_t i = from; i < to; ++i, e += entrySize) {
-                std::memcpy(e, level[i].key->data(), std::size_t(entrySize - 6));
-                putBlockNumber(e + entrySize - 6, static_cast<std::uint16_t>(level[i].child));
-                putSortableInt(e + entrySize - 4, 2, level[i].count);
-                putSortableInt(e + entrySize - 2, 2, 0);
-                ++entries;
-            }
-        }
-    }
-
-    std::uint8_t* h = file.data();
-    putU16(h + 0x00, static_cast<std::uint16_t>(entrySize));
-    putU16(h + 0x02, 0x800);
-    h[0x04] = 1;
-    h[0x05] = kIndexBlock / 1024;
-    putU32(h + 0x06, entries);
-    putU16(h + 0x0A, static_cast<std::uint16_t>(totalBlocks));
-    putU16(h + 0x0C, static_cast<std::uint16_t>(totalBlocks));
-    putU16(h + 0x0E, totalBlocks > 0 ? 1 : 0);
-    putU16(h + 0x10, static_cast<std::uint16_t>(totalBlocks));
-    putU16(h + 0x12, 17);
-    putU16(h + 0x1E, totalBlocks > 0 ? 1 : 0);
-    h[0x20] = static_cast<std::uint8_t>(totalBlocks > 0 ? levels.size() : 0);
-    putU16(h + 0x21, static_cast<std::uint16_t>(keyFieldCount_));
-    h[0x29] = model_.fixed[0x29];
-    h[0x2C] = 102;
-    h[0x2D] = 2;
-    h[0x2E] = 1;
-    h[0x39] = static_cast<std::uint8_t>(model_.version);
-    putU16(h + 0x3A, static_cast<std::uint16_t>(totalBlocks));
-    putU32(h + 0x49, 1);
-    std::uint8_t* v = h + 0x58;
-    for (int i = 0; i < keyFieldCount_; ++i) {
-        *v++ = fields_[std::size_t(i)].type;
-        *v++ = fields_[std::size_t(i)].sizeByte;
-    }
-    v += 4;
-    std::memcpy(v, model_.tableName.data(), model_.tableName.size());
-    putU16(h + 0x51, static_cast<std::uint16_t>(v + model_.tableName.size() - h));
-
-    FileWriter px(base_ + ".PX");
-    px.append(file);
-    px.finish(durable);
+    FileWriter out(path);
+    out.append(header);
+    out.append(tree.blocks);
+    out.finish(durable);
 }
 
 }  // namespace tutil

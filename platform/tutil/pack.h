@@ -56,14 +56,14 @@ private:
     void writeIndex(bool durable);
 
     std::string base_;
-    TableHeader model_;
+    std::string tableName_;
     std::vector<FieldInfo> fields_;
     int keyFieldCount_;
     int recordSize_;
     int blockSizeCode_;
     int blockSize_;
     int perBlock_;
-    std::size_t headerSize_;
+    paradox::FileHeader header_;  // without the counts
     FileWriter db_;
     std::unique_ptr<MemoWriter> memo_;
     std::vector<std::uint8_t> block_;

@@ -123,10 +123,7 @@ void checkDescription(const TableHeader& header, const RebuildRequest& request) 
 
 TableHeader modelNamed(const TableHeader& header, const std::string& path) {
     TableHeader model = header;
-    const std::string name = fs::path(path).filename().string();
-    std::fill(model.tableName.begin(), model.tableName.end(), 0);
-    std::copy_n(name.begin(), std::min(name.size(), model.tableName.size() - 1),
-                model.tableName.begin());
+    model.tableName = fs::path(path).filename().string();
     return model;
 }
 

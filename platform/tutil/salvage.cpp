@@ -38,33 +38,14 @@ bool allZero(const std::uint8_t* p, std::size_t n) {
     return true;
 }
 
-// The engine's view of the table's structure, so that records are judged by
-// the engine's own codec: a row the engine reads is a row the rebuild keeps.
-paradox::FileHeader engineHeader(const TableHeader& h) {
-    paradox::FileHeader e;
-    e.recordSize = static_cast<std::uint16_t>(h.recordSize);
-    e.keyFields = static_cast<std::uint16_t>(h.keyFieldCount);
-    e.numFields = static_cast<std::uint16_t>(h.fields.size());
-    e.codePage = static_cast<std::uint16_t>(h.hasExtension() ? h.codePage : 437);
-    e.sortOrder = h.fixed.size() > 0x29 ? h.fixed[0x29] : 0;
-    for (const FieldInfo& f : h.fields) {
-        e.fields.push_back({f.type, f.sizeByte});
-        e.fieldNames.push_back(f.name);
-    }
-    return e;
-}
-
+// Records are judged by the engine's own codec: a row the engine reads is a
+// row the rebuild keeps.
 std::unique_ptr<paradox::RecordCodec> codecFor(const TableHeader& h, const std::string& path) {
-    const paradox::FileHeader e = engineHeader(h);
-    const paradox::CodePage* page = paradox::CodePage::find(e.codePage);
+    const paradox::CodePage* page = paradox::CodePage::find(h.file.codePage);
     const bool byteOrder =
-        e.sortOrder == paradox::kSortDbWinUs || e.sortOrder == paradox::kSortAscii;
-    auto codec = std::make_unique<paradox::RecordCodec>(
-        e, page ? *page : paradox::CodePage::windows1252(), byteOrder, path);
-    if (codec->recordSize() != h.recordSize)
-        throw TableError(TU_ERR_DAMAGED,
-                         "Table " + path + " is damaged: its fields do not fill its records");
-    return codec;
+        h.file.sortOrder == paradox::kSortDbWinUs || h.file.sortOrder == paradox::kSortAscii;
+    return std::make_unique<paradox::RecordCodec>(
+        h.file, page ? *page : paradox::CodePage::windows1252(), byteOrder, path);
 }
 
 // Control characters (C0 other than tab and line breaks, DEL, C1) are what

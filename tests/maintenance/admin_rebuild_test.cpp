@@ -192,9 +192,24 @@ TEST_F(AdminRebuild, AStrayByteAfterATextKeepsTheRow) {
     EXPECT_EQ(fixture::pxlibRows(file("series.db"), file("series.mb"), file("series.px")), series);
 }
 
-// A damaged size byte of a logical field, or a damaged password marker: the
-// engine refuses the table, and the rebuild must give back one it opens.
+// A header of 0x400 bytes, which the engine opens, is rebuilt like any other.
+TEST_F(AdminRebuild, ATableWithA0x400ByteHeaderIsRebuilt) {
+    ASSERT_EQ(fixture::rewriteHeaders(file("series.db"), file("series.px"), 12, 0x400), 0x400u);
+    ASSERT_EQ(rows("series.db", fixture::seriesSchema()), series);
+
+    const AdminResult result = admin({"rebuild"});
+    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    EXPECT_TRUE(result.out.contains("Series Rebuild Complete")) << result.out.toStdString();
+    EXPECT_EQ(rows("series.db", fixture::seriesSchema()), series);
+    EXPECT_EQ(fixture::pxlibRows(file("series.db"), file("series.mb"), file("series.px")), series);
+}
+
+// A damaged size byte of a logical field, a damaged password marker or
+// field number: the engine refuses the table, and the rebuild must give back
+// one it opens.
 TEST_F(AdminRebuild, ADamagedFieldDescriptorIsRebuiltSoThatTheTableOpens) {
+    const auto header = fixture::readBytes(file("books.db"));
+    const std::size_t fieldNumbers = 0x58 + std::size_t(header[0x66] | header[0x67] << 8);
     const struct {
         const char* what;
         std::size_t offset;
@@ -202,6 +217,7 @@ TEST_F(AdminRebuild, ADamagedFieldDescriptorIsRebuiltSoThatTheTableOpens) {
     } damages[] = {
         {"size byte of the logical field WANTED", 0x78 + 2 * 13 + 1, 5},
         {"password marker at 0x25", 0x25, 1},
+        {"number of the field TITLE", fieldNumbers + 2 * 3, 9},
     };
     for (const auto& damage : damages) {
         fixture::patchBytes(file("books.db"), damage.offset, {damage.byte});

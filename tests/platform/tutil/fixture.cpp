@@ -12,9 +12,10 @@
 
 extern "C" {
 #include <paradox.h>
-
-#include "platform/tutil/header.h"
 }
+
+#include "platform/paradox/header.h"
+#include "platform/tutil/header.h"
 
 namespace fixture {
 
@@ -283,6 +284,39 @@ std::vector<std::string> pxlibRows(const std::string& dbPath, const std::string&
 
 std::vector<std::string> pxlibReadableRows(const std::string& dbPath, const std::string& mbPath) {
     return readWithPxlib(dbPath, mbPath, {}, 1, true);
+}
+
+namespace {
+
+// Rewrites one file's header; `headerSize` 0 keeps the size it has.
+std::size_t rewriteHeader(const std::string& path, paradox::FileKind kind, std::uint8_t version,
+                          std::size_t headerSize) {
+    auto bytes = readBytes(path);
+    paradox::FileHeader h = paradox::parseHeader(bytes.data(), bytes.size(), path, kind);
+    const std::string tableName = std::filesystem::path(path).stem().string();
+    const std::vector<std::uint8_t> blocks(bytes.begin() + h.headerSize, bytes.end());
+    h.version = version;
+    if (headerSize == 0) {
+        // Bytes in use: the fixed part and the variable part.
+        const std::size_t used = paradox::variablePartOffset(version, kind) +
+                                 paradox::buildVariablePart(h, kind, tableName).size();
+        headerSize = (used + 0x1FF) / 0x200 * 0x200;
+    }
+    h.headerSize = static_cast<std::uint16_t>(headerSize);
+    auto header = paradox::buildHeader(h, kind, tableName);
+    paradox::putCounters(header.data(), h, kind);
+    EXPECT_EQ(header.size(), headerSize);
+    header.insert(header.end(), blocks.begin(), blocks.end());
+    writeBytes(path, header);
+    return header.size() - blocks.size();
+}
+
+}  // namespace
+
+std::size_t rewriteHeaders(const std::string& dbPath, const std::string& pxPath,
+                           std::uint8_t version, std::size_t headerSize) {
+    rewriteHeader(pxPath, paradox::FileKind::PrimaryIndex, version, 0x800);
+    return rewriteHeader(dbPath, paradox::FileKind::Data, version, headerSize);
 }
 
 std::vector<std::uint8_t> readBytes(const std::string& path) {

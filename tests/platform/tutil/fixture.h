@@ -47,6 +47,13 @@ std::vector<std::string> pxlibRows(const std::string& dbPath, const std::string&
 // The rows pxlib reads from a damaged table, leaving out those it refuses.
 std::vector<std::string> pxlibReadableRows(const std::string& dbPath, const std::string& mbPath);
 
+// Rewrites the headers of a table's .db and .px at file `version` with the
+// engine's header writer, the .db's `headerSize` bytes long (0: the smallest
+// multiple of 0x200 that holds it); the blocks stay as they are.  Returns
+// the .db header's size.
+std::size_t rewriteHeaders(const std::string& dbPath, const std::string& pxPath,
+                           std::uint8_t version, std::size_t headerSize);
+
 // Raw file access for damaging tables.
 std::vector<std::uint8_t> readBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);

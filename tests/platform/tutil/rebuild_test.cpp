@@ -17,6 +17,7 @@
 #include <random>
 #include <set>
 
+#include "platform/paradox/errors.h"
 #include "platform/tutil/tutil.h"
 #include "tests/platform/tutil/fixture.h"
 #include "tests/support/temp_dir.h"
@@ -445,6 +446,72 @@ TEST_F(Rebuild, ADamagedDescriptorIsRebuiltFromTheKnownStructureOnly) {
         tutil::rebuildTable(known, {});
         EXPECT_EQ(rebuiltRows(), original) << offset;
         fs::remove(dir.file("series__.DB"));
+    }
+}
+
+// Every header the engine opens, the rebuild takes: a table at each file
+// version (levels 3, 4, 5 and 7), with headers of every size class the
+// engine accepts (any multiple of 0x200 that holds the header: the smallest,
+// 0x400, 0x600, 0x800 and beyond), written by the engine's header writer over
+// a healthy table's blocks.  The rebuilt table keeps its version and reads
+// the same in the engine and in pxlib.
+TEST_F(Rebuild, EveryFileVersionAndHeaderSizeTheEngineOpensIsRebuilt) {
+    makeSeries(120);
+    std::map<std::string, std::vector<std::uint8_t>> healthy;
+    for (const std::string& file : {db(), mb(), px()}) healthy[file] = fixture::readBytes(file);
+    const std::size_t sizes[] = {0, 0x600, 0x400, 0x800, 0x1000};
+    for (std::uint8_t version = 3; version <= 12; ++version) {
+        const std::size_t size = sizes[version % std::size(sizes)];
+        for (const auto& [file, bytes] : healthy) fixture::writeBytes(file, bytes);
+        const std::size_t written = fixture::rewriteHeaders(db(), px(), version, size);
+        SCOPED_TRACE("version " + std::to_string(version) + ", header size " +
+                     std::to_string(written));
+        ASSERT_EQ(fixture::rowTexts(schema, fixture::readTable(db())), original);
+
+        rebuild();
+        EXPECT_EQ(rebuiltRows(), original);
+        EXPECT_EQ(fixture::readBytes(db()).at(0x39), version);
+        fs::remove(dir.file("series__.DB"));
+    }
+}
+
+// One header rule: damage the engine finds in a header, the rebuild reports
+// in the engine's words, and leaves the table as it was.
+TEST_F(Rebuild, HeaderDamageIsReportedAsTheEngineReportsIt) {
+    makeSeries(20);
+    const auto healthy = fixture::readBytes(db());
+    tutil::RebuildRequest request = fixture::rebuildRequest(dir.str(), "series");
+    request.fields.clear();  // no known structure to stand in
+    const std::pair<std::size_t, std::vector<std::uint8_t>> damages[] = {
+        {0x00, {0x10, 0x00}},  // record size
+        {0x02, {0x00, 0x01}},  // header size
+        {0x04, {5}},           // file type
+        {0x05, {7}},           // block size code
+        {0x21, {0, 0}},        // field count
+        {0x23, {0, 0}},        // key field count of a keyed table
+        {0x39, {2}},           // file version
+        {0x78 + 2, {0x33}},    // type code of PUBLISHER
+    };
+    for (const auto& [offset, bytes] : damages) {
+        fixture::writeBytes(db(), healthy);
+        fixture::patchBytes(db(), offset, bytes);
+        std::string engineReport;
+        try {
+            paradox::Table::open(db());
+        } catch (const paradox::ETableDamaged& e) {
+            engineReport = e.what();
+        }
+        ASSERT_FALSE(engineReport.empty()) << offset;
+        try {
+            tutil::rebuildTable(request, {});
+            ADD_FAILURE() << "rebuilt despite damage at " << offset;
+        } catch (const tutil::TableError& e) {
+            EXPECT_EQ(e.code, TU_ERR_DAMAGED) << offset;
+            EXPECT_EQ(e.what(), engineReport);
+        }
+        auto expected = healthy;
+        std::copy(bytes.begin(), bytes.end(), expected.begin() + std::ptrdiff_t(offset));
+        EXPECT_EQ(fixture::readBytes(db()), expected) << offset;
     }
 }
 
