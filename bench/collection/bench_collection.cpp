@@ -318,16 +318,14 @@ int main(int argc, char** argv) {
     }
     jumping.print("grid over all books: First/Last + paint");
 
-    const auto verdict = [](double ms, double budget) {
-        return ms <= budget ? "within budget" : "OVER budget";
+    const auto budgetLine = [](const char* what, double ms, double budget) {
+        std::printf("  %-42s %8.3f ms  (%.0f ms: %s)\n", what, ms, budget,
+                    ms <= budget ? "within budget" : "OVER budget");
     };
     std::printf("\nbudget at %d books (wall time):\n", bookCount);
-    std::printf("  open the collection window, median of %d %8.3f ms  (%.0f ms: %s)\n", kOpenings,
-                opening.wall.median(), kOpeningMs, verdict(opening.wall.median(), kOpeningMs));
-    std::printf("  series Next, worst step              %8.3f ms  (%.0f ms: %s)\n",
-                stepping.wall.at(1.0), kFrameMs, verdict(stepping.wall.at(1.0), kFrameMs));
-    std::printf("  book search, worst                   %8.3f ms  (%.0f ms: %s)\n",
-                searching.wall.at(1.0), kFrameMs, verdict(searching.wall.at(1.0), kFrameMs));
+    budgetLine("open the collection window, median of 10", opening.wall.median(), kOpeningMs);
+    budgetLine("series Next, worst step", stepping.wall.at(1.0), kFrameMs);
+    budgetLine("book search, worst", searching.wall.at(1.0), kFrameMs);
     form->close();
     return 0;
 }
