@@ -12,11 +12,6 @@ PagedFile::PagedFile(FileHandle file, bool writable)
     committedSize_ = image_.size();
 }
 
-const std::uint8_t* PagedFile::read(std::size_t offset, [[maybe_unused]] std::size_t n) const {
-    assert(offset + n <= image_.size());
-    return image_.data() + offset;
-}
-
 void PagedFile::touch(std::size_t offset, std::size_t n) {
     assert(writable_);
     if (n == 0) return;
