@@ -97,14 +97,7 @@ TComicForm::TComicForm(TMainForm& frame, QWidget* parent) : QWidget(parent), fra
     moveLink_ = std::make_unique<TNavigatorLink>(frame.DBNavigatorMove);
 }
 
-// Tens of thousands of books take a while to read: that happens while the
-// frame puts the window on screen and paints it.  The series go first, as
-// the first page needs them at once.
-void TComicForm::BeginOpening() {
-    ComicForm = this;
-    TableSeries->Preload();
-    TableBooks->Preload();
-}
+void TComicForm::BeginOpening() { ComicForm = this; }
 
 // The book page is built the first time it is shown or a book rule needs
 // its controls, so that opening the window builds only the page it shows.

@@ -446,6 +446,12 @@ int main(int argc, char** argv) {
         report("full sequential read of the books table", ourOpenBooks, pxlibRead, "pxlib");
         reportCpu("full sequential read of the books table", ourOpenBooksCpu, cpuMs, "pxlib");
         fs::remove(padded);
+        // The budget: no read slower than SQLite's, open included.
+        const double worstReadRatio =
+            std::max({ourOpenAll / sqliteOpenAll, ourOpenBooks / sqliteOpenBooks,
+                      ourSeek / sqliteSeek, ourRange / sqliteRange});
+        std::printf("\nbudget: table reads at most 1.00x SQLite: worst read ratio %.2f (%s)\n",
+                    worstReadRatio, worstReadRatio <= 1.0 ? "within budget" : "OVER budget");
         std::printf("\n(checksum %zu)\n", checksum);
         if (argc <= 1) fs::remove_all(dir);
         return 0;

@@ -88,13 +88,11 @@ TTable::~TTable() {
 void TTable::SetDatabaseName(const QString& name) {
     if (Active()) DatabaseError(QStringLiteral("Cannot change the database of an open table"));
     databaseName_ = name;
-    preload_.reset();
 }
 
 void TTable::SetTableName(const QString& name) {
     if (Active()) DatabaseError(QStringLiteral("Cannot change the name of an open table"));
     tableName_ = name;
-    preload_.reset();
 }
 
 QString TTable::TablePath() const {
@@ -157,29 +155,11 @@ QString TTable::filePath() const {
     return TSession::TablePath(Session().DatabaseDirectory(databaseName_), tableName_);
 }
 
-void TTable::Preload() noexcept {
-    if (Active() || tableName_.isEmpty()) return;
-    try {
-        const std::string path = filePath().toStdString();
-        if (paradox::Table::exists(path)) preload_ = std::make_unique<paradox::TablePreload>(path);
-    } catch (const std::exception&) {
-        // Only a head start (an unknown alias, no thread to be had): Open()
-        // meets the same problem and reports it.
-    }
-}
-
-// The preloaded table when it is the one asked for; else opens it here.
-std::shared_ptr<paradox::Table> TTable::openEngineTable(const QString& path) {
-    const std::unique_ptr<paradox::TablePreload> preload = std::move(preload_);
-    if (preload && preload->path() == path.toStdString()) return preload->take();
-    return paradox::Table::open(path.toStdString());
-}
-
 paradox::TableSchema TTable::InternalOpen() {
     const QString path = filePath();
     if (tableName_.isEmpty() || !paradox::Table::exists(path.toStdString()))
         DatabaseError(QStringLiteral("Table does not exist: %1").arg(path));
-    table_ = openEngineTable(path);
+    table_ = paradox::Table::open(path.toStdString());
     {
         const TUndoOnError closeOnError([this] { table_.reset(); });
         checkedIndexFieldCount();

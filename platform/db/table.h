@@ -19,7 +19,6 @@
 
 #include "platform/db/dataset.h"
 #include "platform/paradox/table.h"
-#include "platform/paradox/table_preload.h"
 
 class TMasterLink;
 
@@ -34,10 +33,6 @@ public:
     void SetTableName(const QString& name);
     // The table file in use (after Open).
     QString TablePath() const;
-    // Starts reading the table's files on a worker thread, for an Open()
-    // that follows other work; Open() then waits for the read and reports
-    // its errors as its own.  Does nothing when the table does not exist.
-    void Preload() noexcept;
 
     // The index the rows are read and searched by, as a list of field names
     // separated by ';'.  Only the primary index exists, so the names must be
@@ -96,7 +91,6 @@ private:
     };
 
     QString filePath() const;
-    std::shared_ptr<paradox::Table> openEngineTable(const QString& path);
     int checkedIndexFieldCount() const;
     std::vector<paradox::Value> keyFromVariants(const QVariantList& values) const;
     std::vector<paradox::Value> keyOf(const paradox::Row& row) const;
@@ -124,7 +118,6 @@ private:
     TDataSource* masterSource_ = nullptr;
     std::unique_ptr<TMasterLink> masterLink_;
     std::shared_ptr<paradox::Table> table_;
-    std::unique_ptr<paradox::TablePreload> preload_;
 
     // Cursor state: mutable because a read may first catch up with changes
     // made through another handle.

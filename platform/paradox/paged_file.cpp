@@ -7,7 +7,10 @@
 namespace paradox {
 
 PagedFile::PagedFile(FileHandle file, bool writable)
-    : file_(std::move(file)), writable_(writable), image_(file_), committedSize_(image_.size()) {}
+    : file_(std::move(file)), writable_(writable), image_(file_.size()) {
+    file_.readAt(0, image_.data(), image_.size());
+    committedSize_ = image_.size();
+}
 
 void PagedFile::touch(std::size_t offset, std::size_t n) {
     assert(writable_);
@@ -48,14 +51,14 @@ void PagedFile::store(std::size_t offset, const std::uint8_t* bytes, std::size_t
 void PagedFile::grow(std::size_t newSize) {
     assert(newSize >= image_.size());
     const std::size_t old = image_.size();
-    image_.resize(newSize);
+    image_.resize(newSize, 0);
     touch(old, newSize - old);
 }
 
 void PagedFile::shrink(std::size_t newSize) {
     assert(newSize <= image_.size());
     touch(newSize, image_.size() - newSize);
-    image_.resize(newSize);
+    image_.resize(newSize, 0);
 }
 
 std::vector<PagedFile::TouchedPage> PagedFile::touchedPages() const {
@@ -89,12 +92,12 @@ void PagedFile::writePending() {
 }
 
 void PagedFile::rollbackPending() {
-    image_.resize(std::max(image_.size(), committedSize_));
+    image_.resize(std::max(image_.size(), committedSize_), 0);
     for (const auto& [page, original] : touched_) {
         const std::size_t begin = page * kPageSize;
         if (!original.empty()) std::memcpy(image_.data() + begin, original.data(), original.size());
     }
-    image_.resize(committedSize_);
+    image_.resize(committedSize_, 0);
     touched_.clear();
 }
 

@@ -1,21 +1,28 @@
 #pragma once
-// One table file held in memory as a byte image, with the changes of the
-// current transaction tracked per page.
+// The one way the engine reads and changes the bytes of a table file.
 //
-// Large files are mapped rather than read (see FileImage); either way the
-// image, not the file, is what the engine reads.  A change marks the pages it
-// touches and keeps their original bytes, so the journal can record exactly
-// the touched pages and an aborted transaction can be undone in memory.
-// Committing writes only the touched pages (contiguous pages in one write).
+// Every access names a byte range: read() to look, modify() and store() to
+// change, grow() and shrink() for the length.  The whole file is read into
+// memory with ordinary reads when the table opens; because callers ask for
+// ranges, that image can give way to a bounded cache of blocks read on
+// demand without changing them.  (data(), the whole image at once, is still
+// used by the memo file, the primary index and the header code.)  A pointer
+// handed out stays valid until the file grows or shrinks.
+//
+// A change marks the pages it touches and keeps their original bytes, so the
+// journal can record exactly the touched pages and an aborted transaction
+// can be undone in memory.  Committing writes only the touched pages
+// (contiguous pages in one write).
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "platform/paradox/file_image.h"
 #include "platform/paradox/file_io.h"
+#include "platform/paradox/image_buffer.h"
 
 namespace paradox {
 
@@ -31,9 +38,15 @@ public:
 
     std::size_t size() const { return image_.size(); }
     const std::uint8_t* data() const { return image_.data(); }
-    // True once part of the file could not be read; nothing may then be
-    // written from the image.
-    bool readFailed() const { return image_.readFailed(); }
+    // Bytes [offset, offset + n) for reading.
+    const std::uint8_t* read(std::size_t offset, [[maybe_unused]] std::size_t n) const {
+        assert(offset + n <= image_.size());
+        return image_.data() + offset;
+    }
+    // True when the file's length on disk is no longer the one last
+    // committed: another program, ignoring the table's lock, cut or extended
+    // it.  Writing pages into such a file would leave holes in it.
+    bool resizedElsewhere() const { return file_.size() != committedSize_; }
 
     // Bytes [offset, offset + n) for writing; marks their pages touched.
     std::uint8_t* modify(std::size_t offset, std::size_t n);
@@ -70,7 +83,7 @@ private:
 
     FileHandle file_;
     bool writable_;
-    FileImage image_;
+    ImageBuffer image_;
     std::size_t committedSize_ = 0;
     std::map<std::size_t, std::vector<std::uint8_t>> touched_;  // page index -> original bytes
     bool writtenSinceSync_ = false;

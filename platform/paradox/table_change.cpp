@@ -31,7 +31,6 @@ std::string describe(const Value& v) {
 }  // namespace
 
 void TableFile::requireWritable() const {
-    requireReadable();
     if (broken_)
         throw EDatabaseError(
             "Table " + dbPath_ +
@@ -220,7 +219,7 @@ void TableFile::commit() {
     const bool pending = db_->hasPendingChanges() || (px_ && px_->hasPendingChanges()) ||
                          (mb_ && mb_->hasPendingChanges());
     if (!pending) return;
-    requireReadable();  // a page lost during the change must not reach the file
+    requireFilesUnchangedElsewhere();
     journal_.record({db_.get(), px_.get(), mb_.get()});
     try {
         db_->writePending();

@@ -48,23 +48,9 @@ std::mutex& registryMutex() {
     return m;
 }
 
-// A table file's entry: the table while it is open, and the lock that lets
-// one thread at a time open it.  Reading a large table takes a while, and
-// other tables open meanwhile.
-struct RegistrySlot {
-    std::weak_ptr<TableFile> file;
-    std::shared_ptr<std::mutex> opening = std::make_shared<std::mutex>();
-};
-
-std::map<FileId, RegistrySlot>& registry() {
-    static std::map<FileId, RegistrySlot> r;
+std::map<FileId, std::weak_ptr<TableFile>>& registry() {
+    static std::map<FileId, std::weak_ptr<TableFile>> r;
     return r;
-}
-
-std::shared_ptr<TableFile> openInProcess(const FileId& id) {
-    std::lock_guard<std::mutex> lock(registryMutex());
-    const auto it = registry().find(id);
-    return it == registry().end() ? nullptr : it->second.file.lock();
 }
 
 bool fileIdOf(const std::string& path, FileId& id) {
@@ -86,25 +72,20 @@ std::shared_ptr<TableFile> TableFile::acquire(const std::string& dbPath) {
     recoverTableSwap(path);
     FileId id;
     if (!fileIdOf(path, id)) throw EDatabaseError("Table " + dbPath + " does not exist");
-    std::shared_ptr<std::mutex> opening;
-    {
-        std::lock_guard<std::mutex> lock(registryMutex());
-        RegistrySlot& slot = registry()[id];
-        if (auto existing = slot.file.lock()) return existing;
-        opening = slot.opening;
-    }
-    // A second thread opening the same file waits for the first one's table.
-    std::lock_guard<std::mutex> oneAtATime(*opening);
-    if (auto existing = openInProcess(id)) return existing;
-    std::shared_ptr<TableFile> file(new TableFile(path));
     std::lock_guard<std::mutex> lock(registryMutex());
-    registry()[id].file = file;
+    std::weak_ptr<TableFile>& slot = registry()[id];
+    if (auto existing = slot.lock()) return existing;
+    std::shared_ptr<TableFile> file(new TableFile(path));
+    slot = file;
     return file;
 }
 
 bool TableFile::isOpenInProcess(const std::string& dbPath) {
     FileId id;
-    return fileIdOf(dbPath, id) && openInProcess(id) != nullptr;
+    if (!fileIdOf(dbPath, id)) return false;
+    std::lock_guard<std::mutex> lock(registryMutex());
+    const auto it = registry().find(id);
+    return it != registry().end() && !it->second.expired();
 }
 
 TableFile::~TableFile() {
@@ -154,7 +135,7 @@ std::size_t TableFile::recordOffset(std::size_t position) const {
 }
 
 const std::uint8_t* TableFile::recordAt(std::size_t position) const {
-    return db_->data() + recordOffset(position);
+    return db_->read(recordOffset(position), header_.recordSize);
 }
 
 std::size_t TableFile::searchKey(const std::uint8_t* key, int fieldCount, bool upper) const {
@@ -270,12 +251,12 @@ void TableFile::splitBlock(std::size_t i) {
     const std::size_t rs = header_.recordSize;
     const std::size_t from = header_.blockOffset(old) + 6 + keep * rs;
     std::memcpy(db_->modify(header_.blockOffset(number) + 6, (count - keep) * rs),
-                db_->data() + from, (count - keep) * rs);
+                db_->read(from, (count - keep) * rs), (count - keep) * rs);
     std::memset(db_->modify(from, (count - keep) * rs), 0, (count - keep) * rs);
     setLinks(number, after, old);
     setLinks(old, number, i == 0 ? 0 : blocks_[i - 1].number);
     if (after)
-        setLinks(after, getU16(db_->data() + header_.blockOffset(after)), number);
+        setLinks(after, getU16(db_->read(header_.blockOffset(after), 2)), number);
     else
         header_.lastBlock = number;
     linkNewBlockAfter(blocks_, i, number);
@@ -331,7 +312,7 @@ void TableFile::unlinkEmptyBlock(std::size_t i) {
     const std::uint16_t prev = i > 0 ? blocks_[i - 1].number : 0;
     const std::uint16_t next = i + 1 < blocks_.size() ? blocks_[i + 1].number : 0;
     if (prev) setLinks(prev, next, i >= 2 ? blocks_[i - 2].number : 0);
-    if (next) setLinks(next, getU16(db_->data() + header_.blockOffset(next)), prev);
+    if (next) setLinks(next, getU16(db_->read(header_.blockOffset(next), 2)), prev);
     if (header_.firstBlock == number) header_.firstBlock = next;
     if (header_.lastBlock == number) header_.lastBlock = prev;
     blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(i));
@@ -354,7 +335,7 @@ void TableFile::removeRecord(std::size_t position) {
             // The first block stays first: it takes the second block's records.
             const std::size_t moved = blocks_[1].count;
             const std::size_t from = header_.blockOffset(blocks_[1].number) + 6;
-            std::memcpy(db_->modify(base, moved * rs), db_->data() + from, moved * rs);
+            std::memcpy(db_->modify(base, moved * rs), db_->read(from, moved * rs), moved * rs);
             setRecordCount(0, static_cast<std::uint32_t>(moved));
             setRecordCount(1, 0);
             unlinkEmptyBlock(1);

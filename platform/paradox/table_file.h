@@ -5,7 +5,6 @@
 // file and process; every Table handle on that file points at it.
 
 #include <cstdint>
-#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -69,12 +68,6 @@ private:
     void walkChain();
     void readFreeList();
     void checkRecords();
-    struct BlockCheck {
-        std::int64_t highestAutoInc = 0;
-        std::exception_ptr error;
-    };
-    std::size_t checkingThreads() const;
-    BlockCheck checkBlocks(std::size_t part, std::size_t parts) const noexcept;
     void decideWritable();
     void buildSchema();
 
@@ -95,7 +88,7 @@ private:
     void unlinkEmptyBlock(std::size_t blockIndex);
 
     // Changes.
-    void requireReadable() const;
+    void requireFilesUnchangedElsewhere() const;
     void requireWritable() const;
     void checkPosition(std::size_t position) const;
     std::vector<std::uint8_t> prepareRecord(const Row& row,

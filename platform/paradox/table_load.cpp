@@ -12,9 +12,6 @@
 // the free list (header 0x4D, linked through the next field).
 
 #include <algorithm>
-#include <exception>
-#include <system_error>
-#include <thread>
 
 #include "platform/paradox/codepage.h"
 #include "platform/paradox/coding.h"
@@ -94,17 +91,16 @@ TableFile::TableFile(const std::string& dbPath)
     : dbPath_(dbPath), journal_(Journal::pathFor(dbPath)) {
     openFiles(dbPath);
     loadState();
-    requireReadable();
 }
 
-// A mapped file whose pages could not all be read holds zeros in their place.
-void TableFile::requireReadable() const {
+// Pages written into a file that another program cut short or extended
+// would leave it with holes or stale bytes: such a table takes no changes.
+void TableFile::requireFilesUnchangedElsewhere() const {
     for (const PagedFile* file : {db_.get(), px_.get(), mb_.get()})
-        if (file && file->readFailed())
-            throw EDatabaseError("Table " + dbPath_ + ": part of " + file->path() +
-                                 " could not be read from the disk (a read error, or the file "
-                                 "was cut short by another program). Close the table and "
-                                 "rebuild it.");
+        if (file && file->resizedElsewhere())
+            throw EDatabaseError("Table " + dbPath_ + ": " + file->path() +
+                                 " was changed by another program while the table was open. "
+                                 "Close the table and rebuild it.");
 }
 
 void TableFile::loadState() {
@@ -178,7 +174,7 @@ void TableFile::walkChain() {
                          "a block link points past the end of the file");
         if (visited[block]) throwDamaged(dbPath_, at, "the block chain runs in a loop");
         visited[block] = true;
-        const std::uint8_t* p = db_->data() + at;
+        const std::uint8_t* p = db_->read(at, 6);
         if (getU16(p + 2) != previous)
             throwDamaged(dbPath_, at + 2,
                          "the block links are broken (block " + std::to_string(block) +
@@ -218,74 +214,31 @@ void TableFile::readFreeList() {
             throwDamaged(dbPath_, 0x4D, "the free block list is broken");
         inChain[block] = true;
         freeList_.push_back(block);
-        block = getU16(db_->data() + header_.blockOffset(block));
+        block = getU16(db_->read(header_.blockOffset(block), 2));
     }
 }
 
-// Opening a large table costs one pass over its records, which decodes
-// none of them.  That pass follows every memo pointer, so a damaged memo file
-// is refused at open, and finds the highest auto-increment value stored.  It
-// is bound by memory, not by computation: a large table is checked by several
-// threads, one run of blocks each.
+// Opening a table costs one pass over its records, which decodes none of
+// them.  That pass follows every memo pointer, so a damaged memo file is
+// refused at open, and finds the highest auto-increment value stored.
 void TableFile::checkRecords() {
-    if (!codec_->hasMemoFields() && autoIncField_ < 0) return;
-    const std::size_t parts = checkingThreads();
-    std::vector<BlockCheck> checks(parts);
-    std::vector<std::thread> helpers;
-    try {
-        for (std::size_t i = 1; i < parts; ++i)
-            helpers.emplace_back([this, &checks, i, parts] { checks[i] = checkBlocks(i, parts); });
-    } catch (const std::system_error&) {
-        // No thread to be had: this one checks the parts left.
-    }
-    checks[0] = checkBlocks(0, parts);
-    for (std::size_t i = helpers.size() + 1; i < parts; ++i) checks[i] = checkBlocks(i, parts);
-    for (auto& helper : helpers) helper.join();
-
+    const bool checkMemos = codec_->hasMemoFields();
+    if (!checkMemos && autoIncField_ < 0) return;
+    const FieldLayout* autoInc = autoIncField_ >= 0 ? &codec_->fields()[autoIncField_] : nullptr;
     std::int64_t highest = header_.autoInc;
-    for (const BlockCheck& check : checks) {
-        if (check.error) std::rethrow_exception(check.error);  // the first in file order
-        highest = std::max(highest, check.highestAutoInc);
+    for (const DataBlockRef& block : blocks_) {
+        const std::size_t rs = header_.recordSize;
+        const std::uint8_t* p = db_->read(header_.blockOffset(block.number) + 6, block.count * rs);
+        for (std::uint32_t i = 0; i < block.count; ++i, p += rs) {
+            if (checkMemos) codec_->checkMemoPointers(p, memo_.get());
+            if (!autoInc) continue;
+            if (const auto v = coding::getSortableInt(p + autoInc->offset, 4))
+                highest = std::max<std::int64_t>(highest, *v);
+        }
     }
     // A header behind its own values would hand out duplicates: continue
     // from the highest value stored.
-    if (autoIncField_ >= 0) header_.autoInc = static_cast<std::int32_t>(highest);
-}
-
-std::size_t TableFile::checkingThreads() const {
-    // Below this a thread costs more than it saves.
-    constexpr std::size_t kRecordsPerThread = 25000;
-    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    return std::clamp<std::size_t>(header_.numRecords / kRecordsPerThread, 1,
-                                   std::min<std::size_t>(cores, 4));
-}
-
-// Part `part` of `parts` of the block chain, in chain order.
-TableFile::BlockCheck TableFile::checkBlocks(std::size_t part, std::size_t parts) const noexcept {
-    BlockCheck result;
-    result.highestAutoInc = header_.autoInc;
-    const std::size_t begin = blocks_.size() * part / parts;
-    const std::size_t end = blocks_.size() * (part + 1) / parts;
-    const bool checkMemos = codec_->hasMemoFields();
-    const FieldLayout* autoInc = autoIncField_ >= 0 ? &codec_->fields()[autoIncField_] : nullptr;
-    // The records are out of cache; asking for the ones a few rows ahead
-    // overlaps their fetches.
-    const std::size_t ahead = 8u * header_.recordSize + codec_->recordSize() / 2u;
-    try {
-        for (std::size_t b = begin; b < end; ++b) {
-            const std::uint8_t* p = db_->data() + header_.blockOffset(blocks_[b].number) + 6;
-            for (std::uint32_t i = 0; i < blocks_[b].count; ++i, p += header_.recordSize) {
-                __builtin_prefetch(p + ahead);
-                if (checkMemos) codec_->checkMemoPointers(p, memo_.get());
-                if (!autoInc) continue;
-                if (const auto v = coding::getSortableInt(p + autoInc->offset, 4))
-                    result.highestAutoInc = std::max<std::int64_t>(result.highestAutoInc, *v);
-            }
-        }
-    } catch (...) {
-        result.error = std::current_exception();
-    }
-    return result;
+    if (autoInc) header_.autoInc = static_cast<std::int32_t>(highest);
 }
 
 }  // namespace paradox
