@@ -155,7 +155,6 @@ private:
     void buildWindowMenu();
     void buildHelpMenu();
     void buildSpeedBar();
-    void prepareChildTitleBars();
     void buildClientLayout();
     void fillWindowList();
     bool childrenAgreeToClose();

@@ -34,7 +34,6 @@ class TDBMemoUp;
 class TDBNavigator;
 class TDBText;
 class TNavigatorLink;
-class TStepAfterPaint;
 
 class TComicForm : public QWidget, public TCloseQuery {
     Q_OBJECT
@@ -109,14 +108,7 @@ public:
     int NewOwned = 0;
 
     // --- frame wiring (comic_form_frame.cpp) ---------------------------------
-    // Makes this the collection window and starts reading both tables on
-    // threads of their own; FormCreate collects them.  A window is built
-    // before it is opened, reading no table until then.
-    void BeginOpening();
     void FormCreate();
-    // True from FormCreate until the books table is collected after the
-    // window's first paint (or the user's first act).
-    bool StillOpening() const;
     void FormActivate();
     void FormDeactivate();
     void PageControl1Change();
@@ -165,7 +157,6 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -188,7 +179,6 @@ private:
     void refuseOwnedCountOutOfRange() const;
     void showConditionWord(int position);
     // comic_form_frame.cpp
-    void finishOpening();
     void onSubWindowActivated();
     void watchTypingIn(QWidget* page);
     bool askToClose();
@@ -203,7 +193,6 @@ private:
     std::unique_ptr<TNavigatorLink> moveLink_;
     std::unique_ptr<TNavigatorLink> priorLink_;
     std::unique_ptr<TNavigatorLink> nextLink_;
-    std::unique_ptr<TStepAfterPaint> opening_;  // the books, once the window is painted
     bool active_ = false;
     bool created_ = false;  // FormCreate went through
     bool closed_ = false;   // FormClose ran
@@ -211,8 +200,7 @@ private:
     bool cascading_ = false;  // a series' books are being deleted
 };
 
-// The collection window from its opening until it is gone, null otherwise;
-// a window built ahead and not yet opened is not it.
+// The collection window from its creation until it is gone, null otherwise.
 extern TComicForm* ComicForm;
 
 // Plugs the collection window into the frame: File, Open, Comic Collection

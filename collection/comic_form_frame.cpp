@@ -7,12 +7,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QImage>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QTabWidget>
-#include <QTimer>
 
 #include "collection/comic_form.h"
 #include "collection/dbmemo_up.h"
@@ -23,9 +21,7 @@
 #include "platform/widgets/db_navigator.h"
 #include "platform/widgets/db_navigator_link.h"
 #include "platform/widgets/dialogs.h"
-#include "platform/widgets/font_warmer.h"
 #include "platform/widgets/speed_button.h"
-#include "platform/widgets/step_after_paint.h"
 
 TComicForm* ComicForm = nullptr;
 
@@ -36,30 +32,6 @@ namespace {
 constexpr QSize kWindowSize(593, 390);
 constexpr QPoint kQuestionOffset(150, 200);
 
-// The window's font; labels of totals and the bottom strip use its bold cut.
-// Its strategy is set, so that it is not taken from the child window's font.
-QFont windowFont() {
-    QFont font("Arial", 9);
-    font.setStyleStrategy(QFont::PreferDefault);
-    return font;
-}
-
-// The child window's caption, "Comic Collection", has no pair of letters
-// that the font kerns or joins: drawn unshaped it looks the same, and the
-// title bar, which shortens it to fit some hundred times as the window
-// opens, does so several times quicker.
-QFont titleFont() {
-    QFont font = QApplication::font("QMdiSubWindowTitleBar");
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    return font;
-}
-
-// Labels of totals and active title bars are drawn in the bold cut.
-QFont boldCut(QFont font) {
-    font.setBold(true);
-    return font;
-}
-
 bool editing(const TDataSet* set) { return set->State() == TDataSetState::dsEdit; }
 bool inserting(const TDataSet* set) { return set->State() == TDataSetState::dsInsert; }
 
@@ -68,8 +40,9 @@ bool inserting(const TDataSet* set) { return set->State() == TDataSetState::dsIn
 TComicForm::TComicForm(TMainForm& frame, QWidget* parent) : QWidget(parent), frame_(&frame) {
     setObjectName("ComicForm");
     setWindowTitle("Comic Collection");
-    setFont(windowFont());
+    setFont(QFont("Arial", 9));  // labels of totals and the bottom strip use its bold cut
     setAttribute(Qt::WA_DeleteOnClose);
+    ComicForm = this;
     createTables();
 
     PageControl1 = new QTabWidget(this);
@@ -95,15 +68,6 @@ TComicForm::TComicForm(TMainForm& frame, QWidget* parent) : QWidget(parent), fra
 
     ctrlLink_ = std::make_unique<TNavigatorLink>(frame.DBNavigatorCtrl);
     moveLink_ = std::make_unique<TNavigatorLink>(frame.DBNavigatorMove);
-}
-
-// Tens of thousands of books take a while to read: that happens while the
-// frame puts the window on screen and paints it.  The series go first, as
-// the first page needs them at once.
-void TComicForm::BeginOpening() {
-    ComicForm = this;
-    TableSeries->Preload();
-    TableBooks->Preload();
 }
 
 // The book page is built the first time it is shown or a book rule needs
@@ -151,29 +115,12 @@ TComicForm::~TComicForm() {
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
 
-// Opens the series table; the books table, whose reading overlaps putting
-// the window on screen, is collected once the window is painted (see
-// finishOpening).  A failure stops here with the steps before it done; the
-// caller shows it and the window opens all the same.
+// Opens both tables and lends them to the navigators.  A failure stops here
+// with the steps before it done; the caller shows it and the window stays
+// open all the same, without its tables.
 void TComicForm::FormCreate() {
     TableSeries->Open();
-    DataSeriesDataChange();
-    opening_ = std::make_unique<TStepAfterPaint>(*this, [this] { finishOpening(); });
-}
-
-bool TComicForm::StillOpening() const { return opening_ && opening_->Pending(); }
-
-// Collects the books table and lends the tables to the navigators.  Runs
-// after the first paint, or before the first key or click should the user
-// be quicker; a failure is shown and leaves the window without its tables.
-void TComicForm::finishOpening() {
-    if (closed_) return;
-    try {
-        TableBooks->Open();
-    } catch (const std::exception& error) {
-        TApplication::ShowException(error);
-        return;
-    }
+    TableBooks->Open();
     connectNavigators(SeriesPageShown() ? DataSeries : DataBooks);
     if (priorLink_) priorLink_->Connect(DataSeries);
     if (nextLink_) nextLink_->Connect(DataSeries);
@@ -182,6 +129,7 @@ void TComicForm::finishOpening() {
         frame_->SBOpen->setEnabled(false);
     }
     created_ = true;
+    DataSeriesDataChange();
     followGradeOfRecord();
 }
 
@@ -305,14 +253,6 @@ void TComicForm::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-// The child window that takes this window in draws its caption in the
-// title-bar font, unshaped (see titleFont).
-bool TComicForm::event(QEvent* event) {
-    if (event->type() == QEvent::ParentChange)
-        if (auto* child = qobject_cast<QMdiSubWindow*>(parentWidget())) child->setFont(titleFont());
-    return QWidget::event(event);
-}
-
 // The child window that takes this window in asks for its size before it is
 // first shown: the window's size less the child's frame and title bar.
 QSize TComicForm::sizeHint() const {
@@ -345,63 +285,9 @@ void TComicForm::detachRules() {
     DataBooks->OnDataChange = nullptr;
 }
 
-namespace {
-
-// A collection window is built while the frame waits for the user, so that
-// opening it only starts the reading of the tables and shows it.  One is
-// kept ready while no collection window is open; it reads no table and is
-// never shown until it is opened.
-class TSpareComicForm : public QObject {
-public:
-    explicit TSpareComicForm(TMainForm& frame) : QObject(&frame), frame_(frame) { buildWhenIdle(); }
-
-    // The window built ahead, or a new one if there is none.
-    TComicForm* Take() {
-        TComicForm* form = spare_ ? spare_.data() : new TComicForm(frame_);
-        spare_.clear();
-        connect(form, &QObject::destroyed, this, [this] { buildWhenIdle(); });
-        return form;
-    }
-
-private:
-    void buildWhenIdle() {
-        QTimer::singleShot(0, this, [this] {
-            if (spare_ || ComicForm) return;
-            spare_ = new TComicForm(frame_);
-            // Owned by the frame and hidden; its child window takes it in.
-            spare_->setParent(&frame_, Qt::Window);
-            rehearsePaint(*spare_);
-        });
-    }
-
-    // Painted once off screen, the window has the style draw and keep its
-    // pictures and the glyphs of its captions before it is first shown.
-    static void rehearsePaint(TComicForm& form) {
-        form.resize(kWindowSize);
-        QImage image(form.size(), QImage::Format_ARGB32_Premultiplied);
-        form.render(&image);
-    }
-
-    TMainForm& frame_;
-    QPointer<TComicForm> spare_;
-};
-
-}  // namespace
-
 void installCollectionWindow(TMainForm& frame) {
-    // Loaded while the frame waits for the user, they make the window's
-    // first opening as quick as any later one.
-    WarmFontsWhenIdle(frame,
-                      {windowFont(), boldCut(windowFont()), titleFont(), boldCut(titleFont())},
-                      TDBGrid::RowMarks());
-    auto* spare = new TSpareComicForm(frame);
-    frame.CreateComicForm = [spare](TMainForm&) -> QWidget* {
-        TComicForm* form = spare->Take();
-        form->BeginOpening();
-        return form;
-    };
-    // The tables are collected once the frame has put the window on screen,
-    // so that the frame's work overlaps their reading (see BeginOpening).
+    frame.CreateComicForm = [](TMainForm& owner) -> QWidget* { return new TComicForm(owner); };
+    // The tables are opened once the frame has put the window on screen.
     frame.ComicFormShown = [](QWidget& window) {
         auto* form = qobject_cast<TComicForm*>(&window);
         if (!form) return;

@@ -4,13 +4,11 @@
 #include <QEvent>
 #include <QMenu>
 #include <QStatusTipEvent>
-#include <QStyleFactory>
 #include <QWidget>
 
 #include "platform/base/exception.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/hints.h"
-#include "platform/widgets/icon_keeping_style.h"
 
 namespace {
 
@@ -24,10 +22,7 @@ bool insideOpenMenu(QMenu* menu) {
 
 }  // namespace
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
-    // The style chosen by the platform, the command line or the environment.
-    setStyle(new TIconKeepingStyle(QStyleFactory::create(style()->name())));
-}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 TApplication::~TApplication() = default;
 

@@ -13,11 +13,9 @@
 #include "platform/graphics/printers.h"
 #include "platform/widgets/db_navigator.h"
 #include "platform/widgets/hints.h"
-#include "platform/widgets/icon_keeping_style.h"
 #include "platform/widgets/speed_button.h"
 #include "platform/widgets/status_line.h"
 #include "tests/app/frame_fixture.h"
-#include "tests/support/font_match_log.h"
 
 namespace {
 
@@ -232,23 +230,6 @@ TEST_F(FrameTest, TheCollectionWindowIsToldOnceItIsShown) {
     };
     QTest::mouseClick(form->SBOpen, Qt::LeftButton);
     EXPECT_EQ(shown, 1);
-}
-
-// The frame readies a child's title bar while it waits for the user: the
-// first child window loads neither a font nor an icon.
-TEST_F(FrameTest, TheFirstChildWindowFindsItsTitleBarReady) {
-    form->show();
-    QApplication::processEvents();  // the frame is idle
-    const auto* style = dynamic_cast<const TIconKeepingStyle*>(QApplication::style());
-    ASSERT_NE(style, nullptr);
-    const std::size_t iconsKept = style->KeptCount();
-    const FontMatchLog fonts;
-    auto* child = new QLabel("COMIC");
-    child->setWindowTitle("Comic Collection");
-    form->AddChild(child);
-    QApplication::processEvents();
-    EXPECT_EQ(style->KeptCount(), iconsKept);
-    EXPECT_TRUE(fonts.families().isEmpty()) << fonts.families().join(", ").toStdString();
 }
 
 TEST_F(FrameTest, ExceptionFromAHandlerIsShownAndTheProgramGoesOn) {
