@@ -221,6 +221,40 @@ QMdiSubWindow* TMainForm::AddChild(QWidget* content, std::optional<QPoint> topLe
     return child;
 }
 
+QMenu& TMainForm::ReportsSubmenu(TReportsSubmenu which) {
+    switch (which) {
+        case TReportsSubmenu::Collection:
+            return *CollectionReports1;
+        case TReportsSubmenu::Books:
+            return *BookReports1;
+        case TReportsSubmenu::HighlightedItem:
+            return *HighlightedItemReports;
+        case TReportsSubmenu::Series:
+            break;
+    }
+    return *SeriesReports1;
+}
+
+void TMainForm::EnableRecordCommands(bool enabled) {
+    DBNavigatorCtrl->setEnabled(enabled);
+    DBNavigatorMove->setEnabled(enabled);
+    SBFind->setEnabled(enabled);
+    HighlightedItemReports->menuAction()->setEnabled(enabled);
+}
+
+void TMainForm::EnableOpenCollection(bool enabled) {
+    ComicCollection->setEnabled(enabled);
+    SBOpen->setEnabled(enabled);
+}
+
+void TMainForm::PlugCollectionWindow(TCollectionWindowHooks hooks) {
+    collectionWindow_ = std::move(hooks);
+}
+
+void TMainForm::PlugRebuildWindow(std::function<std::unique_ptr<QDialog>()> create) {
+    createRebuildForm_ = std::move(create);
+}
+
 int TMainForm::ChildCount() const { return static_cast<int>(ClientArea->subWindowList().size()); }
 
 QWidget* TMainForm::ActiveChild() const {

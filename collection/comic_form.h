@@ -18,9 +18,9 @@
 #include <QWidget>
 #include <memory>
 
-#include "app/main_form.h"
 #include "platform/db/datasource.h"
 #include "platform/db/table.h"
+#include "platform/widgets/frame_services.h"
 
 class QAction;
 class QLabel;
@@ -39,7 +39,7 @@ class TComicForm : public QWidget, public TCloseQuery {
     Q_OBJECT
 
 public:
-    explicit TComicForm(TMainForm& frame, QWidget* parent = nullptr);
+    explicit TComicForm(TFrameServices& frame, QWidget* parent = nullptr);
     ~TComicForm() override;
     QSize sizeHint() const override;
 
@@ -186,7 +186,11 @@ private:
     void disconnectFromFrame();
     void detachRules();
 
-    QPointer<TMainForm> frame_;
+    // The frame that lent its controls; null once its window is gone.
+    TFrameServices* LiveFrame() const { return frameWindow_ ? frame_ : nullptr; }
+
+    TFrameServices* frame_;
+    QPointer<QWidget> frameWindow_;
     std::unique_ptr<TTable> seriesTable_;
     std::unique_ptr<TTable> booksTable_;
     std::unique_ptr<TNavigatorLink> ctrlLink_;
@@ -205,4 +209,4 @@ extern TComicForm* ComicForm;
 
 // Plugs the collection window into the frame: File, Open, Comic Collection
 // and SBOpen create it, SBFind runs its find command.
-void installCollectionWindow(TMainForm& frame);
+void installCollectionWindow(TFrameServices& frame);

@@ -37,7 +37,8 @@ bool inserting(const TDataSet* set) { return set->State() == TDataSetState::dsIn
 
 }  // namespace
 
-TComicForm::TComicForm(TMainForm& frame, QWidget* parent) : QWidget(parent), frame_(&frame) {
+TComicForm::TComicForm(TFrameServices& frame, QWidget* parent)
+    : QWidget(parent), frame_(&frame), frameWindow_(&frame.Window()) {
     setObjectName("ComicForm");
     setWindowTitle("Comic Collection");
     setFont(QFont("Arial", 9));  // labels of totals and the bottom strip use its bold cut
@@ -63,11 +64,11 @@ TComicForm::TComicForm(TMainForm& frame, QWidget* parent) : QWidget(parent), fra
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
     connect(DBGridSeries, &TDBGrid::dblClick, this, [this] { DBGridSeriesDblClick(); });
     offerPopupMenu(DBGridSeries);
-    connect(frame.ClientArea, &QMdiArea::subWindowActivated, this,
+    connect(&frame.ChildArea(), &QMdiArea::subWindowActivated, this,
             [this] { onSubWindowActivated(); });
 
-    ctrlLink_ = std::make_unique<TNavigatorLink>(frame.DBNavigatorCtrl);
-    moveLink_ = std::make_unique<TNavigatorLink>(frame.DBNavigatorMove);
+    ctrlLink_ = std::make_unique<TNavigatorLink>(&frame.NavigatorCtrl());
+    moveLink_ = std::make_unique<TNavigatorLink>(&frame.NavigatorMove());
 }
 
 // The book page is built the first time it is shown or a book rule needs
@@ -124,38 +125,30 @@ void TComicForm::FormCreate() {
     connectNavigators(SeriesPageShown() ? DataSeries : DataBooks);
     if (priorLink_) priorLink_->Connect(DataSeries);
     if (nextLink_) nextLink_->Connect(DataSeries);
-    if (frame_) {
-        frame_->ComicCollection->setEnabled(false);
-        frame_->SBOpen->setEnabled(false);
-    }
+    if (TFrameServices* frame = LiveFrame()) frame->EnableOpenCollection(false);
     created_ = true;
     DataSeriesDataChange();
     followGradeOfRecord();
 }
 
 void TComicForm::FormActivate() {
-    if (!frame_) return;
-    for (QWidget* control :
-         {static_cast<QWidget*>(frame_->DBNavigatorCtrl),
-          static_cast<QWidget*>(frame_->DBNavigatorMove), static_cast<QWidget*>(frame_->SBFind)})
-        control->setEnabled(true);
-    frame_->HighlightedItemReports->menuAction()->setEnabled(true);
-    frame_->MergeEditMenu(Edit1);
+    TFrameServices* frame = LiveFrame();
+    if (!frame) return;
+    frame->EnableRecordCommands(true);
+    frame->MergeEditMenu(Edit1);
 }
 
 void TComicForm::FormDeactivate() {
-    if (!frame_) return;
-    for (QWidget* control :
-         {static_cast<QWidget*>(frame_->DBNavigatorCtrl),
-          static_cast<QWidget*>(frame_->DBNavigatorMove), static_cast<QWidget*>(frame_->SBFind)})
-        control->setEnabled(false);
-    frame_->HighlightedItemReports->menuAction()->setEnabled(false);
-    frame_->UnmergeEditMenu();
+    TFrameServices* frame = LiveFrame();
+    if (!frame) return;
+    frame->EnableRecordCommands(false);
+    frame->UnmergeEditMenu();
 }
 
 void TComicForm::onSubWindowActivated() {
-    if (!frame_ || closed_) return;
-    QMdiSubWindow* activeChild = frame_->ClientArea->activeSubWindow();
+    TFrameServices* frame = LiveFrame();
+    if (!frame || closed_) return;
+    QMdiSubWindow* activeChild = frame->ChildArea().activeSubWindow();
     const bool nowActive = activeChild && activeChild->widget() == this;
     if (nowActive == active_) return;
     active_ = nowActive;
@@ -200,7 +193,8 @@ bool TComicForm::askToClose() {
     }
     MessageBeep(TBeepType::Question);
     QCoreApplication::processEvents();
-    const QPoint frameTopLeft = frame_ ? frame_->frameGeometry().topLeft() : QPoint();
+    const QPoint frameTopLeft =
+        LiveFrame() ? LiveFrame()->Window().frameGeometry().topLeft() : QPoint();
     const int answer = MessageDlgPos(question, TMsgDlgType::mtConfirmation, mbYesNoCancel,
                                      frameTopLeft + kQuestionOffset);
     if (answer == mrCancel) return false;
@@ -227,19 +221,15 @@ void TComicForm::FormClose() {
     if (TableSeries->Active()) TableSeries->Cancel();
     TableSeries->Close();
     TableBooks->Close();
-    if (!frame_) return;
-    frame_->ComicCollection->setEnabled(true);
-    frame_->SBOpen->setEnabled(true);
-    frame_->HighlightedItemReports->menuAction()->setEnabled(false);
-    frame_->SBFind->setEnabled(false);
+    if (TFrameServices* frame = LiveFrame()) frame->EnableOpenCollection(true);
 }
 
-// Gives the frame's navigators and Edit menu back.
+// Gives the frame's navigators, SBFind, Highlighted Item Reports and Edit
+// menu back.
 void TComicForm::disconnectFromFrame() {
-    if (frame_) {
-        frame_->DBNavigatorCtrl->setEnabled(false);
-        frame_->DBNavigatorMove->setEnabled(false);
-        if (active_) frame_->UnmergeEditMenu();
+    if (TFrameServices* frame = LiveFrame()) {
+        frame->EnableRecordCommands(false);
+        if (active_) frame->UnmergeEditMenu();
     }
     active_ = false;
     for (auto* link : {ctrlLink_.get(), moveLink_.get(), priorLink_.get(), nextLink_.get()})
@@ -285,19 +275,22 @@ void TComicForm::detachRules() {
     DataBooks->OnDataChange = nullptr;
 }
 
-void installCollectionWindow(TMainForm& frame) {
-    frame.CreateComicForm = [](TMainForm& owner) -> QWidget* { return new TComicForm(owner); };
-    // The tables are opened once the frame has put the window on screen.
-    frame.ComicFormShown = [](QWidget& window) {
+void installCollectionWindow(TFrameServices& frame) {
+    TCollectionWindowHooks hooks;
+    hooks.Create = [&frame]() -> QWidget* { return new TComicForm(frame); };
+    // The tables are opened once the frame has put the window on screen, so
+    // that a window whose tables do not open is there all the same.
+    hooks.Shown = [](QWidget& window) {
         auto* form = qobject_cast<TComicForm*>(&window);
         if (!form) return;
         try {
             form->FormCreate();
         } catch (const std::exception& error) {
-            TApplication::ShowException(error);  // the window stays open all the same
+            TApplication::ShowException(error);
         }
     };
-    frame.ComicFormFind = [](QWidget& window) {
+    hooks.Find = [](QWidget& window) {
         if (auto* form = qobject_cast<TComicForm*>(&window)) form->Find1Click();
     };
+    frame.PlugCollectionWindow(std::move(hooks));
 }

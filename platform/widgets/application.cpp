@@ -3,7 +3,9 @@
 #include <QAbstractButton>
 #include <QEvent>
 #include <QMenu>
+#include <QProxyStyle>
 #include <QStatusTipEvent>
+#include <QStyleFactory>
 #include <QWidget>
 
 #include "platform/base/exception.h"
@@ -20,9 +22,24 @@ bool insideOpenMenu(QMenu* menu) {
     return false;
 }
 
+// The platform's style, with menus that highlight their disabled items too,
+// so that the status line shows what such an item would do.
+class MenuHintStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_Menu_AllowActiveAndDisabled) return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 }  // namespace
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // The style chosen by the platform, the command line or the environment.
+    setStyle(new MenuHintStyle(QStyleFactory::create(style()->name())));
+}
 
 TApplication::~TApplication() = default;
 
