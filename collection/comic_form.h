@@ -13,6 +13,15 @@
 //   comic_form_commands.cpp  Edit menu, pop-up menu, clipboard, searches
 //   comic_form_frame.cpp     create, activate, page change, close; wiring
 //                            into the frame window
+//
+// Opening time.  The window opens within 50 ms at 100,000 books (median of
+// ten, bench/collection prints the figures) with two things only: the book
+// page is built the first time it is shown (EnsureBookPage), so an opening
+// builds the series page alone, and the tables are opened by the engine's
+// ordinary open in FormCreate, once the frame has put the window on screen.
+// Everything else an opening costs is the toolkit's.  Should the budget be
+// missed (ten times the books), the place to work is the engine's open path,
+// not this window.
 
 #include <QPointer>
 #include <QWidget>
