@@ -11,7 +11,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/centring.h"
@@ -20,7 +19,6 @@
 #include "app/speed_glyphs.h"
 #include "platform/widgets/application.h"
 #include "platform/widgets/db_navigator.h"
-#include "platform/widgets/font_warmer.h"
 #include "platform/widgets/hints.h"
 #include "platform/widgets/speed_button.h"
 #include "platform/widgets/status_line.h"
@@ -102,7 +100,6 @@ TMainForm::TMainForm(const TPreviousInstance* previousInstance, QWidget* parent)
     Placement->IniFileName = QStringLiteral("pkeep20.ini");
     Placement->Section = QStringLiteral("MainForm");
     buildClientLayout();
-    prepareChildTitleBars();
     if (previousInstance) JustOne321 = new TJustOne32(this, *previousInstance);
 
     try {
@@ -120,19 +117,6 @@ TMainForm::~TMainForm() {
     }
     if (auto* app = TApplication::Instance()) app->OnHint = nullptr;
     if (MainForm == this) MainForm = nullptr;
-}
-
-// A child window's title bar is drawn in the toolkit's title-bar font, its
-// caption in the bold cut, with the style's icons on its buttons and system
-// menu.  Loading them while the frame is idle makes the first child window
-// open as quickly as any later one.
-void TMainForm::prepareChildTitleBars() {
-    const QFont title = QApplication::font("QMdiSubWindowTitleBar");
-    QFont caption = title;
-    caption.setBold(true);
-    WarmFontsWhenIdle(*this, {title, caption});
-    // A title bar made and dropped asks the style for each of its icons.
-    QTimer::singleShot(0, this, [] { QMdiSubWindow titleBar; });
 }
 
 void TMainForm::buildSpeedBar() {
@@ -235,6 +219,40 @@ QMdiSubWindow* TMainForm::AddChild(QWidget* content, std::optional<QPoint> topLe
     if (topLeft) child->move(*topLeft);
     child->show();
     return child;
+}
+
+QMenu& TMainForm::ReportsSubmenu(TReportsSubmenu which) {
+    switch (which) {
+        case TReportsSubmenu::Collection:
+            return *CollectionReports1;
+        case TReportsSubmenu::Books:
+            return *BookReports1;
+        case TReportsSubmenu::HighlightedItem:
+            return *HighlightedItemReports;
+        case TReportsSubmenu::Series:
+            break;
+    }
+    return *SeriesReports1;
+}
+
+void TMainForm::EnableRecordCommands(bool enabled) {
+    DBNavigatorCtrl->setEnabled(enabled);
+    DBNavigatorMove->setEnabled(enabled);
+    SBFind->setEnabled(enabled);
+    HighlightedItemReports->menuAction()->setEnabled(enabled);
+}
+
+void TMainForm::EnableOpenCollection(bool enabled) {
+    ComicCollection->setEnabled(enabled);
+    SBOpen->setEnabled(enabled);
+}
+
+void TMainForm::PlugCollectionWindow(TCollectionWindowHooks hooks) {
+    collectionWindow_ = std::move(hooks);
+}
+
+void TMainForm::PlugRebuildWindow(std::function<std::unique_ptr<QDialog>()> create) {
+    createRebuildForm_ = std::move(create);
 }
 
 int TMainForm::ChildCount() const { return static_cast<int>(ClientArea->subWindowList().size()); }

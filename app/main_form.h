@@ -5,22 +5,10 @@
 // windows, and the status line that shows the long hint of whatever the
 // mouse or the menu selection is on.
 //
-// Plugging in the windows of other folders (they only add code):
-// - The collection window: assign CreateComicForm (build the window's
-//   content, parented to nothing; the frame puts it in a child window),
-//   ComicFormShown (run once that child window is shown) and ComicFormFind
-//   (the find command SBFind runs).  The window enables and
-//   connects DBNavigatorCtrl, DBNavigatorMove, SBFind, SBOpen, ComicCollection
-//   and HighlightedItemReports itself, follows activation through
-//   ClientArea's subWindowActivated signal, and swaps its Edit menu in with
-//   MergeEditMenu / UnmergeEditMenu.
-// - Report windows: add the commands to the submenus CollectionReports1,
-//   BookReports1, HighlightedItemReports and SeriesReports1, and show each
-//   preview window with AddChild.
-// - The rebuild window: assign CreateRebuildForm; RebuildFilesClick shows
-//   the dialog modally, centred over the frame.
-// A child window whose content implements TCloseQuery is asked before the
-// frame closes; a refusal keeps the program running.
+// The windows of other folders reach the frame through TFrameServices
+// (platform/widgets/frame_services.h), which it implements; a child window
+// whose content implements TCloseQuery is asked before the frame closes, and
+// a refusal keeps the program running.
 
 #include <QMainWindow>
 #include <QPointer>
@@ -28,6 +16,8 @@
 #include <memory>
 #include <optional>
 #include <vector>
+
+#include "platform/widgets/frame_services.h"
 
 class QAction;
 class QDialog;
@@ -43,14 +33,7 @@ class TPreviousInstance;
 class TSpeedButton;
 class TStatusLine;
 
-// Implemented by a child window's content that may refuse to close.
-class TCloseQuery {
-public:
-    virtual ~TCloseQuery() = default;
-    virtual bool FormCloseQuery() = 0;  // true: the window may close
-};
-
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public TFrameServices {
     Q_OBJECT
 
 public:
@@ -105,26 +88,24 @@ public:
     // The collection window most recently opened, null when none is open.
     QPointer<QWidget> ComicForm;
 
-    // Hooks for the windows of other folders (see the top of this file).
-    std::function<QWidget*(TMainForm&)> CreateComicForm;
-    std::function<void(QWidget&)> ComicFormShown;
-    std::function<void(QWidget&)> ComicFormFind;
-    std::function<std::unique_ptr<QDialog>(TMainForm&)> CreateRebuildForm;
+    // TFrameServices.
+    QWidget& Window() override { return *this; }
+    QMdiSubWindow* AddChild(QWidget* content,
+                            std::optional<QPoint> topLeft = std::nullopt) override;
+    QMdiArea& ChildArea() override { return *ClientArea; }
+    int ShowCentred(QDialog& dialog) override;
+    QMenu& ReportsSubmenu(TReportsSubmenu which) override;
+    void MergeEditMenu(QMenu* menu) override;
+    void UnmergeEditMenu() override;
+    TDBNavigator& NavigatorCtrl() override { return *DBNavigatorCtrl; }
+    TDBNavigator& NavigatorMove() override { return *DBNavigatorMove; }
+    void EnableRecordCommands(bool enabled) override;
+    void EnableOpenCollection(bool enabled) override;
+    void PlugCollectionWindow(TCollectionWindowHooks hooks) override;
+    void PlugRebuildWindow(std::function<std::unique_ptr<QDialog>()> create) override;
 
-    // Puts a window's content into a new child window of the client area and
-    // shows it; the child is destroyed when it closes.  A top-left corner
-    // given is set before the child is shown, so that it is laid out and
-    // painted once, in its place.
-    QMdiSubWindow* AddChild(QWidget* content, std::optional<QPoint> topLeft = std::nullopt);
     int ChildCount() const;
     QWidget* ActiveChild() const;
-
-    // The active child's Edit menu takes the place of the frame's one.
-    void MergeEditMenu(QMenu* menu);
-    void UnmergeEditMenu();
-
-    // Shows a dialog modally, centred over the frame, and returns its result.
-    int ShowCentred(QDialog& dialog);
 
     // Handlers.
     void FormCreate();
@@ -155,7 +136,6 @@ private:
     void buildWindowMenu();
     void buildHelpMenu();
     void buildSpeedBar();
-    void prepareChildTitleBars();
     void buildClientLayout();
     void fillWindowList();
     bool childrenAgreeToClose();
@@ -166,6 +146,8 @@ private:
     QAction* mergedEditAction_ = nullptr;
     std::vector<QAction*> windowListActions_;  // the child window list in WindowMenu
     bool placementSaved_ = false;
+    TCollectionWindowHooks collectionWindow_;
+    std::function<std::unique_ptr<QDialog>()> createRebuildForm_;
 };
 
 // The one frame window of the program, null before it is built and after it

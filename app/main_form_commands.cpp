@@ -15,12 +15,12 @@
 
 void TMainForm::ComicCollectionClick() {
     TCursorGuard hourglass;
-    if (!CreateComicForm) return;  // no collection window in this build
-    QWidget* form = CreateComicForm(*this);
+    if (!collectionWindow_.Create) return;  // no collection window in this build
+    QWidget* form = collectionWindow_.Create();
     if (!form) return;
     ComicForm = form;
     AddChild(form, QPoint(3, 3));
-    if (ComicFormShown) ComicFormShown(*form);
+    if (collectionWindow_.Shown) collectionWindow_.Shown(*form);
 }
 
 void TMainForm::CloseWindowClick() { ClientArea->closeActiveSubWindow(); }
@@ -53,8 +53,8 @@ void TMainForm::FilePrintSetup() {
 }
 
 void TMainForm::RebuildFilesClick() {
-    if (!CreateRebuildForm) return;  // no rebuild utility in this build
-    std::unique_ptr<QDialog> dialog = CreateRebuildForm(*this);
+    if (!createRebuildForm_) return;  // no rebuild utility in this build
+    std::unique_ptr<QDialog> dialog = createRebuildForm_();
     if (dialog) ShowCentred(*dialog);
 }
 
@@ -102,5 +102,5 @@ void TMainForm::HelpAbout() {
 }
 
 void TMainForm::SBFindClick() {
-    if (ComicForm && ComicFormFind) ComicFormFind(*ComicForm);
+    if (ComicForm && collectionWindow_.Find) collectionWindow_.Find(*ComicForm);
 }

@@ -111,19 +111,19 @@ void TComicForm::Edit1Click() {
 }
 
 void TComicForm::Save1Click() {
-    if (frame_ && !cascading_) frame_->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbPost);
+    if (LiveFrame() && !cascading_) LiveFrame()->NavigatorCtrl().BtnClick(TNavigateBtn::nbPost);
 }
 
 void TComicForm::Undo1Click() {
-    if (frame_ && !cascading_) frame_->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbCancel);
+    if (LiveFrame() && !cascading_) LiveFrame()->NavigatorCtrl().BtnClick(TNavigateBtn::nbCancel);
 }
 
 void TComicForm::Add1Click() {
-    if (frame_ && !cascading_) frame_->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbInsert);
+    if (LiveFrame() && !cascading_) LiveFrame()->NavigatorCtrl().BtnClick(TNavigateBtn::nbInsert);
 }
 
 void TComicForm::Delete1Click() {
-    if (frame_ && !cascading_) frame_->DBNavigatorCtrl->BtnClick(TNavigateBtn::nbDelete);
+    if (LiveFrame() && !cascading_) LiveFrame()->NavigatorCtrl().BtnClick(TNavigateBtn::nbDelete);
 }
 
 void TComicForm::Cut1Click() {

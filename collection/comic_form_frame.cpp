@@ -7,12 +7,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QImage>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QTabWidget>
-#include <QTimer>
 
 #include "collection/comic_form.h"
 #include "collection/dbmemo_up.h"
@@ -23,9 +21,7 @@
 #include "platform/widgets/db_navigator.h"
 #include "platform/widgets/db_navigator_link.h"
 #include "platform/widgets/dialogs.h"
-#include "platform/widgets/font_warmer.h"
 #include "platform/widgets/speed_button.h"
-#include "platform/widgets/step_after_paint.h"
 
 TComicForm* ComicForm = nullptr;
 
@@ -36,40 +32,18 @@ namespace {
 constexpr QSize kWindowSize(593, 390);
 constexpr QPoint kQuestionOffset(150, 200);
 
-// The window's font; labels of totals and the bottom strip use its bold cut.
-// Its strategy is set, so that it is not taken from the child window's font.
-QFont windowFont() {
-    QFont font("Arial", 9);
-    font.setStyleStrategy(QFont::PreferDefault);
-    return font;
-}
-
-// The child window's caption, "Comic Collection", has no pair of letters
-// that the font kerns or joins: drawn unshaped it looks the same, and the
-// title bar, which shortens it to fit some hundred times as the window
-// opens, does so several times quicker.
-QFont titleFont() {
-    QFont font = QApplication::font("QMdiSubWindowTitleBar");
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    return font;
-}
-
-// Labels of totals and active title bars are drawn in the bold cut.
-QFont boldCut(QFont font) {
-    font.setBold(true);
-    return font;
-}
-
 bool editing(const TDataSet* set) { return set->State() == TDataSetState::dsEdit; }
 bool inserting(const TDataSet* set) { return set->State() == TDataSetState::dsInsert; }
 
 }  // namespace
 
-TComicForm::TComicForm(TMainForm& frame, QWidget* parent) : QWidget(parent), frame_(&frame) {
+TComicForm::TComicForm(TFrameServices& frame, QWidget* parent)
+    : QWidget(parent), frame_(&frame), frameWindow_(&frame.Window()) {
     setObjectName("ComicForm");
     setWindowTitle("Comic Collection");
-    setFont(windowFont());
+    setFont(QFont("Arial", 9));  // labels of totals and the bottom strip use its bold cut
     setAttribute(Qt::WA_DeleteOnClose);
+    ComicForm = this;
     createTables();
 
     PageControl1 = new QTabWidget(this);
@@ -90,14 +64,12 @@ TComicForm::TComicForm(TMainForm& frame, QWidget* parent) : QWidget(parent), fra
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
     connect(DBGridSeries, &TDBGrid::dblClick, this, [this] { DBGridSeriesDblClick(); });
     offerPopupMenu(DBGridSeries);
-    connect(frame.ClientArea, &QMdiArea::subWindowActivated, this,
+    connect(&frame.ChildArea(), &QMdiArea::subWindowActivated, this,
             [this] { onSubWindowActivated(); });
 
-    ctrlLink_ = std::make_unique<TNavigatorLink>(frame.DBNavigatorCtrl);
-    moveLink_ = std::make_unique<TNavigatorLink>(frame.DBNavigatorMove);
+    ctrlLink_ = std::make_unique<TNavigatorLink>(&frame.NavigatorCtrl());
+    moveLink_ = std::make_unique<TNavigatorLink>(&frame.NavigatorMove());
 }
-
-void TComicForm::BeginOpening() { ComicForm = this; }
 
 // The book page is built the first time it is shown or a book rule needs
 // its controls, so that opening the window builds only the page it shows.
@@ -144,63 +116,39 @@ TComicForm::~TComicForm() {
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
 
-// Opens the series table; the books table, whose reading overlaps putting
-// the window on screen, is collected once the window is painted (see
-// finishOpening).  A failure stops here with the steps before it done; the
-// caller shows it and the window opens all the same.
+// Opens both tables and lends them to the navigators.  A failure stops here
+// with the steps before it done; the caller shows it and the window stays
+// open all the same, without its tables.
 void TComicForm::FormCreate() {
     TableSeries->Open();
-    DataSeriesDataChange();
-    opening_ = std::make_unique<TStepAfterPaint>(*this, [this] { finishOpening(); });
-}
-
-bool TComicForm::StillOpening() const { return opening_ && opening_->Pending(); }
-
-// Collects the books table and lends the tables to the navigators.  Runs
-// after the first paint, or before the first key or click should the user
-// be quicker; a failure is shown and leaves the window without its tables.
-void TComicForm::finishOpening() {
-    if (closed_) return;
-    try {
-        TableBooks->Open();
-    } catch (const std::exception& error) {
-        TApplication::ShowException(error);
-        return;
-    }
+    TableBooks->Open();
     connectNavigators(SeriesPageShown() ? DataSeries : DataBooks);
     if (priorLink_) priorLink_->Connect(DataSeries);
     if (nextLink_) nextLink_->Connect(DataSeries);
-    if (frame_) {
-        frame_->ComicCollection->setEnabled(false);
-        frame_->SBOpen->setEnabled(false);
-    }
+    if (TFrameServices* frame = LiveFrame()) frame->EnableOpenCollection(false);
     created_ = true;
+    DataSeriesDataChange();
     followGradeOfRecord();
 }
 
 void TComicForm::FormActivate() {
-    if (!frame_) return;
-    for (QWidget* control :
-         {static_cast<QWidget*>(frame_->DBNavigatorCtrl),
-          static_cast<QWidget*>(frame_->DBNavigatorMove), static_cast<QWidget*>(frame_->SBFind)})
-        control->setEnabled(true);
-    frame_->HighlightedItemReports->menuAction()->setEnabled(true);
-    frame_->MergeEditMenu(Edit1);
+    TFrameServices* frame = LiveFrame();
+    if (!frame) return;
+    frame->EnableRecordCommands(true);
+    frame->MergeEditMenu(Edit1);
 }
 
 void TComicForm::FormDeactivate() {
-    if (!frame_) return;
-    for (QWidget* control :
-         {static_cast<QWidget*>(frame_->DBNavigatorCtrl),
-          static_cast<QWidget*>(frame_->DBNavigatorMove), static_cast<QWidget*>(frame_->SBFind)})
-        control->setEnabled(false);
-    frame_->HighlightedItemReports->menuAction()->setEnabled(false);
-    frame_->UnmergeEditMenu();
+    TFrameServices* frame = LiveFrame();
+    if (!frame) return;
+    frame->EnableRecordCommands(false);
+    frame->UnmergeEditMenu();
 }
 
 void TComicForm::onSubWindowActivated() {
-    if (!frame_ || closed_) return;
-    QMdiSubWindow* activeChild = frame_->ClientArea->activeSubWindow();
+    TFrameServices* frame = LiveFrame();
+    if (!frame || closed_) return;
+    QMdiSubWindow* activeChild = frame->ChildArea().activeSubWindow();
     const bool nowActive = activeChild && activeChild->widget() == this;
     if (nowActive == active_) return;
     active_ = nowActive;
@@ -245,7 +193,8 @@ bool TComicForm::askToClose() {
     }
     MessageBeep(TBeepType::Question);
     QCoreApplication::processEvents();
-    const QPoint frameTopLeft = frame_ ? frame_->frameGeometry().topLeft() : QPoint();
+    const QPoint frameTopLeft =
+        LiveFrame() ? LiveFrame()->Window().frameGeometry().topLeft() : QPoint();
     const int answer = MessageDlgPos(question, TMsgDlgType::mtConfirmation, mbYesNoCancel,
                                      frameTopLeft + kQuestionOffset);
     if (answer == mrCancel) return false;
@@ -272,19 +221,15 @@ void TComicForm::FormClose() {
     if (TableSeries->Active()) TableSeries->Cancel();
     TableSeries->Close();
     TableBooks->Close();
-    if (!frame_) return;
-    frame_->ComicCollection->setEnabled(true);
-    frame_->SBOpen->setEnabled(true);
-    frame_->HighlightedItemReports->menuAction()->setEnabled(false);
-    frame_->SBFind->setEnabled(false);
+    if (TFrameServices* frame = LiveFrame()) frame->EnableOpenCollection(true);
 }
 
-// Gives the frame's navigators and Edit menu back.
+// Gives the frame's navigators, SBFind, Highlighted Item Reports and Edit
+// menu back.
 void TComicForm::disconnectFromFrame() {
-    if (frame_) {
-        frame_->DBNavigatorCtrl->setEnabled(false);
-        frame_->DBNavigatorMove->setEnabled(false);
-        if (active_) frame_->UnmergeEditMenu();
+    if (TFrameServices* frame = LiveFrame()) {
+        frame->EnableRecordCommands(false);
+        if (active_) frame->UnmergeEditMenu();
     }
     active_ = false;
     for (auto* link : {ctrlLink_.get(), moveLink_.get(), priorLink_.get(), nextLink_.get()})
@@ -296,14 +241,6 @@ void TComicForm::closeEvent(QCloseEvent* event) {
     if (!FormCloseQuery()) return event->ignore();
     FormClose();
     event->accept();
-}
-
-// The child window that takes this window in draws its caption in the
-// title-bar font, unshaped (see titleFont).
-bool TComicForm::event(QEvent* event) {
-    if (event->type() == QEvent::ParentChange)
-        if (auto* child = qobject_cast<QMdiSubWindow*>(parentWidget())) child->setFont(titleFont());
-    return QWidget::event(event);
 }
 
 // The child window that takes this window in asks for its size before it is
@@ -338,73 +275,22 @@ void TComicForm::detachRules() {
     DataBooks->OnDataChange = nullptr;
 }
 
-namespace {
-
-// A collection window is built while the frame waits for the user, so that
-// opening it only starts the reading of the tables and shows it.  One is
-// kept ready while no collection window is open; it reads no table and is
-// never shown until it is opened.
-class TSpareComicForm : public QObject {
-public:
-    explicit TSpareComicForm(TMainForm& frame) : QObject(&frame), frame_(frame) { buildWhenIdle(); }
-
-    // The window built ahead, or a new one if there is none.
-    TComicForm* Take() {
-        TComicForm* form = spare_ ? spare_.data() : new TComicForm(frame_);
-        spare_.clear();
-        connect(form, &QObject::destroyed, this, [this] { buildWhenIdle(); });
-        return form;
-    }
-
-private:
-    void buildWhenIdle() {
-        QTimer::singleShot(0, this, [this] {
-            if (spare_ || ComicForm) return;
-            spare_ = new TComicForm(frame_);
-            // Owned by the frame and hidden; its child window takes it in.
-            spare_->setParent(&frame_, Qt::Window);
-            rehearsePaint(*spare_);
-        });
-    }
-
-    // Painted once off screen, the window has the style draw and keep its
-    // pictures and the glyphs of its captions before it is first shown.
-    static void rehearsePaint(TComicForm& form) {
-        form.resize(kWindowSize);
-        QImage image(form.size(), QImage::Format_ARGB32_Premultiplied);
-        form.render(&image);
-    }
-
-    TMainForm& frame_;
-    QPointer<TComicForm> spare_;
-};
-
-}  // namespace
-
-void installCollectionWindow(TMainForm& frame) {
-    // Loaded while the frame waits for the user, they make the window's
-    // first opening as quick as any later one.
-    WarmFontsWhenIdle(frame,
-                      {windowFont(), boldCut(windowFont()), titleFont(), boldCut(titleFont())},
-                      TDBGrid::RowMarks());
-    auto* spare = new TSpareComicForm(frame);
-    frame.CreateComicForm = [spare](TMainForm&) -> QWidget* {
-        TComicForm* form = spare->Take();
-        form->BeginOpening();
-        return form;
-    };
-    // The tables are collected once the frame has put the window on screen,
-    // so that the frame's work overlaps their reading (see BeginOpening).
-    frame.ComicFormShown = [](QWidget& window) {
+void installCollectionWindow(TFrameServices& frame) {
+    TCollectionWindowHooks hooks;
+    hooks.Create = [&frame]() -> QWidget* { return new TComicForm(frame); };
+    // The tables are opened once the frame has put the window on screen, so
+    // that a window whose tables do not open is there all the same.
+    hooks.Shown = [](QWidget& window) {
         auto* form = qobject_cast<TComicForm*>(&window);
         if (!form) return;
         try {
             form->FormCreate();
         } catch (const std::exception& error) {
-            TApplication::ShowException(error);  // the window stays open all the same
+            TApplication::ShowException(error);
         }
     };
-    frame.ComicFormFind = [](QWidget& window) {
+    hooks.Find = [](QWidget& window) {
         if (auto* form = qobject_cast<TComicForm*>(&window)) form->Find1Click();
     };
+    frame.PlugCollectionWindow(std::move(hooks));
 }

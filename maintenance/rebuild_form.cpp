@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/main_form.h"
 #include "maintenance/tutility.h"
+#include "platform/widgets/frame_services.h"
 #include "store/collection.h"
 
 namespace {
@@ -184,8 +184,8 @@ void TRebuildForm::finishWorking() {
     }
 }
 
-void installRebuild(TMainForm& frame) {
-    frame.CreateRebuildForm = [](TMainForm& owner) -> std::unique_ptr<QDialog> {
-        return std::make_unique<TRebuildForm>(&owner);
-    };
+void installRebuild(TFrameServices& frame) {
+    frame.PlugRebuildWindow([&frame]() -> std::unique_ptr<QDialog> {
+        return std::make_unique<TRebuildForm>(&frame.Window());
+    });
 }

@@ -9,7 +9,7 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class TMainForm;
+class TFrameServices;
 class TTUtility;
 struct TRebuildCBData;
 
@@ -60,4 +60,4 @@ private:
 };
 
 // Lets the frame's File, Rebuild Files open the dialog.
-void installRebuild(TMainForm& frame);
+void installRebuild(TFrameServices& frame);

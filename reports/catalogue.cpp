@@ -7,11 +7,11 @@
 #include <array>
 #include <cstring>
 
-#include "app/main_form.h"
 #include "platform/base/exception.h"
 #include "platform/base/scope_guard.h"
 #include "platform/db/field.h"
 #include "platform/db/table.h"
+#include "platform/widgets/frame_services.h"
 #include "platform/widgets/hints.h"
 #include "reportengine/report_filer.h"
 #include "reports/preview_launch.h"
@@ -140,11 +140,12 @@ void PositionOnCurrentSeries(TPreviewForm& form, const std::optional<TCurrentSer
                         "collection window and choose the report again.");
 }
 
-QMenu* Submenu(TMainForm& frame, const QString& name) {
-    if (name == "CollectionReports1") return frame.CollectionReports1;
-    if (name == "BookReports1") return frame.BookReports1;
-    if (name == "HighlightedItemReports") return frame.HighlightedItemReports;
-    return frame.SeriesReports1;
+QMenu& Submenu(TFrameServices& frame, const QString& name) {
+    if (name == "CollectionReports1") return frame.ReportsSubmenu(TReportsSubmenu::Collection);
+    if (name == "BookReports1") return frame.ReportsSubmenu(TReportsSubmenu::Books);
+    if (name == "HighlightedItemReports")
+        return frame.ReportsSubmenu(TReportsSubmenu::HighlightedItem);
+    return frame.ReportsSubmenu(TReportsSubmenu::Series);
 }
 
 void (TReportsMenu::*ClickHandler(const char* name))() {
@@ -199,7 +200,7 @@ void PrepareReport(TPreviewForm& form, const TReportCommand& command,
     }
 }
 
-TPreviewForm* RunReportCommand(TMainForm& frame, const TReportCommand& command,
+TPreviewForm* RunReportCommand(TFrameServices& frame, const TReportCommand& command,
                                const TCurrentSeriesSource& currentSeries) {
     TPreviewForm* form = CreatePreviewWindow(frame);
     {
@@ -212,8 +213,8 @@ TPreviewForm* RunReportCommand(TMainForm& frame, const TReportCommand& command,
     return form;
 }
 
-TReportsMenu::TReportsMenu(TMainForm& frame, TCurrentSeriesSource currentSeries)
-    : QObject(&frame), frame_(frame), currentSeries_(std::move(currentSeries)) {
+TReportsMenu::TReportsMenu(TFrameServices& frame, TCurrentSeriesSource currentSeries)
+    : QObject(&frame.Window()), frame_(frame), currentSeries_(std::move(currentSeries)) {
     setObjectName("ReportsMenu");
 }
 
@@ -222,12 +223,12 @@ void TReportsMenu::Launch(const char* name) {
         RunReportCommand(frame_, *command, currentSeries_);
 }
 
-void installReportsMenu(TMainForm& frame, TCurrentSeriesSource currentSeries) {
+void installReportsMenu(TFrameServices& frame, TCurrentSeriesSource currentSeries) {
     auto* handlers = new TReportsMenu(frame, std::move(currentSeries));
     for (const TReportCommand& command : kCommands) {
-        QMenu* menu = Submenu(frame, command.Submenu);
-        if (command.SeparatorBefore) menu->addSeparator();
-        QAction* item = menu->addAction(command.Caption);
+        QMenu& menu = Submenu(frame, command.Submenu);
+        if (command.SeparatorBefore) menu.addSeparator();
+        QAction* item = menu.addAction(command.Caption);
         item->setObjectName(command.Name);
         SetHint(item, command.Hint);
         QObject::connect(item, &QAction::triggered, handlers, ClickHandler(command.Name));

@@ -24,7 +24,7 @@
 
 #include "reports/preview_form.h"
 
-class TMainForm;
+class TFrameServices;
 
 using TReportPageHandler = bool (TPreviewForm::*)(TBaseReport* Sender, int& PageNum);
 
@@ -66,14 +66,14 @@ using TCurrentSeriesSource = std::function<std::optional<TCurrentSeriesKey>()>;
 // Runs one command as the menu does: a new preview window in the frame
 // (stored in PreviewForm), prepared and recorded.  A failure before the
 // recording closes the window again and propagates to the caller.
-TPreviewForm* RunReportCommand(TMainForm& frame, const TReportCommand& command,
+TPreviewForm* RunReportCommand(TFrameServices& frame, const TReportCommand& command,
                                const TCurrentSeriesSource& currentSeries);
 
 // The handlers of the nineteen menu items; each runs its command.  Owned by
 // the frame (a child QObject), made by installReportsMenu.
 class TReportsMenu : public QObject {
 public:
-    TReportsMenu(TMainForm& frame, TCurrentSeriesSource currentSeries);
+    TReportsMenu(TFrameServices& frame, TCurrentSeriesSource currentSeries);
 
     void CollectionBySereisClick() { Launch("CollectionBySereis"); }
     void CompleteWantListClick() { Launch("CompleteWantList"); }
@@ -97,10 +97,10 @@ public:
 
 private:
     void Launch(const char* name);
-    TMainForm& frame_;
+    TFrameServices& frame_;
     TCurrentSeriesSource currentSeries_;
 };
 
 // Fills the frame's four report submenus with the commands, their captions,
 // hints and handlers.
-void installReportsMenu(TMainForm& frame, TCurrentSeriesSource currentSeries);
+void installReportsMenu(TFrameServices& frame, TCurrentSeriesSource currentSeries);

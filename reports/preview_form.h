@@ -27,8 +27,8 @@
 #include <functional>
 #include <memory>
 
-#include "app/main_form.h"
 #include "platform/graphics/graphic.h"
+#include "platform/widgets/frame_services.h"
 #include "reports/layouts/report_context.h"
 
 class QAbstractButton;

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QEvent>
 #include <QMenu>
+#include <QProxyStyle>
 #include <QStatusTipEvent>
 #include <QStyleFactory>
 #include <QWidget>
@@ -10,7 +11,6 @@
 #include "platform/base/exception.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/hints.h"
-#include "platform/widgets/icon_keeping_style.h"
 
 namespace {
 
@@ -22,11 +22,23 @@ bool insideOpenMenu(QMenu* menu) {
     return false;
 }
 
+// The platform's style, with menus that highlight their disabled items too,
+// so that the status line shows what such an item would do.
+class MenuHintStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_Menu_AllowActiveAndDisabled) return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 }  // namespace
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // The style chosen by the platform, the command line or the environment.
-    setStyle(new TIconKeepingStyle(QStyleFactory::create(style()->name())));
+    setStyle(new MenuHintStyle(QStyleFactory::create(style()->name())));
 }
 
 TApplication::~TApplication() = default;

@@ -231,8 +231,6 @@ void TDBGridModel::refreshCurrentRow() {
 
 // --- view ------------------------------------------------------------------
 
-QString TDBGrid::RowMarks() { return kCurrentMark + kInsertMark + kEditMark; }
-
 TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), model_(new TDBGridModel(this)) {
     setVerticalHeader(new TRowIndicator(this));
     setModel(model_);

@@ -92,8 +92,6 @@ public:
     void SetDataSource(TDataSource* source);
     void SetColumns(std::vector<TColumn> columns);
     TDBGridModel* Model() const { return model_; }
-    // The marks the row indicator shows, for loading the grid's font ahead.
-    static QString RowMarks();
 
 signals:
     void dblClick();

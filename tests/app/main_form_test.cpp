@@ -13,11 +13,9 @@
 #include "platform/graphics/printers.h"
 #include "platform/widgets/db_navigator.h"
 #include "platform/widgets/hints.h"
-#include "platform/widgets/icon_keeping_style.h"
 #include "platform/widgets/speed_button.h"
 #include "platform/widgets/status_line.h"
 #include "tests/app/frame_fixture.h"
-#include "tests/support/font_match_log.h"
 
 namespace {
 
@@ -196,13 +194,16 @@ TEST_F(FrameTest, FileMenuEnablingFollowsTheChildWindows) {
 TEST_F(FrameTest, OpenComicCollectionPutsTheWindowAtThreeThreeAndResetsTheCursor) {
     form->show();
     int made = 0;
-    form->CreateComicForm = [&](TMainForm&) {
-        ++made;
-        EXPECT_NE(QApplication::overrideCursor(), nullptr);  // the hourglass while it is built
-        auto* w = new QLabel("collection");
-        w->setWindowTitle("Comic Collection");
-        return w;
-    };
+    QWidget* foundOn = nullptr;
+    form->PlugCollectionWindow({[&]() -> QWidget* {
+                                    ++made;
+                                    // the hourglass while it is built
+                                    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+                                    auto* w = new QLabel("collection");
+                                    w->setWindowTitle("Comic Collection");
+                                    return w;
+                                },
+                                nullptr, [&](QWidget& w) { foundOn = &w; }});
     QTest::mouseClick(form->SBOpen, Qt::LeftButton);
     EXPECT_EQ(made, 1);
     ASSERT_EQ(form->ChildCount(), 1);
@@ -211,51 +212,32 @@ TEST_F(FrameTest, OpenComicCollectionPutsTheWindowAtThreeThreeAndResetsTheCursor
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     // The find button runs the collection window's find command.
-    QWidget* foundOn = nullptr;
-    form->ComicFormFind = [&](QWidget& w) { foundOn = &w; };
     form->SBFind->setEnabled(true);
     QTest::mouseClick(form->SBFind, Qt::LeftButton);
     EXPECT_EQ(foundOn, form->ComicForm.data());
 }
 
-// The window's own opening work runs once it is on screen, so that it can
-// overlap what the frame does to show it.
+// The window's own opening work runs once it is on screen, so that a window
+// whose tables do not open is there all the same.
 TEST_F(FrameTest, TheCollectionWindowIsToldOnceItIsShown) {
     form->show();
-    form->CreateComicForm = [](TMainForm&) { return new QLabel("collection"); };
     int shown = 0;
-    form->ComicFormShown = [&](QWidget& w) {
-        ++shown;
-        EXPECT_EQ(&w, form->ComicForm.data());
-        EXPECT_TRUE(w.isVisible());
-        EXPECT_EQ(form->ChildCount(), 1);
-    };
+    form->PlugCollectionWindow({[] { return new QLabel("collection"); },
+                                [&](QWidget& w) {
+                                    ++shown;
+                                    EXPECT_EQ(&w, form->ComicForm.data());
+                                    EXPECT_TRUE(w.isVisible());
+                                    EXPECT_EQ(form->ChildCount(), 1);
+                                },
+                                nullptr});
     QTest::mouseClick(form->SBOpen, Qt::LeftButton);
     EXPECT_EQ(shown, 1);
 }
 
-// The frame readies a child's title bar while it waits for the user: the
-// first child window loads neither a font nor an icon.
-TEST_F(FrameTest, TheFirstChildWindowFindsItsTitleBarReady) {
-    form->show();
-    QApplication::processEvents();  // the frame is idle
-    const auto* style = dynamic_cast<const TIconKeepingStyle*>(QApplication::style());
-    ASSERT_NE(style, nullptr);
-    const std::size_t iconsKept = style->KeptCount();
-    const FontMatchLog fonts;
-    auto* child = new QLabel("COMIC");
-    child->setWindowTitle("Comic Collection");
-    form->AddChild(child);
-    QApplication::processEvents();
-    EXPECT_EQ(style->KeptCount(), iconsKept);
-    EXPECT_TRUE(fonts.families().isEmpty()) << fonts.families().join(", ").toStdString();
-}
-
 TEST_F(FrameTest, ExceptionFromAHandlerIsShownAndTheProgramGoesOn) {
     form->show();
-    form->CreateComicForm = [](TMainForm&) -> QWidget* {
-        throw EDatabaseError("Table not found.");
-    };
+    form->PlugCollectionWindow(
+        {[]() -> QWidget* { throw EDatabaseError("Table not found."); }, nullptr, nullptr});
     QTest::mouseClick(form->SBOpen, Qt::LeftButton);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Table not found.");
@@ -264,10 +246,10 @@ TEST_F(FrameTest, ExceptionFromAHandlerIsShownAndTheProgramGoesOn) {
     EXPECT_EQ(form->ChildCount(), 0);
 
     // Still running: the next command works, and an abort shows nothing.
-    form->CreateComicForm = [](TMainForm&) -> QWidget* { throw EAbort(); };
+    form->PlugCollectionWindow({[]() -> QWidget* { throw EAbort(); }, nullptr, nullptr});
     QTest::mouseClick(form->SBOpen, Qt::LeftButton);
     EXPECT_EQ(boxes.size(), 1u);
-    form->CreateComicForm = [](TMainForm&) { return new QLabel("collection"); };
+    form->PlugCollectionWindow({[] { return new QLabel("collection"); }, nullptr, nullptr});
     QTest::mouseClick(form->SBOpen, Qt::LeftButton);
     EXPECT_EQ(form->ChildCount(), 1);
 }

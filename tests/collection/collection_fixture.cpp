@@ -48,17 +48,7 @@ void CollectionWindowTest::TearDown() {
 TComicForm* CollectionWindowTest::openWindow() {
     frame->ComicCollectionClick();
     form = ComicForm;
-    // The books table is collected once the window is painted.
-    if (form) {
-        EXPECT_TRUE(QTest::qWaitFor([this] { return !form->StillOpening(); }, 1000))
-            << "the books table was never collected";
-    }
     return form;
-}
-
-void CollectionWindowTest::waitIdle() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QTest::qWait(20);
 }
 
 void CollectionWindowTest::showBookPage() {

@@ -28,9 +28,6 @@ protected:
 
     // Opens the window through File, Open, Comic Collection.
     TComicForm* openWindow();
-    // The frame waiting for the user: windows closed are deleted, as the
-    // event loop does, and the idle work is done.
-    void waitIdle();
     void showBookPage();
     void showSeriesPage();
 

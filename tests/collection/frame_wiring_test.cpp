@@ -25,7 +25,6 @@
 #include "reports/catalogue.h"
 #include "reports/preview_form.h"
 #include "tests/collection/collection_fixture.h"
-#include "tests/support/font_match_log.h"
 
 namespace {
 
@@ -36,18 +35,6 @@ bool menuBarHas(QMenuBar* bar, QMenu* menu) {
 }
 
 }  // namespace
-
-// The frame loads the window's fonts while it waits for the user: its own,
-// the bold cut, the title bar's and the grid's row mark.
-TEST_F(CollectionWindowTest, TheFirstOpeningFindsTheWindowsFontsLoaded) {
-    seedSeries("SPIDER-MAN", "MARVEL", 0);  // a row, so that the grid shows its mark
-    QApplication::processEvents();          // the frame is idle
-    const FontMatchLog log;
-    openWindow();
-    ASSERT_NE(form, nullptr);
-    frame->repaint();
-    EXPECT_TRUE(log.families().isEmpty()) << log.families().join(", ").toStdString();
-}
 
 TEST_F(CollectionWindowTest, OpeningAndClosingWiresTheFrame) {
     EXPECT_FALSE(frame->SBFind->isEnabled());
@@ -85,8 +72,8 @@ TEST_F(CollectionWindowTest, OpeningAndClosingWiresTheFrame) {
     EXPECT_TRUE(asked.isEmpty());  // nothing pending, nothing asked
 }
 
-// The books table is collected after the window's first paint; a key the
-// user types ahead of that paint finds the window fully open.
+// A key the user types before the window was ever painted finds it fully
+// open: both tables read and lent to the navigators.
 TEST_F(CollectionWindowTest, AKeyTypedAheadOfTheFirstPaintFindsBothTablesOpen) {
     const int entry = seedSeries("ALPHA", "P", 0);
     seedSeries("BRAVO", "P", 0);
@@ -104,8 +91,7 @@ TEST_F(CollectionWindowTest, AKeyTypedAheadOfTheFirstPaintFindsBothTablesOpen) {
     EXPECT_EQ(form->CurrentSeries, "ALPHA");
 }
 
-// Closed before it was ever painted: the books are never opened and the
-// frame offers the collection again.
+// Closed before it was ever painted: the frame offers the collection again.
 TEST_F(CollectionWindowTest, AWindowClosedBeforeItsFirstPaintLeavesTheFrameAsItWas) {
     seedSeries("ALPHA", "P", 0);
     frame->ComicCollectionClick();
@@ -116,65 +102,6 @@ TEST_F(CollectionWindowTest, AWindowClosedBeforeItsFirstPaintLeavesTheFrameAsItW
     EXPECT_EQ(frame->ChildCount(), 0);
     EXPECT_TRUE(frame->SBOpen->isEnabled());
     EXPECT_TRUE(frame->ComicCollection->isEnabled());
-}
-
-// The frame builds the collection window while it waits for the user.  The
-// tables are read only when the window is opened: rows written meanwhile
-// show, and the files are free for other programs until then.
-TEST_F(CollectionWindowTest, AWindowBuiltAheadReadsTheTablesOnlyWhenOpened) {
-    waitIdle();
-    const QList<TComicForm*> built = frame->findChildren<TComicForm*>();
-    ASSERT_EQ(built.size(), 1);
-    EXPECT_FALSE(built[0]->isVisible());
-    EXPECT_EQ(ComicForm, nullptr);
-    seedSeries("WRITTEN LATER", "P", 0);
-    const std::string books = dir.str() + "/pkeep/books.db";
-    const int other = ::open(books.c_str(), O_RDONLY);
-    EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0) << "books.db is held before the window opens";
-    ::close(other);
-
-    openWindow();
-    ASSERT_EQ(form, built[0]);
-    EXPECT_TRUE(form->isVisible());
-    EXPECT_EQ(form->CurrentSeries, "WRITTEN LATER");
-    EXPECT_TRUE(form->TableBooks->Active());
-    EXPECT_FALSE(frame->SBOpen->isEnabled());
-}
-
-// The child window draws the caption unshaped, which is quicker: it must
-// look exactly as the shaped one, and the window's own controls keep
-// their shaped font.
-TEST_F(CollectionWindowTest, TheCaptionLooksTheSameUnshaped) {
-    waitIdle();  // the window built ahead is the one opened
-    openWindow();
-    auto* child = qobject_cast<QMdiSubWindow*>(form->parentWidget());
-    ASSERT_NE(child, nullptr);
-    const QRect titleBar(0, 0, child->width(), child->contentsMargins().top());
-    ASSERT_GT(titleBar.height(), 10);
-    for (const QWidget* control : {static_cast<QWidget*>(form->DBGridSeries),
-                                   static_cast<QWidget*>(form->PageControl1->tabBar())})
-        EXPECT_FALSE(control->font().styleStrategy() & QFont::PreferNoShaping)
-            << control->metaObject()->className();
-    const QImage unshaped = child->grab(titleBar).toImage();
-    child->setFont(QApplication::font("QMdiSubWindowTitleBar"));
-    const QImage shaped = child->grab(titleBar).toImage();
-    EXPECT_TRUE(unshaped == shaped);
-}
-
-// Once the window is closed and gone, the next one is built ahead again.
-TEST_F(CollectionWindowTest, TheNextWindowIsBuiltOnceTheLastIsGone) {
-    seedSeries("ALPHA", "P", 0);
-    openWindow();
-    frame->CloseWindowClick();
-    waitIdle();
-    EXPECT_EQ(ComicForm, nullptr);
-    ASSERT_EQ(frame->findChildren<TComicForm*>().size(), 1);
-    const TComicForm* built = frame->findChildren<TComicForm*>().front();
-    EXPECT_FALSE(built->isVisible());
-    openWindow();
-    EXPECT_EQ(form, built);
-    EXPECT_EQ(form->CurrentSeries, "ALPHA");
-    EXPECT_EQ(frame->ChildCount(), 1);
 }
 
 TEST_F(CollectionWindowTest, AnotherActiveChildDisablesTheFrameControls) {

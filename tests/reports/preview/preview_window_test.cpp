@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/main_form.h"
 #include "platform/db/table.h"
 #include "platform/graphics/printers.h"
 #include "platform/widgets/dialogs.h"
