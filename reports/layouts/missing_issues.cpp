@@ -64,22 +64,41 @@ MissingIssuesState& State(ReportContext& context) {
 
 double Inside(const Column& column) { return column.width - 2 * layout::kCellMargin / 100; }
 
-// The text as lines no wider than `width` inches, broken after the
-// separators; a piece wider than a line has a line of its own (and is cut
-// at the cell's edge).
+bool Fits(TBaseReport& report, const QString& text, double width) {
+    return layout::TextWidthInches(report, text.trimmed()) <= width * 0.97;
+}
+
+// The text cut after each separator, and a piece too wide for a line cut
+// again after its spaces.
+QStringList Pieces(TBaseReport& report, const QString& text, double width,
+                   const QString& separator) {
+    QStringList pieces;
+    const QStringList parts = text.split(separator);
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QString part = parts[i] + (i + 1 < parts.size() ? separator : QString());
+        if (Fits(report, part, width)) {
+            pieces << part;
+            continue;
+        }
+        const QStringList words = part.split(' ');
+        for (qsizetype w = 0; w < words.size(); ++w)
+            pieces << words[w] + (w + 1 < words.size() ? " " : "");
+    }
+    return pieces;
+}
+
+// The text as lines no wider than `width` inches; a word wider than a line
+// has a line of its own (and is cut at the cell's edge).
 std::vector<QString> Wrapped(TBaseReport& report, const QString& text, double width,
                              const QString& separator) {
     std::vector<QString> lines;
-    const QStringList pieces = text.split(separator);
     QString line;
-    for (qsizetype i = 0; i < pieces.size(); ++i) {
-        const QString piece = pieces[i] + (i + 1 < pieces.size() ? separator : QString());
-        const QString longer = line + piece;
-        if (!line.isEmpty() && layout::TextWidthInches(report, longer.trimmed()) > width * 0.97) {
+    for (const QString& piece : Pieces(report, text, width, separator)) {
+        if (!line.isEmpty() && !Fits(report, line + piece, width)) {
             lines.push_back(line.trimmed());
             line = piece;
         } else {
-            line = longer;
+            line += piece;
         }
     }
     lines.push_back(line.trimmed());
