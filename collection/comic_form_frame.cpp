@@ -83,6 +83,7 @@ TComicForm::TComicForm(TMainForm& frame, QWidget* parent) : QWidget(parent), fra
     fill->addWidget(PageControl1);
     buildSeriesPage();
     buildMenus();
+    buildRunsCommands();
     bindSeriesControls();
     attachSeriesRules();
     attachBookRules();
@@ -183,6 +184,7 @@ void TComicForm::finishOpening() {
     }
     created_ = true;
     followGradeOfRecord();
+    ShowSeriesRuns();
 }
 
 void TComicForm::FormActivate() {
