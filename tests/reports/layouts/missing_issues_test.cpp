@@ -53,7 +53,8 @@ std::vector<Shelf> Sample() {
           {.comicNo = "4", .qty = 0, .wanted = true}}},
         {{"BETA", "DC"}, NumberedBooks(5)},
         {{"GAMMA"},
-         {Owned("1"), Owned("3"), Owned("SPECIAL"), Owned("ANNUAL 1"), Owned("ANNUAL 4")}},
+         {Owned("1"), Owned("3"), Owned("HOLIDAY SPECIAL"), Owned("FCBD EDITION"),
+          Owned("ANNUAL 1"), Owned("ANNUAL 4")}},
         {{"DELTA", "DC"}, {Owned("SPECIAL")}},
     };
 }
@@ -114,17 +115,19 @@ TEST(MissingIssuesReport, ListsEachSeriesWithGapsAndTheTotals) {
               (std::vector<QString>{"Series - Publisher", "Owned Issues", "Missing Issues"}));
     EXPECT_EQ(RowText(page, headings + 1),
               (std::vector<QString>{"ALPHA - MARVEL", "1–3, 5, 8", "4, 6–7"}));
-    // GAMMA's owned cell wraps onto a second line.
-    EXPECT_EQ(RowText(page, headings + 2, 2),
-              (std::vector<QString>{"GAMMA - MARVEL",
-                                    "1, 3, ANNUAL 1, ANNUAL 4; not read as numbers: SPECIAL",
-                                    "2, ANNUAL 2–3"}));
+    // GAMMA's owned cell wraps over lines, its long last part after its spaces.
+    const Totals totals = CountGaps(shelves);
+    const int gammaLines = page.lineOf(TotalsLine(totals)) - (headings + 2);
+    EXPECT_GE(gammaLines, 3);
+    EXPECT_EQ(RowText(page, headings + 2, gammaLines),
+              (std::vector<QString>{
+                  "GAMMA - MARVEL",
+                  "1, 3, ANNUAL 1, ANNUAL 4; not read as numbers: FCBD EDITION, HOLIDAY SPECIAL",
+                  "2, ANNUAL 2–3"}));
     EXPECT_FALSE(page.find("BETA - DC"));
     EXPECT_FALSE(page.find("DELTA - DC"));
-    const Totals totals = CountGaps(shelves);
     EXPECT_EQ(totals.missing, 6);  // the sample is what it says
     EXPECT_EQ(page.line(page.lineOf(TotalsLine(totals))).size(), 1u);
-    EXPECT_EQ(page.lineOf(TotalsLine(totals)), headings + 4);  // the last line
 }
 
 TEST(MissingIssuesReport, LongGapListsWrapAndGoOnOverPagesWithoutLosingAnIssue) {
@@ -164,9 +167,10 @@ TEST(MissingIssuesReport, SeriesVariantShowsRunsGapsUnreadAndCounts) {
     EXPECT_EQ(page.line(series + 1),
               (std::vector<QString>{"Owned issues", "1, 3, ANNUAL 1, ANNUAL 4"}));
     EXPECT_EQ(page.line(series + 2), (std::vector<QString>{"Missing issues", "2, ANNUAL 2–3"}));
-    EXPECT_EQ(page.line(series + 3), (std::vector<QString>{"Not read as numbers", "SPECIAL"}));
+    EXPECT_EQ(page.line(series + 3),
+              (std::vector<QString>{"Not read as numbers", "FCBD EDITION, HOLIDAY SPECIAL"}));
     EXPECT_EQ(page.line(series + 4),
-              (std::vector<QString>{"Counts", "5 issues owned (5 copies), 3 missing"}));
+              (std::vector<QString>{"Counts", "6 issues owned (6 copies), 3 missing"}));
 }
 
 }  // namespace
