@@ -18,12 +18,13 @@ constexpr double kOwnedColumnLeft = 0.5 + 3.1, kMissingColumnLeft = kOwnedColumn
 
 // The texts of the body's columns (series, owned, missing) from baseline
 // index `line` on for `lines` lines, each column's lines joined by spaces:
-// a wrapped row read back whole.
+// a wrapped row read back whole.  No text may be cut at its cell's edge.
 std::vector<QString> RowText(const Page& page, int line, int lines = 1) {
     std::vector<QString> columns(3);
     for (int at = line; at < line + lines; ++at) {
         for (const auto* text : page.textsOnLine(page.baselines()[at])) {
             if (text->text.isEmpty()) continue;
+            EXPECT_NE(text->code, 22) << "cut at its cell's edge: " << text->text.toStdString();
             QString& column = columns[text->x > kMissingColumnLeft ? 2
                                       : text->x > kOwnedColumnLeft ? 1
                                                                    : 0];
