@@ -95,9 +95,12 @@ void TSeriesRunsBox::ShowRunsOf(const paradox::Table& books, int entry) {
 
 void TSeriesRunsBox::ShowRuns(const insight::SeriesRuns& runs) {
     shown_.reset();
-    QString owned = QStringLiteral("Owned (%1): %2").arg(runs.ownedIssues).arg(runs.ownedText());
-    if (!runs.unread.isEmpty()) owned += "; not read as numbers: " + runs.unreadText();
-    owned_ = owned;
+    QStringList owned;
+    if (!runs.ownedText().isEmpty()) owned << runs.ownedText();
+    if (!runs.unread.isEmpty()) owned << "not read as numbers: " + runs.unreadText();
+    owned_ = runs.ownedIssues == 0
+                 ? QStringLiteral("Owned: none")
+                 : QStringLiteral("Owned (%1): %2").arg(runs.ownedIssues).arg(owned.join("; "));
     missing_ = runs.hasGaps()
                    ? QStringLiteral("Missing (%1): %2").arg(runs.missing).arg(runs.gapsText())
                    : QStringLiteral("Missing: none");

@@ -44,7 +44,8 @@ protected:
 
 TEST_F(RunsWindowTest, SeriesPageShowsTheRunsAndGapsOfTheCurrentSeries) {
     const int alpha = seedSeries("ALPHA", "MARVEL", 5);
-    for (const char* number : {"1", "2", "3", "5", "ANNUAL 1"}) seedBook(alpha, number, 1);
+    for (const char* number : {"1", "2", "3", "5", "ANNUAL 1", "SPECIAL"})
+        seedBook(alpha, number, 1);
     seedBook(alpha, "4", 0);  // wanted, not owned
     const int beta = seedSeries("BETA", "DC", 2);
     for (const char* number : {"1", "3"}) seedBook(beta, number, 1);
@@ -52,7 +53,8 @@ TEST_F(RunsWindowTest, SeriesPageShowsTheRunsAndGapsOfTheCurrentSeries) {
     ASSERT_TRUE(form->SeriesRuns->isVisible());
     EXPECT_TRUE(form->TabSheet1->rect().contains(form->SeriesRuns->geometry()))
         << form->TabSheet1->width() << "x" << form->TabSheet1->height();
-    EXPECT_EQ(form->SeriesRuns->OwnedLine(), "Owned (5): 1–3, 5, ANNUAL 1");
+    EXPECT_EQ(form->SeriesRuns->OwnedLine(),
+              "Owned (6): 1–3, 5, ANNUAL 1; not read as numbers: SPECIAL");
     EXPECT_EQ(form->SeriesRuns->MissingLine(), "Missing (1): 4");
     EXPECT_EQ(form->SeriesRuns->LabelMissing->text(), "Missing (1): 4");
 
@@ -144,6 +146,8 @@ TEST_F(RunsWindowTest, BadInputIsRefusedWithItsReasonAndNothingIsAdded) {
     // A series without books has no runs to find gaps between.
     frame->DBNavigatorMove->BtnClick(TNavigateBtn::nbNext);
     ASSERT_EQ(form->CurrentEntry, empty);
+    EXPECT_EQ(form->SeriesRuns->OwnedLine(), "Owned: none");
+    EXPECT_EQ(form->SeriesRuns->MissingLine(), "Missing: none");
     requests.clear();
     addMissing("1–10");
     ASSERT_EQ(requests.size(), 1u);
