@@ -13,6 +13,8 @@
 //   comic_form_commands.cpp  Edit menu, pop-up menu, clipboard, searches
 //   comic_form_frame.cpp     create, activate, page change, close; wiring
 //                            into the frame window
+//   comic_form_runs.cpp      the current series' runs and gaps, and Add
+//                            Missing Issues as Wanted
 //
 // Opening time.  The window opens within 50 ms at 100,000 books (median of
 // ten, bench/collection prints the figures) with two things only: the book
@@ -43,6 +45,7 @@ class TDBMemoUp;
 class TDBNavigator;
 class TDBText;
 class TNavigatorLink;
+class TSeriesRunsBox;
 
 class TComicForm : public QWidget, public TCloseQuery {
     Q_OBJECT
@@ -71,6 +74,7 @@ public:
     TDBCheckBox* DBCheckSerWanted = nullptr;
     TDBCheckBox* DBCheckSerForSale = nullptr;
     TDBText* DBTextOwned = nullptr;
+    TSeriesRunsBox* SeriesRuns = nullptr;  // runs and gaps of the current series
 
     // The book page's controls exist once the page was first shown (or
     // EnsureBookPage() ran); until then they are null.
@@ -107,6 +111,8 @@ public:
     QMenu* PopupMenu = nullptr;
     QAction *Save2 = nullptr, *Undo2 = nullptr, *Add2 = nullptr, *Delete2 = nullptr,
             *Find2 = nullptr;
+    QAction* AddMissing1 = nullptr;  // Add Missing Issues as Wanted..., in both menus
+    QAction* AddMissing2 = nullptr;
 
     // --- state kept outside the tables ---------------------------------------
     int CurrentEntry = 0;
@@ -163,6 +169,13 @@ public:
     // Edit commands to the editing (true) or browsing (false) state.
     void SetEditCommands(bool editing);
 
+    // --- runs and gaps (comic_form_runs.cpp) ---------------------------------
+    // Shows the current series' runs and gaps on the series page.
+    void ShowSeriesRuns();
+    // Asks for the issues (the gaps by default), shows how many books that
+    // makes, and adds them as wanted books with quantity 0 in one step.
+    void AddMissingIssuesClick();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -180,6 +193,7 @@ private:
     void bindBookControls();
     // comic_form_commands.cpp
     void buildMenus();
+    void buildRunsCommands();
     void offerPopupMenu(TDBGrid* grid);
     // comic_form_series.cpp / comic_form_books.cpp
     void attachSeriesRules();

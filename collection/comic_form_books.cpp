@@ -118,7 +118,10 @@ void TComicForm::TableBooksCalcFields() {
 
 // The slider shows the grade of the current book; setting it here is not a
 // user's move and starts no edit.
-void TComicForm::DataBooksDataChange() { followGradeOfRecord(); }
+void TComicForm::DataBooksDataChange() {
+    followGradeOfRecord();
+    ShowSeriesRuns();  // a book stored or deleted changes them
+}
 
 void TComicForm::followGradeOfRecord() {
     if (!TrackBar1) return;  // the book page is not built yet

@@ -57,6 +57,7 @@ TComicForm::TComicForm(TFrameServices& frame, QWidget* parent)
     fill->addWidget(PageControl1);
     buildSeriesPage();
     buildMenus();
+    buildRunsCommands();
     bindSeriesControls();
     attachSeriesRules();
     attachBookRules();
@@ -129,6 +130,7 @@ void TComicForm::FormCreate() {
     created_ = true;
     DataSeriesDataChange();
     followGradeOfRecord();
+    ShowSeriesRuns();
 }
 
 void TComicForm::FormActivate() {

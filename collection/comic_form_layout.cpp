@@ -7,6 +7,7 @@
 
 #include "collection/comic_form.h"
 #include "collection/dbmemo_up.h"
+#include "collection/series_runs.h"
 #include "platform/widgets/db_edit.h"
 #include "platform/widgets/db_grid.h"
 #include "platform/widgets/db_memo.h"
@@ -88,12 +89,12 @@ void TComicForm::createTables() {
 
 void TComicForm::buildSeriesPage() {
     QWidget* page = TabSheet1;
-    DBGridSeries = place(new TDBGrid(page), "DBGridSeries", {8, 8, 569, 162});
+    DBGridSeries = place(new TDBGrid(page), "DBGridSeries", {8, 8, 569, 126});
     DBGridSeries->SetColumns({{"SERIES", "SERIES", 375}, {"PUBLISHER", "PUBLISHER", 160}});
     DBGridSeries->setContextMenuPolicy(Qt::CustomContextMenu);
     SetHint(DBGridSeries, "Doule Click to Search or\nRight Click for More Options");
 
-    TGroupBox* names = group(page, QString(), {8, 174, 365, 136});
+    TGroupBox* names = group(page, QString(), {8, 138, 365, 136});
     label(names, "Series Name", {10, 6, 200, 16});
     DBEditSeries = upperEdit(names, "DBEditSeries", {10, 22, 345, 22});
     label(names, "Publisher", {10, 46, 200, 16});
@@ -101,7 +102,7 @@ void TComicForm::buildSeriesPage() {
     label(names, "Notes", {10, 86, 200, 16});
     DBMemoNotes = upperMemo(names, "DBMemoNotes", {10, 102, 345, 30});
 
-    TGroupBox* flags = group(page, QString(), {381, 174, 196, 78});
+    TGroupBox* flags = group(page, QString(), {381, 138, 196, 78});
     DBCheckFavSeries =
         place(new TDBCheckBox("Favorite Series", flags), "DBCheckFavSeries", {12, 6, 176, 22});
     DBCheckSerWanted =
@@ -109,11 +110,14 @@ void TComicForm::buildSeriesPage() {
     DBCheckSerForSale =
         place(new TDBCheckBox("Series For Sale", flags), "DBCheckSerForSale", {12, 50, 176, 22});
 
-    TGroupBox* owned = group(page, QString(), {381, 256, 196, 54});
+    TGroupBox* owned = group(page, QString(), {381, 220, 196, 54});
     label(owned, "# of Books Owned in This Series", {4, 6, 188, 18}, Qt::AlignCenter);
     DBTextOwned = place(new TDBText(owned), "DBTextOwned", {4, 26, 188, 22});
     DBTextOwned->setAlignment(Qt::AlignCenter);
     DBTextOwned->setFont(boldFont(owned));
+
+    // The grid gave up two rows to the runs and gaps of the current series.
+    SeriesRuns = place(new TSeriesRunsBox(page), "SeriesRuns", {8, 280, 569, 42});
 }
 
 void TComicForm::buildBookPage() {

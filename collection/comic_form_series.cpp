@@ -71,4 +71,5 @@ void TComicForm::DataSeriesDataChange() {
     CurrentEntry = TableSeries->FieldByName("ENTRY")->AsInteger();
     CurrentSeries = TableSeries->FieldByName("SERIES")->AsString();
     CurrentPublisher = TableSeries->FieldByName("PUBLISHER")->AsString();
+    ShowSeriesRuns();
 }

@@ -23,7 +23,7 @@ using P = TPreviewForm;
 // Menu order.  Columns: submenu, item name, caption, hint, separator
 // before; title, series filter, books filter, linked, current series,
 // books-driven, no header/footer, page handler.
-constexpr std::array<TReportCommand, 19> kCommands{{
+constexpr std::array<TReportCommand, 21> kCommands{{
     {"CollectionReports1", "CollectionBySereis", "&Collection By Series",
      "Lists your entire collection", false, "Comic Collection Listing", "Owned > 0", "Qty > 0",
      true, false, false, false, &P::RPCollectionReportPrintPage},
@@ -37,6 +37,10 @@ constexpr std::array<TReportCommand, 19> kCommands{{
      "Calculates a profit/investment summary of your collection", false,
      "Collection Profit/Investment Summary", nullptr, nullptr, false, false, true, false,
      &P::RPSummaryReportPrintPage},
+    {"CollectionReports1", "MissingIssues", "&Missing Issues",
+     "Lists the issues missing between the first and last owned issue of each series", false,
+     "Missing Issues", nullptr, nullptr, true, false, false, false,
+     &P::RPMissingIssuesReportPrintPage},
     {"BookReports1", "AutographedBooks", "&Autographed Books",
      "Lists books that are marked as autographed", false, "Listing of Autographed Books",
      "Owned > 0", "Autograph AND Qty > 0", true, false, false, false,
@@ -67,6 +71,10 @@ constexpr std::array<TReportCommand, 19> kCommands{{
      "Listing of wanted books in currently highlighted series", false,
      "Listing of Wanted Books in Series", nullptr, "Wanted", true, true, true, false,
      &P::RPWantedInSeriesReportPrintPage},
+    {"HighlightedItemReports", "MissingIssuesinSeries", "&Missing Issues in Series",
+     "Owned runs and missing issues of the currently highlighted series", false,
+     "Missing Issues in Series", nullptr, nullptr, true, true, true, false,
+     &P::RPMissingInSeriesReportPrintPage},
     {"HighlightedItemReports", "DetailedPrintoutofComicBook1", "Detailed &Printout of Comic Book",
      "Detail page of the currently highlighted comic book", true,
      "Printout of Individual Comic Book", nullptr, nullptr, true, true, true, false,
@@ -95,11 +103,12 @@ struct MenuHandler {
     void (TReportsMenu::*click)();
 };
 
-constexpr std::array<MenuHandler, 19> kHandlers{{
+constexpr std::array<MenuHandler, 21> kHandlers{{
     {"CollectionBySereis", &TReportsMenu::CollectionBySereisClick},
     {"CompleteWantList", &TReportsMenu::CompleteWantListClick},
     {"CompleteForSaleList", &TReportsMenu::CompleteForSaleListClick},
     {"ProfitInvestmentSummary", &TReportsMenu::ProfitInvestmentSummaryClick},
+    {"MissingIssues", &TReportsMenu::MissingIssuesClick},
     {"AutographedBooks", &TReportsMenu::AutographedBooksClick},
     {"BooksforSale", &TReportsMenu::BooksforSaleClick},
     {"WantedBooks1", &TReportsMenu::WantedBooks1Click},
@@ -108,6 +117,7 @@ constexpr std::array<MenuHandler, 19> kHandlers{{
     {"ForSaleBooksinSeries", &TReportsMenu::ForSaleBooksinSeriesClick},
     {"OwnedBooksinSeries", &TReportsMenu::OwnedBooksinSeriesClick},
     {"WantedBooksinSeries", &TReportsMenu::WantedBooksinSeriesClick},
+    {"MissingIssuesinSeries", &TReportsMenu::MissingIssuesinSeriesClick},
     {"DetailedPrintoutofComicBook1", &TReportsMenu::DetailedPrintoutofComicBook1Click},
     {"LabelsforOwnedBooksinSeries1", &TReportsMenu::LabelsforOwnedBooksinSeries1Click},
     {"LabelsforForSaleBooksinSeries1", &TReportsMenu::LabelsforForSaleBooksinSeries1Click},

@@ -1,5 +1,5 @@
 #pragma once
-// The report catalogue: the nineteen commands of the frame's Reports menu,
+// The report catalogue: the twenty-one commands of the frame's Reports menu,
 // each with its caption and hint, its report title, the filters and master
 // link it puts on the preview window's tables, whether it starts at the
 // collection window's current series, whether its progress counts books,
@@ -44,7 +44,7 @@ struct TReportCommand {
     TReportPageHandler PageHandler;  // nullptr: the window's own series listing
 };
 
-// The nineteen commands in the order of the menu.
+// The commands in the order of the menu.
 std::span<const TReportCommand> ReportCommands();
 
 // The command whose report title or menu item name is `titleOrName` (case
@@ -69,7 +69,7 @@ using TCurrentSeriesSource = std::function<std::optional<TCurrentSeriesKey>()>;
 TPreviewForm* RunReportCommand(TFrameServices& frame, const TReportCommand& command,
                                const TCurrentSeriesSource& currentSeries);
 
-// The handlers of the nineteen menu items; each runs its command.  Owned by
+// The handlers of the menu items; each runs its command.  Owned by
 // the frame (a child QObject), made by installReportsMenu.
 class TReportsMenu : public QObject {
 public:
@@ -79,6 +79,7 @@ public:
     void CompleteWantListClick() { Launch("CompleteWantList"); }
     void CompleteForSaleListClick() { Launch("CompleteForSaleList"); }
     void ProfitInvestmentSummaryClick() { Launch("ProfitInvestmentSummary"); }
+    void MissingIssuesClick() { Launch("MissingIssues"); }
     void AutographedBooksClick() { Launch("AutographedBooks"); }
     void BooksforSaleClick() { Launch("BooksforSale"); }
     void WantedBooks1Click() { Launch("WantedBooks1"); }
@@ -87,6 +88,7 @@ public:
     void ForSaleBooksinSeriesClick() { Launch("ForSaleBooksinSeries"); }
     void OwnedBooksinSeriesClick() { Launch("OwnedBooksinSeries"); }
     void WantedBooksinSeriesClick() { Launch("WantedBooksinSeries"); }
+    void MissingIssuesinSeriesClick() { Launch("MissingIssuesinSeries"); }
     void DetailedPrintoutofComicBook1Click() { Launch("DetailedPrintoutofComicBook1"); }
     void LabelsforOwnedBooksinSeries1Click() { Launch("LabelsforOwnedBooksinSeries1"); }
     void LabelsforForSaleBooksinSeries1Click() { Launch("LabelsforForSaleBooksinSeries1"); }

@@ -67,3 +67,11 @@ bool TPreviewForm::RPOwnedLabelReportPrintPage(TBaseReport* Sender, int&) {
 bool TPreviewForm::RPForSaleLabelReportPrintPage(TBaseReport* Sender, int&) {
     return layout::PrintForSaleLabelsPage(Report, *Sender);
 }
+
+bool TPreviewForm::RPMissingIssuesReportPrintPage(TBaseReport* Sender, int&) {
+    return layout::PrintMissingIssuesPage(Report, *Sender);
+}
+
+bool TPreviewForm::RPMissingInSeriesReportPrintPage(TBaseReport* Sender, int&) {
+    return layout::PrintMissingInSeriesPage(Report, *Sender);
+}

@@ -200,6 +200,8 @@ public:
     bool RPIndividualBookReportPrintPage(TBaseReport* Sender, int& PageNum);
     bool RPOwnedLabelReportPrintPage(TBaseReport* Sender, int& PageNum);
     bool RPForSaleLabelReportPrintPage(TBaseReport* Sender, int& PageNum);
+    bool RPMissingIssuesReportPrintPage(TBaseReport* Sender, int& PageNum);
+    bool RPMissingInSeriesReportPrintPage(TBaseReport* Sender, int& PageNum);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

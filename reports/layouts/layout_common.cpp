@@ -166,11 +166,11 @@ QString OneLine(const QString& text) {
     return line.trimmed();
 }
 
-namespace {
-
 double TextWidthInches(TBaseReport& report, const QString& text) {
     return report.XD2I(report.Canvas().TextWidth(text)) - report.XD2I(0);
 }
+
+namespace {
 
 // Text measured on the recording device may come out a few per cent wider
 // on another (fonts are rounded to whole pixels): what nearly fills its

@@ -135,6 +135,8 @@ QString OneLine(const QString& text);
 // (between its margins) is cut at that edge, as a grid cuts a cell: it
 // starts at the cell's left margin and is clipped at the right one.
 void PrintCell(TBaseReport& report, std::size_t stop, const QString& text, bool endLine);
+// The width of text in the current font, in inches.
+double TextWidthInches(TBaseReport& report, const QString& text);
 // Prints text as a line from the cursor, clipped at x `right` (inches, in
 // the engine's coordinates, that is before its origin is added).
 void PrintLineCutAt(TBaseReport& report, const QString& text, double right);

@@ -1,5 +1,5 @@
 #pragma once
-// The sixteen page layouts.  Each prints one page of its report from the
+// The page layouts.  Each prints one page of its report from the
 // context's tables and returns true when another page follows; the preview
 // window's page handlers (RP...PrintPage) forward to them.
 
@@ -38,5 +38,9 @@ bool PrintBookDetailPage(ReportContext& context, TBaseReport& report);
 // labels.cpp
 bool PrintOwnedLabelsPage(ReportContext& context, TBaseReport& report);
 bool PrintForSaleLabelsPage(ReportContext& context, TBaseReport& report);
+
+// missing_issues.cpp: the gaps of every series, and of the highlighted one.
+bool PrintMissingIssuesPage(ReportContext& context, TBaseReport& report);
+bool PrintMissingInSeriesPage(ReportContext& context, TBaseReport& report);
 
 }  // namespace layout

@@ -9,6 +9,7 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
 class TField;
 class TTable;
@@ -27,6 +28,8 @@ struct TCurrentSeriesKey {
 };
 
 namespace layout {
+
+struct MissingIssuesState;  // missing_issues.cpp
 
 struct SeriesFields {
     TField* SERIES = nullptr;
@@ -75,6 +78,8 @@ struct ReportContext {
     bool seriesContinued = false;
     // The complete lists: the current series has printed its heading.
     bool seriesListed = false;
+    // The missing-issues reports: lines still to print and the totals.
+    std::shared_ptr<MissingIssuesState> missingIssues;
 };
 
 // Points the context at two open tables and their fields.

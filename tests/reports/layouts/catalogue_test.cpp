@@ -1,5 +1,5 @@
 // The Reports menu on a real frame window and the catalogue behind it:
-// every item's name, caption, hint and place; every one of the nineteen
+// every item's name, caption, hint and place; every one of the
 // commands recording its report from the menu.
 
 #include "reports/catalogue.h"
@@ -79,7 +79,9 @@ TEST_F(ReportsMenu, HoldsEveryCommandWithCaptionHintAndPlace) {
          {"CompleteForSaleList", "Complete &For Sale List",
           "Lists both for sale books and for sale series"},
          {"ProfitInvestmentSummary", "&Profit/Investment Summary",
-          "Calculates a profit/investment summary of your collection"}});
+          "Calculates a profit/investment summary of your collection"},
+         {"MissingIssues", "&Missing Issues",
+          "Lists the issues missing between the first and last owned issue of each series"}});
     ExpectItems(
         frame->BookReports1,
         {{"AutographedBooks", "&Autographed Books", "Lists books that are marked as autographed"},
@@ -97,6 +99,8 @@ TEST_F(ReportsMenu, HoldsEveryCommandWithCaptionHintAndPlace) {
           "Listing of owned books in currently highlighted series"},
          {"WantedBooksinSeries", "&Wanted Books in Series",
           "Listing of wanted books in currently highlighted series"},
+         {"MissingIssuesinSeries", "&Missing Issues in Series",
+          "Owned runs and missing issues of the currently highlighted series"},
          {"-", "", ""},
          {"DetailedPrintoutofComicBook1", "Detailed &Printout of Comic Book",
           "Detail page of the currently highlighted comic book"},
@@ -125,7 +129,7 @@ TEST_F(ReportsMenu, EveryCommandRecordsItsReportInANewPreviewWindow) {
     current = collection.key(entry);
     const QString report = collection.dir().path() + "/pkeep.rpt";
 
-    ASSERT_EQ(ReportCommands().size(), 19u);
+    ASSERT_EQ(ReportCommands().size(), 21u);
     int windows = 0;
     for (const TReportCommand& command : ReportCommands()) {
         SCOPED_TRACE(command.Name);
@@ -149,8 +153,10 @@ TEST_F(ReportsMenu, EveryCommandRecordsItsReportInANewPreviewWindow) {
             EXPECT_TRUE(page.find("Date 01/20/95"));
             EXPECT_EQ(page.bitmaps.size(), 1u);
         }
-        // Every report over this one series shows it (the summary only counts).
-        if (QString(command.Name) != "ProfitInvestmentSummary" && !command.WithoutHeaderFooter) {
+        // Every report over this one series shows it (the summary only counts,
+        // and the missing issues list only series with gaps).
+        if (QString(command.Name) != "ProfitInvestmentSummary" &&
+            QString(command.Name) != "MissingIssues" && !command.WithoutHeaderFooter) {
             bool shown = false;
             for (const QString& t : page.nonEmpty()) shown = shown || t.startsWith("ALPHA");
             EXPECT_TRUE(shown);
