@@ -6,16 +6,18 @@
 namespace paradox {
 
 namespace {
-std::string damagedMessage(const std::string& file, std::uint64_t offset, const std::string& what) {
+std::string faultMessage(const std::string& file, std::uint64_t offset, const std::string& what) {
     std::ostringstream s;
-    s << "Table file " << file << " is damaged (at byte offset " << offset << "): " << what
-      << ". Rebuild the table to repair it.";
+    s << "Table file " << file << " is damaged (at byte offset " << offset << "): " << what << ".";
     return s.str();
 }
 }  // namespace
 
 ETableDamaged::ETableDamaged(const std::string& file, std::uint64_t offset, const std::string& what)
-    : EDatabaseError(damagedMessage(file, offset, what)), file_(file), offset_(offset) {}
+    : EDatabaseError(faultMessage(file, offset, what) + " Rebuild the table to repair it."),
+      fault_(faultMessage(file, offset, what)),
+      file_(file),
+      offset_(offset) {}
 
 void throwDamaged(const std::string& file, std::uint64_t offset, const std::string& what) {
     throw ETableDamaged(file, offset, what);

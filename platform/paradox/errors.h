@@ -16,8 +16,12 @@ public:
     ETableDamaged(const std::string& file, std::uint64_t offset, const std::string& what);
     const std::string& file() const { return file_; }
     std::uint64_t offset() const { return offset_; }
+    // The fault alone, without the advice to rebuild: what the rebuild
+    // itself reports when even it cannot read the file.
+    const std::string& fault() const { return fault_; }
 
 private:
+    std::string fault_;
     std::string file_;
     std::uint64_t offset_;
 };

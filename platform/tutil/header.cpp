@@ -62,7 +62,7 @@ TableHeader parseByEngine(std::span<const std::uint8_t> bytes, const std::string
         return fromEngine(
             paradox::parseHeader(bytes.data(), bytes.size(), path, FileKind::Data, true));
     } catch (const paradox::ETableDamaged& e) {
-        throw TableError(TU_ERR_DAMAGED, e.what());
+        throw TableError(TU_ERR_DAMAGED, e.fault());
     } catch (const EDatabaseError& e) {
         throw TableError(TU_ERR_UNSUPPORTED, e.what());
     }

@@ -499,7 +499,7 @@ TEST_F(Rebuild, HeaderDamageIsReportedAsTheEngineReportsIt) {
         try {
             paradox::Table::open(db());
         } catch (const paradox::ETableDamaged& e) {
-            engineReport = e.what();
+            engineReport = e.fault();  // without the advice to rebuild
         }
         ASSERT_FALSE(engineReport.empty()) << offset;
         try {
