@@ -8,6 +8,7 @@
 #include "app/previous_instance.h"
 #include "collection/comic_form.h"
 #include "collection/highlighted_item.h"
+#include "maintenance/backup_form.h"
 #include "maintenance/rebuild_form.h"
 #include "platform/widgets/application.h"
 #include "reports/catalogue.h"
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
     installCollectionWindow(mainForm);
     installReportsMenu(mainForm, HighlightedInCollectionWindow);
     installRebuild(mainForm);
+    installBackups(mainForm);
     mainForm.show();
     return app.exec();
 }
