@@ -1,21 +1,31 @@
 // Backups on real collections in a temporary directory: the archive that
 // ordinary tools open, archives that must be refused (truncated, altered,
 // foreign, from a newer program, a folder that cannot take them), the
-// rotation's choice over simulated days, and the collection check.
+// rotation's choice over simulated days, the collection check, and the
+// program's side: its backup after a change, File, Backups... and Verify.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
 #include <QProcess>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QtTest/QTest>
 #include <map>
 
+#include "app/main_form.h"
 #include "maintenance/backup_archive.h"
+#include "maintenance/backup_form.h"
 #include "maintenance/backup_restore.h"
 #include "maintenance/backup_rotation.h"
 #include "maintenance/backup_service.h"
 #include "maintenance/collection_check.h"
 #include "platform/paradox/table.h"
+#include "platform/widgets/dialogs.h"
 #include "store/collection.h"
 #include "tests/support/temp_dir.h"
 
@@ -30,6 +40,7 @@ class BackupTest : public ::testing::Test {
 protected:
     void SetUp() override {
         qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8());
+        qputenv("PKEEP_DIR", collection().toUtf8());
         store::CreateCollection(collection());
         auto series = table("series.db");
         auto books = table("books.db");
@@ -69,6 +80,14 @@ protected:
             out[name] = f.readAll();
         }
         return out;
+    }
+    QStringList archives() const {
+        return QDir(collection() + "/backups").entryList({"*.tar.zst"}, QDir::Files);
+    }
+    QAction* fileMenuItem(TMainForm& frame, const char* name) const {
+        for (QAction* action : frame.FileMenu->actions())
+            if (action->objectName() == name) return action;
+        return nullptr;
     }
     QString backUp() { return backup::TakeBackup(collection(), "manual").archive; }
     static int tar(const QStringList& args, const QString& cwd = QString()) {
@@ -264,6 +283,64 @@ TEST_F(BackupTest, CheckNamesADamagedIndexAndTheRebuild) {
     ASSERT_FALSE(report.ok());
     EXPECT_TRUE(report.problems[0].text.contains("books")) << report.text().toStdString();
     EXPECT_TRUE(report.problems[0].repair.contains("rebuild"));
+}
+
+TEST_F(BackupTest, TheProgramBacksUpItsFirstChangeAndFileBackupsRestoresAfterConfirming) {
+    TMainForm frame;
+    installBackups(frame);
+    table("books.db")->erase(2);  // the day's first change, made in the program
+    QTRY_COMPARE_WITH_TIMEOUT(archives().size(), 1, 20000);
+    const auto backedUp = files();
+    table("books.db")->erase(0);  // a second change that day: no backup
+    QTest::qWait(200);
+    EXPECT_EQ(archives().size(), 1);
+
+    std::vector<TMessageRequest> asked;
+    const TScopedMessageAnswerer answer([&](const TMessageRequest& r) {
+        asked.push_back(r);
+        return r.buttons & mbYes ? mrYes : mrOk;
+    });
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* form = qobject_cast<TBackupsForm*>(QApplication::activeModalWidget());
+        ASSERT_NE(form, nullptr);
+        seen = true;
+        ASSERT_EQ(form->List->rowCount(), 1);
+        EXPECT_EQ(form->List->item(0, 1)->text(), "2");  // books
+        EXPECT_EQ(form->List->item(0, 2)->text(), "2");  // series
+        EXPECT_EQ(form->List->item(0, 4)->text(), "yes");
+        form->BtnRestore->click();
+        EXPECT_EQ(form->List->rowCount(), 2);  // the state before the restore, kept
+        form->BtnClose->click();
+    });
+    fileMenuItem(frame, "BackupsItem")->trigger();
+    ASSERT_TRUE(seen);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].type, TMsgDlgType::mtConfirmation);
+    EXPECT_TRUE(asked[1].text.contains("Restored")) << asked[1].text.toStdString();
+    EXPECT_EQ(files(), backedUp);
+}
+
+TEST_F(BackupTest, VerifyCollectionReportsWrongCountsAndRecountsWhenTheUserAgrees) {
+    TMainForm frame;
+    installBackups(frame);
+    {
+        auto series = table("series.db");
+        paradox::Row second = series->row(1);
+        second[8] = integer(1);
+        series->update(1, second);
+    }
+    std::vector<TMessageRequest> asked;
+    const TScopedMessageAnswerer answer([&](const TMessageRequest& r) {
+        asked.push_back(r);
+        return r.buttons & mbYes ? mrYes : mrOk;
+    });
+    fileMenuItem(frame, "VerifyItem")->trigger();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_TRUE(asked[0].text.contains("1 series in series.db have an owned count"))
+        << asked[0].text.toStdString();
+    EXPECT_TRUE(asked[1].text.contains("No problems found")) << asked[1].text.toStdString();
+    EXPECT_EQ(table("series.db")->row(1)[8].asInt(), 4);
 }
 
 }  // namespace
