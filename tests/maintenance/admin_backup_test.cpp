@@ -39,6 +39,13 @@ protected:
             out[name] = readAll(collection() + "/" + name);
         return out;
     }
+    // Changes a book's title: a change that leaves the collection sound.
+    void retitleBook(std::size_t position) const {
+        auto books = table("books.db");
+        paradox::Row row = books->row(position);
+        row[3] = paradox::Value::text("Retitled");
+        books->update(position, row);
+    }
     // Makes the first series' owned count wrong, for a recount to repair.
     void spoilOwnedCount() const {
         auto series = table("series.db");
@@ -79,7 +86,7 @@ TEST_F(AdminBackup, ListRestoreAndUndoOfTheRestore) {
     EXPECT_EQ(list.out.count("verified"), 2) << list.out.toStdString();
     const auto saved = files();
     const QString archive = archives().last();
-    table("books.db")->erase(5);
+    retitleBook(5);
     const auto changed = files();
 
     const AdminResult restored = admin({"restore", archive});
@@ -119,6 +126,43 @@ TEST_F(AdminBackup, VerifyReportsWrongCountsWithTheirRepairAndExitsNonZero) {
         << check.out.toStdString();
     EXPECT_TRUE(check.out.contains("pkeep-admin verify --recount"));
     EXPECT_EQ(admin({"verify", "--recount"}).status, 0);
+}
+
+// A restore stopped after each of its renames in turn (the undo backup's
+// archive, the list of verified archives, the journal, then every file put
+// into place), as a crash would stop it: the next run of the tool leaves
+// the collection whole, the old one or the restored one, and restored as
+// soon as the journal was in place.
+TEST_F(AdminBackup, ARestoreCutShortAtAnyRenameLeavesTheOldOrTheRestoredCollection) {
+    ASSERT_EQ(admin({"backup"}).status, 0);
+    const QString archive = backups() + "/" + archives().last();
+    const auto restored = files();
+    retitleBook(0);
+    const auto old = files();
+    bool decided = false;
+    int rename = 1;
+    for (;; ++rename) {
+        QProcess cut;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("PKEEP_DIR", collection());
+        env.insert("LD_PRELOAD", KILL_AT_RENAME);
+        env.insert("PK_KILL_AFTER_RENAME", QString::number(rename));
+        cut.setProcessEnvironment(env);
+        cut.start(PKEEP_ADMIN, {"restore", archive});
+        cut.waitForFinished(60000);
+        ASSERT_EQ(admin({"verify"}).status, 0) << "cut after rename " << rename;
+        const auto now = files();
+        ASSERT_TRUE(now == old || now == restored) << "cut after rename " << rename;
+        // Once a cut at one rename ends restored, every later cut does too.
+        if (decided) {
+            EXPECT_TRUE(now == restored) << "cut after rename " << rename;
+        }
+        decided = decided || now == restored;
+        if (cut.exitStatus() == QProcess::NormalExit) break;  // finished before this rename
+        for (const auto& [name, bytes] : old) writeAll(collection() + "/" + name, bytes);
+    }
+    EXPECT_TRUE(decided);
+    EXPECT_GE(rename, 8) << "the journal and the seven files each come with a rename";
 }
 
 TEST(BackupSoak, KillsDuringBackupAndRestoreLoseNothing) {
