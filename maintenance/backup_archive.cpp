@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +14,7 @@
 #include <memory>
 
 #include "platform/system/durable_file.h"
+#include "platform/system/sha256.h"
 
 namespace backup {
 
@@ -46,15 +46,6 @@ QString libraryError(archive* a) {
     return text ? QString::fromLocal8Bit(text) : QStringLiteral("unknown error");
 }
 
-QByteArray sha256Of(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EBackupError(QStringLiteral("Cannot read %1").arg(path).toStdString());
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return hash.result();
-}
-
 Manifest manifestFor(const Snapshot& snapshot, const QString& reason) {
     Manifest m;
     m.version = ProgramVersion();
@@ -63,7 +54,7 @@ Manifest manifestFor(const Snapshot& snapshot, const QString& reason) {
     m.rows = snapshot.rows;
     for (const QString& name : snapshot.files) {
         const QString path = snapshot.staging + QLatin1Char('/') + name;
-        m.files.push_back({name, QFileInfo(path).size(), sha256Of(path)});
+        m.files.push_back({name, QFileInfo(path).size(), TSha256::OfFile(path)});
     }
     return m;
 }
@@ -114,8 +105,9 @@ void writeEntries(int fd, const Snapshot& snapshot, const Manifest& manifest,
                   const QString& archivePath) {
     ArchivePtr a(archive_write_new());
     if (archive_write_add_filter_zstd(a.get()) != ARCHIVE_OK ||
-        archive_write_set_format_pax_restricted(a.get()) != ARCHIVE_OK ||
-        archive_write_open_fd(a.get(), fd) != ARCHIVE_OK)
+        archive_write_set_format_pax_restricted(a.get()) != ARCHIVE_OK)
+        writeFailed(archivePath, libraryError(a.get()));
+    if (archive_write_open_fd(a.get(), fd) != ARCHIVE_OK)
         writeFailed(archivePath, libraryError(a.get()));
     EntryWriter writer(a.get(), archivePath, manifest.created.toSecsSinceEpoch());
     writer.addBytes(QLatin1String(kManifestName), manifest.toJson());
@@ -256,9 +248,9 @@ Manifest VerifyArchive(const QString& archivePath, const QString& target) {
         seen.insert(name);
         std::unique_ptr<ExtractedFile> out;
         if (!target.isEmpty()) out = std::make_unique<ExtractedFile>(target, name);
-        QCryptographicHash hash(QCryptographicHash::Sha256);
+        TSha256 hash;
         const qint64 size = reader.read([&](const char* data, qint64 n) {
-            hash.addData(QByteArrayView(data, n));
+            hash.add(data, n);
             if (out) out->write(data, n);
         });
         if (size != expected->size || hash.result() != expected->sha256)

@@ -9,7 +9,9 @@
 
 #include "platform/paradox/errors.h"
 #include "platform/paradox/file_io.h"
+#include "platform/paradox/header.h"
 #include "platform/paradox/table.h"
+#include "platform/paradox/table_swap.h"
 #include "platform/system/durable_file.h"
 
 namespace backup {
@@ -29,19 +31,66 @@ QString existingName(const QString& collection, const QString& name) {
     return found.empty() ? QString() : QFileInfo(QString::fromStdString(found)).fileName();
 }
 
-std::shared_ptr<paradox::Table> openWaiting(const QString& path, Clock::time_point deadline) {
-    for (;;) {
-        try {
-            return paradox::Table::open(path.toStdString());
-        } catch (const paradox::ETableInUse&) {
-            if (Clock::now() >= deadline)
-                throw EBackupBusy(QStringLiteral("The collection is in use by another program "
-                                                 "(%1 is locked); the backup was skipped")
-                                      .arg(path)
-                                      .toStdString());
-            std::this_thread::sleep_for(kRetryEvery);
+[[noreturn]] void busy(const QString& path) {
+    throw EBackupBusy(QStringLiteral("The collection is in use by another program (%1 is "
+                                     "locked); the backup was skipped")
+                          .arg(path)
+                          .toStdString());
+}
+
+// A table held for the snapshot, with its row count.
+struct HeldTable {
+    paradox::FileHandle lock;               // when no program had it open
+    std::shared_ptr<paradox::Table> table;  // when this program has it open
+    qint64 rows = 0;
+};
+
+// A change cut short (a change journal, or an interrupted rebuild swap) is
+// put right by opening the table through the engine.
+bool needsRecovery(const std::string& db) {
+    return paradox::fileExists(db + "-journal") ||
+           paradox::fileExists(paradox::swapJournalPath(db));
+}
+
+// The row count from the header of a table nobody has open.
+qint64 headerRowCount(const paradox::FileHandle& db) {
+    std::uint8_t fixed[4] = {};
+    db.readAt(0, fixed, sizeof fixed);
+    std::vector<std::uint8_t> header(static_cast<std::size_t>(fixed[2] | fixed[3] << 8));
+    db.readAt(0, header.data(), header.size());
+    return paradox::parseHeader(header.data(), db.size(), db.path(), paradox::FileKind::Data)
+        .numRecords;
+}
+
+// Taking the table's lock without loading it is enough when no program has
+// it open and nothing is to be recovered; otherwise it is opened through the
+// engine, which shares this program's open table or recovers it.
+bool tryHold(const std::string& db, HeldTable& held) {
+    if (!needsRecovery(db)) {
+        bool writable = false;
+        paradox::FileHandle handle = paradox::FileHandle::openExisting(db, writable);
+        if (handle.tryLockExclusive()) {
+            held.rows = headerRowCount(handle);
+            held.lock = std::move(handle);
+            return true;
         }
     }
+    try {
+        held.table = paradox::Table::open(db);
+        held.rows = static_cast<qint64>(held.table->rowCount());
+        return true;
+    } catch (const paradox::ETableInUse&) {
+        return false;
+    }
+}
+
+HeldTable holdWaiting(const QString& path, Clock::time_point deadline) {
+    HeldTable held;
+    while (!tryHold(path.toStdString(), held)) {
+        if (Clock::now() >= deadline) busy(path);
+        std::this_thread::sleep_for(kRetryEvery);
+    }
+    return held;
 }
 
 }  // namespace
@@ -78,12 +127,12 @@ Snapshot TakeSnapshot(const QString& collection, const QString& staging,
     snapshot.staging = staging;
     const auto start = Clock::now();
     {
-        std::vector<std::shared_ptr<paradox::Table>> locked;
+        std::vector<HeldTable> locked;
         for (const QString& table : CollectionTables()) {
             const QString name = existingName(collection, table);
             if (name.isEmpty()) continue;
-            locked.push_back(openWaiting(collection + QLatin1Char('/') + name, start + wait));
-            snapshot.rows.insert(table, static_cast<qint64>(locked.back()->rowCount()));
+            locked.push_back(holdWaiting(collection + QLatin1Char('/') + name, start + wait));
+            snapshot.rows.insert(table, locked.back().rows);
         }
         if (locked.empty())
             throw EBackupError(QStringLiteral("There is no collection in %1 to back up")

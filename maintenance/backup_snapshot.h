@@ -2,12 +2,13 @@
 // A consistent copy of the collection's files, from which a backup archive is
 // written at leisure.
 //
-// The copy is taken under the tables' locks: each table is opened through the
-// engine (in this program it shares the windows' open tables, whose changes
-// are complete whenever this code runs; in another program it takes the lock,
-// which also finishes or undoes a change a crash interrupted).  While the
-// locks are held the files are only copied inside the kernel into a staging
-// folder, so the user's work waits for a copy, not for the compression.
+// The copy is taken under the tables' locks: a table no program has open is
+// locked as the engine locks it, without loading it (or opened through the
+// engine when a crash left a change to put right); a table this program has
+// open is shared with its windows, whose changes are complete whenever this
+// code runs.  While the locks are held the files are only copied inside the
+// kernel into a staging folder, so the user's work waits for a copy, not for
+// the compression.
 // A program that holds a table is waited for briefly; then the snapshot is
 // refused with a message.
 

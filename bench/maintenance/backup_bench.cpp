@@ -97,8 +97,8 @@ int main(int argc, char** argv) {
         bestOfThree([&] { tarArchive(collection, files, tarOut, true); }, clean);
     const qint64 tarBytes = QFileInfo(tarOut).size();
 
-    // Held time as another program sees it (the tables opened here first)
-    // and as the program's own windows do (the tables already open).
+    // Held time when no program has the tables open (pkeep-admin backup)
+    // and when this program has them open (the program's own backups).
     double heldCold = 1e300, heldOpen = 1e300, verifyMs = 0;
     const QString archive = out + "/ours.tar.zst";
     const double oursMs = bestOfThree(
@@ -129,8 +129,8 @@ int main(int argc, char** argv) {
                 archiveBytes / 1e6);
     std::printf("ratio to tar --zstd synced:       %8.2f (target <= 1.20)\n", oursMs / tarSyncedMs);
     std::printf("ratio to tar --zstd:              %8.2f\n", oursMs / tarMs);
-    std::printf("locks held, tables opened here:   %8.1f ms (target < 50)\n", heldCold);
-    std::printf("locks held, tables already open:  %8.1f ms (target < 50)\n", heldOpen);
+    std::printf("locks held, tables not open:      %8.1f ms (target < 50)\n", heldCold);
+    std::printf("locks held, tables open here:     %8.1f ms (target < 50)\n", heldOpen);
     std::printf("read-back check of the archive:   %8.1f ms (after the locks are released)\n",
                 verifyMs);
     return 0;
