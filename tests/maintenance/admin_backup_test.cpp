@@ -118,6 +118,28 @@ TEST_F(AdminBackup, NothingIsReplacedOrBackedUpWhileAnotherProgramHasTheCollecti
     EXPECT_EQ(archives(), archivesBefore);
 }
 
+// A disk that fills up while the backup copies the files (a file size limit
+// stands in for it): the message names the file, nothing half-written stays.
+TEST_F(AdminBackup, ADiskThatFillsUpLeavesNoPartOfTheBackupAndTheCollectionAsItWas) {
+    const auto before = files();
+    const QStringList archivesBefore = archives();
+    QProcess limited;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PKEEP_DIR", collection());
+    limited.setProcessEnvironment(env);
+    limited.start("bash", {"-c", "trap '' XFSZ; ulimit -f 64; exec \"$0\" backup", PKEEP_ADMIN});
+    ASSERT_TRUE(limited.waitForFinished(60000));
+    EXPECT_EQ(limited.exitCode(), 1);
+    const QString err = QString::fromUtf8(limited.readAllStandardError());
+    EXPECT_TRUE(err.contains(backups()) && err.contains("File too large")) << err.toStdString();
+    EXPECT_EQ(files(), before);
+    EXPECT_EQ(archives(), archivesBefore);
+    QStringList left =
+        QDir(backups()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    left.removeAll(".verified");
+    EXPECT_EQ(left, archivesBefore);
+}
+
 TEST_F(AdminBackup, VerifyReportsWrongCountsWithTheirRepairAndExitsNonZero) {
     spoilOwnedCount();
     const AdminResult check = admin({"verify"});
