@@ -255,6 +255,10 @@ void TMainForm::PlugRebuildWindow(std::function<std::unique_ptr<QDialog>()> crea
     createRebuildForm_ = std::move(create);
 }
 
+void TMainForm::AddFileCommands(const QList<QAction*>& commands) {
+    FileMenu->insertActions(RebuildFiles, commands);
+}
+
 int TMainForm::ChildCount() const { return static_cast<int>(ClientArea->subWindowList().size()); }
 
 QWidget* TMainForm::ActiveChild() const {

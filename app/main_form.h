@@ -103,6 +103,7 @@ public:
     void EnableOpenCollection(bool enabled) override;
     void PlugCollectionWindow(TCollectionWindowHooks hooks) override;
     void PlugRebuildWindow(std::function<std::unique_ptr<QDialog>()> create) override;
+    void AddFileCommands(const QList<QAction*>& commands) override;
 
     int ChildCount() const;
     QWidget* ActiveChild() const;

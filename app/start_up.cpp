@@ -11,6 +11,7 @@
 #include "collection/comic_form.h"
 #include "collection/highlighted_item.h"
 #include "insight/statistics_form.h"
+#include "maintenance/backup_form.h"
 #include "maintenance/rebuild_form.h"
 #include "platform/db/session.h"
 #include "platform/widgets/application.h"
@@ -134,6 +135,7 @@ int RunProgram(TApplication& app, const QString& programPath) {
     installCollectionWindow(mainForm);
     installReportsMenu(mainForm, HighlightedInCollectionWindow);
     installRebuild(mainForm);
+    installBackups(mainForm);
     InstallStatisticsCommand(
         *mainForm.Reports1, [&mainForm](QWidget* form) { mainForm.AddChild(form); },
         [] { return Session().AliasPath(QString::fromLatin1(store::kAlias)); });

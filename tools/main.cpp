@@ -11,6 +11,7 @@
 
 #include "store/collection.h"
 #include "tools/command.h"
+#include "tools/daily_backup.h"
 
 namespace {
 
@@ -66,7 +67,10 @@ int run(QStringList args, QTextStream& out, QTextStream& err) {
     }
     admin::Context context{directory, out};
     try {
-        return command->run(context, rest);
+        admin::DailyBackup dailyBackup(directory);
+        const int status = command->run(context, rest);
+        if (status == 0) dailyBackup.afterCommand(out, err);
+        return status;
     } catch (const admin::UsageError& e) {
         err << "pkeep-admin " << command->name << ": " << QString::fromStdString(e.message())
             << "\nUsage: pkeep-admin " << command->name << " " << command->usage << "\n";

@@ -24,6 +24,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -142,5 +143,12 @@ private:
     explicit Table(std::shared_ptr<TableFile> file);
     std::shared_ptr<TableFile> file_;
 };
+
+// Called after every change that reaches a table's files in this process (an
+// insert, update or delete, or a whole batch), with the table's .db path, so
+// that the program can act once the collection changed (its automatic
+// backups).  Replaces the observer set before; an empty one removes it.
+using ChangeObserver = std::function<void(const std::string& dbPath)>;
+void SetChangeObserver(ChangeObserver observer);
 
 }  // namespace paradox

@@ -15,6 +15,11 @@ namespace paradox {
 
 namespace {
 
+ChangeObserver& changeObserver() {
+    static ChangeObserver observer;
+    return observer;
+}
+
 std::string describe(const Value& v) {
     if (v.isNull()) return "blank";
     if (v.isBool()) return v.asBool() ? "true" : "false";
@@ -29,6 +34,8 @@ std::string describe(const Value& v) {
 }
 
 }  // namespace
+
+void SetChangeObserver(ChangeObserver observer) { changeObserver() = std::move(observer); }
 
 void TableFile::requireWritable() const {
     if (broken_)
@@ -235,6 +242,7 @@ void TableFile::commit() {
         throw;
     }
     unsaved_ = true;
+    if (changeObserver()) changeObserver()(dbPath_);
 }
 
 void TableFile::saveChanges() {

@@ -11,11 +11,13 @@
 // - Report commands go into the submenus of Reports.
 // - A window plugs itself into the frame's commands with the Plug calls.
 
+#include <QList>
 #include <QPoint>
 #include <functional>
 #include <memory>
 #include <optional>
 
+class QAction;
 class QDialog;
 class QMdiArea;
 class QMdiSubWindow;
@@ -75,6 +77,8 @@ public:
     virtual void PlugCollectionWindow(TCollectionWindowHooks hooks) = 0;
     // File, Re-Build Files shows the dialog made here, centred over the frame.
     virtual void PlugRebuildWindow(std::function<std::unique_ptr<QDialog>()> create) = 0;
+    // Puts commands into the File menu, just above Re-Build Files.
+    virtual void AddFileCommands(const QList<QAction*>& commands) = 0;
 
 protected:
     ~TFrameServices() = default;
