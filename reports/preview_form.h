@@ -1,6 +1,6 @@
 #pragma once
 // TPreviewForm: the report preview window.  A report command creates one,
-// sets the recorder's title, the tables' filters and the page handler, and
+// sets the recorder's title, the tables' filters and the page layout, and
 // runs the recorder; the window shows a progress panel while the report is
 // recorded, then the recorded pages one at a time with zoom and page
 // navigation, and prints them on request.
@@ -120,7 +120,7 @@ public:
     // True while the recorder or the printer runs (close is refused).
     bool Busy() const;
 
-    // True when the create step opened both tables (Run.TablesOpen()).  When it could not, it
+    // True when the create step opened both tables.  When it could not, it
     // has shown why, and the window has nothing to report from: the report
     // commands close it and end there.
     bool TablesOpen() const;
