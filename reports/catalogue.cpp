@@ -14,80 +14,80 @@
 #include "platform/widgets/frame_services.h"
 #include "platform/widgets/hints.h"
 #include "reportengine/report_filer.h"
+#include "reports/layouts/page_layouts.h"
+#include "reports/preview_form.h"
 #include "reports/preview_launch.h"
 
 namespace {
 
-using P = TPreviewForm;
-
 // Menu order.  Columns: submenu, item name, caption, hint, separator
 // before; title, series filter, books filter, linked, current series,
-// books-driven, no header/footer, page handler.
+// books-driven, no header/footer, page layout.
 constexpr std::array<TReportCommand, 21> kCommands{{
     {"CollectionReports1", "CollectionBySereis", "&Collection By Series",
      "Lists your entire collection", false, "Comic Collection Listing", "Owned > 0", "Qty > 0",
-     true, false, false, false, &P::RPCollectionReportPrintPage},
+     true, false, false, false, &layout::PrintCollectionPage},
     {"CollectionReports1", "CompleteWantList", "Complete &Want List",
      "Lists both wanted books and wanted series", false, "Complete Want List", nullptr, nullptr,
-     true, false, false, false, &P::RPCompleteWantReportPrintPage},
+     true, false, false, false, &layout::PrintCompleteWantPage},
     {"CollectionReports1", "CompleteForSaleList", "Complete &For Sale List",
      "Lists both for sale books and for sale series", false, "Complete For Sale List", nullptr,
-     nullptr, true, false, false, false, &P::RPCompleteForSaleReportPrintPage},
+     nullptr, true, false, false, false, &layout::PrintCompleteForSalePage},
     {"CollectionReports1", "ProfitInvestmentSummary", "&Profit/Investment Summary",
      "Calculates a profit/investment summary of your collection", false,
      "Collection Profit/Investment Summary", nullptr, nullptr, false, false, true, false,
-     &P::RPSummaryReportPrintPage},
+     &layout::PrintSummaryPage},
     {"CollectionReports1", "MissingIssues", "&Missing Issues",
      "Lists the issues missing between the first and last owned issue of each series", false,
      "Missing Issues", nullptr, nullptr, true, false, false, false,
-     &P::RPMissingIssuesReportPrintPage},
+     &layout::PrintMissingIssuesPage},
     {"BookReports1", "AutographedBooks", "&Autographed Books",
      "Lists books that are marked as autographed", false, "Listing of Autographed Books",
      "Owned > 0", "Autograph AND Qty > 0", true, false, false, false,
-     &P::RPAutographBookReportPrintPage},
+     &layout::PrintAutographedBooksPage},
     {"BookReports1", "BooksforSale", "&Books for Sale", "Lists books that are marked for sale",
      false, "Listing of All Books for Sale", "Owned > 0", "Forsale AND Qty > 0", true, false, false,
-     false, &P::RPForSaleBookReportPrintPage},
+     false, &layout::PrintForSaleBooksPage},
     {"BookReports1", "WantedBooks1", "&Wanted Books", "Lists books that are marked as wanted",
      false, "Listing of All Wanted Books", nullptr, "Wanted", true, false, false, false,
-     &P::RPWantedBookReportPrintPage},
+     &layout::PrintWantedBooksPage},
     {"HighlightedItemReports", "AllComicBooksinSeries", "&All Comic Books in Series",
      "Listing of all books in currently highlighted series", false,
      "Listing of All Books in a Series", nullptr, nullptr, true, true, true, false,
-     &P::RPBooksInSeriesReportPrintPage},
+     &layout::PrintBooksInSeriesPage},
     {"HighlightedItemReports", "AutographedBooksinSeries", "Auto&graphed Books in Series",
      "Listing of autographed books in currently highlighted series", false,
      "Listing of Autographed Books in a Series", nullptr, "Autograph AND Qty > 0", true, true, true,
-     false, &P::RPAutographedInSeriesReportPrintPage},
+     false, &layout::PrintAutographedInSeriesPage},
     {"HighlightedItemReports", "ForSaleBooksinSeries", "&For Sale Books in Series",
      "Listing of books for sale in currently highlighted series", false,
      "Listing of Books For Sale in a Series", nullptr, "ForSale AND Qty > 0", true, true, true,
-     false, &P::RPForSaleInSeriesReportPrintPage},
+     false, &layout::PrintForSaleInSeriesPage},
     {"HighlightedItemReports", "OwnedBooksinSeries", "&Owned Books in Series",
      "Listing of owned books in currently highlighted series", false,
      "Listing of Books Owned in Series", nullptr, "Qty > 0", true, true, true, false,
-     &P::RPOwnedInSeriesReportPrintPage},
+     &layout::PrintOwnedInSeriesPage},
     {"HighlightedItemReports", "WantedBooksinSeries", "&Wanted Books in Series",
      "Listing of wanted books in currently highlighted series", false,
      "Listing of Wanted Books in Series", nullptr, "Wanted", true, true, true, false,
-     &P::RPWantedInSeriesReportPrintPage},
+     &layout::PrintWantedInSeriesPage},
     {"HighlightedItemReports", "MissingIssuesinSeries", "&Missing Issues in Series",
      "Owned runs and missing issues of the currently highlighted series", false,
      "Missing Issues in Series", nullptr, nullptr, true, true, true, false,
-     &P::RPMissingInSeriesReportPrintPage},
+     &layout::PrintMissingInSeriesPage},
     {"HighlightedItemReports", "DetailedPrintoutofComicBook1", "Detailed &Printout of Comic Book",
      "Detail page of the currently highlighted comic book", true,
      "Printout of Individual Comic Book", nullptr, nullptr, true, true, true, false,
-     &P::RPIndividualBookReportPrintPage},
+     &layout::PrintBookDetailPage},
     {"HighlightedItemReports", "LabelsforOwnedBooksinSeries1", "La&bels for Owned Books in Series",
      "Print labels for all owned books in the currently highlighted series", true,
      "Labels for Owned Books in Series", nullptr, "Qty > 0", true, true, true, true,
-     &P::RPOwnedLabelReportPrintPage},
+     &layout::PrintOwnedLabelsPage},
     {"HighlightedItemReports", "LabelsforForSaleBooksinSeries1",
      "Labels for For &Sale Books in Series",
      "Print labels for all books marked for sale in the currently highlighted series", false,
      "Labels of For Sale Books in Series", nullptr, "ForSale AND Qty > 0", true, true, true, true,
-     &P::RPForSaleLabelReportPrintPage},
+     &layout::PrintForSaleLabelsPage},
     {"SeriesReports1", "AllSeries", "&All Series", "Listing of all series", false,
      "Listing of All Series", nullptr, nullptr, false, false, false, false, nullptr},
     {"SeriesReports1", "FavoriteSeries", "Fa&vorite Series", "Listing of series marked as favorite",
@@ -130,20 +130,20 @@ constexpr std::array<MenuHandler, 21> kHandlers{{
 QString WithoutAccelerator(const char* caption) { return QString(caption).remove('&'); }
 
 // Finds the series by its full key, else by its entry number alone.
-bool LocateSeries(TPreviewForm& form, const TCurrentSeriesKey& key) {
-    TTable& series = *form.TableSeries;
+bool LocateSeries(TReportRun& run, const TCurrentSeriesKey& key) {
+    TTable& series = *run.TableSeries;
     if (series.FindKey(QVariantList{key.CurrentSeries, key.CurrentPublisher, key.CurrentEntry}))
         return true;
     for (series.First(); !series.Eof(); series.Next())
-        if (form.Report.series.ENTRY->AsInteger() == key.CurrentEntry) return true;
+        if (run.Report.series.ENTRY->AsInteger() == key.CurrentEntry) return true;
     return false;
 }
 
-void PositionOnCurrentSeries(TPreviewForm& form, const std::optional<TCurrentSeriesKey>& current) {
+void PositionOnCurrentSeries(TReportRun& run, const std::optional<TCurrentSeriesKey>& current) {
     if (!current)
         throw Exception("No series is highlighted: open the collection and choose a series first.");
-    form.Report.currentSeries = *current;
-    if (!LocateSeries(form, *current))
+    run.Report.currentSeries = *current;
+    if (!LocateSeries(run, *current))
         throw Exception("The series \"" +
                         (current->CurrentSeries + " - " + current->CurrentPublisher).toStdString() +
                         "\" is not in the collection.  Save or cancel its changes in the "
@@ -186,28 +186,27 @@ const TReportCommand* FindReportCommand(const QString& titleOrName) {
     return nullptr;
 }
 
+void PrepareReport(TReportRun& run, TBaseReport& recorder, const TReportCommand& command,
+                   const std::optional<TCurrentSeriesKey>& current) {
+    recorder.Title = command.Title;
+    if (command.Linked) run.TableBooks->SetMasterFields("ENTRY");
+    if (command.SeriesFilter) run.TableSeries->SetFilter(command.SeriesFilter);
+    if (command.BooksFilter) run.TableBooks->SetFilter(command.BooksFilter);
+    if (command.AtCurrentSeries) PositionOnCurrentSeries(run, current);
+    if (command.BooksDriven) run.BooksDriven = true;
+    if (command.WithoutHeaderFooter) {
+        recorder.OnPrintHeader = nullptr;
+        recorder.OnPrintFooter = nullptr;
+    }
+    if (command.PageLayout) run.SetPageLayout(recorder, command.PageLayout);
+}
+
 void PrepareReport(TPreviewForm& form, const TReportCommand& command,
                    const std::optional<TCurrentSeriesKey>& current) {
     // Tables that did not open have no fields to filter, link or search: the
     // window's create step has shown why, so the command ends silently.
     if (!form.TablesOpen()) throw EAbort();
-    form.RPReport->Title = command.Title;
-    if (command.Linked) form.TableBooks->SetMasterFields("ENTRY");
-    if (command.SeriesFilter) form.TableSeries->SetFilter(command.SeriesFilter);
-    if (command.BooksFilter) form.TableBooks->SetFilter(command.BooksFilter);
-    if (command.AtCurrentSeries) PositionOnCurrentSeries(form, current);
-    if (command.BooksDriven) form.BooksDriven = true;
-    if (command.WithoutHeaderFooter) {
-        form.RPReport->OnPrintHeader = nullptr;
-        form.RPReport->OnPrintFooter = nullptr;
-    }
-    if (command.PageHandler) {
-        TPreviewForm* target = &form;
-        TReportPageHandler handler = command.PageHandler;
-        form.RPReport->OnPrintPage = [target, handler](TBaseReport* sender, int& page) {
-            return (target->*handler)(sender, page);
-        };
-    }
+    PrepareReport(form.Run, *form.RPReport, command, current);
 }
 
 TPreviewForm* RunReportCommand(TFrameServices& frame, const TReportCommand& command,

@@ -1,14 +1,15 @@
 #pragma once
 // The report catalogue: the twenty-one commands of the frame's Reports menu,
 // each with its caption and hint, its report title, the filters and master
-// link it puts on the preview window's tables, whether it starts at the
+// link it puts on the report's tables, whether it starts at the
 // collection window's current series, whether its progress counts books,
-// whether it drops the page header and footer, and its page handler.
+// whether it drops the page header and footer, and its page layout.
 //
 // Launching a command, in this order: a new preview window (made by the
 // caller, so the frame can hold it); the title; the master link; the series
 // filter, then the books filter; the current series; BooksDriven; header
-// and footer removal; the page handler; the recording.
+// and footer removal; the page layout; the recording.  Without a window, a
+// report run and a recorder take the window's place.
 //
 // The current series is found by its key (name, publisher, entry) and, when
 // the key search fails (for instance after the name was edited and not yet
@@ -22,11 +23,11 @@
 #include <optional>
 #include <span>
 
-#include "reports/preview_form.h"
+#include "reports/report_run.h"
 
+class TBaseReport;
 class TFrameServices;
-
-using TReportPageHandler = bool (TPreviewForm::*)(TBaseReport* Sender, int& PageNum);
+class TPreviewForm;
 
 struct TReportCommand {
     const char* Submenu;  // the frame's submenu that holds the command
@@ -40,8 +41,8 @@ struct TReportCommand {
     bool Linked;               // books follow the current series row
     bool AtCurrentSeries;      // starts at the collection window's series
     bool BooksDriven;
-    bool WithoutHeaderFooter;        // labels use the whole sheet
-    TReportPageHandler PageHandler;  // nullptr: the window's own series listing
+    bool WithoutHeaderFooter;  // labels use the whole sheet
+    TPageLayout PageLayout;    // nullptr: the listing of series
 };
 
 // The commands in the order of the menu.
@@ -52,10 +53,13 @@ std::span<const TReportCommand> ReportCommands();
 // CollectionBySereis by its caption), or nullptr.
 const TReportCommand* FindReportCommand(const QString& titleOrName);
 
-// Steps 2 to 8 of the launching sequence on a newly created window.  Raises
-// Exception when a current-series command gets no series or the series is
-// not in the collection any more, and EAbort when the window's tables did
-// not open (its create step has shown why).
+// Steps 2 to 8 of the launching sequence on a run whose tables are open and
+// the recorder it is attached to.  Raises Exception when a current-series
+// command gets no series or the series is not in the collection any more.
+void PrepareReport(TReportRun& run, TBaseReport& recorder, const TReportCommand& command,
+                   const std::optional<TCurrentSeriesKey>& current);
+// The same on a newly created window; raises EAbort when the window's
+// tables did not open (its create step has shown why).
 void PrepareReport(TPreviewForm& form, const TReportCommand& command,
                    const std::optional<TCurrentSeriesKey>& current);
 

@@ -14,7 +14,6 @@
 #include <optional>
 
 #include "platform/base/scope_guard.h"
-#include "platform/db/table.h"
 #include "platform/graphics/printers.h"
 #include "platform/widgets/cursor_guard.h"
 #include "reportengine/file_preview.h"
@@ -83,21 +82,6 @@ void TPreviewForm::RPPreviewPageChange(TBaseReport*) {
     if (EditPage->text() != page) EditPage->setText(page);
     LabelTotalPages->setText(QString::number(RPPreview->PageCount()));
     LabelTotalPages->adjustSize();  // as wide as the count
-}
-
-// ---- progress ---------------------------------------------------------------------
-
-void TPreviewForm::StepProgress() {
-    ++ProgressCount;
-    // A total of 0 (nothing counted) leaves the bar where it is.
-    if (ProgressTotal > 0) {
-        ProgressBar->setValue(std::clamp(ProgressCount * 100 / ProgressTotal, 0, 100));
-    }
-}
-
-void TPreviewForm::LocateCurrentSeries(const TCurrentSeriesKey& key) {
-    Report.currentSeries = key;
-    TableSeries->FindKey({key.CurrentSeries, key.CurrentPublisher, key.CurrentEntry});
 }
 
 // ---- running, printing, cancelling ---------------------------------------------------

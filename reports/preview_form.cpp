@@ -18,7 +18,6 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "platform/db/datasource.h"
 #include "platform/db/table.h"
 #include "platform/system/beep.h"
 #include "platform/widgets/application.h"
@@ -27,6 +26,7 @@
 #include "platform/widgets/speed_button.h"
 #include "reportengine/file_preview.h"
 #include "reportengine/report_filer.h"
+#include "reports/report_recorder.h"
 
 QPointer<TPreviewForm> PreviewForm;
 
@@ -119,8 +119,7 @@ TPreviewForm::TPreviewForm(QWidget* parent) : QWidget(parent) {
 
     BuildReportComponents();
     ExecPrintDialog = [](QPrintDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
-    Report.stepProgress = [this] { StepProgress(); };
-    Report.showProgress = [this](int perCent) { ProgressBar->setValue(perCent); };
+    Run.Report.showProgress = [this](int perCent) { ProgressBar->setValue(perCent); };
     // A failure while opening the tables is shown, and the window is still
     // created, as for any window's create handler.
     try {
@@ -133,16 +132,6 @@ TPreviewForm::TPreviewForm(QWidget* parent) : QWidget(parent) {
 TPreviewForm::~TPreviewForm() {
     if (RPPreview && RPPreview->Printing()) RPPreview->EndPreview();
     SetHourglass(false);
-    // The detail table follows the series data source: unlink it first.
-    if (TableBooks) {
-        TableBooks->Close();
-        TableBooks->SetMasterSource(nullptr);
-    }
-    if (TableSeries) TableSeries->Close();
-    DataBooks.reset();
-    TableBooks.reset();
-    DataSeries.reset();
-    TableSeries.reset();
 }
 
 void TPreviewForm::SetReportFile(const QString& fileName) {
@@ -266,43 +255,14 @@ void TPreviewForm::BuildProgressPanel() {
 // ---- tables and report components ----------------------------------------------
 
 void TPreviewForm::BuildReportComponents() {
-    TableSeries = std::make_unique<TTable>();
-    TableSeries->SetName("TableSeries");
-    TableSeries->SetDatabaseName("PKEEP");
-    TableSeries->SetTableName("series.DB");
-    TableSeries->SetFiltered(true);
-    DataSeries = std::make_unique<TDataSource>();
-    DataSeries->SetDataSet(TableSeries.get());
-
-    TableBooks = std::make_unique<TTable>();
-    TableBooks->SetName("TableBooks");
-    TableBooks->SetDatabaseName("PKEEP");
-    TableBooks->SetTableName("books.DB");
-    TableBooks->SetFiltered(true);
-    TableBooks->SetIndexFieldNames("ENTRY");
-    TableBooks->SetMasterSource(DataSeries.get());
-    DataBooks = std::make_unique<TDataSource>();
-    DataBooks->SetDataSet(TableBooks.get());
-
-    RPReport = std::make_unique<WindowEngine<TReportFiler>>(&measuringWindow_);
+    RPReport = std::make_unique<WindowEngine<TReportRecorder>>();
+    Run.Attach(*RPReport);
     RPReport->StatusLabel = StatusLabel;
     RPReport->StatusFormat = "Preparing Preview Page %p";
-    RPReport->SetUnitsFactor(1.0);
-    RPReport->SetMarginLeft(0.5);
-    RPReport->SetMarginRight(0.5);
-    RPReport->SetMarginTop(0.5);
-    RPReport->SetMarginBottom(1.0);
-    RPReport->Title = "Listing of All Series";
-    RPReport->SetOrientation(poPortrait);
-    RPReport->SetScaleX(100);
-    RPReport->SetScaleY(100);
-    RPReport->OnPrintPage = [this](TBaseReport* sender, int& page) {
-        return RPSeriesReportPrintPage(sender, page);
-    };
+    // The run has hooked in its page frame and listing; the window adds its
+    // caption before the first page and the preview after the last.
     RPReport->OnBeforePrint = [this](TBaseReport* s) { RPStandardReportBeforePrint(s); };
     RPReport->OnAfterPrint = [this](TBaseReport* s) { RPStandardReportAfterPrint(s); };
-    RPReport->OnPrintHeader = [this](TBaseReport* s) { RPStandardReportPrintHeader(s); };
-    RPReport->OnPrintFooter = [this](TBaseReport* s) { RPStandardReportPrintFooter(s); };
 
     RPPreview = std::make_unique<WindowEngine<TFilePreview>>(this);
     RPPreview->ScrollBox = PreviewBox;
@@ -315,21 +275,15 @@ void TPreviewForm::BuildReportComponents() {
     SetReportFile(reportFile_);
 }
 
-void TPreviewForm::OpenTables() {
-    TableSeries->Open();
-    TableBooks->Open();
-    layout::BindTables(Report, *TableSeries, *TableBooks);
-}
-
 // ---- life cycle ------------------------------------------------------------------
 
 void TPreviewForm::FormCreate() {
-    ProgressCount = 0;
-    Report.seriesContinued = false;
-    Report.seriesListed = false;
-    BooksDriven = false;
+    Run.ProgressCount = 0;
+    Run.Report.seriesContinued = false;
+    Run.Report.seriesListed = false;
+    Run.BooksDriven = false;
     SetHourglass(true);
-    OpenTables();
+    Run.OpenTables();
 }
 
 void TPreviewForm::SetHourglass(bool on) {
@@ -346,7 +300,7 @@ QSize TPreviewForm::sizeHint() const { return kDesignSize; }
 
 bool TPreviewForm::Busy() const { return RPReport->Printing() || RPPrinter->Printing(); }
 
-bool TPreviewForm::TablesOpen() const { return TableSeries->Active() && TableBooks->Active(); }
+bool TPreviewForm::TablesOpen() const { return Run.TablesOpen(); }
 
 bool TPreviewForm::FormCloseQuery() {
     if (Busy()) {
@@ -359,7 +313,7 @@ bool TPreviewForm::FormCloseQuery() {
 }
 
 void TPreviewForm::FormClose() {
-    TableSeries->Close();
+    Run.TableSeries->Close();
     // Freed by Qt: the window is deleted on close.
 }
 

@@ -1,16 +1,14 @@
 #pragma once
 // TPreviewForm: the report preview window.  A report command creates one,
-// sets the recorder's title, the tables' filters and the page handler, and
+// sets the recorder's title, the tables' filters and the page layout, and
 // runs the recorder; the window shows a progress panel while the report is
 // recorded, then the recorded pages one at a time with zoom and page
 // navigation, and prints them on request.
 //
-// Each window owns its own instances of the two collection tables, so the
-// page layouts read and move them freely.  Every page handler has the
-// engine's OnPrintPage signature: it prints one page and returns true when
-// another page follows.  The handlers forward to the layouts
-// (reports/layouts/page_layouts.h) with the window's report context;
-// RPSeriesReportPrintPage is the one the recorder carries from the start.
+// The report itself (the window's own instances of the two collection
+// tables, the layouts' report context, the progress count and the page
+// frame) is the window's TReportRun; the window adds the progress panel, the
+// preview and printing.  The recorder's handlers forward to the run.
 //
 // The recorder writes the report file (ReportFile, "pkeep.rpt" in the
 // current directory unless changed); right after recording, the window keeps
@@ -19,7 +17,6 @@
 
 #include <QBuffer>
 #include <QByteArray>
-#include <QDateTime>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
@@ -27,9 +24,8 @@
 #include <functional>
 #include <memory>
 
-#include "platform/graphics/graphic.h"
 #include "platform/widgets/frame_services.h"
-#include "reports/layouts/report_context.h"
+#include "reports/report_run.h"
 
 class QAbstractButton;
 class QCloseEvent;
@@ -41,11 +37,9 @@ class QProgressBar;
 class QPushButton;
 class QScrollArea;
 class TBaseReport;
-class TDataSource;
 class TFilePreview;
 class TFilePrinter;
 class TReportFiler;
-class TTable;
 
 // What the print dialog offers when it opens; kept between prints.
 struct TPrintDialogState {
@@ -71,15 +65,11 @@ public:
     // objects.
     QString ReportFile() const { return reportFile_; }
     void SetReportFile(const QString& fileName);
-    // The logo bitmap every page header draws; read again whenever the file
-    // differs from the one last read.
-    QString LogoFile = "PKEEP20.BMP";
 
-    // ---- Tables -----------------------------------------------------------
-    std::unique_ptr<TTable> TableSeries;
-    std::unique_ptr<TTable> TableBooks;
-    std::unique_ptr<TDataSource> DataSeries;
-    std::unique_ptr<TDataSource> DataBooks;
+    // ---- The report: tables, report context, progress, page frame ---------
+    // Its progress shows on the window's progress bar; the collection
+    // window's current series is set by the highlighted-item report commands.
+    TReportRun Run;
 
     // ---- Report components ------------------------------------------------
     std::unique_ptr<TReportFiler> RPReport;
@@ -120,24 +110,6 @@ public:
     // unless replaced (tests answer the dialog here).
     std::function<bool(QPrintDialog&)> ExecPrintDialog;
 
-    // ---- State shared with the page handlers -------------------------------
-    int ProgressCount = 0;
-    int ProgressTotal = 0;
-    bool BooksDriven = false;
-    // What the page layouts work on: this window's tables and fields, its
-    // progress bar as callbacks, the collection window's current series
-    // (set by the highlighted-item report commands) and the listings'
-    // page-to-page state.
-    layout::ReportContext Report;
-
-    // Counts one record of the table that drives a page handler's main loop:
-    // ProgressCount + 1, bar := ProgressCount * 100 / ProgressTotal.
-    void StepProgress();
-
-    // Positions TableSeries on the collection window's current series by a
-    // key search on the primary index; the outcome is ignored.
-    void LocateCurrentSeries(const TCurrentSeriesKey& key);
-
     // Runs the recorder (RPReport->Run) and shows the result: the preview,
     // or, after an abort or an error, a closed window.  Errors propagate to
     // the caller after the window has closed; an abort ends silently, and so
@@ -177,31 +149,16 @@ public:
     void SBPrintClick();
     void BtnCancelClick();
 
-    // ---- Standard page frame (page_frame.cpp) ------------------------------
+    // ---- Standard page frame (page_frame.cpp): the run's, and the window's
+    // caption before the first page and the hand-over to the preview after
+    // the last.
     void RPStandardReportBeforePrint(TBaseReport* Sender);
     void RPStandardReportPrintHeader(TBaseReport* Sender);
     void RPStandardReportPrintFooter(TBaseReport* Sender);
     void RPStandardReportAfterPrint(TBaseReport* Sender);
 
-    // ---- Page handlers (page_handlers.cpp) ---------------------------------
+    // The listing of series, the page layout the recorder starts with.
     bool RPSeriesReportPrintPage(TBaseReport* Sender, int& PageNum);
-    bool RPCollectionReportPrintPage(TBaseReport* Sender, int& PageNum);
-    bool RPAutographBookReportPrintPage(TBaseReport* Sender, int& PageNum);
-    bool RPForSaleBookReportPrintPage(TBaseReport* Sender, int& PageNum);
-    bool RPWantedBookReportPrintPage(TBaseReport* Sender, int& PageNum);
-    bool RPCompleteWantReportPrintPage(TBaseReport* Sender, int& PageNum);
-    bool RPCompleteForSaleReportPrintPage(TBaseReport* Sender, int& PageNum);
-    bool RPSummaryReportPrintPage(TBaseReport* Sender, int& PageNum);
-    bool RPBooksInSeriesReportPrintPage(TBaseReport* Sender, int& PageNum);
-    bool RPAutographedInSeriesReportPrintPage(TBaseReport* Sender, int& PageNum);
-    bool RPForSaleInSeriesReportPrintPage(TBaseReport* Sender, int& PageNum);
-    bool RPOwnedInSeriesReportPrintPage(TBaseReport* Sender, int& PageNum);
-    bool RPWantedInSeriesReportPrintPage(TBaseReport* Sender, int& PageNum);
-    bool RPIndividualBookReportPrintPage(TBaseReport* Sender, int& PageNum);
-    bool RPOwnedLabelReportPrintPage(TBaseReport* Sender, int& PageNum);
-    bool RPForSaleLabelReportPrintPage(TBaseReport* Sender, int& PageNum);
-    bool RPMissingIssuesReportPrintPage(TBaseReport* Sender, int& PageNum);
-    bool RPMissingInSeriesReportPrintPage(TBaseReport* Sender, int& PageNum);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -211,29 +168,17 @@ private:
     void BuildPageArea();
     void BuildProgressPanel();
     void BuildReportComponents();
-    void OpenTables();
     void KeepRecordedReport();
     void ClosePreviewWindow();
     void SetHourglass(bool on);
-    const TBitmap& Logo();
 
     QString reportFile_ = "pkeep.rpt";
     QByteArray recorded_;                  // this window's own copy of its recording
     QBuffer previewStream_, printStream_;  // read recorded_
-    // Without printers the recorder measures text on its owner window's
-    // screen; a child window is no top-level window, so it gets this one.
-    QWidget measuringWindow_;
     bool hourglass_ = false;
     // A zoom typed in the box applies after this pause in the typing (or at
     // Enter, or when the box loses the focus), not at each keystroke.
     QTimer zoomTypingPause_;
-    // The logo as last read, and the file's path, size and time then.
-    struct LoadedLogo {
-        QString path;
-        qint64 size = -1;
-        QDateTime modified;
-        TBitmap bitmap;
-    } logo_;
 };
 
 // The newest preview window (null once it is gone).

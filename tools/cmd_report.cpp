@@ -17,6 +17,7 @@
 #include "reportengine/file_preview.h"
 #include "reportengine/file_printer.h"
 #include "reports/catalogue.h"
+#include "reports/preview_form.h"
 #include "store/collection.h"
 #include "tools/command.h"
 

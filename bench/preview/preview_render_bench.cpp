@@ -48,7 +48,7 @@ struct RecordedListing {
         QWidget host;
         auto* form = new TPreviewForm(&host);
         form->SetReportFile(stream);
-        form->LogoFile = dir.path() + "/PKEEP20.BMP";
+        form->Run.LogoFile = dir.path() + "/PKEEP20.BMP";
         form->RunReport();
     }
 };

@@ -25,6 +25,7 @@
 #include "platform/graphics/printers.h"
 #include "reportengine/file_preview.h"
 #include "reports/catalogue.h"
+#include "reports/preview_form.h"
 #include "store/collection.h"
 #include "tools/command.h"
 #include "tools/logo.h"

@@ -1,7 +1,8 @@
 #pragma once
 // The page layouts.  Each prints one page of its report from the
-// context's tables and returns true when another page follows; the preview
-// window's page handlers (RP...PrintPage) forward to them.
+// context's tables and returns true when another page follows; the report
+// catalogue names each command's layout and a report run (report_run.h)
+// hands the recorder's pages to it.
 
 #include "reports/layouts/report_context.h"
 

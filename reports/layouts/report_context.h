@@ -2,8 +2,8 @@
 // What a page layout works on, without the window that shows the report:
 // the report's two tables and the fields the layouts print, the progress
 // callbacks, the series of the highlighted-item reports and the state a
-// listing carries from one page to the next.  The preview window fills one
-// and its page handlers hand it to the layouts (page_layouts.h).
+// listing carries from one page to the next.  A report run (report_run.h)
+// fills one and hands it to the layouts (page_layouts.h).
 //
 // The field members are named after the table fields they read.
 

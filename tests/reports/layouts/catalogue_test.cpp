@@ -16,6 +16,7 @@
 #include "platform/base/exception.h"
 #include "platform/widgets/hints.h"
 #include "reportengine/report_filer.h"
+#include "reports/preview_form.h"
 #include "tests/reports/layouts/collection_fixture.h"
 
 namespace {

@@ -1,12 +1,9 @@
 #include "tests/reports/layouts/collection_fixture.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QPointer>
 #include <QProcess>
-#include <QWidget>
 #include <clocale>
 #include <memory>
 #include <stdexcept>
@@ -14,8 +11,8 @@
 #include "platform/db/table.h"
 #include "platform/graphics/printers.h"
 #include "platform/paradox/table.h"
-#include "reportengine/report_filer.h"
 #include "reports/catalogue.h"
+#include "reports/report_recorder.h"
 #include "store/collection.h"
 
 namespace {
@@ -132,21 +129,17 @@ streamcheck::Report TestCollection::run(const QString& command,
     const TReportCommand* found = FindReportCommand(command);
     if (!found) throw std::runtime_error("no report command " + command.toStdString());
     QFile::remove(dir_.path() + "/pkeep.rpt");
-    QPointer<TPreviewForm> form = new TPreviewForm;  // deletes itself on close
-    try {
-        PrepareReport(*form, *found, current);
-        form->RunReport();
-    } catch (...) {
-        if (form) form->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        throw;
-    }
-    if (form) form->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    TReportRun report;
+    report.OpenTables();
+    TReportRecorder recorder;
+    recorder.FileName = dir_.path() + "/pkeep.rpt";
+    report.Attach(recorder);
+    PrepareReport(report, recorder, *found, current);
+    recorder.Run();
     return streamcheck::readReport(dir_.file("pkeep.rpt"));
 }
 
-streamcheck::Report TestCollection::recordLayout(LayoutPage page) {
+streamcheck::Report TestCollection::recordLayout(TPageLayout page) {
     TTable series, books;
     for (auto [table, name] :
          {std::pair{&series, store::kSeriesTable}, {&books, store::kBooksTable}}) {
@@ -156,10 +149,7 @@ streamcheck::Report TestCollection::recordLayout(LayoutPage page) {
     }
     layout::ReportContext context;
     layout::BindTables(context, series, books);
-    // Without a printer the recorder measures text on its owner's screen,
-    // which only a top-level widget gives it.
-    QWidget measuring;
-    TReportFiler recorder(&measuring);
+    TReportRecorder recorder;
     recorder.StreamMode = smFile;
     recorder.FileName = QString::fromStdString(dir_.file("layout.rpt"));
     recorder.SetUnitsFactor(1.0);

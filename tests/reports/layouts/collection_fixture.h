@@ -3,7 +3,8 @@
 // tables, a logo bitmap, the alias PKEEP pointing there and the directory
 // made current (the report file lands in it).  Series and books are written
 // straight into the table files, so each test states exactly the rows it
-// needs.  Reports run through the catalogue on a real preview window.
+// needs.  Reports run through the catalogue on a report run and a recorder,
+// as the preview window runs them, with no window.
 
 #include <QString>
 #include <optional>
@@ -11,7 +12,7 @@
 #include <vector>
 
 #include "reports/layouts/page_layouts.h"
-#include "reports/preview_form.h"
+#include "reports/report_run.h"
 #include "tests/reports/layouts/stream_pages.h"
 #include "tests/support/temp_dir.h"
 
@@ -60,15 +61,14 @@ public:
     int add(const SeriesRow& series, const std::vector<BookRow>& books = {});
     TCurrentSeriesKey key(int entry) const;
 
-    // Runs the catalogue command (title or item name) on a new preview
-    // window and reads back the recorded report.
+    // Records the catalogue command (title or item name) as the preview
+    // window records it and reads back the recorded report.
     streamcheck::Report run(const QString& command,
                             const std::optional<TCurrentSeriesKey>& current = std::nullopt);
 
     // Records one page layout straight from the collection's unfiltered
-    // tables, with no preview window and no page frame around it.
-    using LayoutPage = bool (*)(layout::ReportContext&, TBaseReport&);
-    streamcheck::Report recordLayout(LayoutPage page);
+    // tables, with no page frame around it.
+    streamcheck::Report recordLayout(TPageLayout page);
 
     const TestDir& dir() const { return dir_; }
 

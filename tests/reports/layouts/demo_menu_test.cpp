@@ -16,6 +16,7 @@
 #include "reportengine/file_preview.h"
 #include "reportengine/report_filer.h"
 #include "reports/catalogue.h"
+#include "reports/preview_form.h"
 #include "store/collection.h"
 #include "tests/reports/layouts/collection_fixture.h"
 

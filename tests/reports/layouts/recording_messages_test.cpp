@@ -15,6 +15,7 @@
 #include "reportengine/file_preview.h"
 #include "reportengine/report_filer.h"
 #include "reports/catalogue.h"
+#include "reports/preview_form.h"
 #include "tests/reports/layouts/collection_fixture.h"
 
 namespace {

@@ -30,7 +30,7 @@ protected:
         collection.addSeries(series);
         auto* form = new TPreviewForm(&host);
         form->SetReportFile(collection.file("pkeep.rpt"));
-        form->LogoFile = collection.file("PKEEP20.BMP");
+        form->Run.LogoFile = collection.file("PKEEP20.BMP");
         host.show();
         form->show();
         form->RunReport();
@@ -111,7 +111,7 @@ TEST_F(PageFrameTest, LogoChangedWhileRecordingShowsFromTheNextPage) {
     collection.addSeries(120);
     auto* form = new TPreviewForm(&host);
     form->SetReportFile(collection.file("pkeep.rpt"));
-    form->LogoFile = collection.file("PKEEP20.BMP");
+    form->Run.LogoFile = collection.file("PKEEP20.BMP");
     const TPrintPageEvent listing = form->RPReport->OnPrintPage;
     ASSERT_TRUE(listing);
     form->RPReport->OnPrintPage = [&](TBaseReport* sender, int& page) {
@@ -119,7 +119,7 @@ TEST_F(PageFrameTest, LogoChangedWhileRecordingShowsFromTheNextPage) {
         if (page == 1) {  // a larger, blue logo for the pages to come
             QImage blue(64, 64, QImage::Format_RGB32);
             blue.fill(QColor(0, 0, 255));
-            EXPECT_TRUE(blue.save(form->LogoFile, "BMP"));
+            EXPECT_TRUE(blue.save(form->Run.LogoFile, "BMP"));
         }
         return more;
     };
@@ -182,7 +182,7 @@ TEST_F(PageFrameTest, ExactlyFullLastPageStartsNoFurtherPage) {
 
 TEST_F(PageFrameTest, EmptySelectionGivesOnePageWithTheHeading) {
     TPreviewForm* form = recordAndPrint(0);
-    EXPECT_EQ(form->ProgressTotal, 1);  // computed on an empty table all the same
+    EXPECT_EQ(form->Run.ProgressTotal, 1);  // computed on an empty table all the same
     EXPECT_EQ(form->RPPreview->PageCount(), 1);
     const QStringList texts = PdfPageTexts(pdf);
     ASSERT_EQ(texts.size(), 1);

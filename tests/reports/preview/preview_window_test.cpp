@@ -45,7 +45,7 @@ protected:
     TPreviewForm* newWindow() {
         auto* form = new TPreviewForm(&host);
         form->SetReportFile(collection.file("pkeep.rpt"));
-        form->LogoFile = collection.file("PKEEP20.BMP");
+        form->Run.LogoFile = collection.file("PKEEP20.BMP");
         form->show();
         return form;
     }
@@ -86,8 +86,8 @@ TEST_F(PreviewWindowTest, RecordsWithTheProgressPanelThenPreviews) {
                                           "Preparing Preview Page 3"}));
     EXPECT_EQ(captionWhileRecording, "Report Preview - Listing of All Series");
     EXPECT_EQ(messages, QStringList(3, "Please Cancel Printing Before Closing !"));
-    EXPECT_EQ(form->ProgressTotal, 120);
-    EXPECT_EQ(form->ProgressCount, 120);
+    EXPECT_EQ(form->Run.ProgressTotal, 120);
+    EXPECT_EQ(form->Run.ProgressCount, 120);
     EXPECT_EQ(form->ProgressBar->value(), 100);
     EXPECT_FALSE(form->ProgressPanel->isVisible());
     EXPECT_TRUE(form->StatusLabel->text().isEmpty());
@@ -231,7 +231,7 @@ TEST_F(PreviewWindowTest, FailedRecordingClosesRatherThanShowAnOlderReport) {
 
     TPreviewForm* form = newWindow();
     QPointer<TPreviewForm> window(form);
-    form->LogoFile = collection.file("MISSING.BMP");
+    form->Run.LogoFile = collection.file("MISSING.BMP");
     try {
         form->RunReport();
         FAIL() << "the unreadable logo must end the recording with an error";
@@ -322,7 +322,7 @@ TEST_F(PreviewWindowTest, EachWindowPrintsItsOwnRecording) {
     all->RunReport();
     TPreviewForm* favorites = newWindow();
     favorites->RPReport->Title = "Listing of Favorite Series";
-    favorites->TableSeries->SetFilter("Favorite");
+    favorites->Run.TableSeries->SetFilter("Favorite");
     favorites->RunReport();  // overwrites pkeep.rpt
     EXPECT_EQ(favorites->RPPreview->PageCount(), 1);
 

@@ -33,7 +33,7 @@ protected:
         host.show();
         form = new TPreviewForm(&host);
         form->SetReportFile(collection.file("pkeep.rpt"));
-        form->LogoFile = collection.file("PKEEP20.BMP");
+        form->Run.LogoFile = collection.file("PKEEP20.BMP");
         form->show();
         form->RunReport();
         ASSERT_EQ(form->RPPreview->PageCount(), 3);
