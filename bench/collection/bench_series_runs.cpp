@@ -105,7 +105,8 @@ int main(int argc, char** argv) {
     installCollectionWindow(frame);
     frame.show();
     frame.ComicCollectionClick();
-    while (!ComicForm || ComicForm->StillOpening()) QApplication::processEvents();
+    while (!ComicForm) QApplication::processEvents();
+    QApplication::processEvents();
     TComicForm& form = *ComicForm;
     form.PageControl1->setCurrentWidget(form.TabSheet1);
     QApplication::processEvents();
