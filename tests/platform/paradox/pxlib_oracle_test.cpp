@@ -392,12 +392,11 @@ TEST(PxlibOracle, AFullTableRefusesARowAndStaysReadable) {
     TestDir dir;
     const std::string path = dir.file("full.db");
     TableSchema schema;
-    schema.fields = {{"ID", FieldType::Long, 0},
-                     {"PAD", FieldType::Alpha, 250},
-                     {"MORE", FieldType::Alpha, 250}};
+    schema.fields = {{"ID", FieldType::Long, 0}, {"PAD", FieldType::Alpha, 255},
+                     {"MORE", FieldType::Alpha, 255}};
     schema.keyFieldCount = 1;
-    Table::create(path, schema, {0, 1});  // 504-byte records: 2 to a 1 KiB block
-    constexpr int kRows = 2 * 65535;
+    Table::create(path, schema, {0, 1});  // 514-byte records: 1 to a 1 KiB block
+    constexpr int kRows = 65535;
     std::vector<std::uint8_t> db, px;
     {
         auto t = Table::open(path);
@@ -411,7 +410,7 @@ TEST(PxlibOracle, AFullTableRefusesARowAndStaysReadable) {
         EXPECT_THROW(t->insert({Value::integer(2 * kRows), Value::text("C"), {}}), ETableFull);
         t->beginBatch();
         t->erase(0);
-        t->insert({Value::integer(3), Value::text("D"), {}});  // fits where row 0 was
+        t->insert({Value::integer(3), Value::text("D"), {}});  // in the block row 0 left
         EXPECT_THROW(t->insert({Value::integer(5), Value::text("E"), {}}), ETableFull);
         EXPECT_EQ(t->rowCount(), std::size_t(kRows));
         EXPECT_EQ(t->row(0)[0].asInt(), 0);  // the whole batch was undone
@@ -420,5 +419,6 @@ TEST(PxlibOracle, AFullTableRefusesARowAndStaysReadable) {
     EXPECT_EQ(readFile(dir.file("full.px")), px);
     auto t = Table::open(path);
     EXPECT_EQ(t->rowCount(), std::size_t(kRows));
-    expectSameLines(oracleDump(path, true), expectedDump(*t));
+    // pxlib's reader of the index knows two levels only, and this one has three.
+    expectSameLines(oracleDump(path, false), expectedDump(*t));
 }
