@@ -1,5 +1,6 @@
 #include "store/table_room.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
@@ -16,7 +17,8 @@ bool NearlyFull(std::size_t usedBlocks) {
 }
 
 QString TableRoomMessage(const std::string& tablePath, int blockSizeKiB, std::size_t used) {
-    const QLocale c = QLocale::c();
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::DefaultNumberOptions);  // 65,535: thousands grouped
     const std::size_t percent = used * 100 / paradox::Table::kMaxBlocks;
     const QString name = QFileInfo(QString::fromStdString(tablePath)).completeBaseName();
     QString text = QStringLiteral(
@@ -40,6 +42,18 @@ QString TableRoomMessage(const std::string& tablePath, int blockSizeKiB, std::si
 QString TableRoomWarning(const paradox::Table& table) {
     if (!NearlyFull(table.usedBlocks())) return QString();
     return TableRoomMessage(table.path(), table.blockSizeKiB(), table.usedBlocks());
+}
+
+QString TableRoomWarning(const QString& dbPath) {
+    QFile file(dbPath);
+    if (!file.open(QIODevice::ReadOnly)) return QString();
+    const QByteArray header = file.read(0x0C);
+    if (header.size() < 0x0C) return QString();
+    const int blockSizeKiB = static_cast<std::uint8_t>(header[0x05]);
+    const std::size_t used =
+        static_cast<std::uint8_t>(header[0x0A]) | static_cast<std::uint8_t>(header[0x0B]) << 8;
+    if (!NearlyFull(used)) return QString();
+    return TableRoomMessage(dbPath.toStdString(), blockSizeKiB, used);
 }
 
 QString TableFullMessage(const paradox::ETableFull& full) {

@@ -29,6 +29,9 @@ bool NearlyFull(std::size_t usedBlocks);
 QString TableRoomMessage(const std::string& tablePath, int blockSizeKiB, std::size_t usedBlocks);
 // That message once `table` is nearly full, "" before.
 QString TableRoomWarning(const paradox::Table& table);
+// The same from the header of the table file at `dbPath` alone, without
+// loading its rows; "" too when the file cannot be read.
+QString TableRoomWarning(const QString& dbPath);
 // That message for the table that refused a row.
 QString TableFullMessage(const paradox::ETableFull& full);
 

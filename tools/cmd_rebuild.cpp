@@ -13,8 +13,8 @@
 #include "maintenance/tutility.h"
 #include "platform/widgets/dialogs.h"
 #include "store/collection.h"
+#include "store/table_room.h"
 #include "tools/command.h"
-#include "tools/tables.h"
 
 namespace {
 
@@ -117,12 +117,14 @@ int blockSizeOption(const admin::Arguments& arguments) {
     throw admin::UsageError("--block-size takes 1, 2, 4, 16 or 32 (KiB)");
 }
 
-// The rebuilt tables, reopened to tell the user which of them are close to
-// their last block.
+// Tells of a rebuilt table whose blocks are nearly all in use (from its
+// header: the rows need not be loaded for that).
 void warnOfTablesNearlyFull(QTextStream& out) {
-    const admin::CollectionTables tables{paradox::Table::open(store::kSeriesTable),
-                                         paradox::Table::open(store::kBooksTable)};
-    admin::WarnOfTablesNearlyFull(tables, out);
+    for (const Step& step : kSteps) {
+        const QString warning = store::TableRoomWarning(QString::fromLatin1(step.table));
+        if (!warning.isEmpty()) out << "Warning: " << warning << "\n";
+    }
+    out.flush();
 }
 
 int run(admin::Context& context, const QStringList& args) {

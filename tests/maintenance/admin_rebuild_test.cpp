@@ -396,11 +396,12 @@ TEST_F(AdminRebuild, ABooksTableNinetyPercentFullIsWarnedOfWithTheCommandThatGiv
         const AdminResult result = admin({"rebuild"});
         ASSERT_EQ(result.status, 0) << result.err.toStdString();
         EXPECT_EQ(result.out.contains("Warning"), blocks == 58982) << result.out.toStdString();
-        if (blocks == 58982)
-            EXPECT_EQ(lines(result.out).back(),
+        if (blocks == 58982) {
+            EXPECT_EQ(lines(result.out).back().toStdString(),
                       "Warning: The books table is 90 % full: 58,982 of its 65,535 blocks of 1 KiB "
                       "are in use. Rebuild it into larger blocks before it fills: pkeep-admin "
                       "rebuild --block-size 2 (or File, Rebuild Files with blocks of 2 KiB).");
+        }
     }
 }
 
