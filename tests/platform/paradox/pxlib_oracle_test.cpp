@@ -392,7 +392,8 @@ TEST(PxlibOracle, AFullTableRefusesARowAndStaysReadable) {
     TestDir dir;
     const std::string path = dir.file("full.db");
     TableSchema schema;
-    schema.fields = {{"ID", FieldType::Long, 0}, {"PAD", FieldType::Alpha, 255},
+    schema.fields = {{"ID", FieldType::Long, 0},
+                     {"PAD", FieldType::Alpha, 255},
                      {"MORE", FieldType::Alpha, 255}};
     schema.keyFieldCount = 1;
     Table::create(path, schema, {0, 1});  // 514-byte records: 1 to a 1 KiB block
