@@ -124,6 +124,9 @@ public:
 
     // --- frame wiring (comic_form_frame.cpp) ---------------------------------
     void FormCreate();
+    // Tells the user of a table whose blocks are nearly all in use, with the
+    // command that rebuilds it into larger blocks.
+    void WarnOfTablesNearlyFull();
     void FormActivate();
     void FormDeactivate();
     void PageControl1Change();

@@ -22,6 +22,7 @@
 #include "platform/widgets/db_navigator_link.h"
 #include "platform/widgets/dialogs.h"
 #include "platform/widgets/speed_button.h"
+#include "store/table_room.h"
 
 TComicForm* ComicForm = nullptr;
 
@@ -131,6 +132,15 @@ void TComicForm::FormCreate() {
     DataSeriesDataChange();
     followGradeOfRecord();
     ShowSeriesRuns();
+    WarnOfTablesNearlyFull();
+}
+
+void TComicForm::WarnOfTablesNearlyFull() {
+    for (TTable* table : {TableSeries, TableBooks}) {
+        const paradox::Table* engine = table->EngineTable();
+        const QString warning = engine ? store::TableRoomWarning(*engine) : QString();
+        if (!warning.isEmpty()) MessageDlg(warning, TMsgDlgType::mtWarning, mbOK);
+    }
 }
 
 void TComicForm::FormActivate() {

@@ -5,6 +5,7 @@
 #include <QSlider>
 #include <QTabWidget>
 
+#include "collection/collection_table.h"
 #include "collection/comic_form.h"
 #include "collection/dbmemo_up.h"
 #include "collection/series_runs.h"
@@ -61,7 +62,7 @@ TDBMemoUp* upperMemo(QWidget* parent, const char* name, const QRect& where) {
 }  // namespace
 
 void TComicForm::createTables() {
-    seriesTable_ = std::make_unique<TTable>();
+    seriesTable_ = std::make_unique<TCollectionTable>();
     TableSeries = seriesTable_.get();
     TableSeries->SetName("TableSeries");
     TableSeries->SetDatabaseName(store::kAlias);
@@ -70,7 +71,7 @@ void TComicForm::createTables() {
     DataSeries->setObjectName("DataSeries");
     DataSeries->SetDataSet(TableSeries);
 
-    booksTable_ = std::make_unique<TTable>();
+    booksTable_ = std::make_unique<TCollectionTable>();
     TableBooks = booksTable_.get();
     TableBooks->SetName("TableBooks");
     TableBooks->SetDatabaseName(store::kAlias);

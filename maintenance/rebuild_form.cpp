@@ -1,6 +1,7 @@
 #include "maintenance/rebuild_form.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
@@ -72,11 +73,21 @@ void TRebuildForm::createControls() {
     LabelBooks = makeLabel(this, QStringLiteral("Rebuilding the Books Database"),
                            QRect(84, 168, 217, 16), false);
     LabelBooks->hide();
+    auto* blockSizeLabel = new QLabel(QStringLiteral("&Blocks:"), this);
+    blockSizeLabel->setGeometry(8, 204, 52, 17);
+    ComboBlockSize = new QComboBox(this);
+    ComboBlockSize->setObjectName(QStringLiteral("ComboBlockSize"));
+    ComboBlockSize->setGeometry(60, 200, 120, 25);
+    ComboBlockSize->addItem(QStringLiteral("Unchanged"), 0);
+    for (int kib : {1, 2, 4, 16, 32})
+        ComboBlockSize->addItem(QStringLiteral("%1 KiB").arg(kib), kib);
+    blockSizeLabel->setBuddy(ComboBlockSize);
     BtnProceed = new QPushButton(QStringLiteral("&Proceed"), this);
     BtnProceed->setGeometry(208, 200, 75, 25);
     BtnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     BtnCancel->setGeometry(296, 200, 75, 25);
     BtnCancel->setDefault(true);
+    setTabOrder(ComboBlockSize, BtnProceed);
     setTabOrder(BtnProceed, BtnCancel);
     connect(BtnProceed, &QPushButton::clicked, this, [this] { BtnProceedClick(); });
     connect(BtnCancel, &QPushButton::clicked, this, [this] { reject(); });
@@ -118,6 +129,9 @@ void TRebuildForm::BtnProceedClick() {
 
     BtnProceed->setEnabled(false);
     BtnCancel->setEnabled(false);
+    ComboBlockSize->setEnabled(false);
+    for (TTUtility* utility : {TUtility, TUtility1})
+        utility->BlockSizeKiB = ComboBlockSize->currentData().toInt();
     ProgressSeries->show();
     LabelSeries->show();
     rebuildStep(*TUtility, "series.db", "series__");

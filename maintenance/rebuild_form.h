@@ -6,6 +6,7 @@
 
 #include <QDialog>
 
+class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -27,6 +28,9 @@ public:
     QLabel* LabelSeries = nullptr;
     QProgressBar* ProgressBooks = nullptr;
     QLabel* LabelBooks = nullptr;
+    // The rebuilt tables' block size: "Unchanged" or a size in KiB (its
+    // item data).  Larger blocks give a table room for more rows.
+    QComboBox* ComboBlockSize = nullptr;
     QPushButton* BtnProceed = nullptr;
     QPushButton* BtnCancel = nullptr;
     TTUtility* TUtility = nullptr;

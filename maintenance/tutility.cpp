@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <array>
+#include <cstdio>
 #include <cstring>
 
 #include "maintenance/tutility_library.h"
@@ -393,11 +395,24 @@ void TTUtility::RebuildTable(pCRTblDesc description) {
         session.registerCallback(paradox::CallbackType::GeneralProgress, this, &callbackBuffer_,
                                  sizeof callbackBuffer_, &TTUtility::RebuildCallback);
     callbackError_ = nullptr;
+    // The block size travels as the library's optional parameter
+    // "BLOCK SIZE", on a copy: the held description stays as it was filled.
+    TUCrTblDesc request = *desc_;
+    TUFieldDesc blockSizeOption{};
+    std::array<std::uint8_t, 128> blockSizeText{};
+    if (BlockSizeKiB != 0) {
+        std::strcpy(blockSizeOption.name, "BLOCK SIZE");
+        std::snprintf(reinterpret_cast<char*>(blockSizeText.data()), blockSizeText.size(), "%d",
+                      BlockSizeKiB * 1024);
+        request.optParamCount = request.optDataCount = 1;
+        request.optParams = &blockSizeOption;
+        request.optData = blockSizeText.data();
+    }
     try {
         Operation op(*this);
         if (const std::uint16_t result =
                 library_->TURebuildTable(op.handle(), table.c_str(), kTableType, backup.c_str(),
-                                         keyViolations.c_str(), problems.c_str(), desc_.get()))
+                                         keyViolations.c_str(), problems.c_str(), &request))
             raiseEngineError(result);
     } catch (const std::exception& e) {
         throw ETUtilityError(std::string(e.what()) + "\r\nTrying TURebuildTable");

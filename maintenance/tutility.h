@@ -95,6 +95,9 @@ public:
     QString tProbTableName() const { return probTableName_; }
     void SettProbTableName(const QString& value);
     TInfoRebuildEvent OnInfoRebuild;
+    // Block size of the rebuilt table in KiB (1, 2, 4, 16 or 32); 0 keeps
+    // the table's own.  Larger blocks give a table room for more rows.
+    int BlockSizeKiB = 0;
 
     // The structure the table is known to have (the program's own tables).
     // A table whose field descriptor is damaged is then described by it, and

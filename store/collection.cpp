@@ -8,6 +8,7 @@
 #include "platform/base/exception.h"
 #include "platform/base/scope_guard.h"
 #include "platform/db/session.h"
+#include "store/table_room.h"
 
 namespace store {
 
@@ -83,7 +84,9 @@ void CreateCollection(const QString& directory) {
     paradox::Table::create(series.toStdString(), SeriesSchema());
     const TUndoOnError noHalfCollection(
         [&series] { paradox::Table::remove(series.toStdString()); });
-    paradox::Table::create(tablePath(directory, kBooksTable).toStdString(), BooksSchema());
+    paradox::TableLayout room;
+    room.roomForRows = kBooksRoom;
+    paradox::Table::create(tablePath(directory, kBooksTable).toStdString(), BooksSchema(), room);
 }
 
 QString AlignComicNo(const QString& number) {

@@ -34,7 +34,8 @@ void RegisterAlias(const QString& directory = CollectionDirectory());
 // True when either collection table exists in `directory`.
 bool CollectionExists(const QString& directory);
 // Creates both empty tables (with index and memo files) in `directory`,
-// creating the directory when needed.  Refuses, with EDatabaseError, when
+// creating the directory when needed; the books table's blocks are sized
+// for kBooksRoom books (table_room.h).  Refuses, with EDatabaseError, when
 // either table already exists.
 void CreateCollection(const QString& directory);
 

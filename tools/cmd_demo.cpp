@@ -38,6 +38,7 @@ int run(admin::Context& context, const QStringList& args) {
     });
     context.out << "Added " << seriesCount << " series and " << bookCount << " books to "
                 << context.directory << " (seed " << seed << ")\n";
+    admin::WarnOfTablesNearlyFull(tables, context.out);
     return 0;
 }
 

@@ -174,6 +174,7 @@ int run(admin::Context& context, const QStringList& args) {
     });
     context.out << "Imported " << series.rows.size() << " series and " << books.rows.size()
                 << " books from " << source << " into " << context.directory << "\n";
+    admin::WarnOfTablesNearlyFull(tables, context.out);
     return 0;
 }
 

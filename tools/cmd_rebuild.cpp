@@ -13,6 +13,7 @@
 #include "maintenance/tutility.h"
 #include "platform/widgets/dialogs.h"
 #include "store/collection.h"
+#include "store/table_room.h"
 #include "tools/command.h"
 
 namespace {
@@ -68,7 +69,7 @@ void removeBackups(QTextStream& out, const Step& step, bool damageReported) {
     for (const char* ext : {".DB", ".MB", ".PX"}) QFile::remove(base + QLatin1String(ext));
 }
 
-void rebuild(QTextStream& out, const Step& step, const QString& password) {
+void rebuild(QTextStream& out, const Step& step, const QString& password, int blockSizeKiB) {
     out << step.working << "\n";
     out.flush();
     TTUtility utility;
@@ -78,6 +79,7 @@ void rebuild(QTextStream& out, const Step& step, const QString& password) {
     utility.SettKeyVTableName(QStringLiteral("KEYVIOL.DB"));
     utility.SettProbTableName(QStringLiteral("PROBLEMS.DB"));
     utility.SetKnownStructure(step.structure());
+    utility.BlockSizeKiB = blockSizeKiB;
     int lastTenth = -1;
     bool damageReported = false;
     utility.OnInfoRebuild = [&](TTUtility*, const TRebuildCBData& data) {
@@ -107,9 +109,29 @@ QString passwordOption(const admin::Arguments& arguments) {
     return password;
 }
 
+int blockSizeOption(const admin::Arguments& arguments) {
+    if (!arguments.has(QStringLiteral("--block-size"))) return 0;
+    const long long kib = arguments.number(QStringLiteral("--block-size"), 0);
+    for (int allowed : {1, 2, 4, 16, 32})
+        if (kib == allowed) return allowed;
+    throw admin::UsageError("--block-size takes 1, 2, 4, 16 or 32 (KiB)");
+}
+
+// Tells of a rebuilt table whose blocks are nearly all in use (from its
+// header: the rows need not be loaded for that).
+void warnOfTablesNearlyFull(QTextStream& out) {
+    for (const Step& step : kSteps) {
+        const QString warning = store::TableRoomWarning(QString::fromLatin1(step.table));
+        if (!warning.isEmpty()) out << "Warning: " << warning << "\n";
+    }
+    out.flush();
+}
+
 int run(admin::Context& context, const QStringList& args) {
-    admin::Arguments arguments(args, {QStringLiteral("--password")});
+    admin::Arguments arguments(args,
+                               {QStringLiteral("--password"), QStringLiteral("--block-size")});
     if (!arguments.positional().isEmpty()) throw admin::UsageError("rebuild takes no arguments");
+    const int blockSizeKiB = blockSizeOption(arguments);
     const QString password = passwordOption(arguments);
     // The tables' names are relative, as in the program, which runs in the
     // collection directory.
@@ -117,12 +139,13 @@ int run(admin::Context& context, const QStringList& args) {
         throw Exception(QStringLiteral("the collection directory %1 does not exist")
                             .arg(context.directory)
                             .toStdString());
-    for (const Step& step : kSteps) rebuild(context.out, step, password);
+    for (const Step& step : kSteps) rebuild(context.out, step, password, blockSizeKiB);
+    warnOfTablesNearlyFull(context.out);
     return 0;
 }
 
 admin::Registration registration{
-    {"rebuild", "[--password PASSWORD|-]",
+    {"rebuild", "[--password PASSWORD|-] [--block-size KIB]",
      "Rebuild (pack and repair) both tables, as File, Rebuild Files does", run,
      "Rebuilds series.db, then books.db: every row that can be read is kept, rows\n"
      "whose key repeats go to KEYVIOL.DB and damaged rows to PROBLEMS.DB in the\n"
@@ -130,6 +153,10 @@ admin::Registration registration{
      "after a rebuild that found nothing wrong; they are kept after one that reported\n"
      "damage, and after a failure, which exits with status 1.\n"
      "--password gives the password of a password-protected table ('-' reads it\n"
-     "from standard input).\n"}};
+     "from standard input).\n"
+     "--block-size writes both tables in blocks of 1, 2, 4, 16 or 32 KiB (default:\n"
+     "each keeps its own).  A table holds at most 65,535 blocks, so larger blocks\n"
+     "give it room for more rows; the command warns when a table's blocks are 90 %\n"
+     "in use.\n"}};
 
 }  // namespace

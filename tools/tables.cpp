@@ -2,7 +2,9 @@
 
 #include "platform/base/exception.h"
 #include "platform/db/session.h"
+#include "platform/paradox/errors.h"
 #include "store/collection.h"
+#include "store/table_room.h"
 
 namespace admin {
 
@@ -60,10 +62,20 @@ void FillEmptyCollection(CollectionTables& tables, const QString& directory,
         tables.series->saveChanges();
         tables.books->saveChanges();
     } catch (const std::exception& e) {
-        const std::string reason = e.what();
+        const auto* full = dynamic_cast<const paradox::ETableFull*>(&e);
+        const std::string reason =
+            full ? store::TableFullMessage(*full).toStdString() : std::string(e.what());
         recreateEmpty(tables, directory);
         throw Exception(reason + "; nothing was added to the collection");
     }
+}
+
+void WarnOfTablesNearlyFull(const CollectionTables& tables, QTextStream& out) {
+    for (const auto& table : {tables.series, tables.books}) {
+        const QString warning = table ? store::TableRoomWarning(*table) : QString();
+        if (!warning.isEmpty()) out << "Warning: " << warning << "\n";
+    }
+    out.flush();
 }
 
 }  // namespace admin

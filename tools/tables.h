@@ -3,6 +3,7 @@
 // bulk commands (which work below the dataset layer).
 
 #include <QString>
+#include <QTextStream>
 #include <functional>
 #include <memory>
 
@@ -26,7 +27,12 @@ void RequireEmpty(const CollectionTables& tables, const QString& directory, cons
 // failure anywhere (a refused row, a full table, a failed write) puts both
 // tables back empty before the reason is raised: the collection is filled
 // whole or not at all.
+// A table that is full is reported with the command that rebuilds it into
+// larger blocks.
 void FillEmptyCollection(CollectionTables& tables, const QString& directory,
                          const std::function<void()>& fill);
+// Prints a warning for each table whose blocks are nearly all in use, with
+// the command that rebuilds it into larger blocks.
+void WarnOfTablesNearlyFull(const CollectionTables& tables, QTextStream& out);
 
 }  // namespace admin

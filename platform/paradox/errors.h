@@ -38,6 +38,20 @@ public:
     using EDatabaseError::EDatabaseError;
 };
 
+// A table whose data file has no block left for a new row; the row is
+// refused and the table stays as it was.
+class ETableFull : public EDatabaseError {
+public:
+    ETableFull(const std::string& file, int blockSizeKiB)
+        : EDatabaseError("Table " + file + " is full"), file_(file), blockSizeKiB_(blockSizeKiB) {}
+    const std::string& file() const { return file_; }
+    int blockSizeKiB() const { return blockSizeKiB_; }
+
+private:
+    std::string file_;
+    int blockSizeKiB_;
+};
+
 [[noreturn]] void throwDamaged(const std::string& file, std::uint64_t offset,
                                const std::string& what);
 // An operating-system failure on `file`; appends strerror(errno).

@@ -57,15 +57,38 @@ FieldDesc descOf(const FieldDef& f, const std::string& dbPath) {
     return d;
 }
 
-// Block size: at least 8 records per block (a key at most a third of it).
-std::uint8_t dataBlockCode(int recordSize, int keySize) {
+constexpr std::uint8_t kBlockCodes[] = {1, 2, 4, 16, 32};
+
+bool holdsOneRecord(int code, int recordSize) { return recordSize + 6 <= code * 1024; }
+
+// Default block size: at least 8 records per block (a key at most a third
+// of it); 1 KiB blocks only on request.
+std::uint8_t defaultBlockCode(int recordSize, int keySize) {
     for (std::uint8_t code : {2, 4, 16, 32}) {
         const int size = code * 1024;
         if ((size - 6) / recordSize >= 8 && 3 * keySize <= size) return code;
     }
     for (std::uint8_t code : {2, 4, 16, 32})
-        if (recordSize + 6 <= code * 1024) return code;
+        if (holdsOneRecord(code, recordSize)) return code;
     return 0;
+}
+
+std::uint8_t dataBlockCode(const std::string& dbPath, int recordSize, int keySize,
+                           const TableLayout& layout) {
+    if (layout.blockSizeKiB != 0) {
+        for (std::uint8_t code : kBlockCodes)
+            if (code == layout.blockSizeKiB && holdsOneRecord(code, recordSize)) return code;
+        throw EDatabaseError("Cannot create table " + dbPath + ": blocks of " +
+                             std::to_string(layout.blockSizeKiB) +
+                             " KiB are not a size the format allows for its records");
+    }
+    const std::uint8_t least = defaultBlockCode(recordSize, keySize);
+    for (std::uint8_t code : kBlockCodes) {
+        const std::size_t perBlock = std::size_t(code * 1024 - 6) / std::size_t(recordSize);
+        if (code >= least && perBlock * Table::kMaxBlocks >= layout.roomForRows) return code;
+    }
+    throw EDatabaseError("Cannot create table " + dbPath + ": no block size holds " +
+                         std::to_string(layout.roomForRows) + " rows");
 }
 
 std::string baseName(const std::string& path) {
@@ -87,7 +110,8 @@ int TableSchema::fieldIndex(const std::string& name) const {
     return -1;
 }
 
-void Table::create(const std::string& dbPath, const TableSchema& schema) {
+void Table::create(const std::string& dbPath, const TableSchema& schema,
+                   const TableLayout& layout) {
     const std::string pxPath = withExtension(dbPath, ".px");
     const std::string mbPath = withExtension(dbPath, ".mb");
     for (const std::string& p : {dbPath, pxPath, mbPath})
@@ -130,9 +154,9 @@ void Table::create(const std::string& dbPath, const TableSchema& schema) {
         h.fieldNames.push_back(name);
     }
     h.recordSize = static_cast<std::uint16_t>(recordSize);
-    h.blockCode = dataBlockCode(recordSize, keySize);
-    if (h.blockCode == 0)
+    if (defaultBlockCode(recordSize, keySize) == 0)
         throw EDatabaseError("Cannot create table " + dbPath + ": its records are too long");
+    h.blockCode = dataBlockCode(dbPath, recordSize, keySize, layout);
     const std::string tableName = baseName(dbPath);
 
     if (h.keyFields > 0) {
@@ -179,6 +203,8 @@ Table::~Table() = default;
 const std::string& Table::path() const { return file_->path(); }
 const TableSchema& Table::schema() const { return file_->schema(); }
 bool Table::writable() const { return file_->writable(); }
+int Table::blockSizeKiB() const { return file_->header().blockCode; }
+std::size_t Table::usedBlocks() const { return file_->header().blocksInUse; }
 std::string Table::readOnlyReason() const { return file_->readOnlyReason(); }
 std::size_t Table::rowCount() const { return file_->rowCount(); }
 const Row& Table::row(std::size_t position) const { return file_->row(position); }

@@ -74,11 +74,24 @@ using Row = std::vector<Value>;
 
 class TableFile;  // the shared per-file state (internal)
 
+// How the data blocks of a new table are sized.  By default the engine picks
+// a small block that still holds several rows; `roomForRows` asks for the
+// smallest block size whose Table::kMaxBlocks blocks hold that many rows,
+// `blockSizeKiB` (1, 2, 4, 16 or 32) for one size outright.
+struct TableLayout {
+    std::size_t roomForRows = 0;
+    int blockSizeKiB = 0;
+};
+
 class Table {
 public:
+    // A data file has at most this many blocks (block numbers are 16-bit).
+    static constexpr std::size_t kMaxBlocks = 0xFFFF;
+
     // Creates a new table (.db, .px when keyed, .mb when it has a memo field)
     // at `dbPath`.  Refuses to overwrite an existing table.
-    static void create(const std::string& dbPath, const TableSchema& schema);
+    static void create(const std::string& dbPath, const TableSchema& schema,
+                       const TableLayout& layout = {});
 
     // Opens an existing table.  A table held by another process raises a
     // "table is in use" error.  A rebuild's swap of the files that a crash
@@ -128,6 +141,11 @@ public:
 
     // Last auto-increment value assigned (0 for a new table).
     std::int32_t lastAutoIncrement() const;
+
+    // The data blocks' size in KiB and how many of them hold rows; an
+    // insert that needs a block past kMaxBlocks raises ETableFull.
+    int blockSizeKiB() const;
+    std::size_t usedBlocks() const;
 
     // Why the table opened read-only ("" when writable()).
     std::string readOnlyReason() const;

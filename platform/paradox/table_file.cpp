@@ -213,7 +213,7 @@ std::uint16_t TableFile::allocateBlock() {
         freeList_.erase(freeList_.begin());
         header_.firstFreeBlock = freeList_.empty() ? 0 : freeList_.front();
     } else {
-        if (header_.fileBlocks == 0xFFFF) throw EDatabaseError("Table " + dbPath_ + " is full");
+        if (header_.fileBlocks == 0xFFFF) throw ETableFull(dbPath_, header_.blockCode);
         number = ++header_.fileBlocks;
         db_->grow(header_.blockOffset(number) + header_.blockSize());
     }

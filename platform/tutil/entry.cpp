@@ -99,6 +99,27 @@ tutil::TableHeader headerOf(const char* name) {
     return tutil::readHeader(tutil::locateTable(name).db);
 }
 
+// The optional parameter "BLOCK SIZE" (its data: the size in bytes, as
+// text) asks for the rebuilt table's block size; 0 when it is not given.
+int requestedBlockSizeKiB(const TUCrTblDesc& desc) {
+    if (desc.optParamCount > 0 &&
+        (!desc.optParams || desc.optDataCount < desc.optParamCount || !desc.optData))
+        throw tutil::TableError(TU_ERR_PARAM, "The table description's options are incomplete");
+    for (int i = 0; i < desc.optParamCount; ++i) {
+        const TUFieldDesc& option = desc.optParams[i];
+        if (std::string(option.name, strnlen(option.name, sizeof(option.name))) != "BLOCK SIZE")
+            continue;
+        const char* text = reinterpret_cast<const char*>(desc.optData + 128 * i);
+        const std::string bytes(text, strnlen(text, 128));
+        for (int kib : {1, 2, 4, 16, 32})
+            if (bytes == std::to_string(kib * 1024)) return kib;
+        throw tutil::TableError(TU_ERR_PARAM, "A block size of " + bytes +
+                                                  " bytes is not one the format allows "
+                                                  "(1024, 2048, 4096, 16384 or 32768)");
+    }
+    return 0;
+}
+
 tutil::RebuildRequest requestFrom(const char* table, const char* backup, const char* keyViol,
                                   const char* problems, const TUCrTblDesc& desc) {
     tutil::RebuildRequest request;
@@ -118,6 +139,7 @@ tutil::RebuildRequest requestFrom(const char* table, const char* backup, const c
     }
     for (int i = 0; i < desc.indexCount && desc.indexes; ++i)
         if (desc.indexes[i].primary) request.keyFieldCount = desc.indexes[i].fieldCount;
+    request.blockSizeKiB = requestedBlockSizeKiB(desc);
     return request;
 }
 

@@ -101,7 +101,13 @@ std::vector<std::string> TablePacker::files() const {
 
 void TablePacker::add(const std::uint8_t* record, std::span<const MemoValue> memos,
                       bool keepLostText) {
-    if (inBlock_ == perBlock_) flushBlock(true);
+    if (inBlock_ == perBlock_) {
+        if (blocks_ + 1 >= 0xFFFF)
+            throw TableError(TU_ERR_UNSUPPORTED, "The rows do not fit in 65,535 blocks of " +
+                                                     std::to_string(blockSizeCode_) +
+                                                     " KiB; choose larger blocks");
+        flushBlock(true);
+    }
     std::uint8_t* out = block_.data() + 6 + std::size_t(inBlock_) * recordSize_;
     std::memcpy(out, record, std::size_t(recordSize_));
     std::size_t memoIndex = 0;

@@ -309,7 +309,9 @@ private:
                                           WorkFiles& work) {
         const TableHeader& h = salvage.header;
         for (const char* ext : {".DB", ".PX", ".MB"}) fs::remove(workBase + ext);
-        TablePacker packer(workBase, modelNamed(h, locateName()), h.fields, h.keyFieldCount);
+        TableHeader model = modelNamed(h, locateName());
+        if (request_.blockSizeKiB != 0) model.blockSizeCode = request_.blockSizeKiB;
+        TablePacker packer(workBase, model, h.fields, h.keyFieldCount);
         work.add(packer.files());
         const std::size_t total = std::max<std::size_t>(kept_.size(), 1);
         for (std::size_t i = 0; i < kept_.size(); ++i) {

@@ -31,6 +31,8 @@ struct RebuildRequest {
     // The structure the caller described: must be the table's own.
     std::vector<FieldInfo> fields;
     int keyFieldCount = 0;
+    // Block size of the rebuilt table in KiB; 0 keeps the table's own.
+    int blockSizeKiB = 0;
 };
 
 struct RebuildResult {

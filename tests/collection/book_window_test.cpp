@@ -11,6 +11,7 @@
 #include "platform/widgets/db_grid.h"
 #include "platform/widgets/db_memo.h"
 #include "platform/widgets/group_box.h"
+#include "store/collection.h"
 #include "tests/collection/collection_fixture.h"
 
 namespace {
@@ -351,6 +352,45 @@ TEST_F(CollectionWindowTest, QuantityTheSeriesCountCannotHoldIsRefusedBeforeAnyt
     EXPECT_EQ(storedBooks()[0][col::QTY].asInt(), 32762);
     EXPECT_EQ(storedOwned("HULK"), 32766);
     EXPECT_EQ(form->DBTextOwned->text(), "32766");
+}
+
+// A books table in 1 KiB blocks, three books to a block, with all 65,535
+// blocks in use: opening the window says so with the command that makes
+// room, and a new book is refused with the same text, nothing stored.
+TEST_F(CollectionWindowTest, AFullBooksTableIsToldOnOpeningAndRefusesANewBookCleanly) {
+    const int entry = seedSeries("HULK", "MARVEL", 0);
+    const std::string books = dir.str() + "/pkeep/books.db";
+    paradox::Table::remove(books);
+    paradox::Table::create(books, store::BooksSchema(), {0, 1});
+    constexpr int kBooks = 3 * 65535;
+    {
+        auto table = engineTable("books.db");
+        table->beginBatch();
+        paradox::Row row(16);
+        row[col::B_ENTRY] = paradox::Value::integer(entry);
+        for (int i = 1; i <= kBooks; ++i) {
+            row[col::COMIC_NO] =
+                paradox::Value::text(store::AlignComicNo(QString::number(i)).toStdString());
+            table->insert(row);
+        }
+        table->commitBatch();
+        ASSERT_EQ(table->usedBlocks(), paradox::Table::kMaxBlocks);
+    }
+    const QString full =
+        "The books table is 100 % full: 65,535 of its 65,535 blocks of 1 KiB are in use. "
+        "Rebuild it into larger blocks before it fills: pkeep-admin rebuild --block-size 2 "
+        "(or File, Rebuild Files with blocks of 2 KiB).";
+    openWindow();
+    EXPECT_EQ(asked, QStringList{full});
+    try {
+        addBook("999999", 1);
+        ADD_FAILURE() << "the post was not refused";
+    } catch (const EDatabaseError& error) {
+        EXPECT_EQ(QString::fromUtf8(error.what()), full);
+    }
+    EXPECT_EQ(form->TableBooks->State(), TDataSetState::dsInsert);
+    EXPECT_EQ(engineTable("books.db")->rowCount(), std::size_t(kBooks));
+    EXPECT_EQ(storedOwned("HULK"), 0);
 }
 
 // The Price/Status page: numbers right-aligned, text left; the Status

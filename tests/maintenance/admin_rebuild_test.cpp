@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <map>
 
+#include "platform/paradox/errors.h"
 #include "platform/paradox/table.h"
 #include "tests/platform/tutil/fixture.h"
 #include "tests/tools/admin_support.h"
@@ -59,6 +61,11 @@ protected:
         return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
     bool exists(const char* name) const { return QFileInfo::exists(collection() + "/" + name); }
+    // An empty books table in blocks of `kib` KiB in place of the collection's.
+    void recreateBooks(int kib) {
+        paradox::Table::remove(file("books.db"));
+        paradox::Table::create(file("books.db"), fixture::booksSchema(), {0, kib});
+    }
 
     TestDir dir;
     std::vector<std::string> series, books;
@@ -358,6 +365,7 @@ void writeLargeBooks(const std::string& db, std::uint16_t blocks) {
 // Short: the rebuilt index must still lead every reader to every block.
 TEST_F(AdminRebuild, ABooksTablePast32767BlocksGetsAnIndexEveryReaderFollows) {
     constexpr std::uint16_t kBlocks = 32769;  // block 32768 is the first beyond
+    recreateBooks(4);                         // 12 books to a block
     writeLargeBooks(file("books.db"), kBlocks);
     ASSERT_TRUE(QFile::remove(collection() + "/books.px"));
 
@@ -375,6 +383,59 @@ TEST_F(AdminRebuild, ABooksTablePast32767BlocksGetsAnIndexEveryReaderFollows) {
         ASSERT_EQ(fixture::rowText(fixture::booksSchema(), table->row(i)), read[i]) << i;
     EXPECT_EQ(fixture::rowText(fixture::booksSchema(), table->row(read.size() - 1)), read.back());
     EXPECT_TRUE(read.back().starts_with("32769\t             12\t")) << read.back();
+}
+
+// 322-byte books in 1 KiB blocks, 3 to a block: 90 % of 65,535 blocks is
+// 58,981.5, so the 58,982nd block in use brings the warning.
+TEST_F(AdminRebuild, ABooksTableNinetyPercentFullIsWarnedOfWithTheCommandThatGivesItRoom) {
+    EXPECT_NE(admin({"rebuild", "--block-size", "3"}).status, 0);  // no such size
+    recreateBooks(1);
+    for (std::uint16_t blocks : {58981, 58982}) {
+        writeLargeBooks(file("books.db"), blocks);
+        QFile::remove(collection() + "/books.px");
+        const AdminResult result = admin({"rebuild"});
+        ASSERT_EQ(result.status, 0) << result.err.toStdString();
+        EXPECT_EQ(result.out.contains("Warning"), blocks == 58982) << result.out.toStdString();
+        if (blocks == 58982) {
+            EXPECT_EQ(lines(result.out).back().toStdString(),
+                      "Warning: The books table is 90 % full: 58,982 of its 65,535 blocks of 1 KiB "
+                      "are in use. Rebuild it into larger blocks before it fills: pkeep-admin "
+                      "rebuild --block-size 2 (or File, Rebuild Files with blocks of 2 KiB).");
+        }
+    }
+}
+
+// A books table full at 65,535 blocks of 1 KiB refuses a book; rebuilt into
+// 2 KiB blocks, as the warning says, every book is there for pxlib, row for
+// row, and the table takes more books than the old blocks could hold.
+TEST_F(AdminRebuild, AFullBooksTableRebuiltIntoLargerBlocksKeepsEveryBookAndTakesMore) {
+    recreateBooks(1);
+    writeLargeBooks(file("books.db"), 65535);
+    QFile::remove(collection() + "/books.px");
+    ASSERT_EQ(admin({"rebuild"}).status, 0);  // writes the index
+    std::vector<std::string> before;
+    paradox::Row extra;
+    {
+        const auto table = paradox::Table::open(file("books.db"));
+        ASSERT_EQ(table->rowCount(), 3u * 65535);
+        before = fixture::rowTexts(fixture::booksSchema(), fixture::readTable(file("books.db")));
+        extra = table->row(table->rowCount() - 1);
+        extra[1] = paradox::Value::text("             99");
+        EXPECT_THROW(table->insert(extra), paradox::ETableFull);
+    }
+
+    const AdminResult result = admin({"rebuild", "--block-size", "2"});
+    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    EXPECT_FALSE(result.out.contains("Warning")) << result.out.toStdString();
+    const fixture::DbLayout layout = fixture::layoutOf(file("books.db"));
+    EXPECT_EQ(layout.blockSize, 2048u);
+    EXPECT_EQ(layout.fileBlocks, 32768u);  // 196,605 books, 6 to a block
+    // pxlib's reader of the index knows two levels only, and this one has three.
+    EXPECT_EQ(fixture::pxlibRows(file("books.db"), file("books.mb")), before);
+    const auto table = paradox::Table::open(file("books.db"));
+    table->insert(extra);
+    table->saveChanges();
+    EXPECT_EQ(table->rowCount(), 3u * 65535 + 1);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
@@ -111,6 +112,21 @@ TEST_F(RebuildFormTest, ProceedRebuildsBothTablesAndDeletesTheBackups) {
 
     form.BtnCancel->click();  // Close still closes
     EXPECT_FALSE(form.isVisible());
+}
+
+// The block size chosen in the window (unchanged by default) reaches both
+// tables: rebuilt into 16 KiB blocks they keep every row, for pxlib too.
+TEST_F(RebuildFormTest, ABlockSizeChosenRebuildsBothTablesIntoBlocksOfThatSize) {
+    makeCollection();
+    const auto books = fixture::rowTexts(fixture::booksSchema(), fixture::readTable("books.db"));
+    TRebuildForm form;
+    EXPECT_EQ(form.ComboBlockSize->currentText(), "Unchanged");
+    form.ComboBlockSize->setCurrentIndex(form.ComboBlockSize->findText("16 KiB"));
+    form.BtnProceedClick();
+    EXPECT_FALSE(form.ComboBlockSize->isEnabled());
+    EXPECT_EQ(fixture::layoutOf("series.db").blockSize, 16384u);
+    EXPECT_EQ(fixture::layoutOf("books.db").blockSize, 16384u);
+    EXPECT_EQ(fixture::pxlibRows("books.db", "books.mb", "books.px"), books);
 }
 
 // The window, like the command-line tool, knows the structure of the

@@ -95,6 +95,19 @@ TEST_F(StoreTest, BooksTableHasTheFieldsTypesSizesAndKeyOfTheCollection) {
     EXPECT_TRUE(QFile::exists(dir.path() + "/books.mb"));
 }
 
+// 322-byte books: 65,535 blocks of 4 KiB hold 12 each, 786,420 books; of
+// 16 KiB 50 each, 3,276,750, the smallest size with room for two million.
+TEST_F(StoreTest, BooksTableHasBlocksWithRoomForTwoMillionBooks) {
+    store::CreateCollection(dir.path());
+    PxDoc px(dir.file("books.db"));
+    ASSERT_TRUE(px.ok);
+    EXPECT_EQ(px.doc->px_head->px_recordsize, 322);
+    EXPECT_EQ(px.doc->px_head->px_maxtablesize, 16);
+    PxDoc series(dir.file("series.db"));
+    ASSERT_TRUE(series.ok);
+    EXPECT_EQ(series.doc->px_head->px_maxtablesize, 2);  // 50,000 series fit in 2 KiB blocks
+}
+
 TEST_F(StoreTest, CreatingOverAnExistingCollectionIsRefusedAndChangesNothing) {
     store::CreateCollection(dir.path());
     {

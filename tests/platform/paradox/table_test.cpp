@@ -70,6 +70,38 @@ TEST(TableCreate, RefusesInvalidSchemas) {
     EXPECT_FALSE(Table::exists(dir.file("a.db")));
 }
 
+// 254-byte records: 65,535 blocks of 2 KiB hold 8 each (524,280 rows), of
+// 4 KiB 16 (1,048,560), of 16 KiB 64 (4,194,240), of 32 KiB 128 (8,388,480).
+TEST(TableCreate, RoomForRowsTakesTheSmallestBlockSizeThatHoldsThem) {
+    TestDir dir;
+    TableSchema schema;
+    schema.fields = {{"ID", FieldType::Long, 0}, {"PAD", FieldType::Alpha, 250}};
+    schema.keyFieldCount = 1;
+    const auto blockCodeFor = [&](std::size_t rows) {
+        const std::string path = dir.file("t" + std::to_string(rows) + ".db");
+        Table::create(path, schema, {rows, 0});
+        return int(readFile(path)[0x05]);
+    };
+    EXPECT_EQ(blockCodeFor(0), 2);
+    EXPECT_EQ(blockCodeFor(524'280), 2);
+    EXPECT_EQ(blockCodeFor(524'281), 4);
+    EXPECT_EQ(blockCodeFor(1'048'561), 16);
+    EXPECT_EQ(blockCodeFor(4'194'241), 32);
+    EXPECT_THROW(blockCodeFor(8'388'481), EDatabaseError);
+    EXPECT_EQ(Table::open(dir.file("t0.db"))->blockSizeKiB(), 2);
+    // An explicit size must be one the format allows and hold a record.
+    Table::create(dir.file("one.db"), schema, {0, 1});
+    EXPECT_EQ(Table::open(dir.file("one.db"))->blockSizeKiB(), 1);
+    EXPECT_THROW(Table::create(dir.file("three.db"), schema, {0, 3}), EDatabaseError);
+    schema.fields[1].size = 255;
+    schema.fields.push_back({"MORE", FieldType::Alpha, 255});
+    schema.fields.push_back({"EVEN", FieldType::Alpha, 255});
+    schema.fields.push_back({"LAST", FieldType::Alpha, 255});  // 1,024 bytes
+    EXPECT_THROW(Table::create(dir.file("big.db"), schema, {0, 1}), EDatabaseError);
+    EXPECT_FALSE(Table::exists(dir.file("three.db")));
+    EXPECT_FALSE(Table::exists(dir.file("big.db")));
+}
+
 TEST(TableRows, InsertKeepsKeyOrderAssignsAutoIncrementAndSurvivesReopen) {
     TestDir dir;
     const std::string path = dir.file("series.db");

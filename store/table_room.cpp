@@ -1,0 +1,63 @@
+#include "store/table_room.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+namespace store {
+
+int LargerBlockSizeKiB(int blockSizeKiB) {
+    for (int size : {2, 4, 16, 32})
+        if (size > blockSizeKiB) return size;
+    return 0;
+}
+
+bool NearlyFull(std::size_t usedBlocks) {
+    return usedBlocks * 10 >= paradox::Table::kMaxBlocks * 9;
+}
+
+QString TableRoomMessage(const std::string& tablePath, int blockSizeKiB, std::size_t used) {
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::DefaultNumberOptions);  // 65,535: thousands grouped
+    const std::size_t percent = used * 100 / paradox::Table::kMaxBlocks;
+    const QString name = QFileInfo(QString::fromStdString(tablePath)).completeBaseName();
+    QString text = QStringLiteral(
+                       "The %1 table is %2 % full: %3 of its %4 blocks of %5 KiB are "
+                       "in use. ")
+                       .arg(name.toLower())
+                       .arg(percent)
+                       .arg(c.toString(qulonglong(used)))
+                       .arg(c.toString(qulonglong(paradox::Table::kMaxBlocks)))
+                       .arg(blockSizeKiB);
+    const int larger = LargerBlockSizeKiB(blockSizeKiB);
+    if (larger == 0)
+        return text + QStringLiteral("Its blocks are the largest the file format allows.");
+    return text + QStringLiteral(
+                      "Rebuild it into larger blocks before it fills: "
+                      "pkeep-admin rebuild --block-size %1 (or File, Rebuild Files "
+                      "with blocks of %1 KiB).")
+                      .arg(larger);
+}
+
+QString TableRoomWarning(const paradox::Table& table) {
+    if (!NearlyFull(table.usedBlocks())) return QString();
+    return TableRoomMessage(table.path(), table.blockSizeKiB(), table.usedBlocks());
+}
+
+QString TableRoomWarning(const QString& dbPath) {
+    QFile file(dbPath);
+    if (!file.open(QIODevice::ReadOnly)) return QString();
+    const QByteArray header = file.read(0x0C);
+    if (header.size() < 0x0C) return QString();
+    const int blockSizeKiB = static_cast<std::uint8_t>(header[0x05]);
+    const std::size_t used =
+        static_cast<std::uint8_t>(header[0x0A]) | static_cast<std::uint8_t>(header[0x0B]) << 8;
+    if (!NearlyFull(used)) return QString();
+    return TableRoomMessage(dbPath.toStdString(), blockSizeKiB, used);
+}
+
+QString TableFullMessage(const paradox::ETableFull& full) {
+    return TableRoomMessage(full.file(), full.blockSizeKiB(), paradox::Table::kMaxBlocks);
+}
+
+}  // namespace store
