@@ -15,11 +15,6 @@ void noArguments(const admin::Arguments& arguments, const char* command) {
         throw admin::UsageError(std::string(command) + " takes no arguments");
 }
 
-// Takes the switch `flag` out of `args`; true when it was there.
-bool takeFlag(QStringList& args, const char* flag) {
-    return args.removeAll(QLatin1String(flag)) > 0;
-}
-
 QString sizeText(qint64 bytes) { return QLocale::c().formattedDataSize(bytes); }
 
 int runBackup(admin::Context& context, const QStringList& args) {
@@ -43,9 +38,9 @@ QString verifiedText(const backup::BackupFolder& folder, const backup::BackupEnt
 }
 
 int runList(admin::Context& context, const QStringList& args) {
-    QStringList rest = args;
-    const bool check = takeFlag(rest, "--verify");
-    noArguments(admin::Arguments(rest, {}), "backups");
+    const admin::Arguments arguments(args, {}, {QStringLiteral("--verify")});
+    noArguments(arguments, "backups");
+    const bool check = arguments.has(QStringLiteral("--verify"));
     const backup::BackupFolder folder(backup::BackupSettings::Load(context.directory).folder);
     const QVector<backup::BackupEntry> entries = folder.list();
     context.out << entries.size() << " backups in " << folder.path() << "\n";
@@ -89,9 +84,9 @@ int runRestore(admin::Context& context, const QStringList& args) {
 }
 
 int runVerify(admin::Context& context, const QStringList& args) {
-    QStringList rest = args;
-    const bool recount = takeFlag(rest, "--recount");
-    noArguments(admin::Arguments(rest, {}), "verify");
+    const admin::Arguments arguments(args, {}, {QStringLiteral("--recount")});
+    noArguments(arguments, "verify");
+    const bool recount = arguments.has(QStringLiteral("--recount"));
     backup::CheckReport report = backup::CheckCollection(context.directory);
     if (report.ownedCountsWrong && recount) {
         const int changed = backup::RecountOwned(context.directory);

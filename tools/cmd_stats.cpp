@@ -86,9 +86,8 @@ QJsonObject Json(const CollectionStatistics& s) {
 }
 
 int run(admin::Context& context, const QStringList& args) {
-    QStringList rest = args;
-    const bool json = rest.removeAll(QStringLiteral("--json")) > 0;
-    admin::Arguments arguments(rest, {});
+    const admin::Arguments arguments(args, {}, {QStringLiteral("--json")});
+    const bool json = arguments.has(QStringLiteral("--json"));
     if (!arguments.positional().isEmpty()) throw admin::UsageError("stats takes no arguments");
     admin::OpenCollection(context.directory);  // says how to make one when there is none
     const std::optional<CollectionStatistics> figures =

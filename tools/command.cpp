@@ -7,7 +7,8 @@ std::vector<Command>& Commands() {
     return commands;
 }
 
-Arguments::Arguments(const QStringList& args, const QStringList& valueOptions) {
+Arguments::Arguments(const QStringList& args, const QStringList& valueOptions,
+                     const QStringList& switches) {
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (!arg.startsWith(QLatin1String("--"))) {
@@ -16,7 +17,7 @@ Arguments::Arguments(const QStringList& args, const QStringList& valueOptions) {
             if (i + 1 >= args.size())
                 throw UsageError("option " + arg.toStdString() + " needs a value");
             values_ << arg << args[++i];
-        } else if (arg == QLatin1String("--help")) {
+        } else if (switches.contains(arg) || arg == QLatin1String("--help")) {
             flags_ << arg;
         } else {
             throw UsageError("unknown option " + arg.toStdString());

@@ -46,10 +46,12 @@ struct Registration {
     explicit Registration(const Command& command) { Commands().push_back(command); }
 };
 
-// Shared argument helpers: "--name VALUE" options and positional words.
+// Shared argument helpers: "--name VALUE" options, "--name" switches (and
+// --help) that take no value, and positional words.
 class Arguments {
 public:
-    Arguments(const QStringList& args, const QStringList& valueOptions);
+    Arguments(const QStringList& args, const QStringList& valueOptions,
+              const QStringList& switches = {});
     bool has(const QString& option) const;
     QString value(const QString& option, const QString& fallback = QString()) const;
     // An option's value as a non-negative integer (UsageError otherwise).
