@@ -337,6 +337,30 @@ TEST_F(BackupTest, TheProgramBacksUpItsFirstChangeAndFileBackupsRestoresAfterCon
     EXPECT_EQ(files(), backedUp);
 }
 
+// The user closes the frame after a change: the program quits as its last
+// window closes and takes one more backup on the way out.
+TEST_F(BackupTest, ClosingTheFrameAfterAChangeTakesABackupOfTheClosingState) {
+    backUp();  // today's backup exists: the change below is not the day's first
+    TMainForm frame;
+    installBackups(frame);
+    frame.show();
+    table("books.db")->erase(2);
+    QTimer::singleShot(0, &frame, [&] { EXPECT_TRUE(frame.close()); });
+    QTimer::singleShot(20000, qApp, [] {
+        ADD_FAILURE() << "the program did not quit when its frame closed";
+        QApplication::quit();
+    });
+    QApplication::exec();
+    int closing = 0;
+    for (const QString& name : archives()) {
+        const backup::Manifest m = backup::ReadManifest(collection() + "/backups/" + name);
+        if (m.reason != "closing") continue;
+        ++closing;
+        EXPECT_EQ(m.rowCount("books.db"), 2);
+    }
+    EXPECT_EQ(closing, 1) << archives().join(' ').toStdString();
+}
+
 TEST_F(BackupTest, VerifyCollectionReportsWrongCountsAndRecountsWhenTheUserAgrees) {
     TMainForm frame;
     installBackups(frame);
