@@ -142,18 +142,6 @@ TEST_F(BackupTest, ArchiveHoldsEveryFileAndItsManifestAndTarExtractsTheSameBytes
                     .isEmpty());
 }
 
-TEST_F(BackupTest, RestoreBringsBackTheArchivedCollectionAndItsOwnBackupUndoesIt) {
-    const auto saved = files();
-    const QString archive = backUp();
-    table("books.db")->erase(0);  // a mistake
-    const auto changed = files();
-    const backup::RestoreResult restored = backup::RestoreArchive(collection(), archive);
-    EXPECT_EQ(files(), saved);
-    EXPECT_EQ(table("books.db")->rowCount(), 3u);
-    backup::RestoreArchive(collection(), restored.undoArchive);
-    EXPECT_EQ(files(), changed);
-}
-
 TEST_F(BackupTest, DamagedForeignAndNewerArchivesAreRefusedNamingTheFile) {
     const QString archive = backUp();
     QFile in(archive);
