@@ -1,5 +1,6 @@
 #include "maintenance/collection_check.h"
 
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <memory>
@@ -21,6 +22,8 @@ constexpr int kBookQty = 6;
 const QString kRebuild = QStringLiteral("pkeep-admin rebuild (File, Rebuild Files)");
 const QString kRecount =
     QStringLiteral("pkeep-admin verify --recount (Verify Collection offers it)");
+const QString kCreateOrRestore =
+    QStringLiteral("pkeep-admin init for a new, empty collection, or pkeep-admin restore ARCHIVE");
 const QString kRestore = QStringLiteral(
     "restore a backup that has the series (pkeep-admin backups, pkeep-admin restore)");
 
@@ -31,6 +34,12 @@ QString tablePath(const QString& collection, const char* table) {
 std::shared_ptr<paradox::Table> openChecked(const QString& collection, const char* name,
                                             CheckReport& report) {
     const QString path = tablePath(collection, name);
+    if (!QFileInfo::exists(path)) {
+        // A rebuild repairs a table; it cannot make up a missing one.
+        report.problems.push_back(
+            {QStringLiteral("Table %1 does not exist").arg(path), 1, kCreateOrRestore});
+        return nullptr;
+    }
     try {
         return paradox::Table::open(path.toStdString());
     } catch (const paradox::ETableInUse& e) {

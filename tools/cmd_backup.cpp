@@ -1,5 +1,6 @@
 // pkeep-admin backup, backups, restore and verify: the collection's backups
 // and its check, as File, Backups... and Verify Collection offer them.
+#include <QFileInfo>
 #include <QLocale>
 
 #include "maintenance/backup_archive.h"
@@ -68,8 +69,9 @@ int runRestore(admin::Context& context, const QStringList& args) {
     const admin::Arguments arguments(args, {});
     if (arguments.positional().size() != 1) throw admin::UsageError("restore takes one ARCHIVE");
     QString archive = arguments.positional()[0];
-    // A bare name is one of the collection's backups.
-    if (!archive.contains(QLatin1Char('/')))
+    // A bare name not found in the current directory is one of the
+    // collection's backups.
+    if (!archive.contains(QLatin1Char('/')) && !QFileInfo::exists(archive))
         archive =
             backup::BackupSettings::Load(context.directory).folder + QLatin1Char('/') + archive;
     const backup::RestoreResult result = backup::RestoreArchive(context.directory, archive);

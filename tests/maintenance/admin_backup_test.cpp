@@ -81,6 +81,11 @@ TEST_F(AdminBackup, VerifyNamesTheRepairAndOnlyTheDaysFirstChangeIsBackedUp) {
     spoilOwnedCount();
     EXPECT_EQ(admin({"verify", "--recount"}).status, 0);
     EXPECT_EQ(archives().size(), 2);
+    // No collection at all: a rebuild cannot make one up.
+    const AdminResult none = runAdmin(dir.path() + "/nothing-here", {"verify"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_TRUE(none.out.contains("Repair: pkeep-admin init")) << none.out.toStdString();
+    EXPECT_FALSE(none.out.contains("pkeep-admin rebuild")) << none.out.toStdString();
 }
 
 TEST_F(AdminBackup, ListRestoreAndUndoOfTheRestore) {
@@ -104,6 +109,14 @@ TEST_F(AdminBackup, ListRestoreAndUndoOfTheRestore) {
     ASSERT_EQ(admin({"restore", undo}).status, 0);
     EXPECT_EQ(files(), changed);
     EXPECT_EQ(admin({"verify"}).status, 0);
+
+    // An archive the user keeps elsewhere, named from the folder it is in.
+    const QString elsewhere = collection() + "-elsewhere";
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    ASSERT_TRUE(QFile::copy(backups() + "/" + archive, elsewhere + "/kept.tar.zst"));
+    const AdminResult fromHere = runAdmin(collection(), {"restore", "kept.tar.zst"}, elsewhere);
+    ASSERT_EQ(fromHere.status, 0) << fromHere.err.toStdString();
+    EXPECT_EQ(files(), saved);
 }
 
 TEST_F(AdminBackup, NothingIsReplacedOrBackedUpWhileAnotherProgramHasTheCollection) {

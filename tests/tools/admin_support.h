@@ -15,8 +15,10 @@ struct AdminResult {
     QString out, err;
 };
 
-inline AdminResult runAdmin(const QString& collection, const QStringList& args) {
+inline AdminResult runAdmin(const QString& collection, const QStringList& args,
+                            const QString& workingDirectory = {}) {
     QProcess process;
+    if (!workingDirectory.isEmpty()) process.setWorkingDirectory(workingDirectory);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("PKEEP_DIR", collection);
     process.setProcessEnvironment(env);
