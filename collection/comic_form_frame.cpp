@@ -129,9 +129,8 @@ void TComicForm::FormCreate() {
     if (nextLink_) nextLink_->Connect(DataSeries);
     if (TFrameServices* frame = LiveFrame()) frame->EnableOpenCollection(false);
     created_ = true;
-    DataSeriesDataChange();
+    DataSeriesDataChange();  // the current series' fields and runs
     followGradeOfRecord();
-    ShowSeriesRuns();
     WarnOfTablesNearlyFull();
 }
 

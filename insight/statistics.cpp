@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "platform/base/exception.h"
+#include "platform/base/money.h"
 #include "platform/db/session.h"
 #include "platform/paradox/table.h"
 #include "store/collection.h"
@@ -20,6 +21,7 @@ namespace insight {
 // binary noise that llround drops.
 Cents ToCents(double amount) { return std::llround(amount * 100.0); }
 double FromCents(Cents cents) { return static_cast<double>(cents) / 100.0; }
+QString MoneyText(Cents cents) { return QString::fromStdString(FormatMoney(FromCents(cents))); }
 
 QString DifferenceFromSummary() {
     return QStringLiteral(

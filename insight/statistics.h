@@ -30,6 +30,8 @@ using Cents = std::int64_t;
 // An amount of money in whole cents, from the double a table holds.
 Cents ToCents(double amount);
 double FromCents(Cents cents);
+// The amount as the user reads money (FormatMoney, the current locale).
+QString MoneyText(Cents cents);
 
 struct PublisherTotal {
     QString publisher;

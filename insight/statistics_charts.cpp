@@ -9,8 +9,6 @@
 #include <QValueAxis>
 #include <algorithm>
 
-#include "platform/base/money.h"
-
 namespace insight {
 
 namespace {
@@ -23,8 +21,6 @@ QChart* NewChart(int index) {
     chart->setAnimationOptions(QChart::NoAnimation);
     return chart;
 }
-
-QString Money(Cents cents) { return QString::fromStdString(FormatMoney(FromCents(cents))); }
 
 // Category axis and money axis for a bar series already in the chart.
 // Categories must be unique: the callers number or qualify them.
@@ -98,7 +94,7 @@ QChart* MostValuable(const CollectionStatistics& figures) {
         QString name =
             QStringLiteral("%1. %2 #%3").arg(names.size() + 1).arg(book.series, book.comicNo);
         if (!book.edition.isEmpty()) name += QStringLiteral(" (%1)").arg(book.edition);
-        names << name + QStringLiteral("  %1").arg(Money(book.value));
+        names << name + QStringLiteral("  %1").arg(MoneyText(book.value));
         amounts.push_back(FromCents(book.value));
     }
     return RankedBars(kMostValuable, QStringLiteral("Graded value of one copy"), names, amounts);
@@ -112,7 +108,7 @@ QChart* TopSeries(const CollectionStatistics& figures) {
                      .arg(names.size() + 1)
                      .arg(series.series)
                      .arg(series.books)
-                     .arg(series.books == 1 ? "book" : "books", Money(series.value));
+                     .arg(series.books == 1 ? "book" : "books", MoneyText(series.value));
         amounts.push_back(FromCents(series.value));
     }
     return RankedBars(kTopSeries, QStringLiteral("Graded value of the copies owned"), names,

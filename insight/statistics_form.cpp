@@ -19,7 +19,6 @@
 
 #include "insight/statistics_charts.h"
 #include "platform/base/exception.h"
-#include "platform/base/money.h"
 #include "platform/graphics/canvas.h"
 #include "platform/graphics/printers.h"
 #include "platform/widgets/cursor_guard.h"
@@ -29,10 +28,6 @@ namespace {
 
 // A chart saved as a picture is at least this large, whatever the window's size.
 constexpr QSize kPictureSize(1200, 800);
-
-QString Money(insight::Cents cents) {
-    return QString::fromStdString(FormatMoney(insight::FromCents(cents)));
-}
 
 QString SuggestedName(int index) {
     return insight::ChartTitle(index).toLower().replace(' ', '-') + QStringLiteral(".png");
@@ -145,10 +140,11 @@ void TStatisticsForm::ShowFigures() {
         for (QChartView* view : views_) view->setChart(new QChart);
         return;
     }
-    Totals->setText(QStringLiteral("%1 books owned (%2 book records), graded value %3, paid %4")
-                        .arg(figures_->books)
-                        .arg(figures_->bookRecords)
-                        .arg(Money(figures_->value), Money(figures_->paid)));
+    Totals->setText(
+        QStringLiteral("%1 books owned (%2 book records), graded value %3, paid %4")
+            .arg(figures_->books)
+            .arg(figures_->bookRecords)
+            .arg(insight::MoneyText(figures_->value), insight::MoneyText(figures_->paid)));
     for (int i = 0; i < insight::kChartCount; ++i) {
         QChart* old = views_[i]->chart();
         views_[i]->setChart(insight::BuildChart(i, *figures_));

@@ -14,7 +14,6 @@
 #include <QElapsedTimer>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTextStream>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -22,26 +21,16 @@
 #include <vector>
 
 #include "app/main_form.h"
+#include "bench/support/sample_collection.h"
 #include "collection/comic_form.h"
 #include "collection/series_runs.h"
 #include "platform/widgets/application.h"
 #include "platform/widgets/db_navigator.h"
 #include "store/collection.h"
-#include "tools/command.h"
 
 namespace {
 
 constexpr double kFrameMs = 16.0;
-
-void fillSample(const QString& directory, int series, int books) {
-    store::CreateCollection(directory);
-    QTextStream out(stdout);
-    admin::Context context{directory, out};
-    for (const admin::Command& command : admin::Commands())
-        if (QString(command.name) == "demo")
-            command.run(context,
-                        {"--series", QString::number(series), "--books", QString::number(books)});
-}
 
 constexpr int kMostSteps = 3000;
 
@@ -98,7 +87,7 @@ int main(int argc, char** argv) {
     const int seriesCount = argc > 2 ? std::atoi(argv[1]) : 10000;
     const int bookCount = argc > 2 ? std::atoi(argv[2]) : 100000;
     const QString collection = dir.path() + "/pkeep";
-    fillSample(collection, seriesCount, bookCount);
+    bench::FillSampleCollection(collection, seriesCount, bookCount);
     store::RegisterAlias(collection);
 
     TMainForm frame;

@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <QTextStream>
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
@@ -18,27 +17,17 @@
 #include <ctime>
 #include <vector>
 
+#include "bench/support/sample_collection.h"
 #include "insight/statistics.h"
 #include "insight/statistics_charts.h"
 #include "insight/statistics_form.h"
 #include "platform/paradox/table.h"
 #include "store/collection.h"
-#include "tools/command.h"
 
 namespace {
 
 constexpr double kTargetSeconds = 1.0;
 constexpr int kRuns = 5;
-
-void fillSample(const QString& directory, int series, int books) {
-    store::CreateCollection(directory);
-    QTextStream out(stdout);
-    admin::Context context{directory, out};
-    for (const admin::Command& command : admin::Commands())
-        if (QString(command.name) == "demo")
-            command.run(context,
-                        {"--series", QString::number(series), "--books", QString::number(books)});
-}
 
 // Every other book gets a purchase date in the extras table, spread over 20 years.
 void addPurchaseDates(const QString& directory) {
@@ -133,7 +122,7 @@ int main(int argc, char** argv) {
     const int books = argc > 2 ? std::atoi(argv[2]) : 100000;
 
     QTemporaryDir dir;
-    fillSample(dir.path(), series, books);
+    bench::FillSampleCollection(dir.path(), series, books);
     addPurchaseDates(dir.path());
 
     std::vector<Time> window, pass, opened;

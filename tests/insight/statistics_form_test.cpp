@@ -1,7 +1,7 @@
 // The Statistics window on the small collection, offscreen: opened from its
 // menu command, its charts carry the figures, each chart is saved as a real
-// PNG and PDF and printed through the program's printer, and Cancel stops
-// the pass.
+// PNG and PDF and printed through the program's printer (to a PDF file and
+// to a private CUPS queue), and Cancel stops the pass.
 #include "insight/statistics_form.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +25,7 @@
 #include "platform/base/exception.h"
 #include "platform/graphics/printers.h"
 #include "tests/insight/small_collection.h"
+#include "tests/support/print_server.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -143,6 +144,26 @@ TEST_F(StatisticsFormTest, EachChartIsSavedAsPngAndPdfAndPrinted) {
     const QString text = PdfText(printed);
     EXPECT_TRUE(text.contains("Top 20 Series by Value")) << text.toStdString();
     EXPECT_GT(WordHeight(printed, "GAMMA"), 4.0);
+}
+
+// The user's path to paper: Print Chart... on the system's printers, here a
+// private CUPS queue, and the chart is the job that reaches its device.
+TEST_F(StatisticsFormTest, PrintChartSendsTheChartToTheQueue) {
+    TestPrintServer server;
+    if (!server.Ready())
+        GTEST_SKIP() << "no private print server: " << server.Problem().toStdString();
+    SetInstalledPrinters(std::make_unique<TSystemPrinters>());
+    std::unique_ptr<TStatisticsForm> form(OpenFromMenu());
+    ASSERT_TRUE(form);
+    form->show();
+    form->ExecPrintDialog = [](QPrintDialog&) { return true; };
+    form->Charts->setCurrentIndex(3);
+    form->PrintButton->click();
+    SetInstalledPrinters(std::make_unique<TNoPrinters>());
+    ASSERT_TRUE(server.WaitForJobs(1));
+    const QString text = PdfText(server.JobFiles().first());
+    EXPECT_TRUE(text.contains("Top 20 Series by Value")) << text.toStdString();
+    EXPECT_TRUE(text.contains("GAMMA")) << text.toStdString();
 }
 
 TEST_F(StatisticsFormTest, CancelStopsThePassAndLeavesNoFigures) {
