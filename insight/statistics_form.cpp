@@ -48,6 +48,10 @@ TStatisticsForm::TStatisticsForm(QString directory, QWidget* parent)
     SetBusy(false);
 }
 
+// As a child of the frame it fills the frame's client area at its design
+// size, so that the charts are tall enough to read.
+QSize TStatisticsForm::sizeHint() const { return {620, 370}; }
+
 TStatisticsForm::~TStatisticsForm() = default;
 
 void TStatisticsForm::BuildLayout() {
@@ -78,7 +82,6 @@ void TStatisticsForm::BuildLayout() {
     layout->addWidget(Charts, 1);
     layout->addWidget(Note);
     layout->addLayout(buttons);
-    resize(900, 640);
 
     connect(CancelButton, &QPushButton::clicked, this, &TStatisticsForm::CancelClick);
     connect(RecalculateButton, &QPushButton::clicked, this, [this] { Calculate(); });

@@ -31,6 +31,7 @@ public:
     // The figures of the collection in `directory`.
     explicit TStatisticsForm(QString directory, QWidget* parent = nullptr);
     ~TStatisticsForm() override;
+    QSize sizeHint() const override;
 
     // Runs the pass with the progress bar and Cancel showing, then draws the
     // charts.  False when Cancel stopped it (the charts stay empty); a

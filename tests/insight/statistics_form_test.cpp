@@ -7,11 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractBarSeries>
+#include <QApplication>
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
 #include <QImage>
 #include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QPieSeries>
 #include <QPointer>
@@ -21,6 +24,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "app/main_form.h"
 #include "insight/statistics_charts.h"
 #include "platform/base/exception.h"
 #include "platform/graphics/printers.h"
@@ -105,6 +109,16 @@ TEST_F(StatisticsFormTest, TheMenuCommandOpensAllChartsWithTheFigures) {
     ASSERT_TRUE(years);
     EXPECT_DOUBLE_EQ(years->barSets()[0]->at(0), 32.50);
     EXPECT_DOUBLE_EQ(years->barSets()[0]->at(1), 1.00);
+
+    // In the frame at its design size the window fits the client area and
+    // its charts are tall enough to read.
+    TMainForm frame;
+    frame.show();
+    QMdiSubWindow* child = frame.AddChild(form.release(), QPoint(0, 0));
+    QApplication::processEvents();
+    EXPECT_TRUE(frame.ChildArea().rect().contains(child->geometry()))
+        << child->width() << "x" << child->height();
+    EXPECT_GE(qobject_cast<TStatisticsForm*>(child->widget())->ChartView(0)->height(), 200);
 }
 
 TEST_F(StatisticsFormTest, EachChartIsSavedAsPngAndPdfAndPrinted) {
