@@ -3,12 +3,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <algorithm>
 
 namespace store {
 
 int LargerBlockSizeKiB(int blockSizeKiB) {
-    for (int size : {2, 4, 16, 32})
-        if (size > blockSizeKiB) return size;
+    for (int size : paradox::kBlockSizesKiB)
+        if (size > std::max(blockSizeKiB, 1)) return size;
     return 0;
 }
 
