@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "maintenance/tutility.h"
+#include "platform/paradox/table.h"
 #include "platform/widgets/frame_services.h"
 #include "store/collection.h"
 
@@ -79,7 +80,7 @@ void TRebuildForm::createControls() {
     ComboBlockSize->setObjectName(QStringLiteral("ComboBlockSize"));
     ComboBlockSize->setGeometry(60, 200, 120, 25);
     ComboBlockSize->addItem(QStringLiteral("Unchanged"), 0);
-    for (int kib : {1, 2, 4, 16, 32})
+    for (int kib : paradox::kBlockSizesKiB)
         ComboBlockSize->addItem(QStringLiteral("%1 KiB").arg(kib), kib);
     blockSizeLabel->setBuddy(ComboBlockSize);
     BtnProceed = new QPushButton(QStringLiteral("&Proceed"), this);

@@ -272,8 +272,6 @@ void TTUtility::ReadCursorProps(const std::string& name) {
     tableInfo_.KeyFieldCount = props.keyFieldCount;
 }
 
-// The table's header cannot be read: the table is what its known structure
-// says, and the rebuild will check that against the file.
 // A new description of `counts` entries, its header filled for `table`.
 void TTUtility::newTableDesc(const std::string& table, const TTableDescCounts& counts) {
     desc_.reset();
@@ -285,6 +283,8 @@ void TTUtility::newTableDesc(const std::string& table, const TTableDescCounts& c
     desc_->pack = Pack ? 1 : 0;
 }
 
+// The table's header cannot be read: the table is what its known structure
+// says, and the rebuild will check that against the file.
 void TTUtility::DescribeKnownStructure() {
     headerUnreadable_ = true;
     tableInfo_.TableType = QStringLiteral("PARADOX");

@@ -3,12 +3,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <algorithm>
+
+#include "platform/paradox/header.h"
 
 namespace store {
 
 int LargerBlockSizeKiB(int blockSizeKiB) {
-    for (int size : {2, 4, 16, 32})
-        if (size > blockSizeKiB) return size;
+    for (int size : paradox::kBlockSizesKiB)
+        if (size > std::max(blockSizeKiB, 1)) return size;
     return 0;
 }
 
@@ -47,13 +50,18 @@ QString TableRoomWarning(const paradox::Table& table) {
 QString TableRoomWarning(const QString& dbPath) {
     QFile file(dbPath);
     if (!file.open(QIODevice::ReadOnly)) return QString();
-    const QByteArray header = file.read(0x0C);
-    if (header.size() < 0x0C) return QString();
-    const int blockSizeKiB = static_cast<std::uint8_t>(header[0x05]);
-    const std::size_t used =
-        static_cast<std::uint8_t>(header[0x0A]) | static_cast<std::uint8_t>(header[0x0B]) << 8;
-    if (!NearlyFull(used)) return QString();
-    return TableRoomMessage(dbPath.toStdString(), blockSizeKiB, used);
+    const QByteArray bytes = file.read(0x10000);  // a header is at most 0xFFFF bytes
+    paradox::FileHeader header;
+    try {
+        // Tolerant: only the header is at hand, not the blocks it counts.
+        header = paradox::parseHeader(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                      static_cast<std::size_t>(bytes.size()), dbPath.toStdString(),
+                                      paradox::FileKind::Data, true);
+    } catch (const std::exception&) {
+        return QString();  // opening the table reports the damage
+    }
+    if (!NearlyFull(header.blocksInUse)) return QString();
+    return TableRoomMessage(dbPath.toStdString(), header.blockCode, header.blocksInUse);
 }
 
 QString TableFullMessage(const paradox::ETableFull& full) {

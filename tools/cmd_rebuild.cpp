@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "maintenance/tutility.h"
+#include "platform/paradox/table.h"
 #include "platform/widgets/dialogs.h"
 #include "store/collection.h"
 #include "store/table_room.h"
@@ -112,7 +113,7 @@ QString passwordOption(const admin::Arguments& arguments) {
 int blockSizeOption(const admin::Arguments& arguments) {
     if (!arguments.has(QStringLiteral("--block-size"))) return 0;
     const long long kib = arguments.number(QStringLiteral("--block-size"), 0);
-    for (int allowed : {1, 2, 4, 16, 32})
+    for (int allowed : paradox::kBlockSizesKiB)
         if (kib == allowed) return allowed;
     throw admin::UsageError("--block-size takes 1, 2, 4, 16 or 32 (KiB)");
 }

@@ -57,8 +57,6 @@ FieldDesc descOf(const FieldDef& f, const std::string& dbPath) {
     return d;
 }
 
-constexpr std::uint8_t kBlockCodes[] = {1, 2, 4, 16, 32};
-
 bool holdsOneRecord(int code, int recordSize) { return recordSize + 6 <= code * 1024; }
 
 // Default block size: at least 8 records per block (a key at most a third
@@ -76,16 +74,18 @@ std::uint8_t defaultBlockCode(int recordSize, int keySize) {
 std::uint8_t dataBlockCode(const std::string& dbPath, int recordSize, int keySize,
                            const TableLayout& layout) {
     if (layout.blockSizeKiB != 0) {
-        for (std::uint8_t code : kBlockCodes)
-            if (code == layout.blockSizeKiB && holdsOneRecord(code, recordSize)) return code;
+        for (int code : kBlockSizesKiB)
+            if (code == layout.blockSizeKiB && holdsOneRecord(code, recordSize))
+                return static_cast<std::uint8_t>(code);
         throw EDatabaseError("Cannot create table " + dbPath + ": blocks of " +
                              std::to_string(layout.blockSizeKiB) +
                              " KiB are not a size the format allows for its records");
     }
     const std::uint8_t least = defaultBlockCode(recordSize, keySize);
-    for (std::uint8_t code : kBlockCodes) {
+    for (int code : kBlockSizesKiB) {
         const std::size_t perBlock = std::size_t(code * 1024 - 6) / std::size_t(recordSize);
-        if (code >= least && perBlock * Table::kMaxBlocks >= layout.roomForRows) return code;
+        if (code >= least && perBlock * Table::kMaxBlocks >= layout.roomForRows)
+            return static_cast<std::uint8_t>(code);
     }
     throw EDatabaseError("Cannot create table " + dbPath + ": no block size holds " +
                          std::to_string(layout.roomForRows) + " rows");

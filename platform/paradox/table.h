@@ -74,6 +74,10 @@ using Row = std::vector<Value>;
 
 class TableFile;  // the shared per-file state (internal)
 
+// The block sizes, in KiB, the engine writes (older files may also have
+// blocks of 3 KiB, which it reads).
+inline constexpr int kBlockSizesKiB[] = {1, 2, 4, 16, 32};
+
 // How the data blocks of a new table are sized.  By default the engine picks
 // a small block that still holds several rows; `roomForRows` asks for the
 // smallest block size whose Table::kMaxBlocks blocks hold that many rows,

@@ -12,6 +12,7 @@
 
 #include "platform/base/exception.h"
 #include "platform/paradox/session.h"
+#include "platform/paradox/table.h"
 #include "platform/tutil/header.h"
 #include "platform/tutil/rebuild.h"
 #include "platform/tutil/tutil.h"
@@ -111,7 +112,7 @@ int requestedBlockSizeKiB(const TUCrTblDesc& desc) {
             continue;
         const char* text = reinterpret_cast<const char*>(desc.optData + 128 * i);
         const std::string bytes(text, strnlen(text, 128));
-        for (int kib : {1, 2, 4, 16, 32})
+        for (int kib : paradox::kBlockSizesKiB)
             if (bytes == std::to_string(kib * 1024)) return kib;
         throw tutil::TableError(TU_ERR_PARAM, "A block size of " + bytes +
                                                   " bytes is not one the format allows "
