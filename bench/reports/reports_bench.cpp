@@ -22,6 +22,7 @@
 #include <ctime>
 #include <memory>
 
+#include "bench/support/sample_collection.h"
 #include "platform/graphics/printers.h"
 #include "reportengine/file_preview.h"
 #include "reports/catalogue.h"
@@ -32,15 +33,10 @@
 
 namespace {
 
+// The sample with the logo the page frame prints.
 void fillSample(const QString& directory, int series, int books) {
-    store::CreateCollection(directory);
+    bench::FillSampleCollection(directory, series, books);
     admin::WriteLogo(QDir(directory).filePath(QString::fromLatin1(admin::kLogoFile)));
-    QTextStream out(stdout);
-    admin::Context context{directory, out};
-    for (const admin::Command& command : admin::Commands())
-        if (QString(command.name) == "demo")
-            command.run(context,
-                        {"--series", QString::number(series), "--books", QString::number(books)});
 }
 
 // The reports with a target time, in seconds.
