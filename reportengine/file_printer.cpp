@@ -9,7 +9,6 @@
 #include "reportengine/file_printer.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QFile>
 
 #include "platform/base/scope_guard.h"
@@ -30,20 +29,11 @@ bool TFilePrinter::OpenInput() {
     CloseInput();
     QIODevice* device = nullptr;
     switch (StreamMode) {
-        case smMemory: {
-            QFile file(FileName);
-            if (!FileName.isEmpty() && file.open(QIODevice::ReadOnly)) {
-                memory_ = file.readAll();
-                auto buffer = std::make_unique<QBuffer>(&memory_);
-                buffer->open(QIODevice::ReadOnly);
-                ownStream_ = std::move(buffer);
-                device = ownStream_.get();
-            }
-            break;
-        }
+        case smMemory:  // a recording can outgrow memory: pages are read as they are shown
         case smFile: {
             auto file = std::make_unique<QFile>(FileName);
-            if (!FileName.isEmpty() && file->open(QIODevice::ReadOnly)) {
+            // The reader keeps its own window of the file's bytes.
+            if (!FileName.isEmpty() && file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
                 ownStream_ = std::move(file);
                 device = ownStream_.get();
             }
@@ -65,7 +55,6 @@ bool TFilePrinter::OpenInput() {
 void TFilePrinter::CloseInput() {
     in_.Close();
     ownStream_.reset();
-    memory_.clear();
 }
 
 void TFilePrinter::ReadHeader() {

@@ -74,7 +74,6 @@ private:
 
     TStreamReader in_;
     std::unique_ptr<QIODevice> ownStream_;
-    QByteArray memory_;
     int pageCount_ = 0;
     double streamPageWidth_ = 8.5, streamPageHeight_ = 11;
     qint64 previous_ = 0, next_ = 0, headerPos_ = 0, firstPagePos_ = 0;

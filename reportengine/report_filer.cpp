@@ -2,7 +2,6 @@
 // drawing state.  The commands are recorded in report_filer_commands.cpp.
 #include "reportengine/report_filer.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
@@ -80,10 +79,15 @@ void TReportFiler::OpenStream() {
     QIODevice* device = nullptr;
     switch (StreamMode) {
         case smMemory: {
-            memory_.clear();
-            auto buffer = std::make_unique<QBuffer>(&memory_);
-            buffer->open(QIODevice::ReadWrite);
-            ownStream_ = std::move(buffer);
+            // The pages go to a temporary file beside the report file as
+            // they are recorded (a report of a million books does not fit in
+            // memory); it replaces the report file when the run completes
+            // and is removed when it does not.
+            auto file = std::make_unique<QSaveFile>(FileName);
+            if (FileName.isEmpty() || !file->open(QIODevice::WriteOnly)) {
+                throw EFolioscribe("cannot open");
+            }
+            ownStream_ = std::move(file);
             device = ownStream_.get();
             break;
         }
@@ -106,8 +110,7 @@ void TReportFiler::OpenStream() {
 
 void TReportFiler::CloseStream() {
     out_.Close();
-    ownStream_.reset();
-    memory_ = QByteArray();
+    ownStream_.reset();  // an uncommitted temporary file goes with it
 }
 
 void TReportFiler::SetUpMeasuringDevice() {
@@ -173,11 +176,10 @@ void TReportFiler::FinishRun() {
     out_.PatchInt(pageCountPos_, pagesWritten_);
     if (StreamMode != smMemory || Aborted()) return;
     out_.Close();
-    QSaveFile file(FileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(memory_) != memory_.size() ||
-        !file.commit()) {
+    auto* file = static_cast<QSaveFile*>(ownStream_.get());
+    if (!file->commit()) {
         throw EFolioscribe("Cannot write report file \"" + FileName.toStdString() +
-                           "\": " + file.errorString().toStdString());
+                           "\": " + file->errorString().toStdString());
     }
 }
 

@@ -99,7 +99,6 @@ private:
     QElapsedTimer sinceMessages_;
     int commandsSinceClock_ = 0;
     std::unique_ptr<QIODevice> ownStream_;
-    QByteArray memory_;
     // Last recorded attributes.
     QString lastFontName_;
     TColor lastFontColor_ = 0;

@@ -143,50 +143,60 @@ void TStreamReader::Open(QIODevice* device) {
     size_ = device->size();
     pos_ = 0;
     data_ = nullptr;
-    if (auto* buffer = qobject_cast<QBuffer*>(device)) data_ = buffer->data().constData();
-    device_->seek(0);
+    windowStart_ = windowSize_ = 0;
+    if (auto* buffer = qobject_cast<QBuffer*>(device)) {
+        data_ = buffer->data().constData();
+    } else if (!window_) {
+        window_ = std::make_unique<char[]>(std::size_t(kWindowSize));
+    }
 }
 
 void TStreamReader::Seek(qint64 pos) {
     if (pos < 0 || pos > size_) throw EStreamReadError();
     pos_ = pos;
-    if (!data_) device_->seek(pos);
 }
 
 void TStreamReader::Need(qint64 n) {
     if (n < 0 || n > size_ - pos_) throw EStreamReadError();
 }
 
-QByteArray TStreamReader::Bytes(qint64 n) {
+void TStreamReader::FillWindow(qint64 n) {
+    const qint64 wanted = std::min(kWindowSize, size_ - pos_);
+    windowSize_ = 0;
+    if (!device_->seek(pos_)) throw EStreamReadError();
+    const qint64 got = device_->read(window_.get(), wanted);
+    if (got < n) throw EStreamReadError();
+    windowStart_ = pos_;
+    windowSize_ = got;
+}
+
+const char* TStreamReader::Take(qint64 n) {
     Need(n);
-    QByteArray bytes;
+    const char* at;
     if (data_) {
-        bytes = QByteArray(data_ + pos_, n);
+        at = data_ + pos_;
     } else {
-        bytes = device_->read(n);
-        if (bytes.size() != n) throw EStreamReadError();
+        if (pos_ < windowStart_ || pos_ + n > windowStart_ + windowSize_) FillWindow(n);
+        at = window_.get() + (pos_ - windowStart_);
     }
+    pos_ += n;
+    return at;
+}
+
+QByteArray TStreamReader::Bytes(qint64 n) {
+    if (data_ || n <= kWindowSize) return QByteArray(Take(n), n);
+    // Larger than the window (a picture): straight from the device.
+    Need(n);
+    QByteArray bytes(n, Qt::Uninitialized);
+    if (!device_->seek(pos_) || device_->read(bytes.data(), n) != n) throw EStreamReadError();
     pos_ += n;
     return bytes;
 }
 
-std::uint8_t TStreamReader::Byte() {
-    Need(1);
-    if (data_) return static_cast<std::uint8_t>(data_[pos_++]);
-    return static_cast<std::uint8_t>(Bytes(1)[0]);
-}
+std::uint8_t TStreamReader::Byte() { return static_cast<std::uint8_t>(*Take(1)); }
 
 std::int32_t TStreamReader::Int() {
-    Need(4);
-    const char* p;
-    QByteArray bytes;
-    if (data_) {
-        p = data_ + pos_;
-        pos_ += 4;
-    } else {
-        bytes = Bytes(4);
-        p = bytes.constData();
-    }
+    const char* p = Take(4);
     std::uint32_t u = 0;
     for (int i = 0; i < 4; ++i) u |= std::uint32_t(static_cast<unsigned char>(p[i])) << (8 * i);
     return static_cast<std::int32_t>(u);

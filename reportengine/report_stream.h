@@ -178,6 +178,8 @@ private:
 };
 
 // Bounded reads from a device: a read past the end raises EStreamReadError.
+// A buffer in memory is read in place; any other device through a window of
+// its bytes, so a report far larger than memory pages as fast as a small one.
 class TStreamReader {
 public:
     void Open(QIODevice* device);
@@ -199,10 +201,18 @@ public:
     QByteArray GraphicBytes();
 
 private:
+    static constexpr qint64 kWindowSize = 1 << 16;
     void Need(qint64 n);
+    // The n bytes at the read position (n <= kWindowSize), valid until the
+    // next read; moves past them.
+    const char* Take(qint64 n);
+    void FillWindow(qint64 n);
     QIODevice* device_ = nullptr;
     qint64 pos_ = 0;
     qint64 size_ = 0;
     // The device's bytes when it is a buffer in memory: reads avoid the device.
     const char* data_ = nullptr;
+    // Otherwise the device's bytes [windowStart_, windowStart_ + windowSize_).
+    std::unique_ptr<char[]> window_;
+    qint64 windowStart_ = 0, windowSize_ = 0;
 };

@@ -17,6 +17,10 @@ enum TPrintUnits { unInch, unMM, unCM, unPoint, unUser };
 // Text background: bkTransparent or bkOpaque.
 using TBKMode = TBkMode;
 enum TLineHeightMethod { lhmLinesPerInch, lhmFont };
+// smMemory: the recorder writes a temporary file beside FileName that
+// replaces it when the run completes, and the readers read FileName as
+// pages are shown (a report need not fit in memory); smFile: FileName is
+// written in place; smUser: UserStream.
 enum TStreamMode { smMemory, smFile, smUser };
 enum TOrientation { poPortrait, poLandScape, poDefault };
 enum TMarginMethod { mmScaled, mmFixed };

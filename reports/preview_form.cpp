@@ -337,17 +337,19 @@ void TPreviewForm::ClosePreviewWindow() {
 // The recording just written becomes this window's own: the preview and the
 // printer read the copy, whatever other windows write to the report file
 // afterwards.
+// The window holds the file open rather than its bytes in memory: a newer
+// recording replaces the report file by renaming a new file over it, so
+// what this window opened stays as it was recorded until the window closes
+// (and the system frees it then, when no other name is left on it).
 void TPreviewForm::KeepRecordedReport() {
-    QFile file(reportFile_);
-    if (!file.open(QIODevice::ReadOnly)) return;  // the preview reports the missing file
-    recorded_ = file.readAll();
-    for (QBuffer* stream : {&previewStream_, &printStream_}) {
-        stream->close();
-        stream->setBuffer(&recorded_);
-        stream->open(QIODevice::ReadOnly);
-    }
+    recorded_.close();
+    recorded_.setFileName(reportFile_);
+    // Unbuffered: the readers keep their own window of the bytes.
+    if (!recorded_.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return;  // the preview reports the missing file
+    // Both readers seek before every read, so they can share the one file.
     RPPreview->StreamMode = smUser;
-    RPPreview->UserStream = &previewStream_;
+    RPPreview->UserStream = &recorded_;
     RPPrinter->StreamMode = smUser;
-    RPPrinter->UserStream = &printStream_;
+    RPPrinter->UserStream = &recorded_;
 }

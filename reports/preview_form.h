@@ -11,12 +11,11 @@
 // preview and printing.  The recorder's handlers forward to the run.
 //
 // The recorder writes the report file (ReportFile, "pkeep.rpt" in the
-// current directory unless changed); right after recording, the window keeps
-// the recorded bytes and previews and prints from that private copy, so a
+// current directory unless changed); right after recording, the window opens
+// the recorded file and previews and prints from it, as it was then, so a
 // newer report written by another window never replaces what this one shows.
 
-#include <QBuffer>
-#include <QByteArray>
+#include <QFile>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
@@ -173,8 +172,7 @@ private:
     void SetHourglass(bool on);
 
     QString reportFile_ = "pkeep.rpt";
-    QByteArray recorded_;                  // this window's own copy of its recording
-    QBuffer previewStream_, printStream_;  // read recorded_
+    QFile recorded_;  // this window's own recording, open while the window lives
     bool hourglass_ = false;
     // A zoom typed in the box applies after this pause in the typing (or at
     // Enter, or when the box loses the focus), not at each keystroke.

@@ -1,12 +1,15 @@
 // The preview window on a real collection: recording with the progress
 // panel, the zoom and page boxes, Cancel and close while recording, the
-// print dialog's preparation and reset, several windows at once, and a
-// recording that fails.
+// print dialog's preparation and reset, several windows at once, a recording that
+// fails, and the recording spilled to disk as it runs.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -14,8 +17,10 @@
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 
 #include "app/main_form.h"
 #include "platform/db/table.h"
@@ -313,6 +318,96 @@ TEST_F(PreviewWindowTest, PrintDialogOpensWithAllPagesAndOneCopyEveryTime) {
     EXPECT_EQ(seen[1].to, 3);
     EXPECT_EQ(seen[1].copies, 1);
     EXPECT_FALSE(QFile::exists(pdf));
+}
+
+// The recording goes to disk as it runs, into a temporary file beside the
+// report file that becomes the report file when the run completes.  The
+// system may give that file no name until then: it is found through this
+// process's open files.  Returns the sizes of those open now.
+std::vector<qint64> OpenSpillSizes(const TestCollection& collection) {
+    std::vector<qint64> sizes;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const QString target =
+            QString::fromStdString(std::filesystem::read_symlink(fd.path(), error).string());
+        const QString name = target.mid(collection.path().size() + 1);
+        if (!error && target.startsWith(collection.path() + "/") &&
+            (name.startsWith("pkeep.rpt.") || name.startsWith("#")))
+            sizes.push_back(QFileInfo(QString::fromStdString(fd.path().string())).size());
+    }
+    return sizes;
+}
+
+bool NoSpillLeft(const TestCollection& collection) {
+    return OpenSpillSizes(collection).empty() &&
+           QDir(collection.path()).entryList({"pkeep.rpt.*"}, QDir::Files | QDir::Hidden).isEmpty();
+}
+
+// A logo of 120,054 bytes: every page's header carries that much.
+QString WriteBigLogo(const TestCollection& collection) {
+    QImage logo(200, 200, QImage::Format_RGB888);
+    logo.fill(QColor(0, 0, 255));
+    EXPECT_TRUE(logo.save(collection.file("BIG.BMP"), "BMP"));
+    return collection.file("BIG.BMP");
+}
+
+TEST_F(PreviewWindowTest, RecordingSpillsToDiskAndThePreviewPagesThroughTheFile) {
+    TPreviewForm* form = newWindow();
+    form->Run.LogoFile = WriteBigLogo(collection);
+    std::vector<qint64> onDisk;  // the spill file's size as each page's body starts
+    form->RPReport->OnPrintPage = [&](TBaseReport* sender, int& page) {
+        const std::vector<qint64> spill = OpenSpillSizes(collection);
+        onDisk.push_back(spill.size() == 1 ? spill[0] : -1);
+        return form->RPSeriesReportPrintPage(sender, page);
+    };
+    form->RunReport();
+    ASSERT_EQ(onDisk.size(), 3u);
+    for (std::size_t page = 0; page < 3; ++page)
+        EXPECT_GT(onDisk[page], qint64(page + 1) * 120000) << "page " << page + 1;
+    EXPECT_TRUE(NoSpillLeft(collection));
+
+    // Each page, also paging backwards, shows as a replay of the same bytes
+    // held in memory shows it.
+    QFile file(collection.file("pkeep.rpt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QScrollArea area;
+    area.resize(form->PreviewBox->size());
+    TFilePreview reference;
+    reference.ScrollBox = &area;
+    reference.StreamMode = smUser;
+    reference.UserStream = &buffer;
+    reference.SetZoomFactor(form->RPPreview->ZoomFactor());
+    reference.StartPreview();
+    for (int page : {3, 1, 2, 3, 1}) {
+        form->RPPreview->ShowPage(page);
+        reference.ShowPage(page);
+        EXPECT_EQ(form->RPPreview->PageBitmap(), reference.PageBitmap()) << "page " << page;
+    }
+    reference.EndPreview();
+}
+
+TEST_F(PreviewWindowTest, AFailedRecordingRemovesItsSpillAndKeepsTheReportFile) {
+    newWindow()->RunReport();
+    QFile file(collection.file("pkeep.rpt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    TPreviewForm* form = newWindow();
+    std::size_t spillWhileRecording = 0;
+    form->RPReport->OnPrintPage = [&](TBaseReport* sender, int& page) {
+        spillWhileRecording = OpenSpillSizes(collection).size();
+        if (sender->CurrentPage() == 2) throw Exception("the page failed");
+        return form->RPSeriesReportPrintPage(sender, page);
+    };
+    EXPECT_THROW(form->RunReport(), Exception);
+    EXPECT_EQ(spillWhileRecording, 1u);
+    EXPECT_TRUE(NoSpillLeft(collection));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
 }
 
 TEST_F(PreviewWindowTest, EachWindowPrintsItsOwnRecording) {
