@@ -9,9 +9,24 @@
 
 namespace {
 
-QByteArray tableCsv(const paradox::Table& table) {
+[[noreturn]] void writeFailed(const QSaveFile& file, const QString& path) {
+    throw Exception(
+        QStringLiteral("cannot write %1: %2").arg(path, file.errorString()).toStdString());
+}
+
+// Writes the table to `path` a chunk of rows at a time, so a million books
+// never sit in memory as text; the file appears only when complete.
+void writeTableCsv(const paradox::Table& table, const QString& path) {
+    constexpr qsizetype kChunk = 1 << 20;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) writeFailed(file, path);
+    auto writeOut = [&](QByteArray& out) {
+        if (file.write(out) != out.size()) writeFailed(file, path);
+        out.clear();
+    };
     const paradox::TableSchema& schema = table.schema();
     QByteArray out;
+    out.reserve(kChunk + kChunk / 4);
     QStringList header;
     for (const paradox::FieldDef& field : schema.fields)
         header << QString::fromStdString(field.name);
@@ -22,15 +37,10 @@ QByteArray tableCsv(const paradox::Table& table) {
         for (std::size_t f = 0; f < schema.fields.size(); ++f)
             fields << admin::csv::FormatValue(row[f], schema.fields[f].type);
         admin::csv::AppendRecord(out, fields);
+        if (out.size() >= kChunk) writeOut(out);
     }
-    return out;
-}
-
-void writeFile(const QString& path, const QByteArray& data) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
-        throw Exception(
-            QStringLiteral("cannot write %1: %2").arg(path, file.errorString()).toStdString());
+    writeOut(out);
+    if (!file.commit()) writeFailed(file, path);
 }
 
 int run(admin::Context& context, const QStringList& args) {
@@ -40,8 +50,8 @@ int run(admin::Context& context, const QStringList& args) {
     admin::CollectionTables tables = admin::OpenCollection(context.directory);
     if (!QDir().mkpath(target))
         throw Exception(QStringLiteral("cannot create the directory %1").arg(target).toStdString());
-    writeFile(QDir(target).filePath("series.csv"), tableCsv(*tables.series));
-    writeFile(QDir(target).filePath("books.csv"), tableCsv(*tables.books));
+    writeTableCsv(*tables.series, QDir(target).filePath("series.csv"));
+    writeTableCsv(*tables.books, QDir(target).filePath("books.csv"));
     context.out << "Exported " << tables.series->rowCount() << " series and "
                 << tables.books->rowCount() << " books to " << target << "\n";
     return 0;

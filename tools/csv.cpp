@@ -63,25 +63,64 @@ QString FormatValue(const paradox::Value& value, paradox::FieldType type) {
 
 namespace {
 
+// Reads records from bytes in memory or, a chunk at a time, from a device.
 class Reader {
 public:
     Reader(const QByteArray& data, const QString& fileName) : data_(data), fileName_(fileName) {}
+    Reader(QIODevice& device, const QString& fileName) : device_(&device), fileName_(fileName) {}
+
+    bool next(Record& record) {
+        dropConsumed();
+        if (!has()) return false;
+        if (line_ == 1 && pos_ == 0 && startsWithByteOrderMark())
+            fault(fileName_, 1, "the file starts with a byte-order mark");
+        record = this->record();
+        return true;
+    }
 
     std::vector<Record> records() {
         std::vector<Record> out;
-        while (pos_ < data_.size()) out.push_back(record());
+        Record record;
+        while (next(record)) out.push_back(std::move(record));
         return out;
     }
 
 private:
+    static constexpr qsizetype kChunk = 1 << 20;
+
+    // True when there is a byte at pos_, reading more of the device if need be.
+    bool has() {
+        if (pos_ < data_.size()) return true;
+        if (!device_) return false;
+        const QByteArray more = device_->read(kChunk);
+        if (more.isEmpty()) {
+            if (!device_->atEnd())
+                fault(fileName_, line_, "the file cannot be read: " + device_->errorString());
+            return false;
+        }
+        data_ += more;
+        return true;
+    }
+
+    void dropConsumed() {
+        if (!device_ || pos_ < kChunk) return;
+        data_.remove(0, pos_);
+        pos_ = 0;
+    }
+
+    bool startsWithByteOrderMark() {
+        while (device_ && data_.size() < 3 && !device_->atEnd()) data_ += device_->read(kChunk);
+        return data_.startsWith("\xEF\xBB\xBF");
+    }
+
     Record record() {
         Record rec;
         rec.line = line_;
         spanningQuoteLine_ = 0;
         for (;;) {
             rec.fields << field(rec.line);
-            if (pos_ >= data_.size()) break;
-            char c = data_[pos_];
+            if (!has()) break;
+            char c = data_.at(pos_);
             if (c == ',') {
                 ++pos_;
                 continue;
@@ -93,8 +132,8 @@ private:
     }
 
     void endOfLine() {
-        if (data_[pos_] == '\r') ++pos_;
-        if (pos_ < data_.size() && data_[pos_] == '\n') ++pos_;
+        if (data_.at(pos_) == '\r') ++pos_;
+        if (has() && data_.at(pos_) == '\n') ++pos_;
         ++line_;
     }
 
@@ -112,15 +151,14 @@ private:
 
     QString field(int recordLine) {
         QByteArray bytes;
-        if (pos_ < data_.size() && data_[pos_] == '"') {
+        if (has() && data_.at(pos_) == '"') {
             const int openLine = line_;
             ++pos_;
             for (;;) {
-                if (pos_ >= data_.size())
-                    fault(fileName_, openLine, "a quoted field is not closed");
-                char c = data_[pos_++];
+                if (!has()) fault(fileName_, openLine, "a quoted field is not closed");
+                char c = data_.at(pos_++);
                 if (c == '"') {
-                    if (pos_ < data_.size() && data_[pos_] == '"') {
+                    if (has() && data_.at(pos_) == '"') {
                         bytes += '"';
                         ++pos_;
                         continue;
@@ -131,12 +169,11 @@ private:
                 bytes += c;
             }
             if (line_ != openLine && spanningQuoteLine_ == 0) spanningQuoteLine_ = openLine;
-            if (pos_ < data_.size() && data_[pos_] != ',' && data_[pos_] != '\r' &&
-                data_[pos_] != '\n')
+            if (has() && data_.at(pos_) != ',' && data_.at(pos_) != '\r' && data_.at(pos_) != '\n')
                 faultInRecord("text follows the closing quote of a field");
         } else {
-            while (pos_ < data_.size()) {
-                char c = data_[pos_];
+            while (has()) {
+                char c = data_.at(pos_);
                 if (c == ',' || c == '\r' || c == '\n') break;
                 if (c == '"') faultInRecord("a quote inside an unquoted field");
                 bytes += c;
@@ -153,7 +190,8 @@ private:
         return text;
     }
 
-    const QByteArray& data_;
+    QByteArray data_;              // from pos_ on: the bytes not yet read
+    QIODevice* device_ = nullptr;  // where more come from, if anywhere
     const QString& fileName_;
     qsizetype pos_ = 0;
     int line_ = 1;
@@ -190,9 +228,14 @@ paradox::Value parseDecimal(const QString& text, bool money) {
 }  // namespace
 
 std::vector<Record> ParseFile(const QByteArray& data, const QString& fileName) {
-    if (data.startsWith("\xEF\xBB\xBF"))
-        fault(fileName, 1, "the file starts with a byte-order mark");
     return Reader(data, fileName).records();
+}
+
+void ForEachRecord(QIODevice& device, const QString& fileName,
+                   const std::function<void(const Record&)>& take) {
+    Reader reader(device, fileName);
+    Record record;
+    while (reader.next(record)) take(record);
 }
 
 paradox::Value ParseValue(const QString& text, const paradox::FieldDef& field) {

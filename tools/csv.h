@@ -20,8 +20,10 @@
 // left open is named by the line of its opening quote.
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 #include "platform/base/exception.h"
@@ -47,6 +49,10 @@ QString FormatValue(const paradox::Value& value, paradox::FieldType type);
 
 // Splits a whole file into records; `fileName` names it in messages.
 std::vector<Record> ParseFile(const QByteArray& data, const QString& fileName);
+// Reads the device's records one at a time, a chunk of bytes at a time, and
+// hands each to `take` (a file of a million rows is never held whole).
+void ForEachRecord(QIODevice& device, const QString& fileName,
+                   const std::function<void(const Record&)>& take);
 // Reads one value of a field; throws EImportError with just the reason.
 paradox::Value ParseValue(const QString& text, const paradox::FieldDef& field);
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
+
 namespace {
 
 using admin::csv::EImportError;
@@ -33,6 +35,27 @@ TEST(CsvTest, ParsingFollowsQuotesAcrossLinesAndCountsLines) {
     EXPECT_EQ(records[1].fields, QStringList({"x\r\ny", "q\"q"}));
     EXPECT_EQ(records[2].line, 4);
     EXPECT_EQ(records[2].fields, QStringList({"3", ""}));
+}
+
+// A file read from disk a chunk at a time gives the records its bytes give
+// in memory, also where a quoted field or a line end spans two chunks.
+TEST(CsvTest, ReadingFromADeviceMatchesReadingTheWholeFile) {
+    QByteArray data = "A,B\r\n";
+    for (int i = 0; data.size() < 3 * (1 << 20); ++i)
+        data += "\"row " + QByteArray::number(i) + "\r\n\"\"continued\"\"\"," +
+                QByteArray(i % 97, 'x') + "\r\n";
+    const auto whole = ParseFile(data, "t.csv");
+    QBuffer device(&data);
+    device.open(QIODevice::ReadOnly);
+    std::size_t n = 0;
+    admin::csv::ForEachRecord(device, "t.csv", [&](const admin::csv::Record& record) {
+        ASSERT_LT(n, whole.size());
+        EXPECT_EQ(record.line, whole[n].line);
+        EXPECT_EQ(record.fields, whole[n].fields) << "record " << n;
+        ++n;
+    });
+    EXPECT_EQ(n, whole.size());
+    EXPECT_EQ(whole.back().line, 2 * int(whole.size()) - 2);
 }
 
 TEST(CsvTest, MalformedFilesNameTheLine) {
