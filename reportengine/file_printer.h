@@ -67,7 +67,7 @@ private:
     void ReplayPoly(std::uint8_t code);
     QPointF ReadPoint();
     QRect ReadPixelRect();
-    std::unique_ptr<TGraphic> ReadGraphic();
+    std::shared_ptr<const TGraphic> ReadGraphic();
     void ReadBrushBitmap();
     int ReplayFontHeight(float inches) const;
     int ReplayPenWidth(float inches) const;
@@ -77,4 +77,10 @@ private:
     int pageCount_ = 0;
     double streamPageWidth_ = 8.5, streamPageHeight_ = 11;
     qint64 previous_ = 0, next_ = 0, headerPos_ = 0, firstPagePos_ = 0;
+    // The picture read last, with the bytes it was read from.
+    struct {
+        TGraphicKind kind = gkOther;
+        QByteArray bytes;
+        std::shared_ptr<const TGraphic> graphic;
+    } lastGraphic_;
 };

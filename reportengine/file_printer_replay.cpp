@@ -48,19 +48,24 @@ QRect TFilePrinter::ReadPixelRect() {
     return QRect(topLeft, QSize(bottomRight.x() - topLeft.x(), bottomRight.y() - topLeft.y()));
 }
 
-std::unique_ptr<TGraphic> TFilePrinter::ReadGraphic() {
+std::shared_ptr<const TGraphic> TFilePrinter::ReadGraphic() {
     TGraphicKind kind = in_.GraphicKind();
     QByteArray bytes = in_.GraphicBytes();
-    std::unique_ptr<TGraphic> graphic;
+    // A report repeats its logo on every page: the picture decoded for the
+    // last page serves again, and stays one image to a PDF writer, which
+    // then embeds it once instead of once a page.
+    if (lastGraphic_.graphic && kind == lastGraphic_.kind && bytes == lastGraphic_.bytes)
+        return lastGraphic_.graphic;
+    std::shared_ptr<TGraphic> graphic;
     switch (kind) {
         case gkBitmap:
-            graphic = std::make_unique<TBitmap>();
+            graphic = std::make_shared<TBitmap>();
             break;
         case gkMetafile:
-            graphic = std::make_unique<TMetafile>();
+            graphic = std::make_shared<TMetafile>();
             break;
         case gkIcon:
-            graphic = std::make_unique<TIcon>();
+            graphic = std::make_shared<TIcon>();
             break;
         case gkOther:
             return nullptr;  // no class here can read it
@@ -73,6 +78,7 @@ std::unique_ptr<TGraphic> TFilePrinter::ReadGraphic() {
         if (Printing()) AbortReport();
         throw;
     }
+    lastGraphic_ = {kind, std::move(bytes), graphic};
     return graphic;
 }
 
@@ -234,8 +240,8 @@ void TFilePrinter::ReplayPoly(std::uint8_t code) {
 }
 
 void TFilePrinter::ReplayGraphicCommand(std::uint8_t code) {
-    std::unique_ptr<TGraphic> graphic = ReadGraphic();
-    auto* bitmap = dynamic_cast<TBitmap*>(graphic.get());
+    std::shared_ptr<const TGraphic> graphic = ReadGraphic();
+    const auto* bitmap = dynamic_cast<const TBitmap*>(graphic.get());
     switch (code) {
         case scBrushCopy: {
             QRect dest = ReadPixelRect();

@@ -87,6 +87,16 @@ QRect BoxWhere(const QImage& image, const QRect& region, bool (*match)(QRgb)) {
 
 }  // namespace
 
+std::vector<std::pair<int, int>> PdfImages(const QString& pdf) {
+    std::vector<std::pair<int, int>> images;
+    const QStringList lines = QString::fromUtf8(RunTool("pdfimages", {"-list", pdf})).split('\n');
+    for (const QString& line : lines.mid(2)) {
+        const QStringList columns = line.split(' ', Qt::SkipEmptyParts);
+        if (columns.size() > 10) images.emplace_back(columns[0].toInt(), columns[10].toInt());
+    }
+    return images;
+}
+
 QStringList PdfPageTexts(const QString& pdf) {
     QStringList pages = QString::fromUtf8(RunTool("pdftotext", {"-layout", pdf, "-"})).split('\f');
     if (!pages.isEmpty() && pages.last().trimmed().isEmpty()) pages.removeLast();

@@ -7,6 +7,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <utility>
 #include <vector>
 
 #include "tests/support/temp_dir.h"
@@ -45,6 +46,9 @@ struct PdfWord {
 };
 std::vector<PdfWord> PdfWords(const QString& pdf);
 QString PdfTitle(const QString& pdf);
+// The pictures drawn in a PDF (poppler's pdfimages): page and object number
+// of each.
+std::vector<std::pair<int, int>> PdfImages(const QString& pdf);
 // One page rendered at `dpi`.
 QImage RenderPdfPage(const QString& pdf, int page, int dpi);
 

@@ -410,6 +410,26 @@ TEST_F(PreviewWindowTest, AFailedRecordingRemovesItsSpillAndKeepsTheReportFile) 
     EXPECT_EQ(file.readAll(), before);
 }
 
+// The logo every page repeats is one picture in the PDF, drawn on each page.
+TEST_F(PreviewWindowTest, TheLogoOfEveryPageIsOnePictureInThePdf) {
+    const QString pdf = collection.file("print.pdf");
+    SetInstalledPrinters(std::make_unique<TPdfFilePrinters>(pdf));
+    TPreviewForm* form = newWindow();
+    form->RunReport();
+    form->ExecPrintDialog = [](QPrintDialog&) { return true; };
+    form->SBPrintClick();
+    const auto images = PdfImages(pdf);
+    ASSERT_EQ(images.size(), 3u);
+    for (int page = 1; page <= 3; ++page) {
+        EXPECT_EQ(images[std::size_t(page - 1)].first, page);
+        EXPECT_EQ(images[std::size_t(page - 1)].second, images[0].second) << "page " << page;
+    }
+    const QStringList pages = PdfPageTexts(pdf);
+    ASSERT_EQ(pages.size(), 3);
+    EXPECT_TRUE(pages[1].contains("Listing of All Series"));
+    EXPECT_TRUE(pages[1].contains("SERIES 052"));
+}
+
 TEST_F(PreviewWindowTest, EachWindowPrintsItsOwnRecording) {
     const QString pdf = collection.file("print.pdf");
     SetInstalledPrinters(std::make_unique<TPdfFilePrinters>(pdf));
