@@ -28,10 +28,12 @@
 #include <QPointer>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 #include "platform/db/datasource.h"
 #include "platform/db/table.h"
 #include "platform/widgets/frame_services.h"
+#include "store/book_extras.h"
 
 class QAction;
 class QLabel;
@@ -157,6 +159,18 @@ public:
     void DataBooksDataChange();
     void TrackBar1Change();
 
+    // --- book extras (comic_form_books.cpp) -----------------------------------
+    // The extras table and covers of the open collection; null until
+    // FormCreate opened the tables.
+    store::BookExtrasStore* Extras() const { return extras_.get(); }
+    // The stored key of the current books row (before any edit of it).
+    store::BookKey CurrentBookKey() const;
+    // What the book page changed in the current book's extras while it is
+    // edited: stored with the book when it is posted (extras first, so that
+    // a kill never leaves the book without them), dropped when the edit is
+    // cancelled.
+    store::PendingExtras PendingExtras;
+
     // --- commands (comic_form_commands.cpp) ----------------------------------
     void Edit1Click();
     void Save1Click();
@@ -203,6 +217,8 @@ private:
     void attachBookRules();
     void followGradeOfRecord();
     void refuseOwnedCountOutOfRange() const;
+    void TableBooksAfterDelete();
+    void openExtras();
     void showConditionWord(int position);
     // comic_form_frame.cpp
     void onSubWindowActivated();
@@ -219,6 +235,9 @@ private:
     QPointer<QWidget> frameWindow_;
     std::unique_ptr<TTable> seriesTable_;
     std::unique_ptr<TTable> booksTable_;
+    std::unique_ptr<store::BookExtrasStore> extras_;
+    std::optional<store::BookKey> bookKeyBeforeEdit_;  // nullopt while a new book is typed
+    store::BookKey deletedBookKey_;
     std::unique_ptr<TNavigatorLink> ctrlLink_;
     std::unique_ptr<TNavigatorLink> moveLink_;
     std::unique_ptr<TNavigatorLink> priorLink_;

@@ -2,7 +2,9 @@
 // with nothing owned; its issue number is stored right-aligned; every post
 // and deletion of a book moves the series' OWNED by the change in quantity;
 // the grade slider and the record follow each other; the graded value and
-// the profitability are computed for every row read.
+// the profitability are computed for every row read.  A book's extras
+// follow its key: stored before the book at a post, moved with a changed
+// key, deleted after the book.
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -27,7 +29,7 @@ void TComicForm::attachBookRules() {
     TableBooks->BeforeCancel = [this](TDataSet*) { TableBooksBeforeCancel(); };
     TableBooks->AfterCancel = [this](TDataSet*) { TableSeriesAfterPost(); };
     TableBooks->BeforeDelete = [this](TDataSet*) { TableBooksBeforeDelete(); };
-    TableBooks->AfterDelete = [this](TDataSet*) { TableBooksBeforeCancel(); };
+    TableBooks->AfterDelete = [this](TDataSet*) { TableBooksAfterDelete(); };
     TableBooks->OnCalcFields = [this](TDataSet*) { TableBooksCalcFields(); };
     DataBooks->OnDataChange = [this](TDataSource*, TField*) { DataBooksDataChange(); };
 }
@@ -47,6 +49,7 @@ void TComicForm::TableBooksBeforeInsert() {
 void TComicForm::TableBooksAfterInsert() {
     SavedQty = TableBooks->FieldByName("QTY")->AsInteger();
     SavedOwned = TableSeries->FieldByName("OWNED")->AsInteger();
+    bookKeyBeforeEdit_.reset();
     TableBooks->FieldByName("ENTRY")->SetAsInteger(TableSeries->FieldByName("ENTRY")->AsInteger());
     TableBooks->FieldByName("PERC")->SetAsInteger(100);
     for (const char* flag : {"WANTED", "FORSALE", "AUTOGRAPH"})
@@ -57,6 +60,7 @@ void TComicForm::TableBooksAfterInsert() {
 }
 
 void TComicForm::TableBooksBeforeEdit() {
+    bookKeyBeforeEdit_ = CurrentBookKey();
     SavedQty = TableBooks->FieldByName("QTY")->AsInteger();
     SavedOwned = TableSeries->FieldByName("OWNED")->AsInteger();
     TableSeriesBeforeInsert();
@@ -69,6 +73,13 @@ void TComicForm::TableBooksBeforePost() {
     EnsureBookPage();
     refuseOwnedCountOutOfRange();
     TableBooks->FieldByName("COMIC_NO")->SetAsString(store::AlignComicNo(DBEditComicNo->text()));
+    if (extras_) extras_->beforeBookPost(bookKeyBeforeEdit_, CurrentBookKey(), PendingExtras);
+}
+
+store::BookKey TComicForm::CurrentBookKey() const {
+    return {TableBooks->FieldByName("ENTRY")->AsInteger(),
+            TableBooks->FieldByName("COMIC_NO")->AsString(),
+            TableBooks->FieldByName("EDITION")->AsString()};
 }
 
 void TComicForm::refuseOwnedCountOutOfRange() const {
@@ -85,6 +96,8 @@ void TComicForm::refuseOwnedCountOutOfRange() const {
 }
 
 void TComicForm::TableBooksAfterPost() {
+    if (extras_) extras_->afterBookPost(bookKeyBeforeEdit_, CurrentBookKey());
+    PendingExtras = {};
     NewOwned = TableBooks->FieldByName("QTY")->AsInteger() + SavedOwned - SavedQty;
     TableSeries->Edit();
     TableSeries->FieldByName("OWNED")->SetAsInteger(NewOwned);
@@ -94,12 +107,19 @@ void TComicForm::TableBooksAfterPost() {
     TableBooks->SaveChanges();
 }
 
-// Also the after-delete handler.
 void TComicForm::TableBooksBeforeCancel() {
+    PendingExtras = {};
     if (BookPageShown()) DBGridBooks->setFocus();
 }
 
+void TComicForm::TableBooksAfterDelete() {
+    if (extras_) extras_->afterBookDelete(deletedBookKey_);
+    TableBooksBeforeCancel();
+}
+
 void TComicForm::TableBooksBeforeDelete() {
+    deletedBookKey_ = CurrentBookKey();
+    if (extras_) extras_->beforeBookDelete(deletedBookKey_);
     TField* owned = TableSeries->FieldByName("OWNED");
     const int remaining = owned->AsInteger() - TableBooks->FieldByName("QTY")->AsInteger();
     TableSeries->Edit();
