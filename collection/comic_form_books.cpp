@@ -27,11 +27,17 @@ void TComicForm::attachBookRules() {
     TableBooks->BeforePost = [this](TDataSet*) { TableBooksBeforePost(); };
     TableBooks->AfterPost = [this](TDataSet*) { TableBooksAfterPost(); };
     TableBooks->BeforeCancel = [this](TDataSet*) { TableBooksBeforeCancel(); };
-    TableBooks->AfterCancel = [this](TDataSet*) { TableSeriesAfterPost(); };
+    TableBooks->AfterCancel = [this](TDataSet*) {
+        TableSeriesAfterPost();
+        ShowBookExtras();
+    };
     TableBooks->BeforeDelete = [this](TDataSet*) { TableBooksBeforeDelete(); };
     TableBooks->AfterDelete = [this](TDataSet*) { TableBooksAfterDelete(); };
     TableBooks->OnCalcFields = [this](TDataSet*) { TableBooksCalcFields(); };
-    DataBooks->OnDataChange = [this](TDataSource*, TField*) { DataBooksDataChange(); };
+    DataBooks->OnDataChange = [this](TDataSource*, TField* field) {
+        DataBooksDataChange();
+        if (!field) ShowBookExtras();  // another book, or the same one stored or dropped
+    };
 }
 
 // A book needs a stored series to belong to: a new series still being typed
@@ -73,6 +79,7 @@ void TComicForm::TableBooksBeforePost() {
     EnsureBookPage();
     refuseOwnedCountOutOfRange();
     TableBooks->FieldByName("COMIC_NO")->SetAsString(store::AlignComicNo(DBEditComicNo->text()));
+    collectPageExtras();
     if (extras_) extras_->beforeBookPost(bookKeyBeforeEdit_, CurrentBookKey(), PendingExtras);
 }
 
@@ -98,6 +105,8 @@ void TComicForm::refuseOwnedCountOutOfRange() const {
 void TComicForm::TableBooksAfterPost() {
     if (extras_) extras_->afterBookPost(bookKeyBeforeEdit_, CurrentBookKey());
     PendingExtras = {};
+    coverPageEdited_ = false;
+    ShowBookExtras();
     NewOwned = TableBooks->FieldByName("QTY")->AsInteger() + SavedOwned - SavedQty;
     TableSeries->Edit();
     TableSeries->FieldByName("OWNED")->SetAsInteger(NewOwned);
@@ -109,6 +118,7 @@ void TComicForm::TableBooksAfterPost() {
 
 void TComicForm::TableBooksBeforeCancel() {
     PendingExtras = {};
+    coverPageEdited_ = false;
     if (BookPageShown()) DBGridBooks->setFocus();
 }
 
@@ -134,6 +144,7 @@ void TComicForm::TableBooksCalcFields() {
     TableBooks->FieldByName("Profitability")
         ->SetAsFloat(valuation::profitability(graded, TableBooks->FieldByName("PAID")->AsFloat(),
                                               TableBooks->FieldByName("QTY")->AsInteger()));
+    TableBooks->FieldByName("Grade")->SetAsString(gradeOfRow());
 }
 
 // The slider shows the grade of the current book; setting it here is not a

@@ -60,6 +60,7 @@ TComicForm::TComicForm(TFrameServices& frame, QWidget* parent)
     buildSeriesPage();
     buildMenus();
     buildRunsCommands();
+    buildExtrasCommands();
     bindSeriesControls();
     attachSeriesRules();
     attachBookRules();
@@ -91,7 +92,9 @@ void TComicForm::EnsureBookPage() {
         priorLink_->Connect(DataSeries);
         nextLink_->Connect(DataSeries);
     }
+    connectCoverPage();
     followGradeOfRecord();
+    ShowBookExtras();
     // Children added to a page already on screen are not shown with it.
     if (TabSheet2->isVisible())
         for (QWidget* child : TabSheet2->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
