@@ -117,8 +117,13 @@ TEST_F(ExtrasTest, CoverIsStoredByteForByteUnderTheBooksKeyAndRemovedWithTheRow)
     EXPECT_EQ(coverFiles(), QStringList{"1_1_.png"});
     EXPECT_EQ(extras.thumbnail(one, QSize(20, 20)).size(), QSize(20, 10));
 
+    const QByteArray webp = encoded("WEBP");  // where Qt's image plugins read WebP
+    extras.setCover(one, store::CoverImage::FromBytes(webp, "webp"));
+    EXPECT_EQ(readFile(extras.coverPath(one)), webp);
+    EXPECT_EQ(coverFiles(), QStringList{"1_1_.webp"});
+
     extras.write(one, {"9.4", "", "", {}, "", "", ""});  // the cover stays
-    EXPECT_EQ(extras.read(one).cover, "1_1_.png");
+    EXPECT_EQ(extras.read(one).cover, "1_1_.webp");
     extras.removeCover(one);
     EXPECT_TRUE(coverFiles().isEmpty());
     EXPECT_EQ(extras.read(one).grade, "9.4");
@@ -152,8 +157,9 @@ TEST_F(ExtrasTest, BadImagesAreRefusedWithAMessageAndNothingIsStored) {
     big.close();
     const Case cases[] = {
         {"notes.jpg", "just some text, not a picture\n", "is not a JPEG, PNG or WebP image"},
-        {"cut.png", png.left(png.size() - 20), "cut short"},
-        {"cut.jpg", jpeg.left(jpeg.size() / 2), "cut short"},
+        {"cut.png", png.chopped(12), "cut short"},  // only its end chunk is missing
+        {"cut.jpg", jpeg.chopped(10), "cut short"},
+        {"cut.webp", encoded("WEBP").chopped(30), "cut short"},
         {"empty.png", QByteArray(), "is not a JPEG, PNG or WebP image"},
     };
     store::BookExtrasStore extras(dir.path());
