@@ -138,6 +138,9 @@ void TComicForm::connectCoverPage() {
     connect(GraderBox->lineEdit(), &QLineEdit::textEdited, this, [this] { coverPageEdited(); });
     for (QLineEdit* edit : {CertEdit, BoughtEdit, SourceEdit, UpcEdit})
         connect(edit, &QLineEdit::textEdited, this, [this] { coverPageEdited(); });
+    // Ctrl+S, Ctrl+Z and the others reach the menu here too (eventFilter).
+    for (QLineEdit* edit : {GraderBox->lineEdit(), CertEdit, BoughtEdit, SourceEdit, UpcEdit})
+        edit->installEventFilter(this);
 }
 
 // ---- showing -------------------------------------------------------------------

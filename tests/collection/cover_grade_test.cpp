@@ -153,11 +153,14 @@ TEST_F(CoverGradeTest, PageShowsAndPostsTheBooksExtrasWithTheStoresChecks) {
     EXPECT_EQ(form->GradeBox->currentText(), "8.0 VF");
     EXPECT_EQ(form->BoughtEdit->text(), "2023-02-28");
 
-    // A certificate without a grade is refused; Undo/Cancel puts the page back.
+    // A certificate without a grade is refused; Undo/Cancel (its shortcut
+    // typed in a box of the page) puts the page back.
     chooseGrade("");
     EXPECT_THROW(save(), EDatabaseError);
     EXPECT_TRUE(form->ExtrasMessage->text().contains("certificate"));
-    undo();
+    form->CertEdit->setFocus();
+    QTest::keyClick(form->CertEdit, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(form->TableBooks->State(), TDataSetState::dsBrowse);
     EXPECT_EQ(form->GradeBox->currentText(), "8.0 VF");
     EXPECT_EQ(textAt(storedExtras()[0], GRADE), "8.0");
 }
