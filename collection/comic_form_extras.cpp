@@ -67,6 +67,18 @@ QLabel* caption(QWidget* page, const QString& text, int top) {
     return label;
 }
 
+// Letters typed become capitals, as in every edit box of the window.  Set
+// before any other reaction to typing, which then sees the capitals.
+void typeInCapitals(QLineEdit* edit) {
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
+        const QString upper = text.toUpper();
+        if (upper == text) return;
+        const int cursor = edit->cursorPosition();
+        edit->setText(upper);
+        edit->setCursorPosition(cursor);
+    });
+}
+
 QString dateText(const QDate& date) {
     return date.isValid() ? date.toString(QStringLiteral("yyyy-MM-dd")) : QString();
 }
@@ -119,6 +131,7 @@ void TComicForm::buildCoverPage() {
     caption(page, "Barcode:", 160);
     UpcEdit = placed(new QLineEdit(page), "UpcEdit", {224, 160, 136, 22});
     UpcEdit->setMaxLength(24);  // 17 digits and the spaces or hyphens typed between
+    for (QLineEdit* edit : {GraderBox->lineEdit(), CertEdit, SourceEdit}) typeInCapitals(edit);
     ExtrasMessage = placed(new QLabel(page), "ExtrasMessage", {164, 186, 196, 67});
     ExtrasMessage->setWordWrap(true);
     ExtrasMessage->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -117,10 +117,11 @@ TEST_F(CoverGradeTest, PageShowsAndPostsTheBooksExtrasWithTheStoresChecks) {
     EXPECT_EQ(form->TableBooks->FieldByName("PERC")->AsInteger(), 85);
     EXPECT_EQ(form->TrackBar1->value(), 17);
 
-    typeInto(form->GraderBox->lineEdit(), "CGC");
+    typeInto(form->GraderBox->lineEdit(), "cgc");  // letters become capitals
     typeInto(form->CertEdit, "3812345001");
     typeInto(form->BoughtEdit, "2023-02-30");
     typeInto(form->SourceEdit, "Comic Con");
+    EXPECT_EQ(form->SourceEdit->text(), "COMIC CON");
     typeInto(form->UpcEdit, kUpcWrongCheck);
     EXPECT_TRUE(form->ExtrasMessage->text().contains("2023-02-30 does not exist"));
     EXPECT_TRUE(form->ExtrasMessage->text().contains("check digit should be 3"));
@@ -141,7 +142,7 @@ TEST_F(CoverGradeTest, PageShowsAndPostsTheBooksExtrasWithTheStoresChecks) {
     EXPECT_EQ(textAt(extras[0], GRADE), "8.0");
     EXPECT_EQ(textAt(extras[0], GRADER), "CGC");
     EXPECT_EQ(textAt(extras[0], CERT), "3812345001");
-    EXPECT_EQ(textAt(extras[0], SOURCE), "Comic Con");
+    EXPECT_EQ(textAt(extras[0], SOURCE), "COMIC CON");
     EXPECT_EQ(textAt(extras[0], UPC), kUpcWrongCheck);
     EXPECT_EQ(storedBooks()[0][col::PERC].asInt(), 85);
 
