@@ -15,6 +15,8 @@
 //                            into the frame window
 //   comic_form_runs.cpp      the current series' runs and gaps, and Add
 //                            Missing Issues as Wanted
+//   comic_form_extras.cpp    the Cover & Grade page, the grade column of
+//                            the book grid and Find by Barcode
 //
 // Opening time.  The window opens within 50 ms at 100,000 books (median of
 // ten, bench/collection prints the figures) with two things only: the book
@@ -27,15 +29,22 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "platform/db/datasource.h"
 #include "platform/db/table.h"
 #include "platform/widgets/frame_services.h"
+#include "store/book_extras.h"
 
 class QAction;
+class QComboBox;
 class QLabel;
+class QLineEdit;
 class QMenu;
+class QMimeData;
+class QPushButton;
 class QSlider;
 class QTabWidget;
 class TDBCheckBox;
@@ -82,6 +91,7 @@ public:
     QTabWidget* PageControl2 = nullptr;
     QWidget* TabSheet3 = nullptr;  // "Description"
     QWidget* TabSheet4 = nullptr;  // "Price/Status"
+    QWidget* TabSheet5 = nullptr;  // "Cover & Grade"
     TDBEdit* DBEditComicNo = nullptr;
     TDBEdit* DBEditEdition = nullptr;
     TDBMemoUp* DBMemoTitle = nullptr;
@@ -103,6 +113,19 @@ public:
     TDBNavigator* DBNavigator1 = nullptr;  // First, Prior of the series
     TDBText* DBText1 = nullptr;            // current SERIES
     TDBNavigator* DBNavigator2 = nullptr;  // Next, Last of the series
+    // The Cover & Grade page: not data-aware, its values are the book's
+    // extras, posted with the book (PendingExtras).
+    QLabel* CoverView = nullptr;  // the cover, or a hint where to drop one
+    QPushButton* ChooseCoverButton = nullptr;
+    QPushButton* RemoveCoverButton = nullptr;
+    QComboBox* GradeBox = nullptr;              // blank and the 25 standard grades
+    QPushButton* ProposedPercButton = nullptr;  // takes the proposed per-cent grade
+    QComboBox* GraderBox = nullptr;             // blank, CGC, CBCS, PGX or typed
+    QLineEdit* CertEdit = nullptr;
+    QLineEdit* BoughtEdit = nullptr;  // yyyy-mm-dd
+    QLineEdit* SourceEdit = nullptr;
+    QLineEdit* UpcEdit = nullptr;
+    QLabel* ExtrasMessage = nullptr;  // what is wrong with the values typed
 
     // --- menus -------------------------------------------------------------
     QMenu* Edit1 = nullptr;  // ComicFormMenu's one menu
@@ -113,6 +136,8 @@ public:
             *Find2 = nullptr;
     QAction* AddMissing1 = nullptr;  // Add Missing Issues as Wanted..., in both menus
     QAction* AddMissing2 = nullptr;
+    QAction* FindBarcode1 = nullptr;  // Edit, Find by Barcode...
+    QAction* GradeColumn2 = nullptr;  // pop-up menu: the book grid's grade column
 
     // --- state kept outside the tables ---------------------------------------
     int CurrentEntry = 0;
@@ -157,6 +182,37 @@ public:
     void DataBooksDataChange();
     void TrackBar1Change();
 
+    // --- book extras (comic_form_books.cpp) -----------------------------------
+    // The extras table and covers of the open collection; null until
+    // FormCreate opened the tables.
+    store::BookExtrasStore* Extras() const { return extras_.get(); }
+    // The stored key of the current books row (before any edit of it).
+    store::BookKey CurrentBookKey() const;
+    // What the book page changed in the current book's extras while it is
+    // edited: stored with the book when it is posted (extras first, so that
+    // a kill never leaves the book without them), dropped when the edit is
+    // cancelled.
+    store::PendingExtras PendingExtras;
+
+    // --- Cover & Grade page (comic_form_extras.cpp) --------------------------
+    // Shows the current book's extras (or the ones typed for it so far).
+    void ShowBookExtras();
+    // Takes the image of a drop or a paste as the book's new cover: a file
+    // dropped, encoded image bytes or a bare picture.  A refused image is
+    // shown in a message and changes nothing.
+    void TakeCoverFrom(const QMimeData& data);
+    void ChooseCoverClick();
+    void RemoveCoverClick();
+    void AcceptProposedPercClick();
+    // Asks for a barcode (a scanner types it and Return) and shows the book
+    // that has it, or offers to add one to the current series.
+    void FindByBarcodeClick();
+    bool GradeColumnShown() const;
+    void SetGradeColumnShown(bool shown);
+    // The file chooser of Choose Cover: the file picked, "" for none.  A
+    // test puts its own in place.
+    std::function<QString(QWidget*)> ChooseCoverFile;
+
     // --- commands (comic_form_commands.cpp) ----------------------------------
     void Edit1Click();
     void Save1Click();
@@ -192,6 +248,11 @@ private:
     void buildDescriptionPage();
     void buildPricePage();
     void buildBottomStrip();
+    void buildCoverPage();
+    void connectCoverPage();
+    void applyBookGridColumns();
+    void buildExtrasCommands();
+    bool pastesCover() const;
     void bindSeriesControls();
     void bindBookControls();
     // comic_form_commands.cpp
@@ -203,7 +264,22 @@ private:
     void attachBookRules();
     void followGradeOfRecord();
     void refuseOwnedCountOutOfRange() const;
+    void TableBooksAfterDelete();
+    void openExtras();
     void showConditionWord(int position);
+    // comic_form_extras.cpp
+    bool startBookEdit();
+    void coverPageEdited();
+    void gradeChosen();
+    void showCover(const QImage& picture);
+    void takeCover(const store::CoverImage& image);
+    void collectPageExtras();
+    void showExtrasProblems();
+    std::optional<store::BookKey> bookWithUpc(const QString& digits) const;
+    void showBook(const store::BookKey& key);
+    void addBookWithUpc(const QString& digits);
+    bool coverDropEvent(QEvent* event);
+    QString gradeOfRow() const;
     // comic_form_frame.cpp
     void onSubWindowActivated();
     void watchTypingIn(QWidget* page);
@@ -219,6 +295,9 @@ private:
     QPointer<QWidget> frameWindow_;
     std::unique_ptr<TTable> seriesTable_;
     std::unique_ptr<TTable> booksTable_;
+    std::unique_ptr<store::BookExtrasStore> extras_;
+    std::optional<store::BookKey> bookKeyBeforeEdit_;  // nullopt while a new book is typed
+    store::BookKey deletedBookKey_;
     std::unique_ptr<TNavigatorLink> ctrlLink_;
     std::unique_ptr<TNavigatorLink> moveLink_;
     std::unique_ptr<TNavigatorLink> priorLink_;
@@ -227,7 +306,9 @@ private:
     bool created_ = false;  // FormCreate went through
     bool closed_ = false;   // FormClose ran
     bool sized_ = false;
-    bool cascading_ = false;  // a series' books are being deleted
+    bool cascading_ = false;        // a series' books are being deleted
+    bool coverPageEdited_ = false;  // the Cover & Grade page changed the edited book
+    bool gradeColumn_ = false;      // the book grid shows the standard grade
 };
 
 // The collection window from its creation until it is gone, null otherwise.

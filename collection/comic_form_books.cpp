@@ -2,7 +2,9 @@
 // with nothing owned; its issue number is stored right-aligned; every post
 // and deletion of a book moves the series' OWNED by the change in quantity;
 // the grade slider and the record follow each other; the graded value and
-// the profitability are computed for every row read.
+// the profitability are computed for every row read.  A book's extras
+// follow its key: stored before the book at a post, moved with a changed
+// key, deleted after the book.
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -25,11 +27,17 @@ void TComicForm::attachBookRules() {
     TableBooks->BeforePost = [this](TDataSet*) { TableBooksBeforePost(); };
     TableBooks->AfterPost = [this](TDataSet*) { TableBooksAfterPost(); };
     TableBooks->BeforeCancel = [this](TDataSet*) { TableBooksBeforeCancel(); };
-    TableBooks->AfterCancel = [this](TDataSet*) { TableSeriesAfterPost(); };
+    TableBooks->AfterCancel = [this](TDataSet*) {
+        TableSeriesAfterPost();
+        ShowBookExtras();
+    };
     TableBooks->BeforeDelete = [this](TDataSet*) { TableBooksBeforeDelete(); };
-    TableBooks->AfterDelete = [this](TDataSet*) { TableBooksBeforeCancel(); };
+    TableBooks->AfterDelete = [this](TDataSet*) { TableBooksAfterDelete(); };
     TableBooks->OnCalcFields = [this](TDataSet*) { TableBooksCalcFields(); };
-    DataBooks->OnDataChange = [this](TDataSource*, TField*) { DataBooksDataChange(); };
+    DataBooks->OnDataChange = [this](TDataSource*, TField* field) {
+        DataBooksDataChange();
+        if (!field) ShowBookExtras();  // another book, or the same one stored or dropped
+    };
 }
 
 // A book needs a stored series to belong to: a new series still being typed
@@ -47,6 +55,7 @@ void TComicForm::TableBooksBeforeInsert() {
 void TComicForm::TableBooksAfterInsert() {
     SavedQty = TableBooks->FieldByName("QTY")->AsInteger();
     SavedOwned = TableSeries->FieldByName("OWNED")->AsInteger();
+    bookKeyBeforeEdit_.reset();
     TableBooks->FieldByName("ENTRY")->SetAsInteger(TableSeries->FieldByName("ENTRY")->AsInteger());
     TableBooks->FieldByName("PERC")->SetAsInteger(100);
     for (const char* flag : {"WANTED", "FORSALE", "AUTOGRAPH"})
@@ -57,6 +66,7 @@ void TComicForm::TableBooksAfterInsert() {
 }
 
 void TComicForm::TableBooksBeforeEdit() {
+    bookKeyBeforeEdit_ = CurrentBookKey();
     SavedQty = TableBooks->FieldByName("QTY")->AsInteger();
     SavedOwned = TableSeries->FieldByName("OWNED")->AsInteger();
     TableSeriesBeforeInsert();
@@ -69,6 +79,14 @@ void TComicForm::TableBooksBeforePost() {
     EnsureBookPage();
     refuseOwnedCountOutOfRange();
     TableBooks->FieldByName("COMIC_NO")->SetAsString(store::AlignComicNo(DBEditComicNo->text()));
+    collectPageExtras();
+    if (extras_) extras_->beforeBookPost(bookKeyBeforeEdit_, CurrentBookKey(), PendingExtras);
+}
+
+store::BookKey TComicForm::CurrentBookKey() const {
+    return {TableBooks->FieldByName("ENTRY")->AsInteger(),
+            TableBooks->FieldByName("COMIC_NO")->AsString(),
+            TableBooks->FieldByName("EDITION")->AsString()};
 }
 
 void TComicForm::refuseOwnedCountOutOfRange() const {
@@ -85,6 +103,10 @@ void TComicForm::refuseOwnedCountOutOfRange() const {
 }
 
 void TComicForm::TableBooksAfterPost() {
+    if (extras_) extras_->afterBookPost(bookKeyBeforeEdit_, CurrentBookKey());
+    PendingExtras = {};
+    coverPageEdited_ = false;
+    ShowBookExtras();
     NewOwned = TableBooks->FieldByName("QTY")->AsInteger() + SavedOwned - SavedQty;
     TableSeries->Edit();
     TableSeries->FieldByName("OWNED")->SetAsInteger(NewOwned);
@@ -94,12 +116,20 @@ void TComicForm::TableBooksAfterPost() {
     TableBooks->SaveChanges();
 }
 
-// Also the after-delete handler.
 void TComicForm::TableBooksBeforeCancel() {
+    PendingExtras = {};
+    coverPageEdited_ = false;
     if (BookPageShown()) DBGridBooks->setFocus();
 }
 
+void TComicForm::TableBooksAfterDelete() {
+    if (extras_) extras_->afterBookDelete(deletedBookKey_);
+    TableBooksBeforeCancel();
+}
+
 void TComicForm::TableBooksBeforeDelete() {
+    deletedBookKey_ = CurrentBookKey();
+    if (extras_) extras_->beforeBookDelete(deletedBookKey_);
     TField* owned = TableSeries->FieldByName("OWNED");
     const int remaining = owned->AsInteger() - TableBooks->FieldByName("QTY")->AsInteger();
     TableSeries->Edit();
@@ -114,6 +144,7 @@ void TComicForm::TableBooksCalcFields() {
     TableBooks->FieldByName("Profitability")
         ->SetAsFloat(valuation::profitability(graded, TableBooks->FieldByName("PAID")->AsFloat(),
                                               TableBooks->FieldByName("QTY")->AsInteger()));
+    TableBooks->FieldByName("Grade")->SetAsString(gradeOfRow());
 }
 
 // The slider shows the grade of the current book; setting it here is not a

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QTabWidget>
 
 #include "collection/comic_form.h"
@@ -83,7 +84,7 @@ void TComicForm::offerPopupMenu(TDBGrid* grid) {
 
 void TComicForm::SetEditCommands(bool editing) {
     for (QAction* action : {Save1, Save2, Undo1, Undo2}) action->setEnabled(editing);
-    for (QAction* action : {Add1, Add2, Delete1, Delete2, Find1, Find2})
+    for (QAction* action : {Add1, Add2, Delete1, Delete2, Find1, Find2, FindBarcode1})
         action->setEnabled(!editing);
 }
 
@@ -100,7 +101,10 @@ QWidget* focusedTextControl(const QWidget* window) {
 }  // namespace
 
 void TComicForm::Edit1Click() {
-    Paste1->setEnabled(!QApplication::clipboard()->text().isEmpty());
+    const QMimeData* clipboard = QApplication::clipboard()->mimeData();
+    Paste1->setEnabled(
+        !QApplication::clipboard()->text().isEmpty() ||
+        (pastesCover() && clipboard && (clipboard->hasImage() || clipboard->hasUrls())));
     bool selection = false;
     if (auto* edit = qobject_cast<TDBEdit*>(focusedTextControl(this)))
         selection = edit->hasSelectedText();
@@ -139,6 +143,11 @@ void TComicForm::Copy1Click() {
 }
 
 void TComicForm::Paste1Click() {
+    if (pastesCover()) {
+        if (const QMimeData* clipboard = QApplication::clipboard()->mimeData())
+            TakeCoverFrom(*clipboard);
+        return;
+    }
     QWidget* control = focusedTextControl(this);
     if (auto* edit = qobject_cast<TDBEdit*>(control)) edit->PasteFromClipboard();
     if (auto* memo = qobject_cast<TDBMemo*>(control)) memo->PasteFromClipboard();
@@ -171,6 +180,7 @@ void TComicForm::DBGridBooksDblClick() {
 // same keys (Ctrl+Z undoes the record, Ctrl+A adds one), as in the menus of
 // the classic toolkit.
 bool TComicForm::eventFilter(QObject* watched, QEvent* event) {
+    if (TabSheet5 && watched == TabSheet5 && coverDropEvent(event)) return true;
     if (event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const QKeySequence pressed(key->keyCombination());

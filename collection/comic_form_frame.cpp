@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -59,6 +60,7 @@ TComicForm::TComicForm(TFrameServices& frame, QWidget* parent)
     buildSeriesPage();
     buildMenus();
     buildRunsCommands();
+    buildExtrasCommands();
     bindSeriesControls();
     attachSeriesRules();
     attachBookRules();
@@ -90,7 +92,9 @@ void TComicForm::EnsureBookPage() {
         priorLink_->Connect(DataSeries);
         nextLink_->Connect(DataSeries);
     }
+    connectCoverPage();
     followGradeOfRecord();
+    ShowBookExtras();
     // Children added to a page already on screen are not shown with it.
     if (TabSheet2->isVisible())
         for (QWidget* child : TabSheet2->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
@@ -124,6 +128,7 @@ TComicForm::~TComicForm() {
 void TComicForm::FormCreate() {
     TableSeries->Open();
     TableBooks->Open();
+    openExtras();
     connectNavigators(SeriesPageShown() ? DataSeries : DataBooks);
     if (priorLink_) priorLink_->Connect(DataSeries);
     if (nextLink_) nextLink_->Connect(DataSeries);
@@ -132,6 +137,23 @@ void TComicForm::FormCreate() {
     DataSeriesDataChange();  // the current series' fields and runs
     followGradeOfRecord();
     WarnOfTablesNearlyFull();
+}
+
+// The extras beside the books; a change to them that a kill cut short is
+// put right now, before any book is shown.
+void TComicForm::openExtras() {
+    const paradox::Table* books = TableBooks->EngineTable();
+    if (!books) return;
+    extras_ = std::make_unique<store::BookExtrasStore>(
+        QFileInfo(QString::fromStdString(books->path())).absolutePath());
+    try {
+        extras_->tidyIfInterrupted();
+    } catch (const std::exception& error) {
+        MessageDlg(QStringLiteral("The book extras could not be put in order after an "
+                                  "interrupted change: %1")
+                       .arg(QString::fromUtf8(error.what())),
+                   TMsgDlgType::mtWarning, mbOK);
+    }
 }
 
 void TComicForm::WarnOfTablesNearlyFull() {
@@ -232,6 +254,7 @@ void TComicForm::FormClose() {
     if (TableSeries->Active()) TableSeries->Cancel();
     TableSeries->Close();
     TableBooks->Close();
+    extras_.reset();
     if (TFrameServices* frame = LiveFrame()) frame->EnableOpenCollection(true);
 }
 

@@ -83,6 +83,7 @@ void TComicForm::createTables() {
     TableBooks->SetMasterFields("ENTRY");
     TableBooks->AddCalcField("GradedValue", TFieldType::ftCurrency);
     TableBooks->AddCalcField("Profitability", TFieldType::ftCurrency);
+    TableBooks->AddCalcField("Grade", TFieldType::ftString, 4);  // from the extras
     DataBooks = new TDataSource(this);
     DataBooks->setObjectName("DataBooks");
     DataBooks->SetDataSet(TableBooks);
@@ -124,10 +125,7 @@ void TComicForm::buildSeriesPage() {
 void TComicForm::buildBookPage() {
     QWidget* page = TabSheet2;
     DBGridBooks = place(new TDBGrid(page), "DBGridBooks", {8, 8, 188, 283});
-    DBGridBooks->SetColumns({
-        {"COMIC_NO", "Comic #", 80, Qt::AlignLeft | Qt::AlignVCenter, Qt::AlignCenter},
-        {"EDITION", "Edition", 72, Qt::AlignCenter, Qt::AlignCenter},
-    });
+    applyBookGridColumns();
     DBGridBooks->setContextMenuPolicy(Qt::CustomContextMenu);
 
     PageControl2 = place(new QTabWidget(page), "PageControl2", {204, 8, 373, 283});
@@ -137,6 +135,7 @@ void TComicForm::buildBookPage() {
     PageControl2->addTab(TabSheet4, "Price/Status");
     buildDescriptionPage();
     buildPricePage();
+    buildCoverPage();
     buildBottomStrip();
 }
 

@@ -12,6 +12,7 @@
 #include "maintenance/tutility.h"
 #include "platform/paradox/table.h"
 #include "platform/widgets/frame_services.h"
+#include "store/book_extras.h"
 #include "store/collection.h"
 
 namespace {
@@ -97,7 +98,8 @@ void TRebuildForm::createControls() {
 void TRebuildForm::createUtilities() {
     TUtility = new TTUtility(this);
     TUtility1 = new TTUtility(this);
-    for (TTUtility* utility : {TUtility, TUtility1}) {
+    TUtilityExtras = new TTUtility(this);
+    for (TTUtility* utility : {TUtility, TUtility1, TUtilityExtras}) {
         utility->CBActive = true;
         utility->SettErrTableName(QStringLiteral("__TUERR.DB"));
         utility->SettKeyVTableName(QStringLiteral("KEYVIOL.DB"));
@@ -108,12 +110,14 @@ void TRebuildForm::createUtilities() {
     // structure the collection's tables always have.
     TUtility->SetKnownStructure(store::SeriesSchema());
     TUtility1->SetKnownStructure(store::BooksSchema());
+    TUtilityExtras->SetKnownStructure(store::ExtrasSchema());
     TUtility->OnInfoRebuild = [this](TTUtility* sender, const TRebuildCBData& data) {
         TUtilityInfoRebuild(sender, data);
     };
-    TUtility1->OnInfoRebuild = [this](TTUtility* sender, const TRebuildCBData& data) {
-        TUtilityBooksInfoRebuild(sender, data);
-    };
+    for (TTUtility* books : {TUtility1, TUtilityExtras})
+        books->OnInfoRebuild = [this](TTUtility* sender, const TRebuildCBData& data) {
+            TUtilityBooksInfoRebuild(sender, data);
+        };
 }
 
 void TRebuildForm::showEvent(QShowEvent* event) {
@@ -131,7 +135,7 @@ void TRebuildForm::BtnProceedClick() {
     BtnProceed->setEnabled(false);
     BtnCancel->setEnabled(false);
     ComboBlockSize->setEnabled(false);
-    for (TTUtility* utility : {TUtility, TUtility1})
+    for (TTUtility* utility : {TUtility, TUtility1, TUtilityExtras})
         utility->BlockSizeKiB = ComboBlockSize->currentData().toInt();
     ProgressSeries->show();
     LabelSeries->show();
@@ -141,6 +145,12 @@ void TRebuildForm::BtnProceedClick() {
     LabelBooks->show();
     QCoreApplication::processEvents();
     rebuildStep(*TUtility1, "books.db", "books__");
+    if (paradox::Table::exists(store::kExtrasTable)) {
+        LabelBooks->setText(QStringLiteral("Rebuilding the Book Extras"));
+        ProgressBooks->setValue(0);
+        QCoreApplication::processEvents();
+        rebuildStep(*TUtilityExtras, store::kExtrasTable, "extras__");
+    }
     LabelBooks->setText(QStringLiteral("Books Rebuild Complete"));
     BtnCancel->setText(QStringLiteral("&Close"));
     BtnCancel->setEnabled(true);

@@ -35,6 +35,9 @@ public:
     QPushButton* BtnCancel = nullptr;
     TTUtility* TUtility = nullptr;
     TTUtility* TUtility1 = nullptr;
+    // The book extras table, rebuilt after the books (on their bar and
+    // label) when the collection has one.
+    TTUtility* TUtilityExtras = nullptr;
 
     // Handlers.  BtnProceedClick lets failures reach the application's
     // top-level handler.

@@ -1,10 +1,11 @@
 // pkeep-admin export DIR: the collection as series.csv and books.csv (format
-// in csv.h), rows in primary-key order.
+// in csv.h), rows in primary-key order, and its book extras (extras_csv.h).
 #include <QDir>
 #include <QSaveFile>
 
 #include "tools/command.h"
 #include "tools/csv.h"
+#include "tools/extras_csv.h"
 #include "tools/tables.h"
 
 namespace {
@@ -52,8 +53,11 @@ int run(admin::Context& context, const QStringList& args) {
         throw Exception(QStringLiteral("cannot create the directory %1").arg(target).toStdString());
     writeTableCsv(*tables.series, QDir(target).filePath("series.csv"));
     writeTableCsv(*tables.books, QDir(target).filePath("books.csv"));
+    const std::optional<std::size_t> extras =
+        admin::ExportExtras(context.directory, target, context.out);
     context.out << "Exported " << tables.series->rowCount() << " series and "
                 << tables.books->rowCount() << " books to " << target << "\n";
+    if (extras) context.out << "Exported the extras of " << *extras << " books with their covers\n";
     return 0;
 }
 
@@ -62,6 +66,8 @@ admin::Registration registration{
      "CSV after RFC 4180: UTF-8, CRLF line ends, a header row of the field names,\n"
      "rows in key order.  Logical fields read true/false, numbers use a '.' point\n"
      "without grouping, money has two decimals, a blank value is an empty field,\n"
-     "and COMIC_NO keeps its leading spaces.  'pkeep-admin import' reads it back.\n"}};
+     "and COMIC_NO keeps its leading spaces.  'pkeep-admin import' reads it back.\n"
+     "A collection with book extras also gets DIR/extras.csv (BOUGHT as yyyy-mm-dd)\n"
+     "and DIR/covers/ with the cover files its rows name, copied as they are.\n"}};
 
 }  // namespace

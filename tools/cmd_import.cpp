@@ -14,6 +14,7 @@
 #include "store/collection.h"
 #include "tools/command.h"
 #include "tools/csv.h"
+#include "tools/extras_csv.h"
 #include "tools/tables.h"
 
 namespace {
@@ -182,13 +183,16 @@ int run(admin::Context& context, const QStringList& args) {
         checkBook(books, line, row, seen);
         ++bookCount;
     });
+    admin::ExtrasImport extras(source, context.directory);
     admin::FillEmptyCollection(tables, context.directory, [&] {
         storeRows(*tables.series, series);
         storeRows(*tables.books, books);
         // Counted once the engine has taken every book, so that a book it
         // refuses (one listed twice) is reported as such, not as a count.
         checkOwnedCounts(series, seen);
+        extras.store(*tables.books);
     });
+    extras.commit();
     context.out << "Imported " << seen.size() << " series and " << bookCount << " books from "
                 << source << " into " << context.directory << "\n";
     admin::WarnOfTablesNearlyFull(tables, context.out);
@@ -201,6 +205,8 @@ admin::Registration registration{
      "ENTRY number; new series then continue after the highest.  The rows must keep\n"
      "the collection window's rules: QTY 0 or more, PERC 0 to 100,\n"
      "each series' OWNED the sum of its books' QTY, amounts below 10000000000000.\n"
+     "DIR/extras.csv, when there is one, brings the books' extras and DIR/covers/\n"
+     "their cover files; each row must belong to a book of books.csv.\n"
      "A faulty row is reported with its file, line and reason, and nothing is\n"
      "imported.\n"}};
 

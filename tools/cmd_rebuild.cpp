@@ -1,6 +1,7 @@
 // pkeep-admin rebuild: the steps of the rebuild window (File, Rebuild Files)
 // for users who script their maintenance: the series table, then the books
-// table, each through TTUtility, then their backups deleted.  Progress and
+// table, then the book extras table when the collection has one, each
+// through TTUtility, then their backups deleted.  Progress and
 // completion go to standard output; a failure keeps the backups and ends
 // with the error message and a non-zero status.  Nothing here may open a
 // window: a question the component would ask (a table's password) is
@@ -13,6 +14,7 @@
 #include "maintenance/tutility.h"
 #include "platform/paradox/table.h"
 #include "platform/widgets/dialogs.h"
+#include "store/book_extras.h"
 #include "store/collection.h"
 #include "store/table_room.h"
 #include "tools/command.h"
@@ -26,6 +28,7 @@ struct Step {
     const char* complete;
     // The table's structure, from which a damaged field descriptor is rebuilt.
     paradox::TableSchema (*structure)();
+    bool optional = false;  // a collection may not have this table
 };
 
 const Step kSteps[] = {
@@ -33,6 +36,8 @@ const Step kSteps[] = {
      store::SeriesSchema},
     {"books.db", "Rebuilding the Books Database", "books__", "Books Rebuild Complete",
      store::BooksSchema},
+    {"extras.db", "Rebuilding the Book Extras", "extras__", "Extras Rebuild Complete",
+     store::ExtrasSchema, true},
 };
 
 // Progress lines: each message, and the percent in steps of ten.
@@ -122,6 +127,7 @@ int blockSizeOption(const admin::Arguments& arguments) {
 // header: the rows need not be loaded for that).
 void warnOfTablesNearlyFull(QTextStream& out) {
     for (const Step& step : kSteps) {
+        if (step.optional && !paradox::Table::exists(step.table)) continue;
         const QString warning = store::TableRoomWarning(QString::fromLatin1(step.table));
         if (!warning.isEmpty()) out << "Warning: " << warning << "\n";
     }
@@ -140,22 +146,25 @@ int run(admin::Context& context, const QStringList& args) {
         throw Exception(QStringLiteral("the collection directory %1 does not exist")
                             .arg(context.directory)
                             .toStdString());
-    for (const Step& step : kSteps) rebuild(context.out, step, password, blockSizeKiB);
+    for (const Step& step : kSteps)
+        if (!step.optional || paradox::Table::exists(step.table))
+            rebuild(context.out, step, password, blockSizeKiB);
     warnOfTablesNearlyFull(context.out);
     return 0;
 }
 
 admin::Registration registration{
     {"rebuild", "[--password PASSWORD|-] [--block-size KIB]",
-     "Rebuild (pack and repair) both tables, as File, Rebuild Files does", run,
-     "Rebuilds series.db, then books.db: every row that can be read is kept, rows\n"
+     "Rebuild (pack and repair) the collection's tables, as File, Rebuild Files does", run,
+     "Rebuilds series.db, then books.db, then extras.db when the collection has\n"
+     "book extras: every row that can be read is kept, rows\n"
      "whose key repeats go to KEYVIOL.DB and damaged rows to PROBLEMS.DB in the\n"
      "collection directory.  The backups (series__.DB, books__.DB, ...) are deleted\n"
      "after a rebuild that found nothing wrong; they are kept after one that reported\n"
      "damage, and after a failure, which exits with status 1.\n"
      "--password gives the password of a password-protected table ('-' reads it\n"
      "from standard input).\n"
-     "--block-size writes both tables in blocks of 1, 2, 4, 16 or 32 KiB (default:\n"
+     "--block-size writes the tables in blocks of 1, 2, 4, 16 or 32 KiB (default:\n"
      "each keeps its own).  A table holds at most 65,535 blocks, so larger blocks\n"
      "give it room for more rows; the command warns when a table's blocks are 90 %\n"
      "in use.\n"}};

@@ -15,6 +15,7 @@
 
 #include "platform/paradox/errors.h"
 #include "platform/paradox/table.h"
+#include "store/book_extras.h"
 #include "tests/platform/tutil/fixture.h"
 #include "tests/tools/admin_support.h"
 
@@ -104,6 +105,40 @@ TEST_F(AdminRebuild, RebuildsBothTablesReportsProgressAndDeletesTheBackups) {
     EXPECT_EQ(rows("series.db", fixture::seriesSchema()), series);
     EXPECT_EQ(rows("books.db", fixture::booksSchema()), books);
     EXPECT_EQ(fixture::pxlibRows(file("books.db"), file("books.mb"), file("books.px")), books);
+}
+
+// A collection with book extras gets its extras table rebuilt after the
+// books, with every row (dates and notes included) and its block size kept.
+TEST_F(AdminRebuild, TheExtrasTableIsRebuiltAfterTheBooks) {
+    {
+        store::BookExtrasStore extras(collection());
+        auto booksTable = paradox::Table::open(file("books.db"));
+        for (std::size_t i = 0; i < booksTable->rowCount(); i += 7) {
+            store::BookExtras values;
+            values.grade = "9.4";
+            values.bought = QDate(2001, 1, 1).addDays(qint64(i));
+            values.source = QString("stall %1").arg(i);
+            extras.write(store::BookKey::OfRow(booksTable->row(i)), values);
+        }
+    }
+    // A deleted row leaves room that the rebuild packs away.
+    paradox::Table::open(file("extras.db"))->erase(3);
+    const std::vector<std::string> before = rows("extras.db", store::ExtrasSchema());
+    ASSERT_EQ(before.size(), 85u);
+
+    const AdminResult result = admin({"rebuild"});
+    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    const QStringList out = lines(result.out);
+    const qsizetype booksDone = out.indexOf("Books Rebuild Complete");
+    const qsizetype extrasAt = out.indexOf("Rebuilding the Book Extras");
+    ASSERT_GT(extrasAt, booksDone) << result.out.toStdString();
+    EXPECT_EQ(out.indexOf("Extras Rebuild Complete"), out.size() - 1);
+    EXPECT_EQ(rows("extras.db", store::ExtrasSchema()), before);
+    EXPECT_EQ(fixture::pxlibRows(file("extras.db"), file("extras.mb"), file("extras.px")).size(),
+              85u);
+    EXPECT_EQ(paradox::Table::open(file("extras.db"))->blockSizeKiB(), 16);
+    for (const char* backup : {"extras__.DB", "extras__.MB", "extras__.PX"})
+        EXPECT_FALSE(exists(backup)) << backup;
 }
 
 TEST_F(AdminRebuild, DamagedRowsAreReportedAndSavedBesideTheRebuiltTable) {

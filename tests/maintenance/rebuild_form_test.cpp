@@ -18,6 +18,7 @@
 #include "app/centring.h"
 #include "app/main_form.h"
 #include "maintenance/tutility.h"
+#include "store/book_extras.h"
 #include "tests/maintenance/cwd_guard.h"
 #include "tests/platform/tutil/fixture.h"
 #include "tests/support/temp_dir.h"
@@ -112,6 +113,31 @@ TEST_F(RebuildFormTest, ProceedRebuildsBothTablesAndDeletesTheBackups) {
 
     form.BtnCancel->click();  // Close still closes
     EXPECT_FALSE(form.isVisible());
+}
+
+// A collection with book extras has them rebuilt after the books, on the
+// books' bar, with every row kept and the backups gone.
+TEST_F(RebuildFormTest, ProceedRebuildsTheExtrasAfterTheBooks) {
+    makeCollection();
+    {
+        store::BookExtrasStore extras(dir.path());
+        const auto books = fixture::readTable("books.db");
+        for (std::size_t i = 0; i < books.size(); i += 3)
+            extras.write(store::BookKey::OfRow(books[i]),
+                         {"6.5", "", "", QDate(1999, 12, 31), "a fair", "", ""});
+    }
+    paradox::Table::open("extras.db")->erase(0);  // a gap the rebuild packs
+    const auto before = fixture::rowTexts(store::ExtrasSchema(), fixture::readTable("extras.db"));
+    TRebuildForm form;
+    QStringList labels;
+    QObject::connect(form.ProgressBooks, &QProgressBar::valueChanged,
+                     [&](int) { labels << form.LabelBooks->text(); });
+    form.BtnProceedClick();
+    EXPECT_TRUE(labels.contains("Rebuilding the Book Extras"));
+    EXPECT_EQ(form.LabelBooks->text(), "Books Rebuild Complete");
+    EXPECT_EQ(fixture::rowTexts(store::ExtrasSchema(), fixture::readTable("extras.db")), before);
+    for (const char* name : {"extras__.DB", "extras__.MB", "extras__.PX"})
+        EXPECT_FALSE(QFile::exists(name)) << name;
 }
 
 // The block size chosen in the window (unchanged by default) reaches both

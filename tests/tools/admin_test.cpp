@@ -348,6 +348,58 @@ TEST_F(ImportFailureTest, RowsAgainstTheCollectionsRulesAreRefused) {
                     .contains("9999999999999.99,-9999999999999.99,0.00,37,"));
 }
 
+// Book extras and covers go through export and import unchanged; a faulty
+// extras row stops the whole import.
+TEST_F(ImportFailureTest, ExtrasAndCoversRoundTripAndAFaultyRowImportsNothing) {
+    QDir().mkpath(source() + "/covers");
+    QImage image(20, 30, QImage::Format_RGB32);
+    image.fill(qRgb(200, 100, 0));
+    image.save(source() + "/covers/4_1_1ST.jpg", "JPG");
+    image.save(source() + "/covers/4_2_1ST.png", "PNG");
+    writeAll(source() + "/books.csv",
+             "ENTRY,COMIC_NO,EDITION,TITLE,ARTIST,WRITER,QTY,PAID,LOW,HIGH,PERC,"
+             "BOOKNOTE,LOCATION,WANTED,FORSALE,AUTOGRAPH\r\n" +
+                 kGoodBook +
+                 "4,              2,1ST,,,,0,2.00,1.00,3.00,100,,,false,false,false\r\n");
+    const QByteArray header =
+        "ENTRY,COMIC_NO,EDITION,GRADE,GRADER,CERT,BOUGHT,SOURCE,UPC,COVER\r\n";
+    const QByteArray good =
+        "4,              1,1ST,9.8,CGC,4012345001,2021-03-14,\"Shop, Main St.\",036000291452,"
+        "4_1_1ST.jpg\r\n"
+        "4,              2,1ST,,,,,,03600029145300111,4_2_1ST.png\r\n";
+    writeAll(source() + "/extras.csv", header + good);
+    AdminResult imported = admin({"import", source()});
+    ASSERT_EQ(imported.status, 0) << imported.err.toStdString();
+    ASSERT_EQ(admin({"export", dir.path() + "/back"}).status, 0);
+    for (const char* file : {"/extras.csv", "/covers/4_1_1ST.jpg", "/covers/4_2_1ST.png"})
+        EXPECT_EQ(readAll(dir.path() + "/back" + file), readAll(source() + file)) << file;
+    EXPECT_EQ(table("extras.db")->rowCount(), 2u);
+
+    const struct {
+        QByteArray row;
+        const char* why;
+    } faults[] = {
+        {"4,              3,1ST,,,,,,,\r\n", "no book 4 \"3\" 1ST"},
+        {"4,              2,1ST,9.7,,,,,,\r\n", "GRADE 9.7"},
+        {"4,              2,1ST,,,77,,,,\r\n", "CERT"},
+        {"4,              2,1ST,,,,2023-02-29,,,\r\n", "does not exist"},
+        {"4,              2,1ST,,,,,,12345,\r\n", "UPC 12345"},
+        {"4,              2,1ST,,,,,,,missing.jpg\r\n", "missing.jpg does not exist"},
+    };
+    for (const auto& fault : faults) {
+        ASSERT_TRUE(QDir(collection()).removeRecursively());
+        ASSERT_EQ(admin({"init"}).status, 0);
+        writeAll(source() + "/extras.csv", header + good.left(good.indexOf('\n') + 1) + fault.row);
+        AdminResult result = admin({"import", source()});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_TRUE(result.err.contains("extras.csv line 3")) << result.err.toStdString();
+        EXPECT_TRUE(result.err.contains(fault.why)) << result.err.toStdString();
+        EXPECT_EQ(table("books.db")->rowCount(), 0u);
+        EXPECT_FALSE(QFile::exists(collection() + "/extras.db"));
+        EXPECT_TRUE(QDir(collection() + "/covers").isEmpty());
+    }
+}
+
 TEST_F(ImportFailureTest, WrongHeaderMissingFileAndNonEmptyCollection) {
     writeAll(source() + "/books.csv", "ENTRY,NUMBER\r\n");
     AdminResult header = admin({"import", source()});

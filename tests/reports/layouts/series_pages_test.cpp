@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "platform/base/exception.h"
+#include "store/book_extras.h"
 #include "tests/reports/layouts/collection_fixture.h"
 
 namespace {
@@ -241,6 +242,58 @@ TEST(DetailPage, ShortNoteNoStatusAndNoBooks) {
     EXPECT_TRUE(blank.find(" - "));
     EXPECT_TRUE(blank.find(" 0"));
     EXPECT_EQ(blank.findAll("$0.00").size(), 3u);
+}
+
+TEST(DetailPage, ACoverStandsBesideTheFieldsAndTheStandardGradeHasItsLine) {
+    TestCollection c;
+    const int entry = c.add({"ALPHA"}, NumberedBooks(2, 1,
+                                                     {.title = "A TITLE LONG ENOUGH TO "
+                                                               "REACH THE COVER IF IT "
+                                                               "WERE NOT CUT SHORT",
+                                                      .high = 80,
+                                                      .perc = 85}));
+    store::BookExtrasStore extras(c.dir().path());
+    const store::BookKey second{entry, Stored("2"), "1ST"};
+    QImage portrait(300, 450, QImage::Format_RGB32);  // 2 by 3, like a comic's cover
+    portrait.fill(Qt::darkGreen);
+    extras.setCover(second, store::CoverImage::FromImage(portrait));
+    store::BookExtras graded;
+    graded.grade = "8.0";
+    graded.grader = "CGC";
+    graded.certificate = "3812345001";
+    extras.write(second, graded);
+
+    TCurrentSeriesKey key = c.key(entry);
+    key.HasCurrentBook = true;
+    key.CurrentComicNo = Stored("2");
+    key.CurrentEdition = "1ST";
+    const Page page = c.run("DetailedPrintoutofComicBook1", key).pages.at(0);
+    ASSERT_EQ(page.bitmaps.size(), 2u);  // the page header's logo, then the cover
+    const streamcheck::Rect& cover = page.bitmaps[1];
+    const Text* first = page.find("Comic Book - Edition: ");
+    ASSERT_TRUE(first);
+    EXPECT_NEAR(cover.left, 5.75, 0.005);
+    EXPECT_NEAR(cover.right, 7.25, 0.005);               // 300 dots at 200 to the inch
+    EXPECT_NEAR(cover.bottom - cover.top, 2.25, 0.005);  // its shape kept
+    EXPECT_LT(cover.top, first->y);                      // level with the first field's line
+    EXPECT_GT(cover.top, first->y - 0.25);
+    // Values end where the cover's space begins.
+    const Text* title = page.find(page.line(page.lineOf("Title: ")).at(1));
+    ASSERT_TRUE(title);
+    EXPECT_EQ(title->code, 22);
+    EXPECT_NEAR(title->clip.right, 5.5 - 0.02, 0.005);
+    EXPECT_EQ(page.line(page.lineOf("Standard Grade: ")),
+              (std::vector<QString>{"Standard Grade: ",
+                                    "8.0 VF, graded by CGC, certificate "
+                                    "3812345001"}));
+    EXPECT_EQ(page.lineOf("Standard Grade: "), page.lineOf("Graded Value: ") + 1);
+
+    // The first book, without extras, prints as before: no cover, no grade.
+    key.CurrentComicNo = Stored("1");
+    const Page plain = c.run("DetailedPrintoutofComicBook1", key).pages.at(0);
+    EXPECT_EQ(plain.bitmaps.size(), 1u);
+    EXPECT_FALSE(plain.find("Standard Grade: "));
+    EXPECT_EQ(plain.lineOf("HighValue: "), plain.lineOf("Graded Value: ") + 1);
 }
 
 // ---- labels -------------------------------------------------------------------
