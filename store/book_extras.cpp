@@ -217,6 +217,7 @@ void BookExtrasStore::write(const BookKey& key, const BookExtras& extras) {
 }
 
 void BookExtrasStore::erase(const BookKey& key) {
+    if (findRow(key) == paradox::Table::npos) return;
     const QString cover = read(key).cover;
     beginChange();
     eraseRow(key);
@@ -336,12 +337,12 @@ void BookExtrasStore::clearLeftovers(const BookKey& key) {
 
 void BookExtrasStore::beforeBookPost(const std::optional<BookKey>& oldKey, const BookKey& newKey,
                                      const PendingExtras& pending) {
+    inBookChange_ = false;  // a post refused before its end left it set
     const bool keyChanges = !oldKey || *oldKey != newKey;
     if (keyChanges && bookExists(newKey)) return;  // the post will be refused
     const bool copies = oldKey && keyChanges && !read(*oldKey).isEmpty();
     const bool leftovers = keyChanges && findRow(newKey) != paradox::Table::npos;
     if (!copies && !leftovers && pending.isEmpty()) return;  // the usual post: nothing to do
-    inBookChange_ = false;
     beginChange();
     inBookChange_ = true;
     if (keyChanges) clearLeftovers(newKey);
@@ -363,8 +364,8 @@ void BookExtrasStore::afterBookPost(const std::optional<BookKey>& oldKey, const 
 }
 
 void BookExtrasStore::beforeBookDelete(const BookKey& key) {
-    if (findRow(key) == paradox::Table::npos) return;
     inBookChange_ = false;
+    if (findRow(key) == paradox::Table::npos) return;
     beginChange();
     inBookChange_ = true;
 }
