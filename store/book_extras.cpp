@@ -14,6 +14,7 @@
 #include "platform/db/session.h"
 #include "platform/paradox/file_io.h"
 #include "store/collection.h"
+#include "store/extras_checks.h"
 #include "store/table_room.h"
 
 namespace store {
@@ -214,6 +215,21 @@ void BookExtrasStore::write(const BookKey& key, const BookExtras& extras) {
         eraseRow(key);
     else
         storeRow(key, wanted);
+}
+
+std::vector<BookKey> BookExtrasStore::findByUpc(const QString& typed) const {
+    const QString digits = CheckUpc(typed).digits;
+    std::vector<BookKey> exact, sameCode;
+    paradox::Table* table = extras();
+    if (!table || digits.size() < 12) return {};
+    for (std::size_t i = 0; i < table->rowCount(); ++i) {
+        const QString stored = textOf(table->row(i)[UPC]);
+        if (stored == digits)
+            exact.push_back(BookKey::OfRow(table->row(i)));
+        else if (stored.left(12) == digits.left(12))
+            sameCode.push_back(BookKey::OfRow(table->row(i)));
+    }
+    return exact.empty() ? sameCode : exact;
 }
 
 void BookExtrasStore::erase(const BookKey& key) {

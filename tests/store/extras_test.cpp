@@ -78,6 +78,13 @@ TEST_F(ExtrasTest, TableIsCreatedOnFirstWriteAndReadByPxlibWithTheBooksBlockSize
 
     extras.write(two, {"9.8", "CGC", "4012345001", QDate(2021, 3, 14), "", "036000291452", ""});
     EXPECT_EQ(extras.read(two).certificate, "4012345001");
+    extras.write(one, {"", "", "", {}, "", "03600029145200111", ""});
+    // A scanner reads the code with or without its add-on.
+    EXPECT_EQ(extras.findByUpc("0 36000 29145 2"), (std::vector<BookKey>{two}));
+    EXPECT_EQ(extras.findByUpc("03600029145200111"), (std::vector<BookKey>{one}));
+    EXPECT_EQ(extras.findByUpc("03600029145200222"), (std::vector<BookKey>{one, two}));
+    EXPECT_TRUE(extras.findByUpc("036000291453").empty());
+    extras.write(one, {});
     EXPECT_EQ(extras.read(two).bought, QDate(2021, 3, 14));
 
     PX_boot();
