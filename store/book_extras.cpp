@@ -374,7 +374,12 @@ void BookExtrasStore::beforeBookPost(const std::optional<BookKey>& oldKey, const
 
 void BookExtrasStore::afterBookPost(const std::optional<BookKey>& oldKey, const BookKey& newKey) {
     if (!inBookChange_) return;
-    if (oldKey && *oldKey != newKey) erase(*oldKey);
+    // A cover whose name did not follow from the old key (an imported one)
+    // may already have the new key's name: then it stays.
+    if (oldKey && *oldKey != newKey && read(*oldKey).cover == read(newKey).cover)
+        eraseRow(*oldKey);
+    else if (oldKey && *oldKey != newKey)
+        erase(*oldKey);
     inBookChange_ = false;
     endChange();
 }

@@ -219,6 +219,31 @@ TEST_F(ExtrasTest, KeyChangeCopiesBeforeAndRemovesAfterTheBooksPost) {
     EXPECT_FALSE(QFile::exists(extras.markerPath()));
 }
 
+// A cover imported under a name of its own may carry the name the new key
+// gives: the key change must not delete it as the old key's file.
+TEST_F(ExtrasTest, ACoverAlreadyNamedForTheNewKeySurvivesTheKeyChange) {
+    const BookKey moved{1, store::AlignComicNo("1A"), ""};
+    const QByteArray png = encoded("PNG");
+    QDir().mkpath(dir.path() + "/covers");
+    writeFile("covers/1_1A_.png", png);
+    store::BookExtrasStore extras(dir.path());
+    extras.write(one, {"9.6", "", "", {}, "", "", ""});
+    {
+        auto table = paradox::Table::open(dir.file("extras.db"));
+        paradox::Row row = table->row(0);
+        row[9] = paradox::Value::text("1_1A_.png");
+        table->update(0, row);
+    }
+    extras.beforeBookPost(one, moved, {});
+    auto books = paradox::Table::open(dir.file("books.db"));
+    paradox::Row row = books->row(books->find(one.values()));
+    row[1] = moved.values()[1];
+    books->update(books->find(one.values()), row);
+    extras.afterBookPost(one, moved);
+    EXPECT_EQ(extras.read(moved).grade, "9.6");
+    EXPECT_EQ(readFile(extras.coverPath(moved)), png);
+}
+
 TEST_F(ExtrasTest, TidyAfterAnInterruptionRemovesOrphanRowsAndMovesTheirCoversAside) {
     const QByteArray kept = encoded("PNG"), orphan = encoded("JPG");
     {
