@@ -14,6 +14,7 @@
 #include "platform/db/session.h"
 #include "platform/paradox/file_io.h"
 #include "store/collection.h"
+#include "store/extras_checks.h"
 #include "store/table_room.h"
 
 namespace store {
@@ -216,7 +217,23 @@ void BookExtrasStore::write(const BookKey& key, const BookExtras& extras) {
         storeRow(key, wanted);
 }
 
+std::vector<BookKey> BookExtrasStore::findByUpc(const QString& typed) const {
+    const QString digits = CheckUpc(typed).digits;
+    std::vector<BookKey> exact, sameCode;
+    paradox::Table* table = extras();
+    if (!table || digits.size() < 12) return {};
+    for (std::size_t i = 0; i < table->rowCount(); ++i) {
+        const QString stored = textOf(table->row(i)[UPC]);
+        if (stored == digits)
+            exact.push_back(BookKey::OfRow(table->row(i)));
+        else if (stored.left(12) == digits.left(12))
+            sameCode.push_back(BookKey::OfRow(table->row(i)));
+    }
+    return exact.empty() ? sameCode : exact;
+}
+
 void BookExtrasStore::erase(const BookKey& key) {
+    if (findRow(key) == paradox::Table::npos) return;
     const QString cover = read(key).cover;
     beginChange();
     eraseRow(key);
@@ -336,12 +353,12 @@ void BookExtrasStore::clearLeftovers(const BookKey& key) {
 
 void BookExtrasStore::beforeBookPost(const std::optional<BookKey>& oldKey, const BookKey& newKey,
                                      const PendingExtras& pending) {
+    inBookChange_ = false;  // a post refused before its end left it set
     const bool keyChanges = !oldKey || *oldKey != newKey;
     if (keyChanges && bookExists(newKey)) return;  // the post will be refused
     const bool copies = oldKey && keyChanges && !read(*oldKey).isEmpty();
     const bool leftovers = keyChanges && findRow(newKey) != paradox::Table::npos;
     if (!copies && !leftovers && pending.isEmpty()) return;  // the usual post: nothing to do
-    inBookChange_ = false;
     beginChange();
     inBookChange_ = true;
     if (keyChanges) clearLeftovers(newKey);
@@ -357,14 +374,19 @@ void BookExtrasStore::beforeBookPost(const std::optional<BookKey>& oldKey, const
 
 void BookExtrasStore::afterBookPost(const std::optional<BookKey>& oldKey, const BookKey& newKey) {
     if (!inBookChange_) return;
-    if (oldKey && *oldKey != newKey) erase(*oldKey);
+    // A cover whose name did not follow from the old key (an imported one)
+    // may already have the new key's name: then it stays.
+    if (oldKey && *oldKey != newKey && read(*oldKey).cover == read(newKey).cover)
+        eraseRow(*oldKey);
+    else if (oldKey && *oldKey != newKey)
+        erase(*oldKey);
     inBookChange_ = false;
     endChange();
 }
 
 void BookExtrasStore::beforeBookDelete(const BookKey& key) {
-    if (findRow(key) == paradox::Table::npos) return;
     inBookChange_ = false;
+    if (findRow(key) == paradox::Table::npos) return;
     beginChange();
     inBookChange_ = true;
 }

@@ -102,6 +102,11 @@ public:
     // cover stays as it is (setCover/removeCover change it).  Extras that
     // leave nothing recorded remove the book's row.
     void write(const BookKey& key, const BookExtras& extras);
+    // The books whose barcode is `typed` (spaces and hyphens ignored), in
+    // key order.  When no book has exactly that code, the books with the
+    // same 12 digits are found: a code scanned without its add-on, or with
+    // an add-on no book has.
+    std::vector<BookKey> findByUpc(const QString& typed) const;
     // The book was deleted: its row goes, then its cover file is deleted.
     void erase(const BookKey& key);
 

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <map>
 
 #include "platform/db/session.h"
 #include "store/book_extras.h"
@@ -163,6 +164,7 @@ ExtrasImport::ExtrasImport(const QString& source, const QString& directory)
     const std::vector<csv::Record> records = csv::ParseFile(file.readAll(), kExtrasCsv);
     if (records.empty() || records[0].fields != header)
         fault(1, QStringLiteral("the header must be ") + header.join(QLatin1Char(',')));
+    std::map<QString, int> coverLines;  // each file belongs to one book
     for (std::size_t r = 1; r < records.size(); ++r) {
         const csv::Record& record = records[r];
         if (record.fields.size() != header.size())
@@ -180,6 +182,12 @@ ExtrasImport::ExtrasImport(const QString& source, const QString& directory)
             }
         }
         checkRow(record.line, row, loaded_->covers);
+        const QString cover = text(row[COVER]);
+        if (!cover.isEmpty() && !coverLines.emplace(cover, record.line).second)
+            fault(record.line,
+                  QStringLiteral("COVER %1 is already the cover of the book on line %2")
+                      .arg(cover)
+                      .arg(coverLines[cover]));
         loaded_->rows.emplace_back(record.line, std::move(row));
     }
 }

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "platform/paradox/table.h"
+#include "store/book_extras.h"
 #include "store/collection.h"
 
 namespace small_collection {
@@ -73,24 +74,14 @@ inline std::string TablePath(const QString& directory, const char* name) {
     return QDir(directory).filePath(QString::fromLatin1(name)).toStdString();
 }
 
-// The purchase dates as the extras table keeps them: a date field BOUGHT
-// (day 1 = 0001-01-01) under the books table's key.
+// The purchase dates, stored as the book page stores them.
 inline void WriteExtras(const QString& directory) {
-    using T = paradox::FieldType;
-    paradox::TableSchema schema;
-    schema.fields = {{"ENTRY", T::Long},
-                     {"COMIC_NO", T::Alpha, 15},
-                     {"EDITION", T::Alpha, 10},
-                     {"BOUGHT", T::Date}};
-    schema.keyFieldCount = 3;
-    paradox::Table::create(TablePath(directory, "extras.db"), schema);
-    auto extras = paradox::Table::open(TablePath(directory, "extras.db"));
-    const qint64 dayOne = QDate(1, 1, 1).toJulianDay();
+    store::BookExtrasStore extras(directory);
     for (const Book& book : kBooks) {
         if (!book.bought.isValid()) continue;
-        const paradox::Row bookRow = BookRow(book);
-        extras->insert({bookRow[0], bookRow[1], bookRow[2],
-                        Value::integer(book.bought.toJulianDay() - dayOne + 1)});
+        store::BookExtras values;
+        values.bought = book.bought;
+        extras.write(store::BookKey::OfRow(BookRow(book)), values);
     }
 }
 

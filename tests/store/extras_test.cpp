@@ -78,6 +78,13 @@ TEST_F(ExtrasTest, TableIsCreatedOnFirstWriteAndReadByPxlibWithTheBooksBlockSize
 
     extras.write(two, {"9.8", "CGC", "4012345001", QDate(2021, 3, 14), "", "036000291452", ""});
     EXPECT_EQ(extras.read(two).certificate, "4012345001");
+    extras.write(one, {"", "", "", {}, "", "03600029145200111", ""});
+    // A scanner reads the code with or without its add-on.
+    EXPECT_EQ(extras.findByUpc("0 36000 29145 2"), (std::vector<BookKey>{two}));
+    EXPECT_EQ(extras.findByUpc("03600029145200111"), (std::vector<BookKey>{one}));
+    EXPECT_EQ(extras.findByUpc("03600029145200222"), (std::vector<BookKey>{one, two}));
+    EXPECT_TRUE(extras.findByUpc("036000291453").empty());
+    extras.write(one, {});
     EXPECT_EQ(extras.read(two).bought, QDate(2021, 3, 14));
 
     PX_boot();
@@ -210,6 +217,31 @@ TEST_F(ExtrasTest, KeyChangeCopiesBeforeAndRemovesAfterTheBooksPost) {
     extras.beforeBookPost(moved, two, {});
     EXPECT_EQ(extras.read(two), BookExtras{});
     EXPECT_FALSE(QFile::exists(extras.markerPath()));
+}
+
+// A cover imported under a name of its own may carry the name the new key
+// gives: the key change must not delete it as the old key's file.
+TEST_F(ExtrasTest, ACoverAlreadyNamedForTheNewKeySurvivesTheKeyChange) {
+    const BookKey moved{1, store::AlignComicNo("1A"), ""};
+    const QByteArray png = encoded("PNG");
+    QDir().mkpath(dir.path() + "/covers");
+    writeFile("covers/1_1A_.png", png);
+    store::BookExtrasStore extras(dir.path());
+    extras.write(one, {"9.6", "", "", {}, "", "", ""});
+    {
+        auto table = paradox::Table::open(dir.file("extras.db"));
+        paradox::Row row = table->row(0);
+        row[9] = paradox::Value::text("1_1A_.png");
+        table->update(0, row);
+    }
+    extras.beforeBookPost(one, moved, {});
+    auto books = paradox::Table::open(dir.file("books.db"));
+    paradox::Row row = books->row(books->find(one.values()));
+    row[1] = moved.values()[1];
+    books->update(books->find(one.values()), row);
+    extras.afterBookPost(one, moved);
+    EXPECT_EQ(extras.read(moved).grade, "9.6");
+    EXPECT_EQ(readFile(extras.coverPath(moved)), png);
 }
 
 TEST_F(ExtrasTest, TidyAfterAnInterruptionRemovesOrphanRowsAndMovesTheirCoversAside) {

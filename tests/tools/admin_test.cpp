@@ -385,6 +385,7 @@ TEST_F(ImportFailureTest, ExtrasAndCoversRoundTripAndAFaultyRowImportsNothing) {
         {"4,              2,1ST,,,,2023-02-29,,,\r\n", "does not exist"},
         {"4,              2,1ST,,,,,,12345,\r\n", "UPC 12345"},
         {"4,              2,1ST,,,,,,,missing.jpg\r\n", "missing.jpg does not exist"},
+        {"4,              2,1ST,,,,,,,4_1_1ST.jpg\r\n", "already the cover of the book on line 2"},
     };
     for (const auto& fault : faults) {
         ASSERT_TRUE(QDir(collection()).removeRecursively());
