@@ -1,0 +1,44 @@
+#pragma once
+// The rows behind an ImportPlan: the books as mapped, once per key (a book
+// read twice adds its quantity), and what each does to the collection.
+
+#include <QString>
+#include <vector>
+
+#include "import/mapping.h"
+#include "import/plan.h"
+#include "platform/paradox/table.h"
+
+namespace import {
+
+struct PlannedBook {
+    MappedBook book;
+    // Against the collection: the series' ENTRY when it is stored already
+    // (0 when the import adds it), the book's outcome when it is taken.
+    std::int64_t seriesEntry = 0;
+    Outcome outcome = Outcome::Added;
+};
+
+class PlanData {
+public:
+    QString collectionDir;
+    int read = 0;
+    int duplicates = 0;
+    bool takeShortened = false;
+    std::vector<PlannedBook> books;
+    std::vector<Problem> problems;
+    std::vector<Problem> refusals;
+
+    // Whether the book goes into the collection with the user's choice.
+    bool Taken(const PlannedBook& planned) const {
+        return takeShortened || planned.book.problems.empty();
+    }
+    // Sets each book's series ENTRY and outcome from the collection's tables.
+    void Classify(const paradox::Table& series, const paradox::Table& books);
+};
+
+// Fills the blank fields of `stored` from `imported` (never the key, QTY or
+// a value already there); true when one was filled.
+bool FillBlanks(paradox::Row& stored, const paradox::Row& imported);
+
+}  // namespace import
