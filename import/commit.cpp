@@ -91,7 +91,7 @@ void UpdateOwned(paradox::Table& series, const paradox::Table& books,
 
 CommitResult Store(PlanData& data, OpenTables& tables, const Progress& progress) {
     CommitResult result;
-    std::map<QString, std::int64_t> newSeries;  // key -> ENTRY given by the engine
+    std::map<QString, paradox::Row> newSeries;  // SERIES, PUBLISHER, ENTRY of each added
     std::map<std::int64_t, paradox::Row> touched;
     const qint64 total = static_cast<qint64>(data.books.size());
     qint64 done = 0;
@@ -99,16 +99,21 @@ CommitResult Store(PlanData& data, OpenTables& tables, const Progress& progress)
         if (++done % 512 == 0) ReportProgress(progress, done, total);
         if (!data.Taken(planned) || planned.outcome == Outcome::Unchanged) continue;
         std::int64_t entry = planned.seriesEntry;
+        paradox::Row seriesKey = planned.seriesKey;
         if (entry == 0) {
             const QString key = planned.book.series + QChar(0x1F) + planned.book.publisher;
             auto it = newSeries.find(key);
             if (it == newSeries.end()) {
-                const std::size_t at = tables.series->insert(NewSeriesRow(planned.book));
-                it = newSeries.emplace(key, tables.series->row(at)[kSeriesEntry].asInt()).first;
+                const paradox::Row& added =
+                    tables.series->row(tables.series->insert(NewSeriesRow(planned.book)));
+                it = newSeries.emplace(key, paradox::Row{added[0], added[1], added[kSeriesEntry]})
+                         .first;
                 ++result.seriesAdded;
             }
-            entry = it->second;
+            seriesKey = it->second;
+            entry = seriesKey[2].asInt();
         }
+        touched.emplace(entry, seriesKey);
         paradox::Row row = planned.book.row;
         row[kBookEntry] = paradox::Value::integer(entry);
         if (planned.outcome == Outcome::Added) {
@@ -120,17 +125,6 @@ CommitResult Store(PlanData& data, OpenTables& tables, const Progress& progress)
             FillBlanks(stored, row);
             tables.books->update(at, std::move(stored));
             ++result.booksMerged;
-        }
-        if (!touched.count(entry)) {
-            const std::size_t first = tables.series->lowerBound(
-                {paradox::Value::text(planned.book.series.toStdString())});
-            for (std::size_t i = first; i < tables.series->rowCount(); ++i) {
-                if (tables.series->row(i)[kSeriesEntry].asInt() == entry) {
-                    const paradox::Row& s = tables.series->row(i);
-                    touched[entry] = {s[0], s[1], s[2]};
-                    break;
-                }
-            }
         }
     }
     ReportProgress(progress, total, total);

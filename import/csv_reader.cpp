@@ -101,14 +101,15 @@ CsvLayout SniffCsv(const QString& path) {
     return layout;
 }
 
-ImportedBooks ReadCsv(const QString& path, const ColumnMap& columns, const Progress& progress) {
+ImportedBooks ReadCsv(const QString& path, const ColumnMap& columns, const Progress& progress,
+                      qint64 maxRows) {
     CsvRecords records(path);
     QStringList header;
     records.Next(header);
     const std::map<Target, int> positions = ColumnPositions(path, Trimmed(header), columns);
     ImportedBooks books;
     QStringList fields;
-    while (records.Next(fields)) {
+    while ((maxRows < 0 || qint64(books.size()) < maxRows) && records.Next(fields)) {
         ImportedBook book;
         book.origin = QStringLiteral("%1 line %2").arg(path).arg(records.line());
         for (const auto& [target, at] : positions) Assign(book, target, fields.value(at).trimmed());

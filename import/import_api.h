@@ -14,6 +14,7 @@
 
 #include "import/column_map.h"
 #include "import/commit.h"
+#include "import/csv_preview.h"
 #include "import/format.h"
 #include "import/import_error.h"
 #include "import/plan.h"

@@ -71,7 +71,7 @@ std::shared_ptr<PlanData> Plan(const ImportedBooks& read, const ReadOptions& opt
             ++data->duplicates;
         } else {
             seen.insert(key, data->books.size());
-            data->books.push_back({std::move(mapped), 0, Outcome::Added});
+            data->books.push_back({std::move(mapped), 0, {}, Outcome::Added});
         }
     }
     for (const PlannedBook& planned : data->books)
@@ -110,17 +110,22 @@ bool FillBlanks(paradox::Row& stored, const paradox::Row& imported) {
 }
 
 void PlanData::Classify(const paradox::Table& series, const paradox::Table& booksTable) {
-    QHash<QString, std::int64_t> entries;
+    QHash<QString, std::size_t> positions;  // the series' position in its table
     for (std::size_t i = 0; i < series.rowCount(); ++i) {
         const paradox::Row& row = series.row(i);
-        entries.insert(SeriesKey(Stored(row[kSeriesName]), Stored(row[kSeriesPublisher])),
-                       row[kSeriesEntry].asInt());
+        positions.insert(SeriesKey(Stored(row[kSeriesName]), Stored(row[kSeriesPublisher])), i);
     }
     for (PlannedBook& planned : books) {
-        planned.seriesEntry =
-            entries.value(SeriesKey(planned.book.series, planned.book.publisher), 0);
+        const auto found =
+            positions.constFind(SeriesKey(planned.book.series, planned.book.publisher));
+        planned.seriesEntry = 0;
+        planned.seriesKey.clear();
         planned.outcome = Outcome::Added;
-        if (planned.seriesEntry == 0) continue;
+        if (found == positions.constEnd()) continue;
+        const paradox::Row& seriesRow = series.row(*found);
+        planned.seriesEntry = seriesRow[kSeriesEntry].asInt();
+        planned.seriesKey = {seriesRow[kSeriesName], seriesRow[kSeriesPublisher],
+                             seriesRow[kSeriesEntry]};
         const std::size_t at =
             booksTable.find({paradox::Value::integer(planned.seriesEntry),
                              planned.book.row[kComicNo], planned.book.row[kEdition]});

@@ -16,6 +16,7 @@ struct PlannedBook {
     // Against the collection: the series' ENTRY when it is stored already
     // (0 when the import adds it), the book's outcome when it is taken.
     std::int64_t seriesEntry = 0;
+    paradox::Row seriesKey;  // SERIES, PUBLISHER, ENTRY as stored, when it is
     Outcome outcome = Outcome::Added;
 };
 

@@ -15,6 +15,8 @@ ImportedBooks ReadTellico(const QString& path, const Progress& progress);
 ImportedBooks ReadGCstar(const QString& path, const Progress& progress);
 ImportedBooks ReadComicRack(const QString& path, const Progress& progress);
 ImportedBooks ReadComicFiles(const QString& folder, const Progress& progress);
-ImportedBooks ReadCsv(const QString& path, const ColumnMap& columns, const Progress& progress);
+// At most `maxRows` rows after the header (-1: all).
+ImportedBooks ReadCsv(const QString& path, const ColumnMap& columns, const Progress& progress,
+                      qint64 maxRows = -1);
 
 }  // namespace import

@@ -66,6 +66,21 @@ TEST_F(ImportTest, RowsToShortenAreLeftOutUnlessTheUserTakesThem) {
               ",3,no series\n");
     import::ReadOptions options{import::Format::Csv,
                                 import::GuessColumns(import::SniffCsv(file("long.csv")).header)};
+    // The wizard's preview: the first rows as they would be stored.
+    const import::CsvPreview preview = import::PreviewCsv(file("long.csv"), options.columns, 3);
+    ASSERT_EQ(preview.rows.size(), 3u);
+    EXPECT_EQ(preview.header.mid(0, 4),
+              (QStringList{"SERIES", "PUBLISHER", "COMIC_NO", "EDITION"}));
+    EXPECT_EQ(preview.header.last(), "PROBLEMS");
+    const QStringList& first = preview.rows[0];
+    EXPECT_EQ(first.mid(0, 5),
+              (QStringList{"HELLBOY", "", "              1", "", "Seed of Destruction"}));
+    EXPECT_EQ(first[preview.header.indexOf("QTY")], "1");
+    EXPECT_EQ(first[preview.header.indexOf("PERC")], "100");
+    EXPECT_EQ(first.last(), "");
+    EXPECT_EQ(preview.rows[1].last(), "COMIC_NO longer than 15 characters: \"Director's Cut\"");
+    EXPECT_EQ(preview.rows[2].last(), "no series name");
+
     import::ImportPlan plan = import::ReadPlan(file("long.csv"), options, collection());
     EXPECT_EQ(plan.Counts().booksAdded, 1);
     EXPECT_EQ(plan.Counts().refused, 2);
