@@ -89,23 +89,26 @@ void UpdateOwned(paradox::Table& series, const paradox::Table& books,
     }
 }
 
-CommitResult Store(PlanData& data, OpenTables& tables, const Progress& progress) {
+CommitResult Store(const PlanData& data, const std::vector<Placement>& placements,
+                   OpenTables& tables, const Progress& progress) {
     CommitResult result;
     std::map<QString, paradox::Row> newSeries;  // SERIES, PUBLISHER, ENTRY of each added
     std::map<std::int64_t, paradox::Row> touched;
     const qint64 total = static_cast<qint64>(data.books.size());
     qint64 done = 0;
-    for (const PlannedBook& planned : data.books) {
+    for (std::size_t b = 0; b < data.books.size(); ++b) {
         if (++done % 512 == 0) ReportProgress(progress, done, total);
-        if (!data.Taken(planned) || planned.outcome == Outcome::Unchanged) continue;
-        std::int64_t entry = planned.seriesEntry;
-        paradox::Row seriesKey = planned.seriesKey;
+        const MappedBook& book = data.books[b];
+        const Placement& placement = placements[b];
+        if (!data.Taken(book) || placement.outcome == Outcome::Unchanged) continue;
+        std::int64_t entry = placement.seriesEntry;
+        paradox::Row seriesKey = placement.seriesKey;
         if (entry == 0) {
-            const QString key = planned.book.series + QChar(0x1F) + planned.book.publisher;
+            const QString key = book.series + QChar(0x1F) + book.publisher;
             auto it = newSeries.find(key);
             if (it == newSeries.end()) {
                 const paradox::Row& added =
-                    tables.series->row(tables.series->insert(NewSeriesRow(planned.book)));
+                    tables.series->row(tables.series->insert(NewSeriesRow(book)));
                 it = newSeries.emplace(key, paradox::Row{added[0], added[1], added[kSeriesEntry]})
                          .first;
                 ++result.seriesAdded;
@@ -114,9 +117,9 @@ CommitResult Store(PlanData& data, OpenTables& tables, const Progress& progress)
             entry = seriesKey[2].asInt();
         }
         touched.emplace(entry, seriesKey);
-        paradox::Row row = planned.book.row;
+        paradox::Row row = book.row;
         row[kBookEntry] = paradox::Value::integer(entry);
-        if (planned.outcome == Outcome::Added) {
+        if (placement.outcome == Outcome::Added) {
             tables.books->insert(std::move(row));
             ++result.booksAdded;
         } else {
@@ -137,19 +140,20 @@ CommitResult Store(PlanData& data, OpenTables& tables, const Progress& progress)
 CommitResult CommitPlan(const ImportPlan& plan, const QString& collectionDir,
                         const Progress& progress) {
     RecoverInterruptedImport(collectionDir);
-    PlanData data = plan.data();
+    const PlanData& data = plan.data();
     OpenTables tables = Open(collectionDir);
-    data.Classify(*tables.series, *tables.books);  // the collection may have changed since
-    const bool nothingToStore = std::none_of(
-        data.books.begin(), data.books.end(),
-        [&data](const PlannedBook& b) { return data.Taken(b) && b.outcome != Outcome::Unchanged; });
+    // Placed again: the collection may have changed since the plan was read.
+    const std::vector<Placement> placements = data.Place(*tables.series, *tables.books);
+    bool nothingToStore = true;
+    for (std::size_t b = 0; b < data.books.size() && nothingToStore; ++b)
+        nothingToStore = !data.Taken(data.books[b]) || placements[b].outcome == Outcome::Unchanged;
     if (nothingToStore) return {};
     ImportUndo undo(collectionDir, TableFiles(tables));
     CommitResult result;
     try {
         tables.series->beginBatch();
         tables.books->beginBatch();
-        result = Store(data, tables, progress);
+        result = Store(data, placements, tables, progress);
         tables.books->commitBatch();
         tables.series->commitBatch();
         tables.series->saveChanges();

@@ -1,6 +1,7 @@
 #include "import/mapping.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 
 #include "platform/paradox/codepage.h"
@@ -36,6 +37,12 @@ constexpr int kNewBookPerc = 100;  // the grade the collection window gives a ne
 constexpr int kMaxShort = 32767;
 
 bool Encodable(const QString& text, QString& bad) {
+    // Plain ASCII and the Latin-1 letters are in the code page: most text
+    // needs no conversion to tell.
+    const bool latin = std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() < 0x80 || (c.unicode() >= 0xA0 && c.unicode() <= 0xFF);
+    });
+    if (latin) return true;
     std::string out, badChar;
     if (paradox::CodePage::windows1252().fromUtf8(text.toStdString(), out, badChar)) return true;
     bad = QString::fromStdString(badChar);

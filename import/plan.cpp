@@ -62,21 +62,20 @@ std::shared_ptr<PlanData> Plan(const ImportedBooks& read, const ReadOptions& opt
         }
         const QString key = BookKey(mapped);
         if (const auto it = seen.constFind(key); it != seen.constEnd()) {
-            PlannedBook& first = data->books[*it];
-            first.book.row[kQty] =
-                paradox::Value::integer(first.book.row[kQty].asInt() + mapped.row[kQty].asInt());
-            FillBlanks(first.book.row, mapped.row);
-            first.book.problems.insert(first.book.problems.end(), mapped.problems.begin(),
-                                       mapped.problems.end());
+            MappedBook& first = data->books[*it];
+            first.row[kQty] =
+                paradox::Value::integer(first.row[kQty].asInt() + mapped.row[kQty].asInt());
+            FillBlanks(first.row, mapped.row);
+            first.problems.insert(first.problems.end(), mapped.problems.begin(),
+                                  mapped.problems.end());
             ++data->duplicates;
         } else {
             seen.insert(key, data->books.size());
-            data->books.push_back({std::move(mapped), 0, {}, Outcome::Added});
+            data->books.push_back(std::move(mapped));
         }
     }
-    for (const PlannedBook& planned : data->books)
-        data->problems.insert(data->problems.end(), planned.book.problems.begin(),
-                              planned.book.problems.end());
+    for (const MappedBook& book : data->books)
+        data->problems.insert(data->problems.end(), book.problems.begin(), book.problems.end());
     return data;
 }
 
@@ -109,31 +108,30 @@ bool FillBlanks(paradox::Row& stored, const paradox::Row& imported) {
     return filled;
 }
 
-void PlanData::Classify(const paradox::Table& series, const paradox::Table& booksTable) {
+std::vector<Placement> PlanData::Place(const paradox::Table& series,
+                                       const paradox::Table& booksTable) const {
     QHash<QString, std::size_t> positions;  // the series' position in its table
     for (std::size_t i = 0; i < series.rowCount(); ++i) {
         const paradox::Row& row = series.row(i);
         positions.insert(SeriesKey(Stored(row[kSeriesName]), Stored(row[kSeriesPublisher])), i);
     }
-    for (PlannedBook& planned : books) {
-        const auto found =
-            positions.constFind(SeriesKey(planned.book.series, planned.book.publisher));
-        planned.seriesEntry = 0;
-        planned.seriesKey.clear();
-        planned.outcome = Outcome::Added;
+    std::vector<Placement> placements(books.size());
+    for (std::size_t b = 0; b < books.size(); ++b) {
+        const MappedBook& book = books[b];
+        Placement& placement = placements[b];
+        const auto found = positions.constFind(SeriesKey(book.series, book.publisher));
         if (found == positions.constEnd()) continue;
         const paradox::Row& seriesRow = series.row(*found);
-        planned.seriesEntry = seriesRow[kSeriesEntry].asInt();
-        planned.seriesKey = {seriesRow[kSeriesName], seriesRow[kSeriesPublisher],
-                             seriesRow[kSeriesEntry]};
-        const std::size_t at =
-            booksTable.find({paradox::Value::integer(planned.seriesEntry),
-                             planned.book.row[kComicNo], planned.book.row[kEdition]});
+        placement.seriesEntry = seriesRow[kSeriesEntry].asInt();
+        placement.seriesKey = {seriesRow[kSeriesName], seriesRow[kSeriesPublisher],
+                               seriesRow[kSeriesEntry]};
+        const std::size_t at = booksTable.find({paradox::Value::integer(placement.seriesEntry),
+                                                book.row[kComicNo], book.row[kEdition]});
         if (at == paradox::Table::npos) continue;
         paradox::Row stored = booksTable.row(at);
-        planned.outcome =
-            FillBlanks(stored, planned.book.row) ? Outcome::Merged : Outcome::Unchanged;
+        placement.outcome = FillBlanks(stored, book.row) ? Outcome::Merged : Outcome::Unchanged;
     }
+    return placements;
 }
 
 ImportPlan::ImportPlan(const QString& source, std::shared_ptr<PlanData> data)
@@ -145,14 +143,15 @@ PlanCounts ImportPlan::Counts() const {
     counts.duplicates = data_->duplicates;
     counts.refused = static_cast<int>(data_->refusals.size());
     std::set<QString> newSeries;
-    for (const PlannedBook& planned : data_->books) {
-        if (!data_->Taken(planned)) {
+    for (std::size_t b = 0; b < data_->books.size(); ++b) {
+        const MappedBook& book = data_->books[b];
+        const Placement& placement = data_->placements[b];
+        if (!data_->Taken(book)) {
             ++counts.refused;
             continue;
         }
-        if (planned.seriesEntry == 0)
-            newSeries.insert(SeriesKey(planned.book.series, planned.book.publisher));
-        switch (planned.outcome) {
+        if (placement.seriesEntry == 0) newSeries.insert(SeriesKey(book.series, book.publisher));
+        switch (placement.outcome) {
             case Outcome::Added:
                 ++counts.booksAdded;
                 break;
@@ -216,7 +215,7 @@ ImportPlan ReadPlan(const QString& path, const ReadOptions& options, const QStri
     const auto [series, books] = OpenTables(collectionDir);
     std::shared_ptr<PlanData> data = Plan(ReadBooks(path, options, progress), options);
     data->collectionDir = collectionDir;
-    data->Classify(*series, *books);
+    data->placements = data->Place(*series, *books);
     return ImportPlan(path, std::move(data));
 }
 

@@ -11,10 +11,9 @@
 
 namespace import {
 
-struct PlannedBook {
-    MappedBook book;
-    // Against the collection: the series' ENTRY when it is stored already
-    // (0 when the import adds it), the book's outcome when it is taken.
+// Where a book goes in the collection: the series' ENTRY when it is stored
+// already (0 when the import adds it), the book's outcome when it is taken.
+struct Placement {
     std::int64_t seriesEntry = 0;
     paradox::Row seriesKey;  // SERIES, PUBLISHER, ENTRY as stored, when it is
     Outcome outcome = Outcome::Added;
@@ -26,16 +25,15 @@ public:
     int read = 0;
     int duplicates = 0;
     bool takeShortened = false;
-    std::vector<PlannedBook> books;
+    std::vector<MappedBook> books;
+    std::vector<Placement> placements;  // against the collection as it was read
     std::vector<Problem> problems;
     std::vector<Problem> refusals;
 
     // Whether the book goes into the collection with the user's choice.
-    bool Taken(const PlannedBook& planned) const {
-        return takeShortened || planned.book.problems.empty();
-    }
-    // Sets each book's series ENTRY and outcome from the collection's tables.
-    void Classify(const paradox::Table& series, const paradox::Table& books);
+    bool Taken(const MappedBook& book) const { return takeShortened || book.problems.empty(); }
+    // Each book's place in the collection's tables as they are now.
+    std::vector<Placement> Place(const paradox::Table& series, const paradox::Table& books) const;
 };
 
 // Fills the blank fields of `stored` from `imported` (never the key, QTY or
