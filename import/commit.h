@@ -21,7 +21,9 @@ struct CommitResult {
 // Stores `plan` into the collection in `collectionDir`.  Raises
 // EImportCancelled when `progress` cancels and any Exception on failure; in
 // both cases the collection is as it was before.  A collection changed since
-// the plan was read is planned again first, so that merging stays by key.
+// the plan was read is placed again first, so that merging stays by key.
+// No window of this process may hold the tables open meanwhile: an import
+// that fails puts the files back from under them.
 CommitResult CommitPlan(const ImportPlan& plan, const QString& collectionDir,
                         const Progress& progress = {});
 

@@ -108,10 +108,17 @@ ImportUndo::ImportUndo(const QString& collectionDir, const QStringList& tableFil
     if (lockFd_ < 0)
         throw EImportError(
             QStringLiteral("another import into %1 is under way").arg(dir_).toStdString());
-    for (const QString& name : files_)
-        DurableCopy(QDir(dir_).filePath(name), QDir(undoDir_).filePath(name));
-    paradox::syncDirectory(Native(undoDir_));
-    WriteMarker(undoDir_, files_);
+    try {
+        for (const QString& name : files_)
+            DurableCopy(QDir(dir_).filePath(name), QDir(undoDir_).filePath(name));
+        paradox::syncDirectory(Native(undoDir_));
+        WriteMarker(undoDir_, files_);
+    } catch (...) {
+        // No marker yet: the tables are untouched, the copies are of no use.
+        RemoveCopies(undoDir_, files_);
+        ::close(lockFd_);
+        throw;
+    }
 }
 
 ImportUndo::~ImportUndo() {
