@@ -68,20 +68,35 @@ paradox::Row NewSeriesRow(const MappedBook& book) {
     return row;
 }
 
+// A series the import touched: its key and, for one the import added, the
+// QTY of its books (it has no others).
+struct TouchedSeries {
+    paradox::Row key;  // SERIES, PUBLISHER, ENTRY
+    bool added = false;
+    std::int64_t addedQty = 0;
+};
+
+// The QTY of the stored books of the series `entry`, summed.
+std::int64_t StoredQuantity(const paradox::Table& books, std::int64_t entry) {
+    std::int64_t owned = 0;
+    const std::size_t end = books.upperBound({paradox::Value::integer(entry)});
+    for (std::size_t i = books.lowerBound({paradox::Value::integer(entry)}); i < end; ++i)
+        if (!books.row(i)[kQty].isNull()) owned += books.row(i)[kQty].asInt();
+    return owned;
+}
+
 // OWNED of each series the import touched: the sum of its books' QTY.
 void UpdateOwned(paradox::Table& series, const paradox::Table& books,
-                 const std::map<std::int64_t, paradox::Row>& touched) {
-    for (const auto& [entry, key] : touched) {
-        std::int64_t owned = 0;
-        const std::size_t end = books.upperBound({paradox::Value::integer(entry)});
-        for (std::size_t i = books.lowerBound({paradox::Value::integer(entry)}); i < end; ++i)
-            if (!books.row(i)[kQty].isNull()) owned += books.row(i)[kQty].asInt();
+                 const std::map<std::int64_t, TouchedSeries>& touched) {
+    for (const auto& [entry, touch] : touched) {
+        const std::int64_t owned = touch.added ? touch.addedQty : StoredQuantity(books, entry);
         if (owned > kMaxShort)
             throw EImportError(QStringLiteral("the series %1 would own %2 books, more than %3")
-                                   .arg(QString::fromStdString(key[0].asText()))
+                                   .arg(QString::fromStdString(touch.key[0].asText()))
                                    .arg(owned)
                                    .arg(kMaxShort)
                                    .toStdString());
+        const paradox::Row& key = touch.key;
         const std::size_t at = series.find({key[0], key[1], key[2]});
         paradox::Row row = series.row(at);
         row[kOwned] = paradox::Value::integer(owned);
@@ -93,7 +108,7 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
                    OpenTables& tables, const Progress& progress) {
     CommitResult result;
     std::map<QString, paradox::Row> newSeries;  // SERIES, PUBLISHER, ENTRY of each added
-    std::map<std::int64_t, paradox::Row> touched;
+    std::map<std::int64_t, TouchedSeries> touched;
     const qint64 total = static_cast<qint64>(data.books.size());
     qint64 done = 0;
     for (std::size_t b = 0; b < data.books.size(); ++b) {
@@ -116,7 +131,9 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
             seriesKey = it->second;
             entry = seriesKey[2].asInt();
         }
-        touched.emplace(entry, seriesKey);
+        TouchedSeries& touch = touched[entry];
+        if (touch.key.empty()) touch = {seriesKey, placement.seriesEntry == 0, 0};
+        if (touch.added) touch.addedQty += book.row[kQty].isNull() ? 0 : book.row[kQty].asInt();
         paradox::Row row = book.row;
         row[kBookEntry] = paradox::Value::integer(entry);
         if (placement.outcome == Outcome::Added) {

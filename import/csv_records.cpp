@@ -1,6 +1,5 @@
 #include "import/csv_records.h"
 
-#include <QStringDecoder>
 #include <array>
 
 #include "import/import_error.h"
@@ -29,9 +28,7 @@ QChar GuessDelimiter(const QByteArray& header) {
 }
 
 QString Decode(const QByteArray& bytes, bool& windows1252) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError()) return text;
+    if (bytes.isValidUtf8()) return QString::fromUtf8(bytes);
     windows1252 = true;
     const std::string converted = paradox::CodePage::windows1252().toUtf8(
         reinterpret_cast<const std::uint8_t*>(bytes.constData()), bytes.size());
@@ -39,6 +36,7 @@ QString Decode(const QByteArray& bytes, bool& windows1252) {
 }
 
 QStringList SplitFields(const QString& record, QChar delimiter) {
+    if (!record.contains(QLatin1Char('"'))) return record.split(delimiter);
     QStringList fields;
     QString field;
     bool quoted = false;
