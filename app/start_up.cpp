@@ -10,6 +10,7 @@
 #include "app/previous_instance.h"
 #include "collection/comic_form.h"
 #include "collection/highlighted_item.h"
+#include "import/commit.h"
 #include "insight/statistics_form.h"
 #include "maintenance/backup_form.h"
 #include "maintenance/rebuild_form.h"
@@ -121,6 +122,15 @@ bool EnsureCollection(const QString& directory) {
     return true;
 }
 
+// An import cut short by a crash is undone before any window opens the tables.
+static void UndoImportCutShort() {
+    try {
+        import::RecoverInterruptedImport(store::CollectionDirectory());
+    } catch (const std::exception& error) {
+        TApplication::ShowException(Exception(error.what()));
+    }
+}
+
 int RunProgram(TApplication& app, const QString& programPath) {
     // Set once on the application, so the frame and every child window carry it.
     TApplication::setWindowIcon(ProgramIcon());
@@ -129,6 +139,7 @@ int RunProgram(TApplication& app, const QString& programPath) {
     app.SetHelpFile(kHelpFile);
     EnterCollectionDirectory();
     store::RegisterAlias();
+    UndoImportCutShort();
 
     // A second copy ends inside this constructor.
     TMainForm mainForm(&previousInstance);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "import/commit.h"
 #include "store/collection.h"
 #include "tools/command.h"
 #include "tools/daily_backup.h"
@@ -67,6 +68,7 @@ int run(QStringList args, QTextStream& out, QTextStream& err) {
     }
     admin::Context context{directory, out};
     try {
+        import::RecoverInterruptedImport(directory);  // an import a crash cut short is undone first
         admin::DailyBackup dailyBackup(directory);
         const int status = command->run(context, rest);
         if (status == 0) dailyBackup.afterCommand(out, err);

@@ -1,0 +1,57 @@
+// A folder of comic files: every .cbz in it is one book, described by the
+// ComicInfo.xml at the root of its archive.  A file that cannot be read (no
+// zip, no ComicInfo.xml, damaged) is refused on its own; the others still
+// come in.
+#include <QDir>
+#include <QFileInfo>
+
+#include "import/comic_info.h"
+#include "import/import_error.h"
+#include "import/readers.h"
+#include "import/zip_archive.h"
+
+namespace import {
+
+namespace {
+
+ImportedBook ReadComicFile(const QString& path) {
+    ImportedBook book;
+    book.origin = path;
+    try {
+        const ZipArchive archive(path);
+        const std::optional<qint64> index = archive.Find(QStringLiteral("ComicInfo.xml"));
+        if (!index) {
+            book.refusal = QStringLiteral("no ComicInfo.xml in the archive");
+            return book;
+        }
+        XmlInput xml(archive.Open(*index), path + QStringLiteral(" (ComicInfo.xml)"), 0);
+        if (!xml.NextChild() || xml.reader().name() != QLatin1String("ComicInfo"))
+            xml.Fail(QStringLiteral("no <ComicInfo> element"));
+        ReadComicInfoFields(xml, book);
+    } catch (const EImportError& e) {
+        book.refusal = QString::fromStdString(e.message());
+    }
+    return book;
+}
+
+}  // namespace
+
+ImportedBooks ReadComicFiles(const QString& folder, const Progress& progress) {
+    if (QFileInfo(folder).isFile()) return {ReadComicFile(folder)};  // one comic file alone
+    const QDir dir(folder);
+    if (!dir.exists())
+        throw EImportError(QStringLiteral("%1: no such folder").arg(folder).toStdString());
+    const QStringList names =
+        dir.entryList({QStringLiteral("*.cbz")}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    if (names.isEmpty())
+        throw EImportError(
+            QStringLiteral("%1: the folder holds no .cbz files").arg(folder).toStdString());
+    ImportedBooks books;
+    for (int i = 0; i < names.size(); ++i) {
+        books.push_back(ReadComicFile(dir.filePath(names[i])));
+        ReportProgress(progress, i + 1, names.size());
+    }
+    return books;
+}
+
+}  // namespace import

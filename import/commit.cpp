@@ -1,0 +1,190 @@
+#include "import/commit.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <map>
+
+#include "import/import_error.h"
+#include "import/import_undo.h"
+#include "import/plan_data.h"
+#include "platform/db/session.h"
+#include "platform/paradox/file_io.h"
+#include "store/collection.h"
+
+namespace import {
+
+namespace {
+
+constexpr std::size_t kSeriesEntry = 2, kOwned = 8;
+constexpr std::size_t kBookEntry = 0, kQty = 6;
+constexpr std::size_t kSeriesFields = 9;
+constexpr int kMaxShort = 32767;
+
+struct OpenTables {
+    std::shared_ptr<paradox::Table> series, books;
+};
+
+OpenTables Open(const QString& directory) {
+    OpenTables tables;
+    for (const char* name : {store::kSeriesTable, store::kBooksTable}) {
+        const QString path = TSession::TablePath(directory, QString::fromLatin1(name));
+        if (!paradox::Table::exists(path.toStdString()))
+            throw EImportError(QStringLiteral("no collection table %1 (create a collection first)")
+                                   .arg(path)
+                                   .toStdString());
+        auto table = paradox::Table::open(path.toStdString());
+        if (!table->writable())
+            throw EImportError(QStringLiteral("%1 cannot be written: %2")
+                                   .arg(path, QString::fromStdString(table->readOnlyReason()))
+                                   .toStdString());
+        (name == store::kSeriesTable ? tables.series : tables.books) = std::move(table);
+    }
+    return tables;
+}
+
+// The files of both tables, by their names in the collection directory.
+QStringList TableFiles(const OpenTables& tables) {
+    QStringList files;
+    for (const auto& table : {tables.series, tables.books}) {
+        const std::string db = table->path();
+        for (const std::string& file :
+             {db, paradox::findCaseInsensitive(paradox::withExtension(db, ".px")),
+              paradox::findCaseInsensitive(paradox::withExtension(db, ".mb"))})
+            if (!file.empty() && paradox::fileExists(file))
+                files << QFileInfo(QString::fromStdString(file)).fileName();
+    }
+    return files;
+}
+
+paradox::Row NewSeriesRow(const MappedBook& book) {
+    paradox::Row row(kSeriesFields, paradox::Value::boolean(false));
+    row[0] = paradox::Value::text(book.series.toStdString());
+    row[1] = book.publisher.isEmpty() ? paradox::Value()
+                                      : paradox::Value::text(book.publisher.toStdString());
+    row[kSeriesEntry] = paradox::Value();  // numbered by the engine
+    row[3] = paradox::Value();             // SERNOTE
+    row[kOwned] = paradox::Value::integer(0);
+    return row;
+}
+
+// A series the import touched: its key and, for one the import added, the
+// QTY of its books (it has no others).
+struct TouchedSeries {
+    paradox::Row key;  // SERIES, PUBLISHER, ENTRY
+    bool added = false;
+    std::int64_t addedQty = 0;
+};
+
+// The QTY of the stored books of the series `entry`, summed.
+std::int64_t StoredQuantity(const paradox::Table& books, std::int64_t entry) {
+    std::int64_t owned = 0;
+    const std::size_t end = books.upperBound({paradox::Value::integer(entry)});
+    for (std::size_t i = books.lowerBound({paradox::Value::integer(entry)}); i < end; ++i)
+        if (!books.row(i)[kQty].isNull()) owned += books.row(i)[kQty].asInt();
+    return owned;
+}
+
+// OWNED of each series the import touched: the sum of its books' QTY.
+void UpdateOwned(paradox::Table& series, const paradox::Table& books,
+                 const std::map<std::int64_t, TouchedSeries>& touched) {
+    for (const auto& [entry, touch] : touched) {
+        const std::int64_t owned = touch.added ? touch.addedQty : StoredQuantity(books, entry);
+        if (owned > kMaxShort)
+            throw EImportError(QStringLiteral("the series %1 would own %2 books, more than %3")
+                                   .arg(QString::fromStdString(touch.key[0].asText()))
+                                   .arg(owned)
+                                   .arg(kMaxShort)
+                                   .toStdString());
+        const paradox::Row& key = touch.key;
+        const std::size_t at = series.find({key[0], key[1], key[2]});
+        paradox::Row row = series.row(at);
+        row[kOwned] = paradox::Value::integer(owned);
+        series.update(at, std::move(row));
+    }
+}
+
+CommitResult Store(const PlanData& data, const std::vector<Placement>& placements,
+                   OpenTables& tables, const Progress& progress) {
+    CommitResult result;
+    std::map<QString, paradox::Row> newSeries;  // SERIES, PUBLISHER, ENTRY of each added
+    std::map<std::int64_t, TouchedSeries> touched;
+    const qint64 total = static_cast<qint64>(data.books.size());
+    qint64 done = 0;
+    for (std::size_t b = 0; b < data.books.size(); ++b) {
+        if (++done % 512 == 0) ReportProgress(progress, done, total);
+        const MappedBook& book = data.books[b];
+        const Placement& placement = placements[b];
+        if (!data.Taken(book) || placement.outcome == Outcome::Unchanged) continue;
+        std::int64_t entry = placement.seriesEntry;
+        paradox::Row seriesKey = placement.seriesKey;
+        if (entry == 0) {
+            const QString key = book.series + QChar(0x1F) + book.publisher;
+            auto it = newSeries.find(key);
+            if (it == newSeries.end()) {
+                const paradox::Row& added =
+                    tables.series->row(tables.series->insert(NewSeriesRow(book)));
+                it = newSeries.emplace(key, paradox::Row{added[0], added[1], added[kSeriesEntry]})
+                         .first;
+                ++result.seriesAdded;
+            }
+            seriesKey = it->second;
+            entry = seriesKey[2].asInt();
+        }
+        TouchedSeries& touch = touched[entry];
+        if (touch.key.empty()) touch = {seriesKey, placement.seriesEntry == 0, 0};
+        if (touch.added) touch.addedQty += book.row[kQty].isNull() ? 0 : book.row[kQty].asInt();
+        paradox::Row row = book.row;
+        row[kBookEntry] = paradox::Value::integer(entry);
+        if (placement.outcome == Outcome::Added) {
+            tables.books->insert(std::move(row));
+            ++result.booksAdded;
+        } else {
+            const std::size_t at = tables.books->find({row[0], row[1], row[2]});
+            paradox::Row stored = tables.books->row(at);
+            FillBlanks(stored, row);
+            tables.books->update(at, std::move(stored));
+            ++result.booksMerged;
+        }
+    }
+    ReportProgress(progress, total, total);
+    UpdateOwned(*tables.series, *tables.books, touched);
+    return result;
+}
+
+}  // namespace
+
+CommitResult CommitPlan(const ImportPlan& plan, const QString& collectionDir,
+                        const Progress& progress) {
+    RecoverInterruptedImport(collectionDir);
+    const PlanData& data = plan.data();
+    OpenTables tables = Open(collectionDir);
+    // Placed again: the collection may have changed since the plan was read.
+    const std::vector<Placement> placements = data.Place(*tables.series, *tables.books);
+    bool nothingToStore = true;
+    for (std::size_t b = 0; b < data.books.size() && nothingToStore; ++b)
+        nothingToStore = !data.Taken(data.books[b]) || placements[b].outcome == Outcome::Unchanged;
+    if (nothingToStore) return {};
+    ImportUndo undo(collectionDir, TableFiles(tables));
+    CommitResult result;
+    try {
+        tables.series->beginBatch();
+        tables.books->beginBatch();
+        result = Store(data, placements, tables, progress);
+        tables.books->commitBatch();
+        tables.series->commitBatch();
+        tables.series->saveChanges();
+        tables.books->saveChanges();
+    } catch (...) {
+        tables = {};  // closes both; an open batch is dropped, never committed
+        undo.RollBack();
+        throw;
+    }
+    tables = {};
+    undo.Complete();
+    return result;
+}
+
+void RecoverInterruptedImport(const QString& collectionDir) { ImportUndo::Recover(collectionDir); }
+
+}  // namespace import

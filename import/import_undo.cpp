@@ -1,0 +1,169 @@
+#include "import/import_undo.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+
+#include "import/import_error.h"
+#include "platform/paradox/file_io.h"
+#include "platform/paradox/journal.h"
+#include "platform/paradox/table_swap.h"
+
+namespace import {
+
+namespace {
+
+constexpr const char* kUndoFolder = ".import-undo";
+constexpr const char* kMarker = "importing";
+constexpr const char* kLock = "lock";
+
+QString UndoDir(const QString& collectionDir) {
+    return QDir(collectionDir).filePath(QString::fromLatin1(kUndoFolder));
+}
+
+std::string Native(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+[[noreturn]] void Fail(const QString& what, const QString& path) {
+    throw EImportError(QStringLiteral("cannot %1 %2").arg(what, path).toStdString());
+}
+
+// Copies `from` to `to` and makes the copy durable.
+void DurableCopy(const QString& from, const QString& to) {
+    QFile::remove(to);
+    if (!QFile::copy(from, to)) Fail(QStringLiteral("copy %1 to").arg(from), to);
+    paradox::syncFile(Native(to));
+}
+
+// The lock that lets one import at a time near the collection: -1 when
+// another process holds it.
+int TakeLock(const QString& undoDir) {
+    const int fd = ::open(Native(QDir(undoDir).filePath(QString::fromLatin1(kLock))).c_str(),
+                          O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) Fail(QStringLiteral("create the lock in"), undoDir);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void RemoveMarker(const QString& undoDir) {
+    QFile::remove(QDir(undoDir).filePath(QString::fromLatin1(kMarker)));
+    paradox::syncDirectory(Native(undoDir));
+}
+
+// Removes the copies; the lock file stays (another process may wait on it).
+void RemoveCopies(const QString& undoDir, const QStringList& files) {
+    for (const QString& name : files) QFile::remove(QDir(undoDir).filePath(name));
+}
+
+// Puts every copy back in the collection, each by a rename over the table's
+// file, and drops the engine's journals of the tables.
+void RestoreCopies(const QString& collectionDir, const QString& undoDir, const QStringList& files) {
+    const QDir collection(collectionDir), undo(undoDir);
+    for (const QString& name : files) {
+        const QString target = collection.filePath(name);
+        const QString staged = target + QStringLiteral(".import-restore");
+        DurableCopy(undo.filePath(name), staged);
+        if (::rename(Native(staged).c_str(), Native(target).c_str()) != 0)
+            Fail(QStringLiteral("put back"), target);
+    }
+    for (const QString& name : files)
+        if (name.endsWith(QLatin1String(".db"), Qt::CaseInsensitive))
+            QFile::remove(QString::fromStdString(
+                paradox::Journal::pathFor(Native(collection.filePath(name)))));
+    paradox::syncDirectory(Native(collectionDir));
+}
+
+QStringList ReadMarker(const QString& undoDir) {
+    QFile marker(QDir(undoDir).filePath(QString::fromLatin1(kMarker)));
+    if (!marker.open(QIODevice::ReadOnly)) Fail(QStringLiteral("read"), marker.fileName());
+    return QString::fromUtf8(marker.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void WriteMarker(const QString& undoDir, const QStringList& files) {
+    const QString marker = QDir(undoDir).filePath(QString::fromLatin1(kMarker));
+    const QString staged = marker + QStringLiteral(".new");
+    {
+        QFile file(staged);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(files.join(QLatin1Char('\n')).toUtf8() + '\n') < 0)
+            Fail(QStringLiteral("write"), staged);
+    }
+    paradox::syncFile(Native(staged));
+    if (::rename(Native(staged).c_str(), Native(marker).c_str()) != 0)
+        Fail(QStringLiteral("write"), marker);
+    paradox::syncDirectory(Native(undoDir));
+}
+
+}  // namespace
+
+ImportUndo::ImportUndo(const QString& collectionDir, const QStringList& tableFiles)
+    : dir_(collectionDir), undoDir_(UndoDir(collectionDir)), files_(tableFiles) {
+    if (!QDir().mkpath(undoDir_)) Fail(QStringLiteral("create"), undoDir_);
+    lockFd_ = TakeLock(undoDir_);
+    if (lockFd_ < 0)
+        throw EImportError(
+            QStringLiteral("another import into %1 is under way").arg(dir_).toStdString());
+    try {
+        for (const QString& name : files_)
+            DurableCopy(QDir(dir_).filePath(name), QDir(undoDir_).filePath(name));
+        paradox::syncDirectory(Native(undoDir_));
+        WriteMarker(undoDir_, files_);
+    } catch (...) {
+        // No marker yet: the tables are untouched, the copies are of no use.
+        RemoveCopies(undoDir_, files_);
+        ::close(lockFd_);
+        throw;
+    }
+}
+
+ImportUndo::~ImportUndo() {
+    if (!done_) {
+        try {
+            RollBack();
+        } catch (...) {
+            // The marker stays: the next open of the collection puts the copies back.
+        }
+    }
+    if (lockFd_ >= 0) ::close(lockFd_);
+}
+
+void ImportUndo::Complete() {
+    RemoveMarker(undoDir_);
+    done_ = true;
+    RemoveCopies(undoDir_, files_);
+}
+
+void ImportUndo::RollBack() {
+    RestoreCopies(dir_, undoDir_, files_);
+    RemoveMarker(undoDir_);
+    done_ = true;
+    RemoveCopies(undoDir_, files_);
+}
+
+void ImportUndo::Recover(const QString& collectionDir) {
+    const QString undoDir = UndoDir(collectionDir);
+    if (!QFile::exists(QDir(undoDir).filePath(QString::fromLatin1(kMarker)))) return;
+    const int fd = TakeLock(undoDir);
+    if (fd < 0)
+        throw EImportError(
+            QStringLiteral("another import into %1 is under way").arg(collectionDir).toStdString());
+    try {
+        if (QFile::exists(QDir(undoDir).filePath(QString::fromLatin1(kMarker)))) {
+            const QStringList files = ReadMarker(undoDir);
+            RestoreCopies(collectionDir, undoDir, files);
+            RemoveMarker(undoDir);
+            RemoveCopies(undoDir, files);
+        }
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    ::close(fd);
+}
+
+}  // namespace import

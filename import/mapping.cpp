@@ -1,0 +1,239 @@
+#include "import/mapping.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/paradox/codepage.h"
+#include "store/collection.h"
+#include "store/condition.h"
+
+namespace import {
+
+namespace {
+
+// Field positions of the books row (store/collection.h).
+enum BookField {
+    kEntry,
+    kComicNo,
+    kEdition,
+    kTitle,
+    kArtist,
+    kWriter,
+    kQty,
+    kPaid,
+    kLow,
+    kHigh,
+    kPerc,
+    kBookNote,
+    kLocation,
+    kWanted,
+    kForSale,
+    kAutograph,
+    kBookFields
+};
+constexpr int kSeriesWidth = 60, kPublisherWidth = 30, kEditionWidth = 10, kTextWidth = 80;
+constexpr int kNewBookPerc = 100;  // the grade the collection window gives a new book
+constexpr int kMaxShort = 32767;
+
+bool Encodable(const QString& text, QString& bad) {
+    // Plain ASCII and the Latin-1 letters are in the code page: most text
+    // needs no conversion to tell.
+    const bool latin = std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() < 0x80 || (c.unicode() >= 0xA0 && c.unicode() <= 0xFF);
+    });
+    if (latin) return true;
+    std::string out, badChar;
+    if (paradox::CodePage::windows1252().fromUtf8(text.toStdString(), out, badChar)) return true;
+    bad = QString::fromStdString(badChar);
+    return false;
+}
+
+// The nearest text the code page holds: accents dropped where the letter
+// exists without them, anything else a question mark.
+QString Transliterated(const QString& text) {
+    QString result;
+    for (const QChar c : text) {
+        QString ignored;
+        if (Encodable(QString(c), ignored)) {
+            result += c;
+            continue;
+        }
+        QString plain;
+        for (const QChar part : QString(c).normalized(QString::NormalizationForm_KD))
+            if (part.category() != QChar::Mark_NonSpacing) plain += part;
+        result += !plain.isEmpty() && Encodable(plain, ignored) ? plain : QStringLiteral("?");
+    }
+    return result;
+}
+
+// `value` as the field of `width` characters (0: no limit) can hold it;
+// a change is recorded as a problem.
+QString Fit(const QString& value, int width, const char* field, MappedBook& mapped) {
+    QString stored = value;
+    QStringList reasons;
+    QString bad;
+    if (!Encodable(stored, bad)) {
+        stored = Transliterated(stored);
+        reasons << QStringLiteral("the character %1 is outside the tables' code page").arg(bad);
+    }
+    if (width > 0 && stored.size() > width) {
+        stored = stored.left(width).trimmed();
+        reasons << QStringLiteral("longer than %1 characters").arg(width);
+    }
+    if (!reasons.isEmpty())
+        mapped.problems.push_back({mapped.origin, QString::fromLatin1(field),
+                                   reasons.join(QStringLiteral("; ")), value, stored});
+    return stored;
+}
+
+paradox::Value Text(const QString& text) {
+    return text.isEmpty() ? paradox::Value() : paradox::Value::text(text.toStdString());
+}
+
+std::optional<bool> ParseYesNo(const QString& text) {
+    static const QStringList yes = {"true",   "yes", "y",   "1",  "x",
+                                    "signed", "on",  "oui", "ja", "si"};
+    static const QStringList no = {"", "false", "no", "n", "0", "off", "non", "nein"};
+    const QString word = text.trimmed().toLower();
+    if (yes.contains(word)) return true;
+    if (no.contains(word)) return false;
+    return std::nullopt;
+}
+
+paradox::Value YesNo(const QString& text, const char* field, MappedBook& mapped) {
+    const std::optional<bool> value = ParseYesNo(text);
+    if (!value)
+        mapped.problems.push_back({mapped.origin, QString::fromLatin1(field),
+                                   QStringLiteral("not yes or no"), text, QStringLiteral("No")});
+    return paradox::Value::boolean(value.value_or(false));
+}
+
+paradox::Value Amount(const QString& text, const char* field, MappedBook& mapped) {
+    if (text.trimmed().isEmpty()) return {};
+    const std::optional<double> amount = ParseAmount(text);
+    if (amount && *amount >= 0) return paradox::Value::floating(*amount);
+    mapped.problems.push_back({mapped.origin, QString::fromLatin1(field),
+                               QStringLiteral("not an amount"), text, QStringLiteral("(blank)")});
+    return {};
+}
+
+paradox::Value Quantity(const QString& text, MappedBook& mapped) {
+    if (text.trimmed().isEmpty()) return paradox::Value::integer(1);
+    bool ok = false;
+    const int qty = text.trimmed().toInt(&ok);
+    if (ok && qty >= 0 && qty <= kMaxShort) return paradox::Value::integer(qty);
+    mapped.problems.push_back({mapped.origin, QStringLiteral("QTY"),
+                               QStringLiteral("not a number of copies"), text,
+                               QStringLiteral("1")});
+    return paradox::Value::integer(1);
+}
+
+paradox::Value Grade(const QString& text, MappedBook& mapped) {
+    if (text.trimmed().isEmpty()) return paradox::Value::integer(kNewBookPerc);
+    if (const std::optional<int> perc = ParseCondition(text)) return paradox::Value::integer(*perc);
+    mapped.problems.push_back({mapped.origin, QStringLiteral("PERC"),
+                               QStringLiteral("not a condition word or a grade from 0.5 to 10"),
+                               text, QString::number(kNewBookPerc)});
+    return paradox::Value::integer(kNewBookPerc);
+}
+
+}  // namespace
+
+std::optional<double> ParseAmount(const QString& text) {
+    QString digits;
+    for (const QChar c : text)
+        if (c.isDigit() || c == QLatin1Char('.') || c == QLatin1Char(',') || c == QLatin1Char('-'))
+            digits += c;
+    if (digits.isEmpty()) return std::nullopt;
+    // The separator written last is the decimal one when one or two digits
+    // follow it ("12,99", "1.234,50"); any other is a thousands separator.
+    const qsizetype last =
+        std::max(digits.lastIndexOf(QLatin1Char('.')), digits.lastIndexOf(QLatin1Char(',')));
+    QString whole = digits, fraction;
+    if (last >= 0 && digits.size() - last - 1 <= 2) {
+        whole = digits.left(last);
+        fraction = digits.mid(last + 1);
+    }
+    whole.remove(QLatin1Char('.'));
+    whole.remove(QLatin1Char(','));
+    bool ok = false;
+    const double amount = (whole.isEmpty() ? QStringLiteral("0") : whole)
+                              .append(QLatin1Char('.'))
+                              .append(fraction.isEmpty() ? QStringLiteral("0") : fraction)
+                              .toDouble(&ok);
+    return ok ? std::optional<double>(amount) : std::nullopt;
+}
+
+std::optional<int> ParseCondition(const QString& text) {
+    // A number among the words ("NM 9.4", "9,2") is the grade itself.
+    static const QRegularExpression number(QStringLiteral("(\\d+(?:[.,]\\d+)?)"));
+    const QRegularExpressionMatch match = number.match(text);
+    if (match.hasMatch()) {
+        const double grade =
+            match.captured(1).replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
+        if (grade < 0.5 || grade > 10.0) return std::nullopt;
+        // The nearest step of the slider: 5 per cent per half grade.
+        return static_cast<int>(std::lround(grade * 2)) * store::kPercPerGradeStep;
+    }
+    QString word = text.toLower();
+    word.remove(QRegularExpression(QStringLiteral("[^a-z]")));
+    struct Word {
+        const char* full;
+        const char* shortForm;
+        int perc;
+    };
+    // Each word takes the highest grade of its band on the collection window's slider.
+    static constexpr Word words[] = {
+        {"mint", "m", 100},     {"nearmint", "nm", 95}, {"veryfine", "vf", 90}, {"fine", "fn", 75},
+        {"verygood", "vg", 55}, {"good", "gd", 35},     {"fair", "fr", 15},     {"poor", "pr", 5},
+    };
+    for (const Word& w : words)
+        if (word == QLatin1String(w.full) || word == QLatin1String(w.shortForm)) return w.perc;
+    if (word == QLatin1String("f")) return 75;
+    if (word == QLatin1String("g")) return 35;
+    if (word == QLatin1String("p")) return 5;
+    return std::nullopt;
+}
+
+MappedBook MapBook(const ImportedBook& book) {
+    MappedBook mapped;
+    mapped.origin = book.origin;
+    if (!book.refusal.isEmpty()) {
+        mapped.refusal = book.refusal;
+        return mapped;
+    }
+    const QString series = book.series.simplified().toUpper();
+    const QString issue = book.issue.simplified();
+    if (series.isEmpty())
+        mapped.refusal = QStringLiteral("no series name");
+    else if (issue.isEmpty())
+        mapped.refusal = QStringLiteral("no issue number");
+    if (!mapped.refusal.isEmpty()) return mapped;
+
+    mapped.series = Fit(series, kSeriesWidth, "SERIES", mapped);
+    mapped.publisher =
+        Fit(book.publisher.simplified().toUpper(), kPublisherWidth, "PUBLISHER", mapped);
+    mapped.row.resize(kBookFields);
+    mapped.row[kComicNo] =
+        Text(store::AlignComicNo(Fit(issue, store::kComicNoWidth, "COMIC_NO", mapped)));
+    mapped.row[kEdition] = Text(Fit(book.edition.simplified(), kEditionWidth, "EDITION", mapped));
+    mapped.row[kTitle] = Text(Fit(book.title.simplified(), kTextWidth, "TITLE", mapped));
+    mapped.row[kArtist] =
+        Text(Fit(book.artists.join(QStringLiteral(", ")), kTextWidth, "ARTIST", mapped));
+    mapped.row[kWriter] =
+        Text(Fit(book.writers.join(QStringLiteral(", ")), kTextWidth, "WRITER", mapped));
+    mapped.row[kQty] = Quantity(book.quantity, mapped);
+    mapped.row[kPaid] = Amount(book.paid, "PAID", mapped);
+    mapped.row[kLow] = Amount(book.low, "LOW", mapped);
+    mapped.row[kHigh] = Amount(book.high, "HIGH", mapped);
+    mapped.row[kPerc] = Grade(book.condition, mapped);
+    mapped.row[kBookNote] = Text(Fit(book.notes.trimmed(), 0, "BOOKNOTE", mapped));
+    mapped.row[kLocation] = Text(Fit(book.location.trimmed(), 0, "LOCATION", mapped));
+    mapped.row[kWanted] = YesNo(book.wanted, "WANTED", mapped);
+    mapped.row[kForSale] = YesNo(book.forSale, "FORSALE", mapped);
+    mapped.row[kAutograph] = YesNo(book.autographed, "AUTOGRAPH", mapped);
+    return mapped;
+}
+
+}  // namespace import

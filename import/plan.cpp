@@ -1,0 +1,222 @@
+#include "import/plan.h"
+
+#include <QDir>
+#include <QHash>
+#include <set>
+
+#include "import/commit.h"
+#include "import/import_error.h"
+#include "import/plan_data.h"
+#include "import/readers.h"
+#include "platform/db/session.h"
+#include "store/collection.h"
+
+namespace import {
+
+namespace {
+
+constexpr std::size_t kSeriesName = 0, kSeriesPublisher = 1, kSeriesEntry = 2;
+constexpr std::size_t kBookEntry = 0, kComicNo = 1, kEdition = 2, kQty = 6;
+const QChar kKeySeparator(0x1F);
+
+QString Stored(const paradox::Value& value) {
+    return value.isText() ? QString::fromStdString(value.asText()) : QString();
+}
+
+QString SeriesKey(const QString& series, const QString& publisher) {
+    return series.toUpper() + kKeySeparator + publisher.toUpper();
+}
+
+QString BookKey(const MappedBook& book) {
+    return SeriesKey(book.series, book.publisher) + kKeySeparator + Stored(book.row[kComicNo]) +
+           kKeySeparator + Stored(book.row[kEdition]).toUpper();
+}
+
+ImportedBooks ReadBooks(const QString& path, const ReadOptions& options, const Progress& progress) {
+    switch (options.format) {
+        case Format::Tellico:
+            return ReadTellico(path, progress);
+        case Format::GCstar:
+            return ReadGCstar(path, progress);
+        case Format::ComicRack:
+            return ReadComicRack(path, progress);
+        case Format::ComicFiles:
+            return ReadComicFiles(path, progress);
+        case Format::Csv:
+            return ReadCsv(path, options.columns, progress);
+    }
+    return {};
+}
+
+// Maps every book and folds those read twice into one.
+std::shared_ptr<PlanData> Plan(const ImportedBooks& read, const ReadOptions& options) {
+    auto data = std::make_shared<PlanData>();
+    data->read = static_cast<int>(read.size());
+    data->takeShortened = options.takeShortened;
+    QHash<QString, std::size_t> seen;
+    for (const ImportedBook& imported : read) {
+        MappedBook mapped = MapBook(imported);
+        if (!mapped.refusal.isEmpty()) {
+            data->refusals.push_back({mapped.origin, {}, mapped.refusal, {}, {}});
+            continue;
+        }
+        const QString key = BookKey(mapped);
+        if (const auto it = seen.constFind(key); it != seen.constEnd()) {
+            MappedBook& first = data->books[*it];
+            first.row[kQty] =
+                paradox::Value::integer(first.row[kQty].asInt() + mapped.row[kQty].asInt());
+            FillBlanks(first.row, mapped.row);
+            first.problems.insert(first.problems.end(), mapped.problems.begin(),
+                                  mapped.problems.end());
+            ++data->duplicates;
+        } else {
+            seen.insert(key, data->books.size());
+            data->books.push_back(std::move(mapped));
+        }
+    }
+    for (const MappedBook& book : data->books)
+        data->problems.insert(data->problems.end(), book.problems.begin(), book.problems.end());
+    return data;
+}
+
+// The collection's tables, opened for a look.
+std::pair<std::shared_ptr<paradox::Table>, std::shared_ptr<paradox::Table>> OpenTables(
+    const QString& directory) {
+    std::pair<std::shared_ptr<paradox::Table>, std::shared_ptr<paradox::Table>> tables;
+    const QString series = TSession::TablePath(directory, QString::fromLatin1(store::kSeriesTable));
+    const QString books = TSession::TablePath(directory, QString::fromLatin1(store::kBooksTable));
+    for (const QString& path : {series, books})
+        if (!paradox::Table::exists(path.toStdString()))
+            throw EImportError(QStringLiteral("no collection table %1 (create a collection first)")
+                                   .arg(path)
+                                   .toStdString());
+    tables.first = paradox::Table::open(series.toStdString());
+    tables.second = paradox::Table::open(books.toStdString());
+    return tables;
+}
+
+}  // namespace
+
+bool FillBlanks(paradox::Row& stored, const paradox::Row& imported) {
+    constexpr std::size_t kFirstValue = 3;  // after ENTRY, COMIC_NO, EDITION
+    bool filled = false;
+    for (std::size_t f = kFirstValue; f < stored.size() && f < imported.size(); ++f) {
+        if (f == kQty || !stored[f].isNull() || imported[f].isNull()) continue;
+        stored[f] = imported[f];
+        filled = true;
+    }
+    return filled;
+}
+
+std::vector<Placement> PlanData::Place(const paradox::Table& series,
+                                       const paradox::Table& booksTable) const {
+    QHash<QString, std::size_t> positions;  // the series' position in its table
+    for (std::size_t i = 0; i < series.rowCount(); ++i) {
+        const paradox::Row& row = series.row(i);
+        positions.insert(SeriesKey(Stored(row[kSeriesName]), Stored(row[kSeriesPublisher])), i);
+    }
+    std::vector<Placement> placements(books.size());
+    for (std::size_t b = 0; b < books.size(); ++b) {
+        const MappedBook& book = books[b];
+        Placement& placement = placements[b];
+        const auto found = positions.constFind(SeriesKey(book.series, book.publisher));
+        if (found == positions.constEnd()) continue;
+        const paradox::Row& seriesRow = series.row(*found);
+        placement.seriesEntry = seriesRow[kSeriesEntry].asInt();
+        placement.seriesKey = {seriesRow[kSeriesName], seriesRow[kSeriesPublisher],
+                               seriesRow[kSeriesEntry]};
+        const std::size_t at = booksTable.find({paradox::Value::integer(placement.seriesEntry),
+                                                book.row[kComicNo], book.row[kEdition]});
+        if (at == paradox::Table::npos) continue;
+        paradox::Row stored = booksTable.row(at);
+        placement.outcome = FillBlanks(stored, book.row) ? Outcome::Merged : Outcome::Unchanged;
+    }
+    return placements;
+}
+
+ImportPlan::ImportPlan(const QString& source, std::shared_ptr<PlanData> data)
+    : source_(source), data_(std::move(data)) {}
+
+PlanCounts ImportPlan::Counts() const {
+    PlanCounts counts;
+    counts.read = data_->read;
+    counts.duplicates = data_->duplicates;
+    counts.refused = static_cast<int>(data_->refusals.size());
+    std::set<QString> newSeries;
+    for (std::size_t b = 0; b < data_->books.size(); ++b) {
+        const MappedBook& book = data_->books[b];
+        const Placement& placement = data_->placements[b];
+        if (!data_->Taken(book)) {
+            ++counts.refused;
+            continue;
+        }
+        if (placement.seriesEntry == 0) newSeries.insert(SeriesKey(book.series, book.publisher));
+        switch (placement.outcome) {
+            case Outcome::Added:
+                ++counts.booksAdded;
+                break;
+            case Outcome::Merged:
+                ++counts.booksMerged;
+                break;
+            case Outcome::Unchanged:
+                ++counts.booksUnchanged;
+                break;
+            case Outcome::Refused:
+                ++counts.refused;
+                break;
+        }
+    }
+    counts.seriesAdded = static_cast<int>(newSeries.size());
+    return counts;
+}
+
+const std::vector<Problem>& ImportPlan::Problems() const { return data_->problems; }
+const std::vector<Problem>& ImportPlan::Refusals() const { return data_->refusals; }
+void ImportPlan::SetTakeShortened(bool take) { data_->takeShortened = take; }
+bool ImportPlan::TakeShortened() const { return data_->takeShortened; }
+
+QString ImportPlan::Report() const {
+    const PlanCounts c = Counts();
+    QString report;
+    report += QStringLiteral("Read %1 books from %2").arg(c.read).arg(source_);
+    if (c.duplicates > 0)
+        report += QStringLiteral(" (%1 listed more than once: their quantities are added)")
+                      .arg(c.duplicates);
+    report += QStringLiteral(
+                  ".\n%1 series and %2 books to add, %3 books to merge into those "
+                  "stored, %4 books stored already, %5 refused.\n")
+                  .arg(c.seriesAdded)
+                  .arg(c.booksAdded)
+                  .arg(c.booksMerged)
+                  .arg(c.booksUnchanged)
+                  .arg(c.refused);
+    if (!data_->problems.empty()) {
+        report +=
+            data_->takeShortened
+                ? QStringLiteral("\nValues that cannot be stored as they are (stored as shown):\n")
+                : QStringLiteral(
+                      "\nValues that cannot be stored as they are (their books are "
+                      "left out; --allow-shortened stores them as shown):\n");
+        for (const Problem& p : data_->problems)
+            report += QStringLiteral("  %1: %2 %3: \"%4\" would become \"%5\"\n")
+                          .arg(p.origin, p.field, p.reason, p.value, p.becomes);
+    }
+    if (!data_->refusals.empty()) {
+        report += QStringLiteral("\nRefused:\n");
+        for (const Problem& p : data_->refusals)
+            report += QStringLiteral("  %1: %2\n").arg(p.origin, p.reason);
+    }
+    return report;
+}
+
+ImportPlan ReadPlan(const QString& path, const ReadOptions& options, const QString& collectionDir,
+                    const Progress& progress) {
+    RecoverInterruptedImport(collectionDir);
+    const auto [series, books] = OpenTables(collectionDir);
+    std::shared_ptr<PlanData> data = Plan(ReadBooks(path, options, progress), options);
+    data->collectionDir = collectionDir;
+    data->placements = data->Place(*series, *books);
+    return ImportPlan(path, std::move(data));
+}
+
+}  // namespace import
