@@ -16,5 +16,7 @@ ImportedBooks ReadGCstar(const QString& path, const Progress& progress);
 ImportedBooks ReadComicRack(const QString& path, const Progress& progress);
 ImportedBooks ReadComicFiles(const QString& folder, const Progress& progress);
 ImportedBooks ReadCsv(const QString& path, const ColumnMap& columns, const Progress& progress);
+// Puts one CSV column's value into the book's field for `target`.
+void AssignColumn(ImportedBook& book, Target target, const QString& value);
 
 }  // namespace import
