@@ -60,8 +60,11 @@ QTableWidget* NewGrid(const QStringList& headings, const char* name) {
     return grid;
 }
 
+// The whole text is in the cell's tip: a narrow column cuts long values short.
 void SetCell(QTableWidget& grid, int row, int column, const QString& text) {
-    grid.setItem(row, column, new QTableWidgetItem(text));
+    auto* item = new QTableWidgetItem(text);
+    item->setToolTip(text);
+    grid.setItem(row, column, item);
 }
 
 // A stored value as the collection window shows it.
