@@ -251,6 +251,27 @@ void TMainForm::PlugCollectionWindow(TCollectionWindowHooks hooks) {
     collectionWindow_ = std::move(hooks);
 }
 
+bool TMainForm::WithCollectionWindowClosed(const std::function<void()>& change) {
+    bool wasOpen = false;
+    for (QMdiSubWindow* child : ClientArea->subWindowList()) {
+        if (!ComicForm || child->widget() != ComicForm) continue;
+        if (!child->close()) return false;  // its close query kept it open
+        // Deleted now rather than later: a closed window deleted after its
+        // successor opened would take the frame's navigators from it.
+        delete child;
+        wasOpen = true;
+        break;
+    }
+    try {
+        change();
+    } catch (...) {
+        if (wasOpen) ComicCollectionClick();
+        throw;
+    }
+    if (wasOpen) ComicCollectionClick();
+    return true;
+}
+
 void TMainForm::PlugRebuildWindow(std::function<std::unique_ptr<QDialog>()> create) {
     createRebuildForm_ = std::move(create);
 }

@@ -102,6 +102,7 @@ public:
     void EnableRecordCommands(bool enabled) override;
     void EnableOpenCollection(bool enabled) override;
     void PlugCollectionWindow(TCollectionWindowHooks hooks) override;
+    bool WithCollectionWindowClosed(const std::function<void()>& change) override;
     void PlugRebuildWindow(std::function<std::unique_ptr<QDialog>()> create) override;
     void AddFileCommands(const QList<QAction*>& commands) override;
 

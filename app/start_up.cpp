@@ -11,6 +11,7 @@
 #include "collection/comic_form.h"
 #include "collection/highlighted_item.h"
 #include "import/commit.h"
+#include "import/import_wizard.h"
 #include "insight/statistics_form.h"
 #include "maintenance/backup_form.h"
 #include "maintenance/rebuild_form.h"
@@ -147,6 +148,7 @@ int RunProgram(TApplication& app, const QString& programPath) {
     installReportsMenu(mainForm, HighlightedInCollectionWindow);
     installRebuild(mainForm);
     installBackups(mainForm);
+    installImport(mainForm);
     InstallStatisticsCommand(
         *mainForm.Reports1, [&mainForm](QWidget* form) { mainForm.AddChild(form); },
         [] { return Session().AliasPath(QString::fromLatin1(store::kAlias)); });

@@ -26,7 +26,14 @@ std::map<Target, int> ColumnPositions(const QString& path, const QStringList& he
     return positions;
 }
 
-void Assign(ImportedBook& book, Target target, const QString& value) {
+QStringList Trimmed(QStringList fields) {
+    for (QString& field : fields) field = field.trimmed();
+    return fields;
+}
+
+}  // namespace
+
+void AssignColumn(ImportedBook& book, Target target, const QString& value) {
     switch (target) {
         case Target::Series:
             book.series = value;
@@ -82,13 +89,6 @@ void Assign(ImportedBook& book, Target target, const QString& value) {
     }
 }
 
-QStringList Trimmed(QStringList fields) {
-    for (QString& field : fields) field = field.trimmed();
-    return fields;
-}
-
-}  // namespace
-
 CsvLayout SniffCsv(const QString& path) {
     CsvRecords records(path);
     CsvLayout layout;
@@ -112,7 +112,8 @@ ImportedBooks ReadCsv(const QString& path, const ColumnMap& columns, const Progr
     while ((maxRows < 0 || qint64(books.size()) < maxRows) && records.Next(fields)) {
         ImportedBook book;
         book.origin = QStringLiteral("%1 line %2").arg(path).arg(records.line());
-        for (const auto& [target, at] : positions) Assign(book, target, fields.value(at).trimmed());
+        for (const auto& [target, at] : positions)
+            AssignColumn(book, target, fields.value(at).trimmed());
         books.push_back(std::move(book));
         if (books.size() % 1024 == 0) ReportProgress(progress, records.position(), records.size());
     }

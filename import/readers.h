@@ -18,5 +18,7 @@ ImportedBooks ReadComicFiles(const QString& folder, const Progress& progress);
 // At most `maxRows` rows after the header (-1: all).
 ImportedBooks ReadCsv(const QString& path, const ColumnMap& columns, const Progress& progress,
                       qint64 maxRows = -1);
+// Puts one CSV column's value into the book's field for `target`.
+void AssignColumn(ImportedBook& book, Target target, const QString& value);
 
 }  // namespace import

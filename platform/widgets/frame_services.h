@@ -75,6 +75,12 @@ public:
     virtual void EnableOpenCollection(bool enabled) = 0;
 
     virtual void PlugCollectionWindow(TCollectionWindowHooks hooks) = 0;
+    // Runs `change` to the tables with the collection window closed, so that
+    // no window holds them while they change underneath it, and opens the
+    // window again afterwards (after a failure too) if it was open.  False,
+    // without running `change`, when the window stays open because the user
+    // kept changes not yet saved.
+    virtual bool WithCollectionWindowClosed(const std::function<void()>& change) = 0;
     // File, Re-Build Files shows the dialog made here, centred over the frame.
     virtual void PlugRebuildWindow(std::function<std::unique_ptr<QDialog>()> create) = 0;
     // Puts commands into the File menu, just above Re-Build Files.
