@@ -60,10 +60,6 @@ std::uint16_t clampCount(std::uint32_t count) {
     return static_cast<std::uint16_t>(std::min<std::uint32_t>(count, 32767));
 }
 
-const std::uint8_t* firstRecord(const PagedFile& db, const FileHeader& h, std::uint16_t block) {
-    return db.data() + h.blockOffset(block) + 6;
-}
-
 }  // namespace
 
 std::uint8_t PrimaryIndex::blockCodeFor(int keySize) {
@@ -148,11 +144,17 @@ IndexTree buildIndexTree(const std::vector<IndexLeaf>& leaves, std::size_t keySi
 
 void PrimaryIndex::rebuild(const std::vector<DataBlockRef>& blocks, const PagedFile& db,
                            const FileHeader& dbHeader) {
+    // The first keys are copied out: the data blocks need not stay in memory.
+    const std::size_t keySize = static_cast<std::size_t>(codec_.keySize());
     std::vector<IndexLeaf> leaves;
     for (const auto& b : blocks)
-        if (b.count > 0) leaves.push_back({firstRecord(db, dbHeader, b.number), b.number, b.count});
-    const IndexTree tree = buildIndexTree(leaves, static_cast<std::size_t>(codec_.keySize()),
-                                          header_.blockSize(), px_.path());
+        if (b.count > 0) leaves.push_back({nullptr, b.number, b.count});
+    std::vector<std::uint8_t> keys(leaves.size() * keySize);
+    for (std::size_t i = 0; i < leaves.size(); ++i) {
+        db.copy(dbHeader.blockOffset(leaves[i].block) + 6, keySize, &keys[i * keySize]);
+        leaves[i].key = &keys[i * keySize];
+    }
+    const IndexTree tree = buildIndexTree(leaves, keySize, header_.blockSize(), px_.path());
     const std::size_t size = header_.headerSize + tree.blocks.size();
     if (px_.size() < size) px_.grow(size);
     if (px_.size() > size) px_.shrink(size);
@@ -188,6 +190,7 @@ void PrimaryIndex::verify(const std::vector<DataBlockRef>& blocks, const PagedFi
     const std::size_t entrySize = static_cast<std::size_t>(codec_.keySize()) + 6;
     const std::size_t keySize = codec_.keySize();
     std::size_t leaf = 0, entries = 0;
+    std::vector<std::uint8_t> firstKey(keySize);
     std::vector<bool> seen(header_.fileBlocks + 1u, false);
     // Returns the record count below `block`, checking its entries.
     auto visit = [&](auto& self, std::uint16_t block, int level,
@@ -217,8 +220,10 @@ void PrimaryIndex::verify(const std::vector<DataBlockRef>& blocks, const PagedFi
                     throwDamaged(path, at + 6 + i * entrySize,
                                  "the index does not list the table's blocks in order");
                 below = dataBlocks[leaf]->count;
-                if (std::memcmp(e, firstRecord(db, dbHeader, dataBlocks[leaf]->number), keySize) !=
-                    0)
+                // Copied: the data block itself need not be read in.
+                db.copy(dbHeader.blockOffset(dataBlocks[leaf]->number) + 6, keySize,
+                        firstKey.data());
+                if (std::memcmp(e, firstKey.data(), keySize) != 0)
                     throwDamaged(path, at + 6 + i * entrySize,
                                  "an index key disagrees with its data block");
                 ++leaf;

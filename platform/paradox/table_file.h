@@ -68,6 +68,7 @@ private:
     void walkChain();
     void readFreeList();
     void checkRecords();
+    void checkBlockFrame(std::size_t offset, const std::uint8_t* bytes, std::size_t n) const;
     void decideWritable();
     void buildSchema();
 

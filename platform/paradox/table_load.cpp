@@ -50,6 +50,23 @@ const char* typeName(FieldType t) {
     }
 }
 
+// Frames for the .db: the header, then its blocks.  A header too damaged to
+// say where the blocks lie gets none (the file is read whole, and the header
+// check then names the fault).
+PagedFile::Frames framesOf(const FileHandle& db) {
+    const std::uint64_t size = db.size();
+    if (size < 0x78) return {0, 0};
+    std::uint8_t head[6];
+    db.readAt(0, head, sizeof head);
+    const std::size_t headerSize = getU16(head + 2), blockCode = head[5];
+    const bool known = std::find(std::begin(kBlockSizesKiB), std::end(kBlockSizesKiB),
+                                 static_cast<int>(blockCode)) != std::end(kBlockSizesKiB) ||
+                       blockCode == 3;
+    if (!known || headerSize == 0 || headerSize % PagedFile::kPageSize != 0 || headerSize > size)
+        return {0, 0};
+    return {headerSize, blockCode * 1024};
+}
+
 }  // namespace
 
 bool isWritableType(FieldType t) {
@@ -82,7 +99,8 @@ void TableFile::openFiles(const std::string& dbPath) {
                                      mbHandle.isOpen() ? &mbHandle : nullptr};
         if (writable) Journal::recover(Journal::pathFor(dbPath), files);
     }
-    db_ = std::make_unique<PagedFile>(std::move(db), writable);
+    const PagedFile::Frames frames = framesOf(db);
+    db_ = std::make_unique<PagedFile>(std::move(db), writable, frames);
     px_ = loadCompanion(px, writable);
     mb_ = loadCompanion(mb, writable);
 }
@@ -104,7 +122,10 @@ void TableFile::requireFilesUnchangedElsewhere() const {
 }
 
 void TableFile::loadState() {
-    header_ = parseHeader(db_->data(), db_->size(), dbPath_, FileKind::Data);
+    db_->setFrameCheck(nullptr);
+    const std::uint8_t* head =
+        db_->framed() ? db_->read(0, std::min<std::size_t>(db_->size(), 0x78)) : db_->data();
+    header_ = parseHeader(head, db_->size(), dbPath_, FileKind::Data);
     const CodePage* page = CodePage::find(header_.codePage);
     const bool byteOrder = header_.sortOrder == kSortDbWinUs || header_.sortOrder == kSortAscii;
     codec_ = std::make_unique<RecordCodec>(header_, page ? *page : CodePage::windows1252(),
@@ -120,6 +141,10 @@ void TableFile::loadState() {
     walkChain();
     readFreeList();
     rows_.reset(header_.numRecords);  // each row decoded when first read (see row())
+    // Every block read from the file from now on is checked before use.
+    db_->setFrameCheck([this](std::size_t offset, const std::uint8_t* bytes, std::size_t n) {
+        checkBlockFrame(offset, bytes, n);
+    });
     checkRecords();
 
     index_.reset();
@@ -174,7 +199,8 @@ void TableFile::walkChain() {
                          "a block link points past the end of the file");
         if (visited[block]) throwDamaged(dbPath_, at, "the block chain runs in a loop");
         visited[block] = true;
-        const std::uint8_t* p = db_->read(at, 6);
+        std::uint8_t p[6];
+        db_->copy(at, 6, p);  // the links only: the block itself is read when used
         if (getU16(p + 2) != previous)
             throwDamaged(dbPath_, at + 2,
                          "the block links are broken (block " + std::to_string(block) +
@@ -214,30 +240,46 @@ void TableFile::readFreeList() {
             throwDamaged(dbPath_, 0x4D, "the free block list is broken");
         inChain[block] = true;
         freeList_.push_back(block);
-        block = getU16(db_->read(header_.blockOffset(block), 2));
+        std::uint8_t next[2];
+        db_->copy(header_.blockOffset(block), 2, next);
+        block = getU16(next);
     }
 }
 
-// Opening a table costs one pass over its records, which decodes none of
-// them.  That pass follows every memo pointer, so a damaged memo file is
-// refused at open, and finds the highest auto-increment value stored.
+// The records of a block are checked when the block is read from the file:
+// every memo pointer is followed, so a damaged memo file is refused before a
+// row pointing into it is used.  A block whose record count is invalid is
+// either off the chain or refused by walkChain(); it holds no records here.
+void TableFile::checkBlockFrame(std::size_t offset, const std::uint8_t* bytes,
+                                std::size_t n) const {
+    if (!codec_->hasMemoFields() || offset < header_.headerSize) return;
+    const std::size_t rs = header_.recordSize;
+    const int ads = getS16(bytes + 4);
+    if (ads < 0 || ads % rs != 0 || 6 + ads + rs > n) return;
+    const std::uint8_t* p = bytes + 6;
+    for (std::size_t i = 0; i <= ads / rs; ++i, p += rs) codec_->checkMemoPointers(p, memo_.get());
+}
+
+// Opening a table that fits in the block cache reads all of it, so that its
+// blocks are checked at once (see checkBlockFrame).  A larger one has its
+// blocks checked as they are first read, except when it has an
+// auto-increment field: the highest value stored is found by a pass over
+// every record, since a header behind its own values would hand out
+// duplicates.
 void TableFile::checkRecords() {
-    const bool checkMemos = codec_->hasMemoFields();
-    if (!checkMemos && autoIncField_ < 0) return;
+    const bool wholeTable = db_->size() <= PagedFile::cacheLimit();
+    if (!wholeTable && autoIncField_ < 0) return;
     const FieldLayout* autoInc = autoIncField_ >= 0 ? &codec_->fields()[autoIncField_] : nullptr;
     std::int64_t highest = header_.autoInc;
     for (const DataBlockRef& block : blocks_) {
         const std::size_t rs = header_.recordSize;
-        const std::uint8_t* p = db_->read(header_.blockOffset(block.number) + 6, block.count * rs);
-        for (std::uint32_t i = 0; i < block.count; ++i, p += rs) {
-            if (checkMemos) codec_->checkMemoPointers(p, memo_.get());
-            if (!autoInc) continue;
+        const std::uint8_t* p = db_->read(header_.blockOffset(block.number), 6 + block.count * rs);
+        if (!autoInc) continue;
+        p += 6;
+        for (std::uint32_t i = 0; i < block.count; ++i, p += rs)
             if (const auto v = coding::getSortableInt(p + autoInc->offset, 4))
                 highest = std::max<std::int64_t>(highest, *v);
-        }
     }
-    // A header behind its own values would hand out duplicates: continue
-    // from the highest value stored.
     if (autoInc) header_.autoInc = static_cast<std::int32_t>(highest);
 }
 
