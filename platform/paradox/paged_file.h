@@ -102,8 +102,9 @@ public:
     // from now on (changed frames stay until committed).
     static void setCacheLimit(std::size_t bytes);
     static std::size_t cacheLimit();
-    // Bytes of frames held now (changed ones included).
-    std::size_t cachedBytes() const { return cachedBytes_; }
+    // Bytes of the file held in memory now (changed frames included; the
+    // whole image of a file without frames).
+    std::size_t cachedBytes() const { return framed() ? cachedBytes_ : size_; }
     void setFrameCheck(FrameCheck check) { frameCheck_ = std::move(check); }
 
     // --- transaction plumbing (used by the table and the journal) ---

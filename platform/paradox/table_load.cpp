@@ -138,7 +138,8 @@ void TableFile::loadState() {
         if (!mb_) throwDamaged(withExtension(dbPath_, ".mb"), 0, "the memo file is missing");
         memo_ = std::make_unique<MemoFile>(*mb_, writable_);
     }
-    walkChain();
+    std::vector<std::uint8_t> firstKeys;
+    walkChain(firstKeys);
     readFreeList();
     rows_.reset(header_.numRecords);  // each row decoded when first read (see row())
     // Every block read from the file from now on is checked before use.
@@ -154,7 +155,7 @@ void TableFile::loadState() {
         const FileHeader pxHeader =
             parseHeader(px_->data(), px_->size(), px_->path(), FileKind::PrimaryIndex);
         index_ = std::make_unique<PrimaryIndex>(*px_, pxHeader, *codec_);
-        index_->verify(blocks_, *db_, header_);
+        index_->verify(blocks_, firstKeys, header_);
     }
 }
 
@@ -186,9 +187,15 @@ void TableFile::decideWritable() {
     readOnlyReason_.clear();
 }
 
-void TableFile::walkChain() {
+// Reads each block's links, count and first key without reading in the
+// block itself (one small read a block: the blocks of a large table are
+// read when used).
+void TableFile::walkChain(std::vector<std::uint8_t>& firstKeys) {
     blocks_.clear();
+    firstKeys.clear();
     const std::size_t recordSize = header_.recordSize;
+    const std::size_t keySize = header_.keyFields > 0 ? codec_->keySize() : 0;
+    std::vector<std::uint8_t> head(6 + keySize);
     std::vector<bool> visited(header_.fileBlocks + 1u, false);
     std::uint16_t block = header_.firstBlock, previous = 0;
     std::size_t rows = 0;
@@ -199,8 +206,9 @@ void TableFile::walkChain() {
                          "a block link points past the end of the file");
         if (visited[block]) throwDamaged(dbPath_, at, "the block chain runs in a loop");
         visited[block] = true;
-        std::uint8_t p[6];
-        db_->copy(at, 6, p);  // the links only: the block itself is read when used
+        db_->copy(at, head.size(), head.data());
+        const std::uint8_t* p = head.data();
+        firstKeys.insert(firstKeys.end(), p + 6, p + 6 + keySize);
         if (getU16(p + 2) != previous)
             throwDamaged(dbPath_, at + 2,
                          "the block links are broken (block " + std::to_string(block) +
