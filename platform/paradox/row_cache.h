@@ -33,7 +33,7 @@ public:
     void dropUnusedChunks();
 
     static constexpr std::size_t kChunkRows = 1024;
-    static constexpr std::size_t kKeptChunks = 32;
+    static constexpr std::size_t kKeptChunks = 128;
 
 private:
     // The row at `position` if its chunk has memory, else null.

@@ -68,6 +68,7 @@ private:
     // Loading (table_load.cpp).
     void openFiles(const std::string& dbPath);
     void loadState();
+    bool fitsInCache() const;
     void walkChain(std::vector<std::uint8_t>& firstKeys);
     void readFreeList();
     void checkRecords();

@@ -50,9 +50,11 @@ const char* typeName(FieldType t) {
     }
 }
 
-// Frames for the .db: the header, then its blocks.  A header too damaged to
-// say where the blocks lie gets none (the file is read whole, and the header
-// check then names the fault).
+// Frames for the .db: the header, then runs of whole blocks, as many as make
+// up to 64 KiB (and at most a 64th of the cache): a read of a few dozen KiB
+// costs hardly more than one of a block, and a whole table is read in far
+// fewer calls.  A header too damaged to say where the blocks lie gets no
+// frames (the file is read whole, and the header check then names the fault).
 PagedFile::Frames framesOf(const FileHandle& db) {
     const std::uint64_t size = db.size();
     if (size < 0x78) return {0, 0};
@@ -64,7 +66,9 @@ PagedFile::Frames framesOf(const FileHandle& db) {
                        blockCode == 3;
     if (!known || headerSize == 0 || headerSize % PagedFile::kPageSize != 0 || headerSize > size)
         return {0, 0};
-    return {headerSize, blockCode * 1024};
+    const std::size_t blockSize = blockCode * 1024;
+    const std::size_t frameSize = std::min<std::size_t>(64 * 1024, PagedFile::cacheLimit() / 64);
+    return {headerSize, blockSize * std::max<std::size_t>(1, frameSize / blockSize)};
 }
 
 }  // namespace
@@ -138,14 +142,14 @@ void TableFile::loadState() {
         if (!mb_) throwDamaged(withExtension(dbPath_, ".mb"), 0, "the memo file is missing");
         memo_ = std::make_unique<MemoFile>(*mb_, writable_);
     }
-    std::vector<std::uint8_t> firstKeys;
-    walkChain(firstKeys);
-    readFreeList();
-    rows_.reset(header_.numRecords);  // each row decoded when first read (see row())
     // Every block read from the file from now on is checked before use.
     db_->setFrameCheck([this](std::size_t offset, const std::uint8_t* bytes, std::size_t n) {
         checkBlockFrame(offset, bytes, n);
     });
+    std::vector<std::uint8_t> firstKeys;
+    walkChain(firstKeys);
+    readFreeList();
+    rows_.reset(header_.numRecords);  // each row decoded when first read (see row())
     checkRecords();
 
     index_.reset();
@@ -187,14 +191,17 @@ void TableFile::decideWritable() {
     readOnlyReason_.clear();
 }
 
-// Reads each block's links, count and first key without reading in the
-// block itself (one small read a block: the blocks of a large table are
-// read when used).
+bool TableFile::fitsInCache() const { return db_->size() <= PagedFile::cacheLimit(); }
+
+// Reads each block's links, count and first key.  A table that fits in the
+// block cache is read in whole (checkRecords reads all of it anyway); a
+// larger one takes one small read a block, and its blocks are read when used.
 void TableFile::walkChain(std::vector<std::uint8_t>& firstKeys) {
     blocks_.clear();
     firstKeys.clear();
     const std::size_t recordSize = header_.recordSize;
     const std::size_t keySize = header_.keyFields > 0 ? codec_->keySize() : 0;
+    const bool wholeTable = fitsInCache();
     std::vector<std::uint8_t> head(6 + keySize);
     std::vector<bool> visited(header_.fileBlocks + 1u, false);
     std::uint16_t block = header_.firstBlock, previous = 0;
@@ -206,8 +213,11 @@ void TableFile::walkChain(std::vector<std::uint8_t>& firstKeys) {
                          "a block link points past the end of the file");
         if (visited[block]) throwDamaged(dbPath_, at, "the block chain runs in a loop");
         visited[block] = true;
-        db_->copy(at, head.size(), head.data());
         const std::uint8_t* p = head.data();
+        if (wholeTable)
+            p = db_->read(at, head.size());
+        else
+            db_->copy(at, head.size(), head.data());
         firstKeys.insert(firstKeys.end(), p + 6, p + 6 + keySize);
         if (getU16(p + 2) != previous)
             throwDamaged(dbPath_, at + 2,
@@ -254,18 +264,21 @@ void TableFile::readFreeList() {
     }
 }
 
-// The records of a block are checked when the block is read from the file:
-// every memo pointer is followed, so a damaged memo file is refused before a
-// row pointing into it is used.  A block whose record count is invalid is
+// The records of the blocks of a frame are checked when the frame is read
+// from the file: every memo pointer is followed, so a damaged memo file is
+// refused before a row pointing into it is used.  A block whose record count is invalid is
 // either off the chain or refused by walkChain(); it holds no records here.
 void TableFile::checkBlockFrame(std::size_t offset, const std::uint8_t* bytes,
                                 std::size_t n) const {
     if (!codec_->hasMemoFields() || offset < header_.headerSize) return;
-    const std::size_t rs = header_.recordSize;
-    const int ads = getS16(bytes + 4);
-    if (ads < 0 || ads % rs != 0 || 6 + ads + rs > n) return;
-    const std::uint8_t* p = bytes + 6;
-    for (std::size_t i = 0; i <= ads / rs; ++i, p += rs) codec_->checkMemoPointers(p, memo_.get());
+    const std::size_t rs = header_.recordSize, blockSize = header_.blockSize();
+    for (std::size_t at = 0; at + blockSize <= n; at += blockSize) {
+        const int ads = getS16(bytes + at + 4);
+        if (ads < 0 || ads % rs != 0 || 6 + ads + rs > blockSize) continue;
+        const std::uint8_t* p = bytes + at + 6;
+        for (std::size_t i = 0; i <= ads / rs; ++i, p += rs)
+            codec_->checkMemoPointers(p, memo_.get());
+    }
 }
 
 // Opening a table that fits in the block cache reads all of it, so that its
@@ -275,8 +288,7 @@ void TableFile::checkBlockFrame(std::size_t offset, const std::uint8_t* bytes,
 // every record, since a header behind its own values would hand out
 // duplicates.
 void TableFile::checkRecords() {
-    const bool wholeTable = db_->size() <= PagedFile::cacheLimit();
-    if (!wholeTable && autoIncField_ < 0) return;
+    if (!fitsInCache() && autoIncField_ < 0) return;
     const FieldLayout* autoInc = autoIncField_ >= 0 ? &codec_->fields()[autoIncField_] : nullptr;
     std::int64_t highest = header_.autoInc;
     for (const DataBlockRef& block : blocks_) {
