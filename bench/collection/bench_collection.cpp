@@ -360,8 +360,13 @@ int main(int argc, char** argv) {
     const int bookCount = argument(argc, argv, "--books", 100000);
 
     Stopwatch watch;
-    const QString collection = dir.path() + "/pkeep";
-    fillSample(collection, seriesCount, bookCount);
+    // --collection DIR times a collection made before (such as a million
+    // books from pkeep-admin demo) instead of making the sample.
+    QString collection = textArgument(argc, argv, "--collection");
+    if (collection.isEmpty()) {
+        collection = dir.path() + "/pkeep";
+        fillSample(collection, seriesCount, bookCount);
+    }
     store::RegisterAlias(collection);
     std::printf("sample: %d series, %d books, made in %.0f ms\n", seriesCount, bookCount,
                 watch.wallMs());

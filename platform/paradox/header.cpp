@@ -393,7 +393,7 @@ void putCounters(std::uint8_t* fixed, const FileHeader& h, FileKind kind) {
 
 void storeCounters(PagedFile& file, const FileHeader& h, FileKind kind) {
     std::uint8_t fixed[0x58];
-    std::copy(file.data(), file.data() + sizeof fixed, fixed);
+    file.copy(0, sizeof fixed, fixed);
     putCounters(fixed, h, kind);
     file.store(0, fixed, sizeof fixed);
 }

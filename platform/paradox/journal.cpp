@@ -120,7 +120,9 @@ std::vector<std::uint8_t> encodeBody(const JournalFiles& files) {
             pages.push_back(static_cast<std::uint8_t>(i));
             appendU64(pages, page.offset);
             appendU32(pages, static_cast<std::uint32_t>(page.length));
-            appendU64(pages, hash64(files[i]->data() + page.offset, page.length));
+            const std::uint8_t* now =
+                page.length ? files[i]->read(page.offset, page.length) : nullptr;
+            appendU64(pages, hash64(now, page.length));
             appendU32(pages, static_cast<std::uint32_t>(page.original.size()));
             pages.insert(pages.end(), page.original.begin(), page.original.end());
             ++count;

@@ -2,23 +2,32 @@
 // The one way the engine reads and changes the bytes of a table file.
 //
 // Every access names a byte range: read() to look, modify() and store() to
-// change, grow() and shrink() for the length.  The whole file is read into
-// memory with ordinary reads when the table opens; because callers ask for
-// ranges, that image can give way to a bounded cache of blocks read on
-// demand without changing them.  (data(), the whole image at once, is still
-// used by the memo file, the primary index and the header code.)  A pointer
-// handed out stays valid until the file grows or shrinks.
+// change, grow() and shrink() for the length.  A file laid out in frames (a
+// table's header, then its blocks) is read a frame at a time on demand into a
+// bounded cache, as a database pager does: clean frames beyond the cache's
+// limit are dropped, least recently used first, so a table's memory does not
+// grow with the table.  A file without frames (memo and index files) is read
+// whole at open, and data() gives its image.
+//
+// A range never spans two frames.  A pointer handed out stays valid until
+// the file grows or shrinks (whole image), or until kSafeFrames other frames
+// have been used since (frames: only that many frames are sure to stay).
 //
 // A change marks the pages it touches and keeps their original bytes, so the
 // journal can record exactly the touched pages and an aborted transaction
-// can be undone in memory.  Committing writes only the touched pages
-// (contiguous pages in one write).
+// can be undone in memory.  A changed frame stays in the cache until the
+// change is committed or undone.  Committing writes only the touched pages
+// (contiguous pages of a frame in one write).
 
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <list>
 #include <map>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/paradox/file_io.h"
@@ -29,20 +38,49 @@ namespace paradox {
 class PagedFile {
 public:
     static constexpr std::size_t kPageSize = 512;
+    // The most recently used frames, which are never dropped: enough for the
+    // few ranges a caller holds at once.
+    static constexpr std::size_t kSafeFrames = 8;
 
-    PagedFile(FileHandle file, bool writable);
+    // Where the frames lie: [0, first) is one frame, then frames of `size`
+    // bytes.  Both are multiples of kPageSize.  A size of 0: no frames, the
+    // whole file is one image.
+    struct Frames {
+        std::size_t first;
+        std::size_t size;
+    };
+    // Checks the bytes of a frame read from the file (`offset` is where the
+    // frame starts) before anything uses them; throws to refuse them.
+    using FrameCheck =
+        std::function<void(std::size_t offset, const std::uint8_t* bytes, std::size_t n)>;
+
+    PagedFile(FileHandle file, bool writable, Frames frames = Frames{0, 0});
 
     const std::string& path() const { return file_.path(); }
     const FileHandle& handle() const { return file_; }
     bool writable() const { return writable_; }
+    bool framed() const { return frames_.size != 0; }
 
-    std::size_t size() const { return image_.size(); }
-    const std::uint8_t* data() const { return image_.data(); }
-    // Bytes [offset, offset + n) for reading.
-    const std::uint8_t* read(std::size_t offset, [[maybe_unused]] std::size_t n) const {
-        assert(offset + n <= image_.size());
-        return image_.data() + offset;
+    std::size_t size() const { return size_; }
+    // The whole image of a file without frames.
+    const std::uint8_t* data() const {
+        assert(!framed());
+        return image_.data();
     }
+    // Bytes [offset, offset + n) for reading.
+    const std::uint8_t* read(std::size_t offset, std::size_t n) const {
+        assert(offset + n <= size_);
+        if (!framed()) return image_.data() + offset;
+        return frameHolding(offset, n) + (offset - frameStart(frameIndex(offset)));
+    }
+    // Copies bytes [offset, offset + n) to `out` without bringing their
+    // frame into the cache (for a glance at many frames, such as the block
+    // links of a whole table).  The range may span frames.
+    void copy(std::size_t offset, std::size_t n, std::uint8_t* out) const;
+    // True when the frame holding `offset` is in memory (always for a file
+    // without frames).
+    bool inMemory(std::size_t offset) const;
+
     // True when the file's length on disk is no longer the one last
     // committed: another program, ignoring the table's lock, cut or extended
     // it.  Writing pages into such a file would leave holes in it.
@@ -53,11 +91,21 @@ public:
     // Writes `n` bytes at `offset` only where they differ from the image, so
     // an unchanged region is not journalled or written.
     void store(std::size_t offset, const std::uint8_t* bytes, std::size_t n);
-    // Grows the image (zero-filled); the new bytes count as touched.
+    // Grows the file (zero-filled); the new bytes count as touched.
     void grow(std::size_t newSize);
-    // Cuts the image short; the removed bytes count as touched, so the
+    // Cuts the file short; the removed bytes count as touched, so the
     // journal keeps them.
     void shrink(std::size_t newSize);
+
+    // --- the frame cache ---
+    // The most bytes of unchanged frames kept in memory, for files opened
+    // from now on (changed frames stay until committed).
+    static void setCacheLimit(std::size_t bytes);
+    static std::size_t cacheLimit();
+    // Bytes of the file held in memory now (changed frames included; the
+    // whole image of a file without frames).
+    std::size_t cachedBytes() const { return framed() ? cachedBytes_ : size_; }
+    void setFrameCheck(FrameCheck check) { frameCheck_ = std::move(check); }
 
     // --- transaction plumbing (used by the table and the journal) ---
     struct TouchedPage {
@@ -65,7 +113,7 @@ public:
         std::size_t length;                  // bytes of the page inside the new image (0: cut off)
         std::vector<std::uint8_t> original;  // bytes that existed before (may be shorter)
     };
-    bool hasPendingChanges() const { return !touched_.empty() || image_.size() != committedSize_; }
+    bool hasPendingChanges() const { return !touched_.empty() || size_ != committedSize_; }
     std::size_t committedSize() const { return committedSize_; }
     std::vector<TouchedPage> touchedPages() const;
     // Writes the touched pages to the file and makes them the committed state.
@@ -79,12 +127,48 @@ public:
     void syncIfWritten();
 
 private:
+    struct Frame {
+        std::unique_ptr<std::uint8_t[]> bytes;
+        bool changed = false;
+        std::list<std::size_t>::iterator recent;  // in recent_ while unchanged
+    };
+
+    std::size_t frameIndex(std::size_t offset) const {
+        return offset < frames_.first ? 0 : 1 + (offset - frames_.first) / frames_.size;
+    }
+    std::size_t frameStart(std::size_t index) const {
+        return index == 0 ? 0 : frames_.first + (index - 1) * frames_.size;
+    }
+    std::size_t frameLength(std::size_t index) const {
+        return index == 0 ? frames_.first : frames_.size;
+    }
+    // The bytes of the frame holding [offset, offset + n), read in if needed.
+    std::uint8_t* frameHolding(std::size_t offset, std::size_t n) const;
+    // The frame, read in if needed (`check`: run the frame check on it).
+    Frame& frame(std::size_t index, bool check) const;
+    Frame& loadFrame(std::size_t index, bool check) const;
+    void dropUnusedFrames() const;
+    void forgetFrame(std::size_t index) const;
+    void settleChangedFrames();
+    std::uint8_t* bytesAt(std::size_t offset, std::size_t n);
     void touch(std::size_t offset, std::size_t n);
 
     FileHandle file_;
     bool writable_;
-    ImageBuffer image_;
+    Frames frames_;
+    ImageBuffer image_;  // the whole file, when it has no frames
+    std::size_t size_ = 0;
     std::size_t committedSize_ = 0;
+    std::size_t limitBytes_ = 0;
+    FrameCheck frameCheck_;
+    // The cache: frames by index; unchanged ones also in recent_, most
+    // recently used first.  The last frame used is remembered for speed.
+    mutable std::unordered_map<std::size_t, Frame> cachedFrames_;
+    mutable std::list<std::size_t> recent_;
+    static constexpr std::size_t kNoFrame = static_cast<std::size_t>(-1);
+    mutable std::size_t cachedBytes_ = 0;
+    mutable std::size_t lastIndex_ = kNoFrame;
+    mutable Frame* lastFrame_ = nullptr;
     std::map<std::size_t, std::vector<std::uint8_t>> touched_;  // page index -> original bytes
     bool writtenSinceSync_ = false;
 };

@@ -60,10 +60,6 @@ std::uint16_t clampCount(std::uint32_t count) {
     return static_cast<std::uint16_t>(std::min<std::uint32_t>(count, 32767));
 }
 
-const std::uint8_t* firstRecord(const PagedFile& db, const FileHeader& h, std::uint16_t block) {
-    return db.data() + h.blockOffset(block) + 6;
-}
-
 }  // namespace
 
 std::uint8_t PrimaryIndex::blockCodeFor(int keySize) {
@@ -148,11 +144,25 @@ IndexTree buildIndexTree(const std::vector<IndexLeaf>& leaves, std::size_t keySi
 
 void PrimaryIndex::rebuild(const std::vector<DataBlockRef>& blocks, const PagedFile& db,
                            const FileHeader& dbHeader) {
+    // The first keys are copied out, so the data blocks need not stay in
+    // memory.  A block that is not in memory has not changed since the last
+    // commit, which left its first key in the index as it stands.
+    const std::size_t keySize = static_cast<std::size_t>(codec_.keySize());
+    const std::vector<const std::uint8_t*> indexed = leafKeysByBlock(dbHeader.fileBlocks);
     std::vector<IndexLeaf> leaves;
     for (const auto& b : blocks)
-        if (b.count > 0) leaves.push_back({firstRecord(db, dbHeader, b.number), b.number, b.count});
-    const IndexTree tree = buildIndexTree(leaves, static_cast<std::size_t>(codec_.keySize()),
-                                          header_.blockSize(), px_.path());
+        if (b.count > 0) leaves.push_back({nullptr, b.number, b.count});
+    std::vector<std::uint8_t> keys(leaves.size() * keySize);
+    for (std::size_t i = 0; i < leaves.size(); ++i) {
+        const std::size_t at = dbHeader.blockOffset(leaves[i].block) + 6;
+        std::uint8_t* key = &keys[i * keySize];
+        if (!db.inMemory(at) && indexed[leaves[i].block])
+            std::memcpy(key, indexed[leaves[i].block], keySize);
+        else
+            db.copy(at, keySize, key);
+        leaves[i].key = key;
+    }
+    const IndexTree tree = buildIndexTree(leaves, keySize, header_.blockSize(), px_.path());
     const std::size_t size = header_.headerSize + tree.blocks.size();
     if (px_.size() < size) px_.grow(size);
     if (px_.size() > size) px_.shrink(size);
@@ -165,7 +175,35 @@ void PrimaryIndex::rebuild(const std::vector<DataBlockRef>& blocks, const PagedF
     storeCounters(px_, header_, FileKind::PrimaryIndex);
 }
 
-void PrimaryIndex::verify(const std::vector<DataBlockRef>& blocks, const PagedFile& db,
+// The keys the index's lowest level lists, by data block number (null for
+// a block it does not list).  Links out of range are passed over.
+std::vector<const std::uint8_t*> PrimaryIndex::leafKeysByBlock(std::size_t dataBlocks) const {
+    std::vector<const std::uint8_t*> keys(dataBlocks + 1, nullptr);
+    const std::size_t keySize = codec_.keySize(), entrySize = keySize + 6;
+    std::vector<bool> seen(header_.fileBlocks + 1u, false);
+    auto visit = [&](auto& self, std::uint16_t block, int level) -> void {
+        if (block < 1 || block > header_.fileBlocks || seen[block]) return;
+        seen[block] = true;
+        const std::size_t at = header_.blockOffset(block);
+        if (at + header_.blockSize() > px_.size()) return;
+        const std::uint8_t* p = px_.data() + at;
+        const int ads = getS16(p + 4);
+        if (ads < 0 || 6 + ads + entrySize > header_.blockSize()) return;
+        for (std::size_t i = 0; i <= static_cast<std::size_t>(ads) / entrySize; ++i) {
+            const std::uint8_t* e = p + 6 + i * entrySize;
+            const std::uint16_t child = getBlockNumber(e + keySize);
+            if (level > 1)
+                self(self, child, level - 1);
+            else if (child <= dataBlocks)
+                keys[child] = e;
+        }
+    };
+    if (header_.indexLevels > 0) visit(visit, header_.indexRoot, header_.indexLevels);
+    return keys;
+}
+
+void PrimaryIndex::verify(const std::vector<DataBlockRef>& blocks,
+                          const std::vector<std::uint8_t>& firstKeys,
                           const FileHeader& dbHeader) const {
     const std::string& path = px_.path();
     if (header_.fields.size() != static_cast<std::size_t>(dbHeader.keyFields))
@@ -178,15 +216,19 @@ void PrimaryIndex::verify(const std::vector<DataBlockRef>& blocks, const PagedFi
             throwDamaged(path, 0x58 + 2 * i,
                          "key field " + std::to_string(i + 1) + " differs from the table's");
 
+    const std::size_t keySize = codec_.keySize();
     std::vector<const DataBlockRef*> dataBlocks;
-    for (const auto& b : blocks)
-        if (b.count > 0) dataBlocks.push_back(&b);
+    std::vector<const std::uint8_t*> dataKeys;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        if (blocks[i].count == 0) continue;
+        dataBlocks.push_back(&blocks[i]);
+        dataKeys.push_back(&firstKeys[i * keySize]);
+    }
     if (dataBlocks.empty()) return;  // an empty table needs no entries
     if (header_.indexRoot < 1 || header_.indexRoot > header_.fileBlocks || header_.indexLevels < 1)
         throwDamaged(path, 0x1E, "the index root or level count is invalid");
 
-    const std::size_t entrySize = static_cast<std::size_t>(codec_.keySize()) + 6;
-    const std::size_t keySize = codec_.keySize();
+    const std::size_t entrySize = keySize + 6;
     std::size_t leaf = 0, entries = 0;
     std::vector<bool> seen(header_.fileBlocks + 1u, false);
     // Returns the record count below `block`, checking its entries.
@@ -217,8 +259,7 @@ void PrimaryIndex::verify(const std::vector<DataBlockRef>& blocks, const PagedFi
                     throwDamaged(path, at + 6 + i * entrySize,
                                  "the index does not list the table's blocks in order");
                 below = dataBlocks[leaf]->count;
-                if (std::memcmp(e, firstRecord(db, dbHeader, dataBlocks[leaf]->number), keySize) !=
-                    0)
+                if (std::memcmp(e, dataKeys[leaf], keySize) != 0)
                     throwDamaged(path, at + 6 + i * entrySize,
                                  "an index key disagrees with its data block");
                 ++leaf;

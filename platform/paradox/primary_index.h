@@ -55,9 +55,11 @@ public:
 
     const FileHeader& header() const { return header_; }
 
-    // Checks that the index describes exactly `blocks` of `db`; throws
-    // ETableDamaged naming the .px file otherwise.
-    void verify(const std::vector<DataBlockRef>& blocks, const PagedFile& db,
+    // Checks that the index describes exactly `blocks`, whose first keys are
+    // `firstKeys` (the key bytes of each block's first record, one after the
+    // other, in the order of `blocks`); throws ETableDamaged naming the .px
+    // file otherwise.
+    void verify(const std::vector<DataBlockRef>& blocks, const std::vector<std::uint8_t>& firstKeys,
                 const FileHeader& dbHeader) const;
 
     // Rewrites the index for `blocks` into the .px image (only pages whose
@@ -69,6 +71,8 @@ public:
     static std::uint8_t blockCodeFor(int keySize);
 
 private:
+    std::vector<const std::uint8_t*> leafKeysByBlock(std::size_t dataBlocks) const;
+
     PagedFile& px_;
     FileHeader header_;
     const RecordCodec& codec_;

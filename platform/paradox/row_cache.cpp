@@ -12,14 +12,38 @@ std::size_t chunksFor(std::size_t rows) {
 
 void RowCache::reset(std::size_t rows) {
     chunks_.clear();
-    chunks_.resize(chunksFor(rows));
+    lastUse_.clear();
+    allocated_ = 0;
+    resizeChunks(chunksFor(rows));
     size_ = rows;
 }
 
+void RowCache::resizeChunks(std::size_t count) {
+    for (std::size_t i = count; i < chunks_.size(); ++i) allocated_ -= chunks_[i] ? 1 : 0;
+    chunks_.resize(count);
+    lastUse_.resize(count);
+}
+
 Row& RowCache::at(std::size_t position) {
-    std::unique_ptr<Row[]>& chunk = chunks_[position / kChunkRows];
-    if (!chunk) chunk = std::make_unique<Row[]>(kChunkRows);
+    const std::size_t index = position / kChunkRows;
+    std::unique_ptr<Row[]>& chunk = chunks_[index];
+    if (!chunk) {
+        chunk = std::make_unique<Row[]>(kChunkRows);
+        ++allocated_;
+    }
+    lastUse_[index] = ++uses_;
     return chunk[position % kChunkRows];
+}
+
+void RowCache::dropUnusedChunks() {
+    while (allocated_ > kKeptChunks) {
+        std::size_t oldest = chunks_.size();
+        for (std::size_t i = 0; i < chunks_.size(); ++i)
+            if (chunks_[i] && (oldest == chunks_.size() || lastUse_[i] < lastUse_[oldest]))
+                oldest = i;
+        chunks_[oldest].reset();
+        --allocated_;
+    }
 }
 
 Row* RowCache::find(std::size_t position) const {
@@ -39,7 +63,7 @@ void RowCache::moveRow(std::size_t from, std::size_t to) {
 
 void RowCache::insert(std::size_t position, Row row) {
     ++size_;
-    chunks_.resize(chunksFor(size_));
+    resizeChunks(chunksFor(size_));
     for (std::size_t i = size_ - 1; i > position; --i) moveRow(i - 1, i);
     at(position) = std::move(row);
 }
@@ -48,13 +72,7 @@ void RowCache::erase(std::size_t position) {
     for (std::size_t i = position; i + 1 < size_; ++i) moveRow(i + 1, i);
     if (Row* last = find(size_ - 1)) last->clear();
     --size_;
-    chunks_.resize(chunksFor(size_));
-}
-
-std::size_t RowCache::allocatedChunks() const {
-    std::size_t count = 0;
-    for (const auto& chunk : chunks_) count += chunk ? 1 : 0;
-    return count;
+    resizeChunks(chunksFor(size_));
 }
 
 }  // namespace paradox

@@ -117,6 +117,9 @@ public:
     bool writable() const;
 
     std::size_t rowCount() const;
+    // The row at `position`.  The reference stays valid until the table
+    // changes or rows of many other parts of it have been read (the engine
+    // keeps only the rows read last decoded).
     const Row& row(std::size_t position) const;
 
     // Incremented by every insert, update and delete through any handle.

@@ -108,7 +108,10 @@ TableFile::~TableFile() {
 const Row& TableFile::row(std::size_t position) const {
     checkPosition(position);
     Row& cached = rows_.at(position);
-    if (cached.empty()) codec_->decode(recordAt(position), memo_.get(), cached);
+    if (cached.empty()) {
+        codec_->decode(recordAt(position), memo_.get(), cached);
+        rows_.dropUnusedChunks();  // the chunk just used stays
+    }
     return cached;
 }
 
@@ -280,11 +283,18 @@ void TableFile::placeRecord(std::size_t position, const std::vector<std::uint8_t
         slot = 0;
     }
     if (blocks_[i].count == cap) {
-        if (i + 1 == blocks_.size() && slot == blocks_[i].count) {
+        // A row after the end of a full block gets a new block of its own
+        // when the block is the last one, or holds a single row (splitting
+        // that would leave the row no room).
+        if (slot == blocks_[i].count && (i + 1 == blocks_.size() || cap == 1)) {
             const std::uint16_t number = allocateBlock();
-            setLinks(number, 0, blocks_[i].number);
+            const std::uint16_t next = i + 1 < blocks_.size() ? blocks_[i + 1].number : 0;
+            setLinks(number, next, blocks_[i].number);
             setLinks(blocks_[i].number, number, i == 0 ? 0 : blocks_[i - 1].number);
-            header_.lastBlock = number;
+            if (next)
+                setLinks(next, getU16(db_->read(header_.blockOffset(next), 2)), number);
+            else
+                header_.lastBlock = number;
             i = linkNewBlockAfter(blocks_, i, number);
             slot = 0;
         } else {

@@ -43,9 +43,12 @@ public:
     const FileHeader& header() const { return header_; }
 
     std::size_t rowCount() const { return rows_.size(); }
+    // The reference stays valid until the table changes or rows of
+    // RowCache::kKeptChunks other chunks have been read.
     const Row& row(std::size_t position) const;
     std::uint64_t changeCount() const { return changeCount_; }
     std::int32_t lastAutoIncrement() const { return header_.autoInc; }
+    std::size_t cachedBlockBytes() const { return db_->cachedBytes(); }
 
     std::size_t lowerBound(const std::vector<Value>& key) const;
     std::size_t upperBound(const std::vector<Value>& key) const;
@@ -65,9 +68,11 @@ private:
     // Loading (table_load.cpp).
     void openFiles(const std::string& dbPath);
     void loadState();
-    void walkChain();
+    bool fitsInCache() const;
+    void walkChain(std::vector<std::uint8_t>& firstKeys);
     void readFreeList();
     void checkRecords();
+    void checkBlockFrame(std::size_t offset, const std::uint8_t* bytes, std::size_t n) const;
     void decideWritable();
     void buildSchema();
 

@@ -50,6 +50,27 @@ const char* typeName(FieldType t) {
     }
 }
 
+// Frames for the .db: the header, then runs of whole blocks, as many as make
+// up to 64 KiB (and at most a 64th of the cache): a read of a few dozen KiB
+// costs hardly more than one of a block, and a whole table is read in far
+// fewer calls.  A header too damaged to say where the blocks lie gets no
+// frames (the file is read whole, and the header check then names the fault).
+PagedFile::Frames framesOf(const FileHandle& db) {
+    const std::uint64_t size = db.size();
+    if (size < 0x78) return {0, 0};
+    std::uint8_t head[6];
+    db.readAt(0, head, sizeof head);
+    const std::size_t headerSize = getU16(head + 2), blockCode = head[5];
+    const bool known = std::find(std::begin(kBlockSizesKiB), std::end(kBlockSizesKiB),
+                                 static_cast<int>(blockCode)) != std::end(kBlockSizesKiB) ||
+                       blockCode == 3;
+    if (!known || headerSize == 0 || headerSize % PagedFile::kPageSize != 0 || headerSize > size)
+        return {0, 0};
+    const std::size_t blockSize = blockCode * 1024;
+    const std::size_t frameSize = std::min<std::size_t>(64 * 1024, PagedFile::cacheLimit() / 64);
+    return {headerSize, blockSize * std::max<std::size_t>(1, frameSize / blockSize)};
+}
+
 }  // namespace
 
 bool isWritableType(FieldType t) {
@@ -82,7 +103,8 @@ void TableFile::openFiles(const std::string& dbPath) {
                                      mbHandle.isOpen() ? &mbHandle : nullptr};
         if (writable) Journal::recover(Journal::pathFor(dbPath), files);
     }
-    db_ = std::make_unique<PagedFile>(std::move(db), writable);
+    const PagedFile::Frames frames = framesOf(db);
+    db_ = std::make_unique<PagedFile>(std::move(db), writable, frames);
     px_ = loadCompanion(px, writable);
     mb_ = loadCompanion(mb, writable);
 }
@@ -104,7 +126,10 @@ void TableFile::requireFilesUnchangedElsewhere() const {
 }
 
 void TableFile::loadState() {
-    header_ = parseHeader(db_->data(), db_->size(), dbPath_, FileKind::Data);
+    db_->setFrameCheck(nullptr);
+    const std::uint8_t* head =
+        db_->framed() ? db_->read(0, std::min<std::size_t>(db_->size(), 0x78)) : db_->data();
+    header_ = parseHeader(head, db_->size(), dbPath_, FileKind::Data);
     const CodePage* page = CodePage::find(header_.codePage);
     const bool byteOrder = header_.sortOrder == kSortDbWinUs || header_.sortOrder == kSortAscii;
     codec_ = std::make_unique<RecordCodec>(header_, page ? *page : CodePage::windows1252(),
@@ -117,7 +142,12 @@ void TableFile::loadState() {
         if (!mb_) throwDamaged(withExtension(dbPath_, ".mb"), 0, "the memo file is missing");
         memo_ = std::make_unique<MemoFile>(*mb_, writable_);
     }
-    walkChain();
+    // Every block read from the file from now on is checked before use.
+    db_->setFrameCheck([this](std::size_t offset, const std::uint8_t* bytes, std::size_t n) {
+        checkBlockFrame(offset, bytes, n);
+    });
+    std::vector<std::uint8_t> firstKeys;
+    walkChain(firstKeys);
     readFreeList();
     rows_.reset(header_.numRecords);  // each row decoded when first read (see row())
     checkRecords();
@@ -129,7 +159,7 @@ void TableFile::loadState() {
         const FileHeader pxHeader =
             parseHeader(px_->data(), px_->size(), px_->path(), FileKind::PrimaryIndex);
         index_ = std::make_unique<PrimaryIndex>(*px_, pxHeader, *codec_);
-        index_->verify(blocks_, *db_, header_);
+        index_->verify(blocks_, firstKeys, header_);
     }
 }
 
@@ -161,9 +191,18 @@ void TableFile::decideWritable() {
     readOnlyReason_.clear();
 }
 
-void TableFile::walkChain() {
+bool TableFile::fitsInCache() const { return db_->size() <= PagedFile::cacheLimit(); }
+
+// Reads each block's links, count and first key.  A table that fits in the
+// block cache is read in whole (checkRecords reads all of it anyway); a
+// larger one takes one small read a block, and its blocks are read when used.
+void TableFile::walkChain(std::vector<std::uint8_t>& firstKeys) {
     blocks_.clear();
+    firstKeys.clear();
     const std::size_t recordSize = header_.recordSize;
+    const std::size_t keySize = header_.keyFields > 0 ? codec_->keySize() : 0;
+    const bool wholeTable = fitsInCache();
+    std::vector<std::uint8_t> head(6 + keySize);
     std::vector<bool> visited(header_.fileBlocks + 1u, false);
     std::uint16_t block = header_.firstBlock, previous = 0;
     std::size_t rows = 0;
@@ -174,7 +213,12 @@ void TableFile::walkChain() {
                          "a block link points past the end of the file");
         if (visited[block]) throwDamaged(dbPath_, at, "the block chain runs in a loop");
         visited[block] = true;
-        const std::uint8_t* p = db_->read(at, 6);
+        const std::uint8_t* p = head.data();
+        if (wholeTable)
+            p = db_->read(at, head.size());
+        else
+            db_->copy(at, head.size(), head.data());
+        firstKeys.insert(firstKeys.end(), p + 6, p + 6 + keySize);
         if (getU16(p + 2) != previous)
             throwDamaged(dbPath_, at + 2,
                          "the block links are broken (block " + std::to_string(block) +
@@ -214,30 +258,48 @@ void TableFile::readFreeList() {
             throwDamaged(dbPath_, 0x4D, "the free block list is broken");
         inChain[block] = true;
         freeList_.push_back(block);
-        block = getU16(db_->read(header_.blockOffset(block), 2));
+        std::uint8_t next[2];
+        db_->copy(header_.blockOffset(block), 2, next);
+        block = getU16(next);
     }
 }
 
-// Opening a table costs one pass over its records, which decodes none of
-// them.  That pass follows every memo pointer, so a damaged memo file is
-// refused at open, and finds the highest auto-increment value stored.
+// The records of the blocks of a frame are checked when the frame is read
+// from the file: every memo pointer is followed, so a damaged memo file is
+// refused before a row pointing into it is used.  A block whose record count is invalid is
+// either off the chain or refused by walkChain(); it holds no records here.
+void TableFile::checkBlockFrame(std::size_t offset, const std::uint8_t* bytes,
+                                std::size_t n) const {
+    if (!codec_->hasMemoFields() || offset < header_.headerSize) return;
+    const std::size_t rs = header_.recordSize, blockSize = header_.blockSize();
+    for (std::size_t at = 0; at + blockSize <= n; at += blockSize) {
+        const int ads = getS16(bytes + at + 4);
+        if (ads < 0 || ads % rs != 0 || 6 + ads + rs > blockSize) continue;
+        const std::uint8_t* p = bytes + at + 6;
+        for (std::size_t i = 0; i <= ads / rs; ++i, p += rs)
+            codec_->checkMemoPointers(p, memo_.get());
+    }
+}
+
+// Opening a table that fits in the block cache reads all of it, so that its
+// blocks are checked at once (see checkBlockFrame).  A larger one has its
+// blocks checked as they are first read, except when it has an
+// auto-increment field: the highest value stored is found by a pass over
+// every record, since a header behind its own values would hand out
+// duplicates.
 void TableFile::checkRecords() {
-    const bool checkMemos = codec_->hasMemoFields();
-    if (!checkMemos && autoIncField_ < 0) return;
+    if (!fitsInCache() && autoIncField_ < 0) return;
     const FieldLayout* autoInc = autoIncField_ >= 0 ? &codec_->fields()[autoIncField_] : nullptr;
     std::int64_t highest = header_.autoInc;
     for (const DataBlockRef& block : blocks_) {
         const std::size_t rs = header_.recordSize;
-        const std::uint8_t* p = db_->read(header_.blockOffset(block.number) + 6, block.count * rs);
-        for (std::uint32_t i = 0; i < block.count; ++i, p += rs) {
-            if (checkMemos) codec_->checkMemoPointers(p, memo_.get());
-            if (!autoInc) continue;
+        const std::uint8_t* p = db_->read(header_.blockOffset(block.number), 6 + block.count * rs);
+        if (!autoInc) continue;
+        p += 6;
+        for (std::uint32_t i = 0; i < block.count; ++i, p += rs)
             if (const auto v = coding::getSortableInt(p + autoInc->offset, 4))
                 highest = std::max<std::int64_t>(highest, *v);
-        }
     }
-    // A header behind its own values would hand out duplicates: continue
-    // from the highest value stored.
     if (autoInc) header_.autoInc = static_cast<std::int32_t>(highest);
 }
 

@@ -301,16 +301,19 @@ TEST(TableReadOnly, BlobAndBcdFieldsAreReadAndMakeTheTableReadOnly) {
 
 namespace {
 
-// ID +, NOTE M10: many small records, each with a memo in the memo file.
-std::string makeManyMemoRows(TestDir& dir, int rows) {
+// ID + (or ID I), NOTE M10: many small records, each with a memo in the
+// memo file.
+std::string makeManyMemoRows(TestDir& dir, int rows, FieldType idType = FieldType::AutoInc) {
     const std::string db = dir.file("many.db");
     TableSchema schema;
-    schema.fields = {{"ID", FieldType::AutoInc, 0}, {"NOTE", FieldType::Memo, 10}};
+    schema.fields = {{"ID", idType, 0}, {"NOTE", FieldType::Memo, 10}};
     schema.keyFieldCount = 1;
     Table::create(db, schema);
     auto t = Table::open(db);
     t->beginBatch();
-    for (int i = 0; i < rows; ++i) t->insert({Value(), Value::text(memoText(20, i))});
+    for (int i = 0; i < rows; ++i)
+        t->insert({idType == FieldType::AutoInc ? Value() : Value::integer(i + 1),
+                   Value::text(memoText(20, i))});
     t->commitBatch();
     return db;
 }
@@ -347,6 +350,29 @@ TEST(TableDamage, TheCheckAtOpenReportsTheFirstDamageAndTheHighestCounter) {
         EXPECT_NE(std::string(e.what()).find("outside the memo file"), std::string::npos)
             << e.what();
     }
+}
+
+// A table larger than the block cache is checked a block at a time as it is
+// read: it opens despite a damaged memo pointer, the rows of other blocks
+// read, and the damaged row is refused before anything uses it.
+TEST(TableDamage, ALargeTableReportsADamagedMemoPointerWhenItsBlockIsRead) {
+    const ScopedBlockCacheLimit limit(16 * 1024);
+    TestDir dir;
+    const int rows = 4000, damaged = rows * 3 / 4;
+    const std::string db = makeManyMemoRows(dir, rows, FieldType::Long);
+    ASSERT_GT(fileSize(db), 4 * 16 * 1024u);
+    damageFile(db, memoPointerOffset(db, damaged), {0x00, 0xFE, 0xFF, 0x7F});
+    auto t = Table::open(db);
+    for (int i = 0; i < damaged - 200; ++i) EXPECT_EQ(t->row(i)[1].asText(), memoText(20, i));
+    try {
+        t->row(damaged);
+        ADD_FAILURE() << "read a row with a damaged memo pointer";
+    } catch (const ETableDamaged& e) {
+        EXPECT_NE(std::string(e.what()).find("outside the memo file"), std::string::npos)
+            << e.what();
+    }
+    EXPECT_THROW(t->row(damaged), ETableDamaged);  // still refused, not cached
+    EXPECT_EQ(t->row(rows - 1)[1].asText(), memoText(20, rows - 1));
 }
 
 // Another program that ignores the lock cuts the file short while the table

@@ -32,6 +32,23 @@ TEST(RowCache, OnlyTheChunksOfRowsReadTakeMemory) {
     EXPECT_EQ(cache.allocatedChunks(), 0u);
 }
 
+// Reading rows of many chunks keeps only the chunks used last; a row read
+// again counts as recent.
+TEST(RowCache, OnlyTheChunksUsedLastKeepTheirRows) {
+    RowCache cache;
+    const std::size_t chunks = 3 * RowCache::kKeptChunks;
+    cache.reset(chunks * kChunk);
+    for (std::size_t c = 0; c < chunks; ++c) {
+        cache.at(c * kChunk) = rowOf(static_cast<int>(c));
+        cache.at(0);  // the first chunk stays in use
+        cache.dropUnusedChunks();
+    }
+    EXPECT_EQ(cache.allocatedChunks(), RowCache::kKeptChunks);
+    EXPECT_EQ(cache.at(0), rowOf(0));
+    EXPECT_EQ(cache.at((chunks - 1) * kChunk), rowOf(static_cast<int>(chunks - 1)));
+    EXPECT_TRUE(cache.at(kChunk).empty());  // dropped long ago: to be decoded again
+}
+
 // Random inserts, erasures and reads against a plain vector of rows, on a
 // few chunks' worth of rows of which only some were ever read.
 TEST(RowCache, RowsKeepTheirPlacesThroughInsertsAndErasures) {

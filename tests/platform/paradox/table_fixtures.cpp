@@ -7,6 +7,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "platform/paradox/table_file.h"
+
 namespace paradox {
 void PrintTo(const Value& v, std::ostream* os) {
     if (v.isNull())
@@ -87,6 +89,10 @@ std::string booksTable(const std::string& path, int rows) {
         t->insert(bookRow(i / 50 + 1, std::to_string(1000 + i), "", "T"));
     t->commitBatch();
     return path;
+}
+
+std::size_t cachedBlockBytes(const Table& t) {
+    return TableFile::acquire(t.path())->cachedBlockBytes();
 }
 
 void damageFile(const std::string& path, std::uint64_t offset,

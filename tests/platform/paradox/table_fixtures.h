@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/paradox/paged_file.h"
 #include "platform/paradox/table.h"
 
 namespace paradox {
@@ -36,8 +37,26 @@ void damageFile(const std::string& path, std::uint64_t offset,
 void truncateFile(const std::string& path, std::uint64_t size);
 std::uint64_t fileSize(const std::string& path);
 std::vector<std::uint8_t> readFile(const std::string& path);
+// Bytes of the open table `t`'s data file held in memory.
+std::size_t cachedBlockBytes(const Table& t);
 
 // A memo text of `n` bytes whose content depends on `seed`.
 std::string memoText(std::size_t n, int seed);
+
+// Sets the engine's block cache limit for the tables opened while it lives.
+// (The default suits the program; tests make tables larger than the cache
+// with a small one.)
+class ScopedBlockCacheLimit {
+public:
+    explicit ScopedBlockCacheLimit(std::size_t bytes) : saved_(PagedFile::cacheLimit()) {
+        PagedFile::setCacheLimit(bytes);
+    }
+    ~ScopedBlockCacheLimit() { PagedFile::setCacheLimit(saved_); }
+    ScopedBlockCacheLimit(const ScopedBlockCacheLimit&) = delete;
+    ScopedBlockCacheLimit& operator=(const ScopedBlockCacheLimit&) = delete;
+
+private:
+    std::size_t saved_;
+};
 
 }  // namespace paradox::testing
