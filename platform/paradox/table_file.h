@@ -96,6 +96,8 @@ private:
     void storeMemos(std::vector<std::uint8_t>& record, const std::vector<std::string>& memoTexts,
                     const std::uint8_t* oldRecord);
     void releaseMemos(const std::uint8_t* record);
+    // Where a new record with this key goes (first row with a key >= its).
+    std::size_t insertPosition(const std::uint8_t* record) const;
     [[noreturn]] void keyViolation(const Row& row) const;
     template <typename Change>
     auto change(Change&& body);
