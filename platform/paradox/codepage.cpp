@@ -161,10 +161,12 @@ bool CodePage::fromUtf8(const std::string& utf8, std::string& out, std::string& 
     out.reserve(utf8.size());
     const ReverseMap* reverse = nullptr;
     for (std::size_t i = 0; i < utf8.size();) {
-        const unsigned char b = static_cast<unsigned char>(utf8[i]);
-        if (b < 0x80) {
-            out += static_cast<char>(b);
-            ++i;
+        // Runs of plain ASCII are copied in one go.
+        std::size_t ascii = i;
+        while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80) ++ascii;
+        if (ascii > i) {
+            out.append(utf8, i, ascii - i);
+            i = ascii;
             continue;
         }
         char32_t c = 0;

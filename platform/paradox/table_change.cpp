@@ -143,16 +143,20 @@ std::size_t TableFile::insertPosition(const std::uint8_t* record) const {
     return searchKey(record, header_.keyFields, false);
 }
 
-std::size_t TableFile::insert(Row row) {
+std::size_t TableFile::insert(const Row& given) {
     return change([&] {
         std::int32_t assigned = 0;
-        if (autoIncField_ >= 0 && row[autoIncField_].isNull()) {
+        Row numbered;  // a copy of the row only when it needs its counter value
+        if (autoIncField_ >= 0 && given.size() == schema_.fields.size() &&
+            given[autoIncField_].isNull()) {
             if (header_.autoInc == 2147483647)
                 throw EDatabaseError("Table " + dbPath_ +
                                      ": the auto-increment counter is exhausted");
             assigned = header_.autoInc + 1;
-            row[autoIncField_] = Value::integer(assigned);
+            numbered = given;
+            numbered[autoIncField_] = Value::integer(assigned);
         }
+        const Row& row = numbered.empty() ? given : numbered;
         std::vector<std::string> memoTexts;
         std::vector<std::uint8_t> record = prepareRecord(row, memoTexts);
         std::size_t position = rows_.size();

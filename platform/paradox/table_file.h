@@ -51,7 +51,7 @@ public:
     std::size_t upperBound(const std::vector<Value>& key) const;
     std::size_t find(const std::vector<Value>& key) const;
 
-    std::size_t insert(Row row);
+    std::size_t insert(const Row& row);
     std::size_t update(std::size_t position, Row row);
     void erase(std::size_t position);
     void saveChanges();
