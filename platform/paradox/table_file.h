@@ -102,6 +102,7 @@ private:
     template <typename Change>
     auto change(Change&& body);
     void commit();
+    void startWriteback() const;
     void abandonPending() noexcept;
     // Drops the changes not yet committed from the file images (without
     // reloading the decoded rows); true when there were any.
