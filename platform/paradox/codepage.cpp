@@ -5,6 +5,8 @@
 #include "platform/paradox/codepage.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <unordered_map>
 
 namespace paradox {
@@ -101,6 +103,19 @@ const ReverseMap& reverseOf(const CodePage& page, const char16_t* upper) {
     return maps[0];
 }
 
+// The end of the run of ASCII bytes of `s` that starts at `from`, found
+// eight bytes at a time.
+std::size_t asciiRunEnd(const std::string& s, std::size_t from) {
+    std::size_t i = from;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        if (word & 0x8080808080808080ULL) break;
+    }
+    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) ++i;
+    return i;
+}
+
 }  // namespace
 
 CodePage::CodePage(int number, const char16_t* upperHalf) : number_(number), upper_(upperHalf) {}
@@ -162,8 +177,7 @@ bool CodePage::fromUtf8(const std::string& utf8, std::string& out, std::string& 
     const ReverseMap* reverse = nullptr;
     for (std::size_t i = 0; i < utf8.size();) {
         // Runs of plain ASCII are copied in one go.
-        std::size_t ascii = i;
-        while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80) ++ascii;
+        const std::size_t ascii = asciiRunEnd(utf8, i);
         if (ascii > i) {
             out.append(utf8, i, ascii - i);
             i = ascii;
