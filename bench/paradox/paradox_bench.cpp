@@ -244,10 +244,14 @@ int main(int argc, char** argv) {
 
         std::printf("Generating 10,000 series and 100,000 books in %s\n", dir.c_str());
         const bench::Collection c = bench::generateCollection(10000, 100000, 2024);
-        auto start = Clock::now();
-        Table::create(seriesDb, store::SeriesSchema());
-        Table::create(booksDb, store::BooksSchema());
-        {
+
+        // 0. Bulk load, best of three runs each, the two loads taking turns;
+        // every run fills new files, and the last run's are kept for the reads.
+        const auto ourBulkLoad = [&] {
+            for (const auto& p : {seriesDb, booksDb})
+                if (Table::exists(p)) Table::remove(p);
+            Table::create(seriesDb, store::SeriesSchema());
+            Table::create(booksDb, store::BooksSchema());
             auto series = Table::open(seriesDb);
             auto books = Table::open(booksDb);
             series->beginBatch();
@@ -258,17 +262,25 @@ int main(int argc, char** argv) {
             books->commitBatch();
             series->saveChanges();
             books->saveChanges();
+        };
+        const auto sqliteBulkLoad = [&] {
+            fs::remove(sqlitePath);
+            sqlite3* db = openSqlite(sqlitePath);
+            fillSqlite(db, c);
+            sqlite3_close(db);
+        };
+        double ourLoad = 1e300, ourLoadCpu = 1e300, sqliteLoad = 1e300, sqliteLoadCpu = 1e300;
+        for (int run = 0; run < 3; ++run) {
+            ourLoad = std::min(ourLoad, best(1, ourBulkLoad));
+            ourLoadCpu = std::min(ourLoadCpu, cpuMs);
+            sqliteLoad = std::min(sqliteLoad, best(1, sqliteBulkLoad));
+            sqliteLoadCpu = std::min(sqliteLoadCpu, cpuMs);
         }
-        const double ourLoad = msSince(start);
-        start = Clock::now();
-        sqlite3* sdb = openSqlite(sqlitePath);
-        fillSqlite(sdb, c);
-        sqlite3_close(sdb);
-        const double sqliteLoad = msSince(start);
         std::printf("books.db %.1f MB, books.mb %.1f MB, SQLite file %.1f MB\n\n",
                     fs::file_size(booksDb) / 1e6, fs::file_size(dir + "/books.mb") / 1e6,
                     fs::file_size(sqlitePath) / 1e6);
         report("bulk load of both tables (one transaction each)", ourLoad, sqliteLoad, "SQLite");
+        reportCpu("bulk load of both tables", ourLoadCpu, sqliteLoadCpu, "SQLite");
 
         // 1. Open both tables and read every row (freeing them is not timed).
         std::size_t checksum = 0;
@@ -331,7 +343,7 @@ int main(int argc, char** argv) {
 
         auto series = Table::open(seriesDb);
         auto books = Table::open(booksDb);
-        sdb = openSqlite(sqlitePath);
+        sqlite3* sdb = openSqlite(sqlitePath);
 
         // 2. Nearest-key seeks on the series name, and range reads of one series' books.
         std::mt19937 rng(1);
@@ -452,6 +464,10 @@ int main(int argc, char** argv) {
                       ourSeek / sqliteSeek, ourRange / sqliteRange});
         std::printf("\nbudget: table reads at most 1.00x SQLite: worst read ratio %.2f (%s)\n",
                     worstReadRatio, worstReadRatio <= 1.0 ? "within budget" : "OVER budget");
+        const double loadRatio = ourLoad / sqliteLoad;
+        std::printf(
+            "budget: bulk load at most 1.00x SQLite: %.0f ms against %.0f ms, ratio %.2f (%s)\n",
+            ourLoad, sqliteLoad, loadRatio, loadRatio <= 1.0 ? "within budget" : "OVER budget");
         std::printf("\n(checksum %zu)\n", checksum);
         if (argc <= 1) fs::remove_all(dir);
         return 0;

@@ -5,6 +5,8 @@
 #include "platform/paradox/codepage.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <unordered_map>
 
 namespace paradox {
@@ -101,6 +103,19 @@ const ReverseMap& reverseOf(const CodePage& page, const char16_t* upper) {
     return maps[0];
 }
 
+// The end of the run of ASCII bytes of `s` that starts at `from`, found
+// eight bytes at a time.
+std::size_t asciiRunEnd(const std::string& s, std::size_t from) {
+    std::size_t i = from;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        if (word & 0x8080808080808080ULL) break;
+    }
+    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) ++i;
+    return i;
+}
+
 }  // namespace
 
 CodePage::CodePage(int number, const char16_t* upperHalf) : number_(number), upper_(upperHalf) {}
@@ -161,10 +176,11 @@ bool CodePage::fromUtf8(const std::string& utf8, std::string& out, std::string& 
     out.reserve(utf8.size());
     const ReverseMap* reverse = nullptr;
     for (std::size_t i = 0; i < utf8.size();) {
-        const unsigned char b = static_cast<unsigned char>(utf8[i]);
-        if (b < 0x80) {
-            out += static_cast<char>(b);
-            ++i;
+        // Runs of plain ASCII are copied in one go.
+        const std::size_t ascii = asciiRunEnd(utf8, i);
+        if (ascii > i) {
+            out.append(utf8, i, ascii - i);
+            i = ascii;
             continue;
         }
         char32_t c = 0;

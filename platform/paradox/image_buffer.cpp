@@ -49,6 +49,17 @@ void ImageBuffer::reserve(std::size_t capacity) {
     // Growth by a quarter keeps appends of a block at a time cheap without
     // doubling the memory of a large table.
     capacity = std::max(capacity, capacity_ + capacity_ / 4);
+    if (mapped_) {
+        // Moving the mapping keeps its pages: no copy, and the bytes already
+        // there are not faulted in and zeroed again.
+        capacity = (capacity + kHugePage - 1) / kHugePage * kHugePage;
+        void* p = ::mremap(data_, capacity_, capacity, MREMAP_MAYMOVE);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+        ::madvise(p, capacity, MADV_HUGEPAGE);
+        data_ = static_cast<std::uint8_t*>(p);
+        capacity_ = capacity;
+        return;
+    }
     std::uint8_t* fresh = nullptr;
     bool mapped = false;
     if (capacity >= kHugePage) {

@@ -39,6 +39,7 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <random>
@@ -94,43 +95,67 @@ struct Segment {
     std::vector<PageRecord> pages;
 };
 
-void appendU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    std::uint8_t b[4];
-    putU32(b, v);
-    out.insert(out.end(), b, b + 4);
-}
-void appendU64(std::vector<std::uint8_t>& out, std::uint64_t v) {
-    std::uint8_t b[8];
-    putU64(b, v);
-    out.insert(out.end(), b, b + 8);
-}
-
-std::vector<std::uint8_t> encodeBody(const JournalFiles& files) {
-    std::vector<std::uint8_t> body;
-    appendU64(body, bootIdHash());
-    for (const PagedFile* f : files) {
-        appendU64(body, f ? f->committedSize() : 0);
-        appendU64(body, f ? f->size() : 0);
+// Writes the journal's little-endian fields at a moving cursor.
+struct Writer {
+    std::uint8_t* at;
+    void u8(std::uint8_t v) { *at++ = v; }
+    void u32(std::uint32_t v) {
+        putU32(at, v);
+        at += 4;
     }
-    std::vector<std::uint8_t> pages;
+    void u64(std::uint64_t v) {
+        putU64(at, v);
+        at += 8;
+    }
+    void bytes(const std::vector<std::uint8_t>& v) {
+        if (!v.empty()) std::memcpy(at, v.data(), v.size());
+        at += v.size();
+    }
+};
+
+constexpr std::size_t kPageRecordSize = 1 + 8 + 4 + 8 + 4;  // before the original bytes
+
+// A whole segment (header, body, hash) for the pending changes of `files`,
+// built in one buffer of its exact size: a bulk load touches every page of
+// tables of tens of megabytes.
+std::vector<std::uint8_t> encodeSegment(const JournalFiles& files, std::uint64_t journalId,
+                                        std::uint32_t sequence) {
+    std::array<std::vector<PagedFile::TouchedPage>, 3> touched;
+    std::size_t bodySize = 8 + 48 + 4;
     std::uint32_t count = 0;
     for (int i = 0; i < 3; ++i) {
         if (!files[i]) continue;
-        for (const auto& page : files[i]->touchedPages()) {
-            pages.push_back(static_cast<std::uint8_t>(i));
-            appendU64(pages, page.offset);
-            appendU32(pages, static_cast<std::uint32_t>(page.length));
+        touched[i] = files[i]->touchedPages();
+        for (const auto& page : touched[i]) bodySize += kPageRecordSize + page.original.size();
+        count += static_cast<std::uint32_t>(touched[i].size());
+    }
+    std::vector<std::uint8_t> segment(kHeaderSize + bodySize + 8);
+    Writer w{segment.data()};
+    w.u32(kMagic);
+    w.u32(static_cast<std::uint32_t>(bodySize));
+    w.u64(journalId);
+    w.u32(sequence);
+    w.u32(0);
+    w.u64(bootIdHash());
+    for (const PagedFile* f : files) {
+        w.u64(f ? f->committedSize() : 0);
+        w.u64(f ? f->size() : 0);
+    }
+    w.u32(count);
+    for (int i = 0; i < 3; ++i) {
+        for (const auto& page : touched[i]) {
+            w.u8(static_cast<std::uint8_t>(i));
+            w.u64(page.offset);
+            w.u32(static_cast<std::uint32_t>(page.length));
             const std::uint8_t* now =
                 page.length ? files[i]->read(page.offset, page.length) : nullptr;
-            appendU64(pages, hash64(now, page.length));
-            appendU32(pages, static_cast<std::uint32_t>(page.original.size()));
-            pages.insert(pages.end(), page.original.begin(), page.original.end());
-            ++count;
+            w.u64(hash64(now, page.length));
+            w.u32(static_cast<std::uint32_t>(page.original.size()));
+            w.bytes(page.original);
         }
     }
-    appendU32(body, count);
-    body.insert(body.end(), pages.begin(), pages.end());
-    return body;
+    w.u64(segmentHash(segment.data(), segment.data() + kHeaderSize, bodySize));
+    return segment;
 }
 
 bool decodeBody(const std::uint8_t* p, std::size_t n, Segment& seg) {
@@ -234,14 +259,7 @@ void Journal::openFile() {
 
 void Journal::record(const JournalFiles& files) {
     openFile();
-    const std::vector<std::uint8_t> body = encodeBody(files);
-    std::vector<std::uint8_t> segment(kHeaderSize);
-    putU32(segment.data(), kMagic);
-    putU32(segment.data() + 4, static_cast<std::uint32_t>(body.size()));
-    putU64(segment.data() + 8, journalId_);
-    putU32(segment.data() + 16, sequence_);
-    segment.insert(segment.end(), body.begin(), body.end());
-    appendU64(segment, segmentHash(segment.data(), body.data(), body.size()));
+    const std::vector<std::uint8_t> segment = encodeSegment(files, journalId_, sequence_);
     file_.writeAt(end_, segment.data(), segment.size());
     file_.sync();
     end_ += segment.size();

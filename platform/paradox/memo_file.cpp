@@ -34,6 +34,7 @@
 #include "platform/paradox/memo_file.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "platform/paradox/coding.h"
@@ -54,6 +55,45 @@ constexpr int kFirstDataChunk = 0x15;
 constexpr int kChunks = 256;
 constexpr std::size_t kSmallLimit = 2048;
 constexpr std::size_t kRunHeader = 9;
+
+// The chunks of a shared block in use, one bit each, so that a free run is
+// found a word at a time.
+class ChunkMap {
+public:
+    void mark(int from, int to) {  // chunks [from, to)
+        while (from < to) {
+            const int bit = from % 64, n = std::min(64 - bit, to - from);
+            bits_[from / 64] |= (n == 64 ? ~std::uint64_t{0} : ((std::uint64_t{1} << n) - 1))
+                                << bit;
+            from += n;
+        }
+    }
+    // The first chunk of the first run of `n` free chunks at or after
+    // `from`, or -1.
+    int firstFreeRun(int from, int n) const {
+        for (int c = next(from, false); c + n <= kChunks;) {
+            const int end = next(c, true);
+            if (end - c >= n) return c;
+            c = next(end, false);
+        }
+        return -1;
+    }
+
+private:
+    // The first chunk at or after `from` that is used (or free), or kChunks.
+    int next(int from, bool used) const {
+        while (from < kChunks) {
+            const std::uint64_t word = used ? bits_[from / 64] : ~bits_[from / 64];
+            if (const std::uint64_t rest = word >> (from % 64))
+                return from + std::countr_zero(rest);
+            from = (from / 64 + 1) * 64;
+        }
+        return kChunks;
+    }
+
+    std::uint64_t bits_[kChunks / 64] = {};
+};
+
 }  // namespace
 
 std::vector<std::uint8_t> MemoFile::emptyFile() {
@@ -92,7 +132,7 @@ MemoFile::MemoFile(PagedFile& file, bool forWriting) : file_(file) {
                 b += length;
                 break;
             case 3:
-                subBlocks_.push_back(b);
+                subBlocks_.push_back({b});
                 ++b;
                 break;
             default:
@@ -228,40 +268,37 @@ MemoRef MemoFile::writeRun(const std::string& bytes, std::uint16_t mod) {
 bool MemoFile::placeInBlock(std::size_t block, std::size_t chunks, int& slot,
                             int& firstChunk) const {
     const std::uint8_t* p = file_.data() + block * kBlockSize;
-    bool used[kChunks] = {};
+    // A block whose slots are all taken is common in a bulk load: look for
+    // the free slot before mapping the chunks.
     slot = -1;
-    for (int i = kSlots - 1; i >= 0; --i) {
-        const std::uint8_t* s = p + kSlotTable + 5 * i;
-        if (s[0] == 0) {
-            if (slot < 0) slot = i;
-            continue;
-        }
-        for (int c = s[0]; c < s[0] + s[1] && c < kChunks; ++c) used[c] = true;
-    }
+    for (int i = kSlots - 1; i >= 0 && slot < 0; --i)
+        if (p[kSlotTable + 5 * i] == 0) slot = i;
     if (slot < 0) return false;
-    std::size_t run = 0;
-    for (int c = kFirstDataChunk; c < kChunks; ++c) {
-        run = used[c] ? 0 : run + 1;
-        if (run == chunks) {
-            firstChunk = c - static_cast<int>(chunks) + 1;
-            return true;
-        }
+    ChunkMap used;
+    for (int i = 0; i < kSlots; ++i) {
+        const std::uint8_t* s = p + kSlotTable + 5 * i;
+        if (s[0] != 0) used.mark(s[0], std::min(s[0] + s[1], kChunks));
     }
-    return false;
+    firstChunk = used.firstFreeRun(kFirstDataChunk, static_cast<int>(chunks));
+    return firstChunk >= 0;
 }
 
 MemoRef MemoFile::writeSuballocated(const std::string& bytes, std::uint16_t mod) {
     const std::size_t chunks = (bytes.size() + 15) / 16;
     int slot = -1, firstChunk = 0;
     std::size_t block = 0;
-    // Try the newest shared blocks only, so that a write stays cheap.
+    // Try the newest shared blocks only, so that a write stays cheap, and
+    // skip those known to be too full (a bulk load fills them in turn).
     const std::size_t tries = std::min<std::size_t>(subBlocks_.size(), 8);
     for (std::size_t k = 0; k < tries && slot < 0; ++k) {
-        const std::size_t candidate = subBlocks_[subBlocks_.size() - 1 - k];
-        if (placeInBlock(candidate, chunks, slot, firstChunk))
-            block = candidate;
-        else
+        SharedBlock& candidate = subBlocks_[subBlocks_.size() - 1 - k];
+        if (chunks >= candidate.noRoomFor) continue;
+        if (placeInBlock(candidate.block, chunks, slot, firstChunk)) {
+            block = candidate.block;
+        } else {
+            candidate.noRoomFor = slot < 0 ? 1 : chunks;  // no free slot: nothing fits
             slot = -1;
+        }
     }
     if (slot < 0) {
         block = allocateBlocks(1);
@@ -269,7 +306,7 @@ MemoRef MemoFile::writeSuballocated(const std::string& bytes, std::uint16_t mod)
         std::memset(p, 0, kBlockSize);
         p[0] = 3;
         putU16(p + 1, 1);
-        subBlocks_.push_back(block);
+        subBlocks_.push_back({block});
         placeInBlock(block, chunks, slot, firstChunk);
     }
     const std::size_t base = block * kBlockSize;
@@ -296,9 +333,15 @@ void MemoFile::release(const MemoRef& ref) {
     }
     const int slot = static_cast<int>(ref.pointer & 0xFF);
     std::memset(file_.modify(block * kBlockSize + kSlotTable + 5 * slot, 5), 0, 5);
-    for (int i = 0; i < kSlots; ++i)
-        if (p[kSlotTable + 5 * i] != 0) return;
-    subBlocks_.erase(std::remove(subBlocks_.begin(), subBlocks_.end(), block), subBlocks_.end());
+    const auto shared = std::find_if(subBlocks_.begin(), subBlocks_.end(),
+                                     [&](const SharedBlock& s) { return s.block == block; });
+    for (int i = 0; i < kSlots; ++i) {
+        if (p[kSlotTable + 5 * i] != 0) {
+            if (shared != subBlocks_.end()) shared->noRoomFor = SIZE_MAX;  // it has room again
+            return;
+        }
+    }
+    if (shared != subBlocks_.end()) subBlocks_.erase(shared);
     freeBlocks(block, 1);
 }
 

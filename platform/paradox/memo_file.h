@@ -57,7 +57,13 @@ private:
 
     PagedFile& file_;
     std::map<std::size_t, std::size_t> freeRuns_;  // first block -> blocks
-    std::vector<std::size_t> subBlocks_;           // type-3 blocks, oldest first
+    struct SharedBlock {
+        std::size_t block;
+        // A value of this many chunks or more found no room in the block
+        // (since the last value freed there).
+        std::size_t noRoomFor = SIZE_MAX;
+    };
+    std::vector<SharedBlock> subBlocks_;  // type-3 blocks, oldest first
 };
 
 }  // namespace paradox

@@ -41,6 +41,13 @@ bool isBlob(FieldType t) {
            t == FieldType::Ole || t == FieldType::Graphic;
 }
 
+// No byte outside 1..127 (a NUL is refused, so it takes the checked path).
+bool isPlainAscii(const std::string& text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) - 1u >= 0x7Fu) return false;
+    return true;
+}
+
 int intWidth(FieldType t) { return t == FieldType::Short ? 2 : 4; }
 
 bool isIntType(FieldType t) {
@@ -226,7 +233,13 @@ void RecordCodec::encodeField(const FieldLayout& f, const Value& v, std::uint8_t
     switch (f.type) {
         case FieldType::Alpha: {
             if (!v.isText()) fieldError(f, "text is expected");
-            const std::string bytes = toCodePage(f, v.asText());
+            // Plain ASCII is the same in every code page: stored as it is.
+            const std::string& text = v.asText();
+            if (text.size() <= static_cast<std::size_t>(f.bytes) && isPlainAscii(text)) {
+                std::memcpy(out, text.data(), text.size());
+                return;
+            }
+            const std::string bytes = toCodePage(f, text);
             if (bytes.find('\0') != std::string::npos)
                 fieldError(f, "text cannot hold a NUL character");
             if (bytes.size() > static_cast<std::size_t>(f.bytes)) {

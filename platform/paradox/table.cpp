@@ -216,7 +216,7 @@ std::size_t Table::upperBound(const std::vector<Value>& key) const {
     return file_->upperBound(key);
 }
 std::size_t Table::find(const std::vector<Value>& key) const { return file_->find(key); }
-std::size_t Table::insert(Row row) { return file_->insert(std::move(row)); }
+std::size_t Table::insert(const Row& row) { return file_->insert(row); }
 std::size_t Table::update(std::size_t position, Row row) {
     return file_->update(position, std::move(row));
 }

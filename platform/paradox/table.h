@@ -137,7 +137,7 @@ public:
     // Inserts a row; a null AutoInc field gets the next counter value.  A row
     // whose key already exists raises a key-violation error and changes
     // nothing.  Returns the position of the new row.
-    std::size_t insert(Row row);
+    std::size_t insert(const Row& row);
     // Replaces the row at `position`; the key may change.  Returns the row's
     // new position.
     std::size_t update(std::size_t position, Row row);

@@ -3,6 +3,8 @@
 // refused row (key violation, bad value, a character outside the code page)
 // changes nothing.
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <cstring>
 #include <sstream>
@@ -134,21 +136,34 @@ void TableFile::releaseMemos(const std::uint8_t* record) {
         if (f.type == FieldType::Memo) memo_->release(RecordCodec::getMemoTail(record, f));
 }
 
-std::size_t TableFile::insert(Row row) {
+// Rows loaded in key order go after the last one: one comparison instead of
+// a search.
+std::size_t TableFile::insertPosition(const std::uint8_t* record) const {
+    const std::size_t count = rows_.size();
+    if (count > 0 && codec_->compareKeys(recordAt(count - 1), record, header_.keyFields) < 0)
+        return count;
+    return searchKey(record, header_.keyFields, false);
+}
+
+std::size_t TableFile::insert(const Row& given) {
     return change([&] {
         std::int32_t assigned = 0;
-        if (autoIncField_ >= 0 && row[autoIncField_].isNull()) {
+        Row numbered;  // a copy of the row only when it needs its counter value
+        if (autoIncField_ >= 0 && given.size() == schema_.fields.size() &&
+            given[autoIncField_].isNull()) {
             if (header_.autoInc == 2147483647)
                 throw EDatabaseError("Table " + dbPath_ +
                                      ": the auto-increment counter is exhausted");
             assigned = header_.autoInc + 1;
-            row[autoIncField_] = Value::integer(assigned);
+            numbered = given;
+            numbered[autoIncField_] = Value::integer(assigned);
         }
+        const Row& row = numbered.empty() ? given : numbered;
         std::vector<std::string> memoTexts;
         std::vector<std::uint8_t> record = prepareRecord(row, memoTexts);
         std::size_t position = rows_.size();
         if (header_.keyFields > 0) {
-            position = searchKey(record.data(), header_.keyFields, false);
+            position = insertPosition(record.data());
             if (position < rows_.size() &&
                 codec_->compareKeys(recordAt(position), record.data(), header_.keyFields) == 0)
                 keyViolation(row);
@@ -160,9 +175,7 @@ std::size_t TableFile::insert(Row row) {
         if (autoIncField_ >= 0 && row[autoIncField_].isInt())
             header_.autoInc = std::max<std::int32_t>(
                 header_.autoInc, static_cast<std::int32_t>(row[autoIncField_].asInt()));
-        Row decoded;
-        codec_->decode(record.data(), memo_.get(), decoded);
-        rows_.insert(position, std::move(decoded));
+        rows_.insert(position, Row());  // decoded when first read, as after an open
         return position;
     });
 }
@@ -256,11 +269,21 @@ void TableFile::saveChanges() {
         }
     }
     if (!unsaved_) return;
+    startWriteback();
     db_->syncIfWritten();
     if (px_) px_->syncIfWritten();
     if (mb_) mb_->syncIfWritten();
     journal_.reset();
     unsaved_ = false;
+}
+
+// Asks the system to start writing the files' changed pages to the disk
+// without waiting, so that the three files travel together and a batch's
+// tens of megabytes are under way while the caller goes on; the syncs of
+// saveChanges() still wait for them.  A hint: its failure changes nothing.
+void TableFile::startWriteback() const {
+    for (const PagedFile* f : {db_.get(), px_.get(), mb_.get()})
+        if (f) ::sync_file_range(f->handle().fd(), 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 void TableFile::beginBatch() {
@@ -277,6 +300,7 @@ void TableFile::commitBatch() {
         abandonPending();
         throw;
     }
+    startWriteback();
 }
 
 }  // namespace paradox

@@ -54,7 +54,7 @@ public:
     std::size_t upperBound(const std::vector<Value>& key) const;
     std::size_t find(const std::vector<Value>& key) const;
 
-    std::size_t insert(Row row);
+    std::size_t insert(const Row& row);
     std::size_t update(std::size_t position, Row row);
     void erase(std::size_t position);
     void saveChanges();
@@ -101,10 +101,13 @@ private:
     void storeMemos(std::vector<std::uint8_t>& record, const std::vector<std::string>& memoTexts,
                     const std::uint8_t* oldRecord);
     void releaseMemos(const std::uint8_t* record);
+    // Where a new record with this key goes (first row with a key >= its).
+    std::size_t insertPosition(const std::uint8_t* record) const;
     [[noreturn]] void keyViolation(const Row& row) const;
     template <typename Change>
     auto change(Change&& body);
     void commit();
+    void startWriteback() const;
     void abandonPending() noexcept;
     // Drops the changes not yet committed from the file images (without
     // reloading the decoded rows); true when there were any.

@@ -430,6 +430,29 @@ TEST(TableRows, MemosOfEverySizeAreStoredExactlyAndTheirSpaceIsReused) {
     }
 }
 
+TEST(TableRows, SpaceFreedInAFullSharedMemoBlockIsUsedAgain) {
+    TestDir dir;
+    const std::string path = dir.file("series.db");
+    Table::create(path, seriesSchema());
+    auto t = Table::open(path);
+    const auto name = [](int i) { return "S" + std::to_string(1000 + i); };
+    // 128 notes of one 16-byte chunk each (longer than the leader) take the
+    // 64 slots of two shared blocks; the first filled up during the batch.
+    t->beginBatch();
+    for (int i = 0; i < 128; ++i) t->insert(seriesRow(name(i), "P", memoText(12, i)));
+    t->commitBatch();
+    const auto full = fileSize(dir.file("series.mb"));
+    for (int i = 62; i >= 0; i -= 2) t->erase(static_cast<std::size_t>(i));
+    // The 32 slots freed in the first block take 32 new notes.
+    for (int i = 0; i < 32; ++i) t->insert(seriesRow(name(200 + i), "P", memoText(12, 200 + i)));
+    EXPECT_EQ(fileSize(dir.file("series.mb")), full);
+    t.reset();
+    t = Table::open(path);
+    ASSERT_EQ(t->rowCount(), 128u);
+    for (int i = 0; i < 32; ++i)
+        EXPECT_EQ(t->row(96 + static_cast<std::size_t>(i))[3].asText(), memoText(12, 200 + i));
+}
+
 TEST(TableSeek, ExactNearestAndRangeSearchesOnTheKey) {
     TestDir dir;
     const std::string path = dir.file("books.db");
