@@ -53,7 +53,9 @@ std::shared_ptr<PlanData> Plan(const ImportedBooks& read, const ReadOptions& opt
     auto data = std::make_shared<PlanData>();
     data->read = static_cast<int>(read.size());
     data->takeShortened = options.takeShortened;
+    data->books.reserve(read.size());
     QHash<QString, std::size_t> seen;
+    seen.reserve(static_cast<qsizetype>(read.size()));
     for (const ImportedBook& imported : read) {
         MappedBook mapped = MapBook(imported);
         if (!mapped.refusal.isEmpty()) {
