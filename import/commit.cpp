@@ -108,7 +108,8 @@ void UpdateOwned(paradox::Table& series, const paradox::Table& books,
 CommitResult Store(const PlanData& data, const std::vector<Placement>& placements,
                    OpenTables& tables, const Progress& progress) {
     CommitResult result;
-    QHash<QString, paradox::Row> newSeries;  // SERIES, PUBLISHER, ENTRY of each added
+    // SERIES, PUBLISHER, ENTRY of each added, by its name and publisher
+    QHash<std::pair<QString, QString>, paradox::Row> newSeries;
     std::map<std::int64_t, TouchedSeries> touched;
     const qint64 total = static_cast<qint64>(data.books.size());
     qint64 done = 0;
@@ -120,7 +121,7 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
         std::int64_t entry = placement.seriesEntry;
         const paradox::Row* seriesKey = &placement.seriesKey;
         if (entry == 0) {
-            const QString key = book.series + QChar(0x1F) + book.publisher;
+            const std::pair<QString, QString> key(book.series, book.publisher);
             auto it = newSeries.constFind(key);
             if (it == newSeries.constEnd()) {
                 const paradox::Row& added =
