@@ -103,6 +103,7 @@ std::optional<bool> ParseYesNo(const QString& text) {
 }
 
 paradox::Value YesNo(const QString& text, const char* field, MappedBook& mapped) {
+    if (text.isEmpty()) return paradox::Value::boolean(false);  // the usual case, told at once
     const std::optional<bool> value = ParseYesNo(text);
     if (!value)
         mapped.problems.push_back({mapped.origin, QString::fromLatin1(field),

@@ -27,9 +27,19 @@ QString SeriesKey(const QString& series, const QString& publisher) {
     return series.toUpper() + kKeySeparator + publisher.toUpper();
 }
 
-QString BookKey(const MappedBook& book) {
-    return SeriesKey(book.series, book.publisher) + kKeySeparator + Stored(book.row[kComicNo]) +
-           kKeySeparator + Stored(book.row[kEdition]).toUpper();
+// A book's key, its parts kept apart: joining them would build a string per book.
+struct BookKey {
+    QString series, publisher, issue, edition;  // upper case
+    explicit BookKey(const MappedBook& book)
+        : series(book.series.toUpper()),
+          publisher(book.publisher.toUpper()),
+          issue(Stored(book.row[kComicNo])),
+          edition(Stored(book.row[kEdition]).toUpper()) {}
+    bool operator==(const BookKey&) const = default;
+};
+
+size_t qHash(const BookKey& key, size_t seed = 0) {
+    return qHashMulti(seed, key.series, key.publisher, key.issue, key.edition);
 }
 
 ImportedBooks ReadBooks(const QString& path, const ReadOptions& options, const Progress& progress) {
@@ -54,7 +64,7 @@ std::shared_ptr<PlanData> Plan(const ImportedBooks& read, const ReadOptions& opt
     data->read = static_cast<int>(read.size());
     data->takeShortened = options.takeShortened;
     data->books.reserve(read.size());
-    QHash<QString, std::size_t> seen;
+    QHash<BookKey, std::size_t> seen;
     seen.reserve(static_cast<qsizetype>(read.size()));
     for (const ImportedBook& imported : read) {
         MappedBook mapped = MapBook(imported);
@@ -62,7 +72,7 @@ std::shared_ptr<PlanData> Plan(const ImportedBooks& read, const ReadOptions& opt
             data->refusals.push_back({mapped.origin, {}, mapped.refusal, {}, {}});
             continue;
         }
-        const QString key = BookKey(mapped);
+        const BookKey key(mapped);
         if (const auto it = seen.constFind(key); it != seen.constEnd()) {
             MappedBook& first = data->books[*it];
             first.row[kQty] =
