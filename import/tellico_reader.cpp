@@ -94,7 +94,7 @@ Field FieldOf(QStringView element) {
 
 ImportedBook ReadEntry(XmlInput& xml, int number) {
     ImportedBook book;
-    book.origin = QStringLiteral("%1 entry %2").arg(xml.name()).arg(number);
+    book.origin = xml.name() + QStringLiteral(" entry ") + QString::number(number);
     QString subtitle;
     while (xml.NextChild()) {
         const Field field = FieldOf(xml.reader().name());
