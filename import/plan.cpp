@@ -58,16 +58,17 @@ ImportedBooks ReadBooks(const QString& path, const ReadOptions& options, const P
     return {};
 }
 
-// Maps every book and folds those read twice into one.
-std::shared_ptr<PlanData> Plan(const ImportedBooks& read, const ReadOptions& options) {
+// Maps every book and folds those read twice into one.  Each book read is
+// dropped once mapped, so the mapped rows reuse its memory.
+std::shared_ptr<PlanData> Plan(ImportedBooks read, const ReadOptions& options) {
     auto data = std::make_shared<PlanData>();
     data->read = static_cast<int>(read.size());
     data->takeShortened = options.takeShortened;
     data->books.reserve(read.size());
     QHash<BookKey, std::size_t> seen;
     seen.reserve(static_cast<qsizetype>(read.size()));
-    for (const ImportedBook& imported : read) {
-        MappedBook mapped = MapBook(imported);
+    for (; !read.empty(); read.pop_front()) {
+        MappedBook mapped = MapBook(read.front());
         if (!mapped.refusal.isEmpty()) {
             data->refusals.push_back({mapped.origin, {}, mapped.refusal, {}, {}});
             continue;
