@@ -123,16 +123,18 @@ bool FillBlanks(paradox::Row& stored, const paradox::Row& imported) {
 
 std::vector<Placement> PlanData::Place(const paradox::Table& series,
                                        const paradox::Table& booksTable) const {
-    QHash<QString, std::size_t> positions;  // the series' position in its table
+    // The series' position in its table, by name and publisher in upper case.
+    QHash<std::pair<QString, QString>, std::size_t> positions;
     for (std::size_t i = 0; i < series.rowCount(); ++i) {
         const paradox::Row& row = series.row(i);
-        positions.insert(SeriesKey(Stored(row[kSeriesName]), Stored(row[kSeriesPublisher])), i);
+        positions.insert(
+            {Stored(row[kSeriesName]).toUpper(), Stored(row[kSeriesPublisher]).toUpper()}, i);
     }
     std::vector<Placement> placements(books.size());
     for (std::size_t b = 0; b < books.size(); ++b) {
         const MappedBook& book = books[b];
         Placement& placement = placements[b];
-        const auto found = positions.constFind(SeriesKey(book.series, book.publisher));
+        const auto found = positions.constFind({book.series.toUpper(), book.publisher.toUpper()});
         if (found == positions.constEnd()) continue;
         const paradox::Row& seriesRow = series.row(*found);
         placement.seriesEntry = seriesRow[kSeriesEntry].asInt();
