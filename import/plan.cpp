@@ -29,17 +29,19 @@ QString SeriesKey(const QString& series, const QString& publisher) {
 
 // A book's key, its parts kept apart: joining them would build a string per book.
 struct BookKey {
-    QString series, publisher, issue, edition;  // upper case
+    QString series, publisher, edition;  // upper case
+    std::string issue;                   // as stored: short enough to need no allocation
     explicit BookKey(const MappedBook& book)
         : series(book.series.toUpper()),
           publisher(book.publisher.toUpper()),
-          issue(Stored(book.row[kComicNo])),
-          edition(Stored(book.row[kEdition]).toUpper()) {}
+          edition(Stored(book.row[kEdition]).toUpper()),
+          issue(book.row[kComicNo].isText() ? book.row[kComicNo].asText() : std::string()) {}
     bool operator==(const BookKey&) const = default;
 };
 
 size_t qHash(const BookKey& key, size_t seed = 0) {
-    return qHashMulti(seed, key.series, key.publisher, key.issue, key.edition);
+    return qHashMulti(seed, key.series, key.publisher, key.edition,
+                      QByteArrayView(key.issue.data(), qsizetype(key.issue.size())));
 }
 
 ImportedBooks ReadBooks(const QString& path, const ReadOptions& options, const Progress& progress) {
