@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <algorithm>
 #include <map>
 
@@ -107,7 +108,8 @@ void UpdateOwned(paradox::Table& series, const paradox::Table& books,
 CommitResult Store(const PlanData& data, const std::vector<Placement>& placements,
                    OpenTables& tables, const Progress& progress) {
     CommitResult result;
-    std::map<QString, paradox::Row> newSeries;  // SERIES, PUBLISHER, ENTRY of each added
+    // SERIES, PUBLISHER, ENTRY of each added, by its name and publisher
+    QHash<std::pair<QString, QString>, paradox::Row> newSeries;
     std::map<std::int64_t, TouchedSeries> touched;
     const qint64 total = static_cast<qint64>(data.books.size());
     qint64 done = 0;
@@ -117,22 +119,21 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
         const Placement& placement = placements[b];
         if (!data.Taken(book) || placement.outcome == Outcome::Unchanged) continue;
         std::int64_t entry = placement.seriesEntry;
-        paradox::Row seriesKey = placement.seriesKey;
+        const paradox::Row* seriesKey = &placement.seriesKey;
         if (entry == 0) {
-            const QString key = book.series + QChar(0x1F) + book.publisher;
-            auto it = newSeries.find(key);
-            if (it == newSeries.end()) {
+            const std::pair<QString, QString> key(book.series, book.publisher);
+            auto it = newSeries.constFind(key);
+            if (it == newSeries.constEnd()) {
                 const paradox::Row& added =
                     tables.series->row(tables.series->insert(NewSeriesRow(book)));
-                it = newSeries.emplace(key, paradox::Row{added[0], added[1], added[kSeriesEntry]})
-                         .first;
+                it = newSeries.insert(key, paradox::Row{added[0], added[1], added[kSeriesEntry]});
                 ++result.seriesAdded;
             }
-            seriesKey = it->second;
-            entry = seriesKey[2].asInt();
+            seriesKey = &*it;  // read before the next insert can move it
+            entry = (*seriesKey)[2].asInt();
         }
         TouchedSeries& touch = touched[entry];
-        if (touch.key.empty()) touch = {seriesKey, placement.seriesEntry == 0, 0};
+        if (touch.key.empty()) touch = {*seriesKey, placement.seriesEntry == 0, 0};
         if (touch.added) touch.addedQty += book.row[kQty].isNull() ? 0 : book.row[kQty].asInt();
         paradox::Row row = book.row;
         row[kBookEntry] = paradox::Value::integer(entry);

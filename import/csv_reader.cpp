@@ -111,7 +111,7 @@ ImportedBooks ReadCsv(const QString& path, const ColumnMap& columns, const Progr
     QStringList fields;
     while ((maxRows < 0 || qint64(books.size()) < maxRows) && records.Next(fields)) {
         ImportedBook book;
-        book.origin = QStringLiteral("%1 line %2").arg(path).arg(records.line());
+        book.origin = path + QStringLiteral(" line ") + QString::number(records.line());
         for (const auto& [target, at] : positions)
             AssignColumn(book, target, fields.value(at).trimmed());
         books.push_back(std::move(book));

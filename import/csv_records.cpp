@@ -40,24 +40,32 @@ QStringList SplitFields(const QString& record, QChar delimiter) {
     QStringList fields;
     QString field;
     bool quoted = false;
+    qsizetype runStart = 0;  // the characters since here go into the field as they are
+    const auto takeRun = [&](qsizetype end) {
+        field += QStringView(record).sliced(runStart, end - runStart);
+    };
     for (qsizetype i = 0; i < record.size(); ++i) {
         const QChar c = record[i];
         if (quoted) {
-            if (c != QLatin1Char('"'))
-                field += c;
-            else if (i + 1 < record.size() && record[i + 1] == QLatin1Char('"'))
-                field += record[++i];
+            if (c != QLatin1Char('"')) continue;
+            takeRun(i);
+            if (i + 1 < record.size() && record[i + 1] == QLatin1Char('"'))
+                ++i;  // a doubled quote: the second one starts the next run
             else
                 quoted = false;
+            runStart = quoted ? i : i + 1;
         } else if (c == QLatin1Char('"')) {
+            takeRun(i);
             quoted = true;
+            runStart = i + 1;
         } else if (c == delimiter) {
+            takeRun(i);
             fields << field;
             field.clear();
-        } else {
-            field += c;
+            runStart = i + 1;
         }
     }
+    takeRun(record.size());
     fields << field;
     return fields;
 }

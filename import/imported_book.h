@@ -4,7 +4,7 @@
 
 #include <QString>
 #include <QStringList>
-#include <vector>
+#include <deque>
 
 namespace import {
 
@@ -20,6 +20,7 @@ struct ImportedBook {
     QString refusal;  // why the book cannot be read at all (a damaged comic file)
 };
 
-using ImportedBooks = std::vector<ImportedBook>;
+// A deque: a reader appends a book without moving those read before it.
+using ImportedBooks = std::deque<ImportedBook>;
 
 }  // namespace import

@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "platform/paradox/codepage.h"
 #include "store/collection.h"
@@ -102,6 +103,7 @@ std::optional<bool> ParseYesNo(const QString& text) {
 }
 
 paradox::Value YesNo(const QString& text, const char* field, MappedBook& mapped) {
+    if (text.isEmpty()) return paradox::Value::boolean(false);  // the usual case, told at once
     const std::optional<bool> value = ParseYesNo(text);
     if (!value)
         mapped.problems.push_back({mapped.origin, QString::fromLatin1(field),
@@ -141,27 +143,29 @@ paradox::Value Grade(const QString& text, MappedBook& mapped) {
 }  // namespace
 
 std::optional<double> ParseAmount(const QString& text) {
-    QString digits;
-    for (const QChar c : text)
-        if (c.isDigit() || c == QLatin1Char('.') || c == QLatin1Char(',') || c == QLatin1Char('-'))
-            digits += c;
-    if (digits.isEmpty()) return std::nullopt;
+    std::string digits;  // the digits, separators and signs, in order
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= u'0' && u <= u'9') || u == u'.' || u == u',' || u == u'-')
+            digits += static_cast<char>(u);
+        else if (c.isDigit())
+            return std::nullopt;  // a digit of another script makes no amount
+    }
+    if (digits.empty()) return std::nullopt;
     // The separator written last is the decimal one when one or two digits
     // follow it ("12,99", "1.234,50"); any other is a thousands separator.
-    const qsizetype last =
-        std::max(digits.lastIndexOf(QLatin1Char('.')), digits.lastIndexOf(QLatin1Char(',')));
-    QString whole = digits, fraction;
-    if (last >= 0 && digits.size() - last - 1 <= 2) {
-        whole = digits.left(last);
-        fraction = digits.mid(last + 1);
+    const std::size_t last = digits.find_last_of(".,");
+    std::string whole = digits, fraction;
+    if (last != std::string::npos && digits.size() - last - 1 <= 2) {
+        whole = digits.substr(0, last);
+        fraction = digits.substr(last + 1);
     }
-    whole.remove(QLatin1Char('.'));
-    whole.remove(QLatin1Char(','));
+    std::erase_if(whole, [](char c) { return c == '.' || c == ','; });
+    const std::string number =
+        (whole.empty() ? "0" : whole) + '.' + (fraction.empty() ? "0" : fraction);
     bool ok = false;
-    const double amount = (whole.isEmpty() ? QStringLiteral("0") : whole)
-                              .append(QLatin1Char('.'))
-                              .append(fraction.isEmpty() ? QStringLiteral("0") : fraction)
-                              .toDouble(&ok);
+    const double amount =
+        QLatin1String(number.data(), static_cast<qsizetype>(number.size())).toDouble(&ok);
     return ok ? std::optional<double>(amount) : std::nullopt;
 }
 

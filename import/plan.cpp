@@ -27,9 +27,21 @@ QString SeriesKey(const QString& series, const QString& publisher) {
     return series.toUpper() + kKeySeparator + publisher.toUpper();
 }
 
-QString BookKey(const MappedBook& book) {
-    return SeriesKey(book.series, book.publisher) + kKeySeparator + Stored(book.row[kComicNo]) +
-           kKeySeparator + Stored(book.row[kEdition]).toUpper();
+// A book's key, its parts kept apart: joining them would build a string per book.
+struct BookKey {
+    QString series, publisher, edition;  // upper case
+    std::string issue;                   // as stored: short enough to need no allocation
+    explicit BookKey(const MappedBook& book)
+        : series(book.series.toUpper()),
+          publisher(book.publisher.toUpper()),
+          edition(Stored(book.row[kEdition]).toUpper()),
+          issue(book.row[kComicNo].isText() ? book.row[kComicNo].asText() : std::string()) {}
+    bool operator==(const BookKey&) const = default;
+};
+
+size_t qHash(const BookKey& key, size_t seed = 0) {
+    return qHashMulti(seed, key.series, key.publisher, key.edition,
+                      QByteArrayView(key.issue.data(), qsizetype(key.issue.size())));
 }
 
 ImportedBooks ReadBooks(const QString& path, const ReadOptions& options, const Progress& progress) {
@@ -48,19 +60,22 @@ ImportedBooks ReadBooks(const QString& path, const ReadOptions& options, const P
     return {};
 }
 
-// Maps every book and folds those read twice into one.
-std::shared_ptr<PlanData> Plan(const ImportedBooks& read, const ReadOptions& options) {
+// Maps every book and folds those read twice into one.  Each book read is
+// dropped once mapped, so the mapped rows reuse its memory.
+std::shared_ptr<PlanData> Plan(ImportedBooks read, const ReadOptions& options) {
     auto data = std::make_shared<PlanData>();
     data->read = static_cast<int>(read.size());
     data->takeShortened = options.takeShortened;
-    QHash<QString, std::size_t> seen;
-    for (const ImportedBook& imported : read) {
-        MappedBook mapped = MapBook(imported);
+    data->books.reserve(read.size());
+    QHash<BookKey, std::size_t> seen;
+    seen.reserve(static_cast<qsizetype>(read.size()));
+    for (; !read.empty(); read.pop_front()) {
+        MappedBook mapped = MapBook(read.front());
         if (!mapped.refusal.isEmpty()) {
             data->refusals.push_back({mapped.origin, {}, mapped.refusal, {}, {}});
             continue;
         }
-        const QString key = BookKey(mapped);
+        const BookKey key(mapped);
         if (const auto it = seen.constFind(key); it != seen.constEnd()) {
             MappedBook& first = data->books[*it];
             first.row[kQty] =
@@ -110,16 +125,18 @@ bool FillBlanks(paradox::Row& stored, const paradox::Row& imported) {
 
 std::vector<Placement> PlanData::Place(const paradox::Table& series,
                                        const paradox::Table& booksTable) const {
-    QHash<QString, std::size_t> positions;  // the series' position in its table
+    // The series' position in its table, by name and publisher in upper case.
+    QHash<std::pair<QString, QString>, std::size_t> positions;
     for (std::size_t i = 0; i < series.rowCount(); ++i) {
         const paradox::Row& row = series.row(i);
-        positions.insert(SeriesKey(Stored(row[kSeriesName]), Stored(row[kSeriesPublisher])), i);
+        positions.insert(
+            {Stored(row[kSeriesName]).toUpper(), Stored(row[kSeriesPublisher]).toUpper()}, i);
     }
     std::vector<Placement> placements(books.size());
     for (std::size_t b = 0; b < books.size(); ++b) {
         const MappedBook& book = books[b];
         Placement& placement = placements[b];
-        const auto found = positions.constFind(SeriesKey(book.series, book.publisher));
+        const auto found = positions.constFind({book.series.toUpper(), book.publisher.toUpper()});
         if (found == positions.constEnd()) continue;
         const paradox::Row& seriesRow = series.row(*found);
         placement.seriesEntry = seriesRow[kSeriesEntry].asInt();

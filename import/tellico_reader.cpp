@@ -4,6 +4,7 @@
 // multi-valued field wrapped in its plural (<writers><writer>...).
 #include <QFileInfo>
 #include <QStringList>
+#include <utility>
 
 #include "import/import_error.h"
 #include "import/readers.h"
@@ -48,47 +49,97 @@ QStringList ReadValues(XmlInput& xml) {
     return values;
 }
 
-// The field name of an element: the plural wrappers name their field in the
+// The fields of an entry that are read; the others are passed over.
+enum class Field {
+    Other,
+    Title,
+    Subtitle,
+    Writer,
+    Artist,
+    Series,
+    Issue,
+    Publisher,
+    Edition,
+    Condition,
+    Paid,
+    Signed,
+    Notes
+};
+
+// The field of an element: the plural wrappers name their field in the
 // singular ("writers" holds "writer" values).
-QString FieldName(const QString& element) {
-    static const QStringList plurals = {QStringLiteral("writers"), QStringLiteral("artists"),
-                                        QStringLiteral("issues"), QStringLiteral("publishers"),
-                                        QStringLiteral("editions")};
-    return plurals.contains(element) ? element.chopped(1) : element;
+Field FieldOf(QStringView element) {
+    static const std::pair<QLatin1String, Field> names[] = {
+        {QLatin1String("title"), Field::Title},
+        {QLatin1String("subtitle"), Field::Subtitle},
+        {QLatin1String("writer"), Field::Writer},
+        {QLatin1String("writers"), Field::Writer},
+        {QLatin1String("artist"), Field::Artist},
+        {QLatin1String("artists"), Field::Artist},
+        {QLatin1String("series"), Field::Series},
+        {QLatin1String("issue"), Field::Issue},
+        {QLatin1String("issues"), Field::Issue},
+        {QLatin1String("publisher"), Field::Publisher},
+        {QLatin1String("publishers"), Field::Publisher},
+        {QLatin1String("edition"), Field::Edition},
+        {QLatin1String("editions"), Field::Edition},
+        {QLatin1String("condition"), Field::Condition},
+        {QLatin1String("pur_price"), Field::Paid},
+        {QLatin1String("signed"), Field::Signed},
+        {QLatin1String("comments"), Field::Notes}};
+    for (const auto& [name, field] : names)
+        if (element == name) return field;
+    return Field::Other;
 }
 
 ImportedBook ReadEntry(XmlInput& xml, int number) {
     ImportedBook book;
-    book.origin = QStringLiteral("%1 entry %2").arg(xml.name()).arg(number);
+    book.origin = xml.name() + QStringLiteral(" entry ") + QString::number(number);
     QString subtitle;
     while (xml.NextChild()) {
-        const QString field = FieldName(xml.reader().name().toString());
-        const QStringList values = ReadValues(xml);
-        const QString first = values.value(0);
-        if (field == QLatin1String("title"))
-            book.title = first;
-        else if (field == QLatin1String("subtitle"))
-            subtitle = first;
-        else if (field == QLatin1String("writer"))
-            book.writers = values;
-        else if (field == QLatin1String("artist"))
-            book.artists = values;
-        else if (field == QLatin1String("series"))
-            book.series = first;
-        else if (field == QLatin1String("issue"))
-            book.issue = first;
-        else if (field == QLatin1String("publisher"))
-            book.publisher = first;
-        else if (field == QLatin1String("edition"))
-            book.edition = first;
-        else if (field == QLatin1String("condition"))
-            book.condition = first;
-        else if (field == QLatin1String("pur_price"))
-            book.paid = first;
-        else if (field == QLatin1String("signed"))
-            book.autographed = first;
-        else if (field == QLatin1String("comments"))
-            book.notes = first;
+        const Field field = FieldOf(xml.reader().name());
+        QStringList values = ReadValues(xml);
+        QString first = values.value(0);
+        switch (field) {
+            case Field::Title:
+                book.title = std::move(first);
+                break;
+            case Field::Subtitle:
+                subtitle = std::move(first);
+                break;
+            case Field::Writer:
+                book.writers = std::move(values);
+                break;
+            case Field::Artist:
+                book.artists = std::move(values);
+                break;
+            case Field::Series:
+                book.series = std::move(first);
+                break;
+            case Field::Issue:
+                book.issue = std::move(first);
+                break;
+            case Field::Publisher:
+                book.publisher = std::move(first);
+                break;
+            case Field::Edition:
+                book.edition = std::move(first);
+                break;
+            case Field::Condition:
+                book.condition = std::move(first);
+                break;
+            case Field::Paid:
+                book.paid = std::move(first);
+                break;
+            case Field::Signed:
+                book.autographed = std::move(first);
+                break;
+            case Field::Notes:
+                book.notes = std::move(first);
+                break;
+            case Field::Other:
+                break;
+        }
     }
     if (!subtitle.isEmpty())
         book.title = book.title.isEmpty() ? subtitle : book.title + QStringLiteral(": ") + subtitle;
