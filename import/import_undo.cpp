@@ -10,7 +10,7 @@
 #include "import/import_error.h"
 #include "platform/paradox/file_io.h"
 #include "platform/paradox/journal.h"
-#include "platform/paradox/table_swap.h"
+#include "platform/system/durable_file.h"
 
 namespace import {
 
@@ -32,9 +32,8 @@ std::string Native(const QString& path) { return QFile::encodeName(path).toStdSt
 
 // Copies `from` to `to` and makes the copy durable.
 void DurableCopy(const QString& from, const QString& to) {
-    QFile::remove(to);
-    if (!QFile::copy(from, to)) Fail(QStringLiteral("copy %1 to").arg(from), to);
-    paradox::syncFile(Native(to));
+    durable::CopyFile(from, to);
+    durable::SyncFile(to);
 }
 
 // The lock that lets one import at a time near the collection: -1 when
@@ -68,8 +67,7 @@ void RestoreCopies(const QString& collectionDir, const QString& undoDir, const Q
         const QString target = collection.filePath(name);
         const QString staged = target + QStringLiteral(".import-restore");
         DurableCopy(undo.filePath(name), staged);
-        if (::rename(Native(staged).c_str(), Native(target).c_str()) != 0)
-            Fail(QStringLiteral("put back"), target);
+        durable::RenameDurably(staged, target);
     }
     for (const QString& name : files)
         if (name.endsWith(QLatin1String(".db"), Qt::CaseInsensitive))
@@ -93,10 +91,8 @@ void WriteMarker(const QString& undoDir, const QStringList& files) {
             file.write(files.join(QLatin1Char('\n')).toUtf8() + '\n') < 0)
             Fail(QStringLiteral("write"), staged);
     }
-    paradox::syncFile(Native(staged));
-    if (::rename(Native(staged).c_str(), Native(marker).c_str()) != 0)
-        Fail(QStringLiteral("write"), marker);
-    paradox::syncDirectory(Native(undoDir));
+    durable::SyncFile(staged);
+    durable::RenameDurably(staged, marker);
 }
 
 }  // namespace
