@@ -23,18 +23,20 @@ int run(admin::Context& context, const QStringList& args) {
 
     admin::CollectionTables tables = admin::OpenCollection(context.directory);
     admin::RequireEmpty(tables, context.directory, "demo");
-    auto sample =
-        admin::MakeDemoCollection(static_cast<int>(seriesCount), static_cast<int>(bookCount),
-                                  static_cast<std::uint64_t>(seed));
-    admin::FillEmptyCollection(tables, context.directory, [&] {
-        for (admin::DemoSeries& series : sample) {
-            std::size_t position = tables.series->insert(series.row);
-            paradox::Value entry = tables.series->row(position)[kEntryColumn];
-            for (paradox::Row& book : series.books) {
-                book[0] = entry;
-                tables.books->insert(std::move(book));
-            }
-        }
+    admin::FillEmptyCollection(tables, context.directory, [&](const admin::RowStored& rowStored) {
+        // Made a series at a time, so that the sample is never held whole.
+        admin::ForEachDemoSeries(static_cast<int>(seriesCount), static_cast<int>(bookCount),
+                                 static_cast<std::uint64_t>(seed), [&](admin::DemoSeries& series) {
+                                     std::size_t position = tables.series->insert(series.row);
+                                     paradox::Value entry =
+                                         tables.series->row(position)[kEntryColumn];
+                                     rowStored();
+                                     for (paradox::Row& book : series.books) {
+                                         book[0] = entry;
+                                         tables.books->insert(std::move(book));
+                                         rowStored();
+                                     }
+                                 });
     });
     context.out << "Added " << seriesCount << " series and " << bookCount << " books to "
                 << context.directory << " (seed " << seed << ")\n";

@@ -1,7 +1,8 @@
 // pkeep-admin import DIR: reads series.csv and books.csv (as export writes
 // them) into an empty collection, keeping every ENTRY.  All or nothing:
 // every row is checked before the first is stored, and if the engine still
-// refuses one, the collection is made empty again.
+// refuses one, or the process is killed midway, the collection is made
+// empty again.
 #include <QDir>
 #include <QFile>
 #include <algorithm>
@@ -158,13 +159,14 @@ void checkOwnedCounts(const CsvRows& file, const SeriesByEntry& series) {
                       .arg(seen->booksQty));
 }
 
-void storeRows(paradox::Table& table, const CsvRows& file) {
+void storeRows(paradox::Table& table, const CsvRows& file, const admin::RowStored& rowStored) {
     file.forEach([&](int line, paradox::Row& row) {
         try {
             table.insert(std::move(row));
         } catch (const std::exception& e) {
             fault(file.fileName(), line, QString::fromUtf8(e.what()));
         }
+        rowStored();
     });
 }
 
@@ -184,9 +186,9 @@ int run(admin::Context& context, const QStringList& args) {
         ++bookCount;
     });
     admin::ExtrasImport extras(source, context.directory);
-    admin::FillEmptyCollection(tables, context.directory, [&] {
-        storeRows(*tables.series, series);
-        storeRows(*tables.books, books);
+    admin::FillEmptyCollection(tables, context.directory, [&](const admin::RowStored& rowStored) {
+        storeRows(*tables.series, series, rowStored);
+        storeRows(*tables.books, books, rowStored);
         // Counted once the engine has taken every book, so that a book it
         // refuses (one listed twice) is reported as such, not as a count.
         checkOwnedCounts(series, seen);

@@ -174,7 +174,8 @@ std::vector<paradox::Row> makeBooks(Random& random, Random& notes, int count) {
 
 }  // namespace
 
-std::vector<DemoSeries> MakeDemoCollection(int seriesCount, int bookCount, std::uint64_t seed) {
+void ForEachDemoSeries(int seriesCount, int bookCount, std::uint64_t seed,
+                       const std::function<void(DemoSeries& series)>& take) {
     if (seriesCount <= 0 && bookCount > 0)
         throw Exception("books need at least one series to belong to");
     Random random(seed);
@@ -182,7 +183,6 @@ std::vector<DemoSeries> MakeDemoCollection(int seriesCount, int bookCount, std::
     std::vector<int> counts(static_cast<std::size_t>(std::max(seriesCount, 0)), 0);
     for (int i = 0; i < bookCount; ++i)
         ++counts[static_cast<std::size_t>(random.below(seriesCount))];
-    std::vector<DemoSeries> collection;
     for (int count : counts) {
         DemoSeries series;
         series.books = makeBooks(random, notes, count);
@@ -197,8 +197,14 @@ std::vector<DemoSeries> MakeDemoCollection(int seriesCount, int bookCount, std::
         series.row[5] = flag(random.chance(8));
         series.row[6] = flag(random.chance(5));
         series.row[8] = paradox::Value::integer(owned);
-        collection.push_back(std::move(series));
+        take(series);
     }
+}
+
+std::vector<DemoSeries> MakeDemoCollection(int seriesCount, int bookCount, std::uint64_t seed) {
+    std::vector<DemoSeries> collection;
+    ForEachDemoSeries(seriesCount, bookCount, seed,
+                      [&](DemoSeries& series) { collection.push_back(std::move(series)); });
     return collection;
 }
 

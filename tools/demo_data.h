@@ -4,6 +4,7 @@
 // from the standard library's distributions, whose results vary.
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/paradox/table.h"
@@ -16,7 +17,11 @@ struct DemoSeries {
 };
 
 // Exactly `seriesCount` series holding `bookCount` books in all (rows in the
-// column order of the collection tables).  Books need at least one series.
+// column order of the collection tables), handed to `take` one at a time.
+// Books need at least one series.
+void ForEachDemoSeries(int seriesCount, int bookCount, std::uint64_t seed,
+                       const std::function<void(DemoSeries& series)>& take);
+// The same sample, held whole.
 std::vector<DemoSeries> MakeDemoCollection(int seriesCount, int bookCount, std::uint64_t seed);
 
 }  // namespace admin

@@ -190,6 +190,15 @@ ExtrasImport::ExtrasImport(const QString& source, const QString& directory)
                       .arg(coverLines[cover]));
         loaded_->rows.emplace_back(record.line, std::move(row));
     }
+    // Made now, while the collection is still untouched, so that it is one
+    // of the tables the import keeps copies of: an import cut short leaves
+    // it empty again.
+    if (!paradox::Table::exists(extrasPath(directory).toStdString())) {
+        paradox::TableLayout room;
+        room.roomForRows = store::kBooksRoom;  // as the extras table of a new collection
+        paradox::Table::create(extrasPath(directory).toStdString(), store::ExtrasSchema(), room);
+        created_ = true;
+    }
 }
 
 ExtrasImport::~ExtrasImport() {
@@ -213,12 +222,6 @@ void ExtrasImport::store(const paradox::Table& books) {
                             .arg(row[ENTRY].isInt() ? row[ENTRY].asInt() : 0)
                             .arg(text(row[COMIC_NO]).trimmed(), text(row[EDITION])));
     const QString path = extrasPath(directory_);
-    if (!paradox::Table::exists(path.toStdString())) {
-        paradox::TableLayout room;
-        room.roomForRows = store::kBooksRoom;  // as the extras table of a new collection
-        paradox::Table::create(path.toStdString(), store::ExtrasSchema(), room);
-        created_ = true;
-    }
     const QDir covers(QDir(directory_).filePath(QString::fromLatin1(store::kCoversFolder)));
     for (const auto& [line, row] : loaded_->rows) {
         const QString cover = text(row[COVER]);

@@ -24,7 +24,8 @@ std::optional<std::size_t> ExportExtras(const QString& directory, const QString&
 
 // The import of extras.csv (when `source` has one) into the collection in
 // `directory`, all or nothing with the rest of the import:
-//   ExtrasImport extras(source, directory);   // read and checked
+//   ExtrasImport extras(source, directory);   // read, checked; the table
+//                                             // made (empty) when missing
 //   ... fill:  extras.store(books);           // after the books
 //   ... done:  extras.commit();
 // An import that ends without commit() removes the extras table and the

@@ -1,8 +1,13 @@
 #include "tools/tables.h"
 
+#include <QFileInfo>
+
+#include "import/import_undo.h"
 #include "platform/base/exception.h"
 #include "platform/db/session.h"
 #include "platform/paradox/errors.h"
+#include "platform/paradox/file_io.h"
+#include "store/book_extras.h"
 #include "store/collection.h"
 #include "store/table_room.h"
 
@@ -41,33 +46,75 @@ void RequireEmpty(const CollectionTables& tables, const QString& directory, cons
 
 namespace {
 
-// Both tables as a new collection has them: empty.
-void recreateEmpty(CollectionTables& tables, const QString& directory) {
-    tables = {};  // closes them; an open batch is dropped, never committed
-    paradox::Table::remove(SeriesPath(directory).toStdString());
-    paradox::Table::remove(BooksPath(directory).toStdString());
-    store::CreateCollection(directory);
+// Rows written between two commits.  The engine keeps every block a batch
+// changes in memory until the batch is committed; this many rows are a few
+// MB of blocks, and each commit's journal write is shared by enough rows to
+// cost next to nothing.
+constexpr std::size_t kRowsPerChunk = 20000;
+
+// The files of the table at `dbPath` (.db, and its .px and .mb when there),
+// by their names in its directory.
+void addTableFiles(const QString& dbPath, QStringList& files) {
+    const std::string db = dbPath.toStdString();
+    for (const std::string& file :
+         {db, paradox::findCaseInsensitive(paradox::withExtension(db, ".px")),
+          paradox::findCaseInsensitive(paradox::withExtension(db, ".mb"))})
+        if (!file.empty() && paradox::fileExists(file))
+            files << QFileInfo(QString::fromStdString(file)).fileName();
+}
+
+// Every table a fill may change: both collection tables, and the extras
+// table when the collection has one.
+QStringList filledTableFiles(const QString& directory) {
+    QStringList files;
+    addTableFiles(SeriesPath(directory), files);
+    addTableFiles(BooksPath(directory), files);
+    const QString extras = TSession::TablePath(directory, QString::fromLatin1(store::kExtrasTable));
+    if (paradox::Table::exists(extras.toStdString())) addTableFiles(extras, files);
+    return files;
+}
+
+void beginBatches(CollectionTables& tables) {
+    tables.series->beginBatch();
+    tables.books->beginBatch();
+}
+
+void commitBatches(CollectionTables& tables) {
+    tables.books->commitBatch();
+    tables.series->commitBatch();
 }
 
 }  // namespace
 
 void FillEmptyCollection(CollectionTables& tables, const QString& directory,
-                         const std::function<void()>& fill) {
+                         const std::function<void(const RowStored& rowStored)>& fill) {
+    import::ImportUndo undo(directory, filledTableFiles(directory));
     try {
-        tables.series->beginBatch();  // one write of each table instead of one per row
-        tables.books->beginBatch();
-        fill();
-        tables.books->commitBatch();
-        tables.series->commitBatch();
+        std::size_t rows = 0;
+        beginBatches(tables);
+        fill([&] {
+            if (++rows % kRowsPerChunk != 0) return;
+            commitBatches(tables);
+            beginBatches(tables);
+        });
+        commitBatches(tables);
         tables.series->saveChanges();
         tables.books->saveChanges();
     } catch (const std::exception& e) {
         const auto* full = dynamic_cast<const paradox::ETableFull*>(&e);
         const std::string reason =
             full ? store::TableFullMessage(*full).toStdString() : std::string(e.what());
-        recreateEmpty(tables, directory);
+        tables = {};  // closes them; an open batch is dropped, never committed
+        try {
+            undo.RollBack();
+        } catch (const std::exception&) {
+            // The copies stay marked: the next start puts them back.
+        }
         throw Exception(reason + "; nothing was added to the collection");
     }
+    tables = {};
+    undo.Complete();
+    tables = OpenCollection(directory);
 }
 
 void WarnOfTablesNearlyFull(const CollectionTables& tables, QTextStream& out) {

@@ -23,14 +23,19 @@ QString BooksPath(const QString& directory);
 CollectionTables OpenCollection(const QString& directory);
 // Raises when either table holds a row.
 void RequireEmpty(const CollectionTables& tables, const QString& directory, const char* command);
-// Runs `fill` on the empty tables as one batch per table and saves both.  A
-// failure anywhere (a refused row, a full table, a failed write) puts both
-// tables back empty before the reason is raised: the collection is filled
-// whole or not at all.
+// Runs `fill` on the empty tables and saves both: the collection is filled
+// whole or not at all.  The fill calls `rowStored` after each row it
+// inserts; the rows are committed in chunks, so that the engine holds the
+// changed blocks of one chunk at a time, not of the whole fill.  Copies of
+// the empty tables (and of the extras table, when there is one) are kept
+// aside first (import::ImportUndo): a failure anywhere (a refused row, a
+// full table, a failed write) puts them back before the reason is raised,
+// and a process killed midway leaves them for the next start to put back.
 // A table that is full is reported with the command that rebuilds it into
-// larger blocks.
+// larger blocks.  On success the tables are open again, as saved.
+using RowStored = std::function<void()>;
 void FillEmptyCollection(CollectionTables& tables, const QString& directory,
-                         const std::function<void()>& fill);
+                         const std::function<void(const RowStored& rowStored)>& fill);
 // Prints a warning for each table whose blocks are nearly all in use, with
 // the command that rebuilds it into larger blocks.
 void WarnOfTablesNearlyFull(const CollectionTables& tables, QTextStream& out);
