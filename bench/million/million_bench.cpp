@@ -12,6 +12,7 @@
 //   the same listing to PDF                    under 60 s, and the PDF at
 //                                              most 3x the recording
 //   export                                     under 10 s
+//   import of the export                       (no time budget)
 //   rebuild                                    at most 3x a durable copy
 //   peak memory of every step                  under 500 MB
 //
@@ -276,6 +277,19 @@ int main(int argc, char** argv) {
     const ChildRun exported =
         admin(collection, {"export", (scratch.path() + "/csv").toStdString()});
     printStep("export", exported, 10);
+
+    // The export read back into a fresh collection: no time budget, only
+    // the peak memory's.
+    const QString reimported = scratch.path() + "/imported";
+    if (admin(reimported, {"init"}).status != 0) std::exit(1);
+    const ChildRun imported =
+        admin(reimported, {"import", (scratch.path() + "/csv").toStdString()});
+    std::printf(
+        "%-34s wall %8.2f s  cpu %8.2f s  (no time budget)  peak %6.0f MB  budget %.0f MB  "
+        "ratio %4.2f  %s\n",
+        "import of the export", imported.wallS, imported.cpuS, imported.peakMb, kPeakBudgetMb,
+        imported.peakMb / kPeakBudgetMb, verdict(imported.peakMb < kPeakBudgetMb));
+    QDir(reimported).removeRecursively();
 
     const QString copy = scratch.path() + "/copy";
     const auto copyStart = std::chrono::steady_clock::now();
