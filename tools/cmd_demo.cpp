@@ -8,6 +8,20 @@ namespace {
 
 constexpr int kEntryColumn = 2;  // ENTRY in the series table
 
+// Stores a series and then its books, which take the ENTRY the engine gave
+// it.
+void storeSeries(admin::CollectionTables& tables, admin::DemoSeries& series,
+                 const admin::RowStored& rowStored) {
+    const std::size_t position = tables.series->insert(series.row);
+    const paradox::Value entry = tables.series->row(position)[kEntryColumn];
+    rowStored();
+    for (paradox::Row& book : series.books) {
+        book[0] = entry;
+        tables.books->insert(std::move(book));
+        rowStored();
+    }
+}
+
 int run(admin::Context& context, const QStringList& args) {
     admin::Arguments arguments(args, {"--series", "--books", "--seed"});
     if (!arguments.positional().isEmpty())
@@ -27,15 +41,7 @@ int run(admin::Context& context, const QStringList& args) {
         // Made a series at a time, so that the sample is never held whole.
         admin::ForEachDemoSeries(static_cast<int>(seriesCount), static_cast<int>(bookCount),
                                  static_cast<std::uint64_t>(seed), [&](admin::DemoSeries& series) {
-                                     std::size_t position = tables.series->insert(series.row);
-                                     paradox::Value entry =
-                                         tables.series->row(position)[kEntryColumn];
-                                     rowStored();
-                                     for (paradox::Row& book : series.books) {
-                                         book[0] = entry;
-                                         tables.books->insert(std::move(book));
-                                         rowStored();
-                                     }
+                                     storeSeries(tables, series, rowStored);
                                  });
     });
     context.out << "Added " << seriesCount << " series and " << bookCount << " books to "
