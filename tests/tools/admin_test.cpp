@@ -150,7 +150,7 @@ TEST_F(AdminTest, ADemoThatFailsHalfWayLeavesTheCollectionEmpty) {
 TEST_F(AdminTest, AnImportRefusedOrKilledHalfWayLeavesTheCollectionEmpty) {
     const QString sample = dir.path() + "/sample", csv = dir.path() + "/csv";
     ASSERT_EQ(runAdmin(sample, {"init"}).status, 0);
-    ASSERT_EQ(runAdmin(sample, {"demo", "--series", "30", "--books", "45000"}).status, 0);
+    ASSERT_EQ(runAdmin(sample, {"demo", "--series", "30", "--books", "35000"}).status, 0);
     ASSERT_EQ(runAdmin(sample, {"export", csv}).status, 0);
     ASSERT_EQ(admin({"init"}).status, 0);
     auto expectEmpty = [this] {
@@ -177,7 +177,7 @@ TEST_F(AdminTest, AnImportRefusedOrKilledHalfWayLeavesTheCollectionEmpty) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("PKEEP_DIR", collection());
     process.setProcessEnvironment(env);
-    process.start("bash", {"-c", "ulimit -f 10000; exec \"$0\" import \"$1\"", PKEEP_ADMIN, csv});
+    process.start("bash", {"-c", "ulimit -f 8500; exec \"$0\" import \"$1\"", PKEEP_ADMIN, csv});
     ASSERT_TRUE(process.waitForFinished(120000));
     ASSERT_EQ(process.exitStatus(), QProcess::CrashExit) << process.readAllStandardError().data();
     EXPECT_GT(table("books.db")->rowCount(), 0u);  // a chunk was written before the kill
