@@ -147,15 +147,13 @@ std::string uniqueFieldName(const std::vector<FieldInfo>& fields, std::string na
     return name;
 }
 
-std::uint32_t largestAutoIncrement(const TableHeader& h,
-                                   const std::vector<const SalvagedRow*>& rows) {
+// The record's auto-increment value, 0 when it has none.
+std::uint32_t autoIncrementOf(const TableHeader& h, const std::uint8_t* record) {
     std::uint32_t largest = 0;
     for (const FieldInfo& f : h.fields) {
         if (f.type != kAutoInc) continue;
-        for (const SalvagedRow* row : rows) {
-            const auto v = paradox::coding::getSortableInt(row->record + f.offset, 4);
-            if (v && *v > 0) largest = std::max(largest, static_cast<std::uint32_t>(*v));
-        }
+        const auto v = paradox::coding::getSortableInt(record + f.offset, 4);
+        if (v && *v > 0) largest = std::max(largest, static_cast<std::uint32_t>(*v));
     }
     return largest;
 }
@@ -191,6 +189,13 @@ struct OwnedMemos {
         return values;
     }
 };
+
+// A pass over the rows lets go of the file pages it read every so many
+// rows, so that it holds a bounded part of the files whatever their size.
+void releaseNowAndThen(const Salvage& salvage, std::size_t row) {
+    constexpr std::size_t kRowsResident = 1 << 16;
+    if (row % kRowsResident == kRowsResident - 1) salvage.releaseResident();
+}
 
 std::string percentText(std::uint32_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -287,21 +292,23 @@ private:
         }
         if (h.keyFieldCount > 0) {
             // A healthy chain is in key order already.
-            const auto less = [&h](const SalvagedRow* a, const SalvagedRow* b) {
+            std::size_t compared = 0;
+            const auto less = [&](const SalvagedRow* a, const SalvagedRow* b) {
+                releaseNowAndThen(salvage, compared++);
                 return keyLess(h, a->record, b->record);
             };
-            if (!std::is_sorted(rows.begin(), rows.end(), less))
-                std::stable_sort(rows.begin(), rows.end(), less);
-            for (const SalvagedRow* row : rows) {
-                if (!kept_.empty() && keyEqual(h, kept_.back()->record, row->record))
-                    keyViolations_.push_back(row);
-                else
-                    kept_.push_back(row);
+            const bool sorted = salvage.inKeyOrder;
+            if (!sorted) std::stable_sort(rows.begin(), rows.end(), less);
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                const bool repeats =
+                    sorted ? rows[i]->repeatsKey
+                           : i > 0 && keyEqual(h, rows[i - 1]->record, rows[i]->record);
+                (repeats ? keyViolations_ : kept_).push_back(rows[i]);
+                if (!sorted) releaseNowAndThen(salvage, i);
             }
         } else {
             kept_ = std::move(rows);
         }
-        autoIncrement_ = std::max(h.autoIncrement, largestAutoIncrement(h, kept_));
     }
 
     // Streams the kept rows into fresh files and makes them durable.
@@ -314,11 +321,15 @@ private:
         TablePacker packer(workBase, model, h.fields, h.keyFieldCount);
         work.add(packer.files());
         const std::size_t total = std::max<std::size_t>(kept_.size(), 1);
+        // The counter is raised to the largest value found.
+        std::uint32_t autoIncrement = h.autoIncrement;
         for (std::size_t i = 0; i < kept_.size(); ++i) {
             packer.add(kept_[i]->record, salvage.memosOf(*kept_[i]));
+            autoIncrement = std::max(autoIncrement, autoIncrementOf(h, kept_[i]->record));
             if (i % 4096 == 0) percent(50 + static_cast<int>(45 * i / total));
+            releaseNowAndThen(salvage, i);
         }
-        packer.finish(autoIncrement_, true);
+        packer.finish(autoIncrement, true);
         result_.rows = packer.recordCount();
         return packer.files();
     }
@@ -360,8 +371,10 @@ private:
         if (!keyViolations_.empty()) {
             const std::string base = freeName(request_.keyViolations);
             TablePacker packer(base, modelNamed(h, base + ".DB"), h.fields, 0);
-            for (const SalvagedRow* row : keyViolations_)
-                packer.add(row->record, salvage.memosOf(*row));
+            for (std::size_t i = 0; i < keyViolations_.size(); ++i) {
+                packer.add(keyViolations_[i]->record, salvage.memosOf(*keyViolations_[i]));
+                releaseNowAndThen(salvage, i);
+            }
             packer.finish(0, true);
             result_.keyViolations = packer.recordCount();
             result_.keyViolationTable = base + ".DB";
@@ -376,7 +389,8 @@ private:
             const TableHeader model = modelNamed(h, base + ".DB");
             TablePacker packer(base, model, fields, 0);
             std::vector<std::uint8_t> record;
-            for (const SalvagedRow* row : problems_) {
+            for (std::size_t i = 0; i < problems_.size(); ++i) {
+                const SalvagedRow* row = problems_[i];
                 record.assign(row->record, row->record + h.recordSize);
                 OwnedMemos memos(salvage.memosOf(*row));
                 if (row->unreadable) makePrintable(h, record, memos.bytes);
@@ -384,6 +398,7 @@ private:
                 record.insert(record.end(), text.begin(), text.end());
                 record.resize(std::size_t(recordSizeOf(fields)), 0);
                 packer.add(record.data(), memos.view(salvage.memosOf(*row)), true);
+                releaseNowAndThen(salvage, i);
             }
             packer.finish(0, true);
             result_.problems = packer.recordCount();
@@ -397,7 +412,6 @@ private:
     const RebuildProgress& progress_;
     RebuildResult result_;
     std::vector<const SalvagedRow*> kept_, keyViolations_, problems_;
-    std::uint32_t autoIncrement_ = 0;
 };
 
 }  // namespace

@@ -71,6 +71,10 @@ std::vector<bool> inKeyOrder(const std::vector<const std::uint8_t*>& keys,
     auto less = [&](std::size_t a, std::size_t b) {
         return codec.compareKeys(keys[a], keys[b], codec.keyFields()) < 0;
     };
+    // The common case: the whole block is the one run.
+    std::size_t rising = 1;
+    while (rising < n && less(rising - 1, rising)) ++rising;
+    if (rising >= n) return std::vector<bool>(n, true);
     std::vector<int> upTo(n, 1), from(n, 1);  // longest runs ending / starting here
     for (std::size_t i = 0; i < n; ++i)
         for (std::size_t j = 0; j < i; ++j)
@@ -131,7 +135,7 @@ private:
                  " bytes, the header promises " + std::to_string(expected));
     }
 
-    std::uint8_t* block(int n, std::size_t& length) {
+    const std::uint8_t* block(int n, std::size_t& length) const {
         const TableHeader& h = out_.header;
         const std::size_t start = std::size_t(h.headerSize) + std::size_t(n - 1) * h.blockSize;
         length = std::min<std::size_t>(h.blockSize, out_.db.size() - start);
@@ -200,7 +204,7 @@ private:
     std::uint32_t readRecords(int n, bool stray) {
         const TableHeader& h = out_.header;
         std::size_t size = 0;
-        std::uint8_t* b = block(n, size);
+        const std::uint8_t* b = block(n, size);
         if (size < 6) {
             note("block " + std::to_string(n) + " is cut short by the end of the file");
             return 0;
@@ -227,7 +231,7 @@ private:
                      " records lost");
                 break;
             }
-            std::uint8_t* rec = b + start;
+            const std::uint8_t* rec = b + start;
             // Slack is wiped, so with an unreadable count the records are
             // the slots that hold anything.
             if ((stray || !countKnown) && allZero(rec, std::size_t(h.recordSize))) continue;
@@ -235,7 +239,36 @@ private:
             ++found;
         }
         checkKeyOrder(first);
+        followKeyOrder(first);
+        releaseNowAndThen();
         return found;
+    }
+
+    // A pass holds at most this many bytes of blocks read.
+    void releaseNowAndThen() {
+        constexpr std::size_t kResidentBytes = std::size_t{32} << 20;
+        sinceRelease_ += std::size_t(out_.header.blockSize);
+        if (sinceRelease_ < kResidentBytes) return;
+        sinceRelease_ = 0;
+        out_.releaseResident();
+    }
+
+    // Whether the readable rows, in the order found, rise in key order (a
+    // healthy chain's do, and the rebuild need not sort them), and which
+    // repeat the key of the one before them.  Compared while the records
+    // are at hand.
+    void followKeyOrder(std::size_t first) {
+        const TableHeader& h = out_.header;
+        if (h.keyFieldCount == 0) return;
+        for (std::size_t i = first; i < out_.rows.size(); ++i) {
+            SalvagedRow& row = out_.rows[i];
+            if (row.unreadable) continue;
+            if (lastKey_) {
+                if (keyLess(h, row.record, lastKey_)) out_.inKeyOrder = false;
+                row.repeatsKey = keyEqual(h, row.record, lastKey_);
+            }
+            lastKey_ = row.record;
+        }
     }
 
     // A keyed table's records rise in key order through each block: those
@@ -264,8 +297,9 @@ private:
     // Reads the record's memo values and judges the record by what the
     // engine reads from it; only garbage (a text no one could have typed, an
     // auto-increment value the engine never gives) makes it unreadable.
-    SalvagedRow decode(std::uint8_t* rec, int blockNo, int slot) {
+    SalvagedRow decode(const std::uint8_t* read, int blockNo, int slot) {
         const TableHeader& h = out_.header;
+        const std::uint8_t* rec = cleaned(read);
         SalvagedRow row;
         row.block = blockNo;
         row.slot = slot;
@@ -273,12 +307,12 @@ private:
         row.firstMemo = out_.memos.size();
         std::vector<std::string> faults;
         for (const FieldInfo& f : h.fields) {
-            std::uint8_t* p = rec + f.offset;
+            const std::uint8_t* p = rec + f.offset;
             if (f.isMemo()) {
                 if (std::string fault = readMemo(f, p); !fault.empty())
                     faults.push_back("field " + f.name + ": " + fault);
-            } else {
-                normalise(f, p);
+            } else if (f.type == kAutoInc) {
+                noteAutoIncrement(p);
             }
         }
         if (std::string garbage = judge(rec); !garbage.empty()) {
@@ -294,8 +328,32 @@ private:
     }
 
     // Bytes that are not part of the value the engine reads are written as
-    // every reader expects them.
-    void normalise(const FieldInfo& f, std::uint8_t* p) {
+    // every reader expects them, in a copy: the file's bytes are only read.
+    const std::uint8_t* cleaned(const std::uint8_t* rec) {
+        const auto& fields = out_.header.fields;
+        if (std::none_of(fields.begin(), fields.end(),
+                         [rec](const FieldInfo& f) { return holdsStrayBytes(f, rec + f.offset); }))
+            return rec;
+        auto& copy = out_.cleanedRecords.emplace_back(rec, rec + out_.header.recordSize);
+        for (const FieldInfo& f : fields) clean(f, copy.data() + f.offset);
+        return copy.data();
+    }
+
+    static bool holdsStrayBytes(const FieldInfo& f, const std::uint8_t* p) {
+        switch (f.type) {
+            case kAlpha: {
+                const auto* end =
+                    static_cast<const std::uint8_t*>(std::memchr(p, 0, std::size_t(f.length)));
+                return end && !allZero(end, std::size_t(p + f.length - end));
+            }
+            case kLogical:
+                return *p != 0 && *p != 0x80 && *p != 0x81;
+            default:
+                return false;
+        }
+    }
+
+    static void clean(const FieldInfo& f, std::uint8_t* p) {
         switch (f.type) {
             case kAlpha: {
                 // Every reader stops at the NUL: bytes after it would also
@@ -307,16 +365,15 @@ private:
             case kLogical:
                 if (*p != 0 && *p != 0x80) *p = 0x81;  // the engine reads true
                 break;
-            case kAutoInc: {
-                const auto value = getSortableInt(p, 4);
-                if (value && *value > 0)
-                    out_.largestAutoIncrement =
-                        std::max(out_.largestAutoIncrement, std::uint32_t(*value));
-                break;
-            }
             default:
                 break;
         }
+    }
+
+    void noteAutoIncrement(const std::uint8_t* p) {
+        const auto value = getSortableInt(p, 4);
+        if (value && *value > 0)
+            out_.largestAutoIncrement = std::max(out_.largestAutoIncrement, std::uint32_t(*value));
     }
 
     // The record as the engine decodes it (memo values aside); empty when it
@@ -383,6 +440,8 @@ private:
     std::uint32_t chainRecords_ = 0;
     int visited_ = 0;
     int lastPercent_ = -1;
+    std::size_t sinceRelease_ = 0;
+    const std::uint8_t* lastKey_ = nullptr;
 };
 
 }  // namespace
