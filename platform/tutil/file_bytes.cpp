@@ -117,6 +117,13 @@ void FileWriter::append(const std::uint8_t* data, std::size_t n) {
     used_ += n;
 }
 
+std::uint8_t* FileWriter::appendSpace(std::size_t n) {
+    if (used_ + n > kBufferSize) flush();
+    std::uint8_t* space = buffer_.data() + used_;
+    used_ += n;
+    return space;
+}
+
 void FileWriter::writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t n) {
     flush();
     while (n > 0) {

@@ -58,6 +58,9 @@ public:
     // Appends bytes at the end; large runs bypass the buffer.
     void append(const std::uint8_t* data, std::size_t n);
     void append(std::span<const std::uint8_t> bytes) { append(bytes.data(), bytes.size()); }
+    // Appends `n` unset bytes (at most the buffer's size) for the caller to
+    // fill in place, valid until the next call on the writer.
+    std::uint8_t* appendSpace(std::size_t n);
     // Overwrites bytes already appended (the buffer is written first).
     void writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t n);
     // Writes the buffer out; with `durable`, also waits until the file's

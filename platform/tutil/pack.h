@@ -66,7 +66,7 @@ private:
     paradox::FileHeader header_;  // without the counts
     FileWriter db_;
     std::unique_ptr<MemoWriter> memo_;
-    std::vector<std::uint8_t> block_;
+    std::uint8_t* block_ = nullptr;  // the block being filled, in place in db_'s buffer
     int inBlock_ = 0;
     int blocks_ = 0;
     std::uint32_t records_ = 0;

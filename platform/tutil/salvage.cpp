@@ -12,6 +12,7 @@
 #include "platform/tutil/salvage.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 
@@ -99,6 +100,10 @@ public:
         out_.memo = MemoReader(mbPath);
         const TableHeader& h = out_.header;
         codec_ = codecFor(h, dbPath);
+        for (int b = 1; b < 256; ++b) {
+            const auto byte = static_cast<std::uint8_t>(b);
+            controlCharacter_[byte] = holdsControlCharacter(codec_->codePage().toUtf8(&byte, 1));
+        }
         out_.memoFields = std::size_t(std::count_if(h.fields.begin(), h.fields.end(),
                                                     [](const FieldInfo& f) { return f.isMemo(); }));
         const std::size_t size = out_.db.size();
@@ -376,21 +381,22 @@ private:
             out_.largestAutoIncrement = std::max(out_.largestAutoIncrement, std::uint32_t(*value));
     }
 
-    // The record as the engine decodes it (memo values aside); empty when it
-    // holds values, else why it is garbage.
-    std::string judge(const std::uint8_t* rec) {
-        scratch_.assign(rec, rec + out_.header.recordSize);
-        for (const FieldInfo& f : out_.header.fields)  // memo values are read apart
-            if (f.isMemo()) std::fill_n(scratch_.data() + f.offset + f.length - 10, 10, 0);
-        const auto& fields = codec_->fields();
-        codec_->decode(scratch_.data(), nullptr, values_);
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            const paradox::Value& v = values_[i];
-            if (fields[i].type == paradox::FieldType::Alpha && v.isText() &&
-                holdsControlCharacter(v.asText()))
-                return "field " + fields[i].name + ": its text holds bytes outside the code page";
-            if (fields[i].type == paradox::FieldType::AutoInc && (!v.isInt() || v.asInt() <= 0))
-                return "field " + fields[i].name + ": not an auto-increment value";
+    // Whether the engine reads values from the record (memo values aside):
+    // empty when it does, else why it is garbage (a text no one could have
+    // typed, an auto-increment value the engine never gives).  Judged on the
+    // stored bytes: the code page maps each byte to one character.
+    std::string judge(const std::uint8_t* rec) const {
+        for (const paradox::FieldLayout& f : codec_->fields()) {
+            const std::uint8_t* p = rec + f.offset;
+            if (f.type == paradox::FieldType::Alpha) {
+                for (int i = 0; i < f.bytes && p[i] != 0; ++i)
+                    if (controlCharacter_[p[i]])
+                        return "field " + f.name + ": its text holds bytes outside the code page";
+            } else if (f.type == paradox::FieldType::AutoInc) {
+                const auto value = getSortableInt(p, 4);
+                if (!value || *value <= 0)
+                    return "field " + f.name + ": not an auto-increment value";
+            }
         }
         return {};
     }
@@ -433,8 +439,7 @@ private:
     const ProgressFn& progress_;
     Salvage out_;
     std::unique_ptr<paradox::RecordCodec> codec_;
-    std::vector<std::uint8_t> scratch_;
-    paradox::Row values_;
+    std::array<bool, 256> controlCharacter_{};  // the bytes that read as one
     int available_ = 0;
     std::vector<bool> seen_;
     std::uint32_t chainRecords_ = 0;
