@@ -286,8 +286,10 @@ private:
     void sortOut(const Salvage& salvage) {
         const TableHeader& h = salvage.header;
         std::vector<const SalvagedRow*> rows;
+        rows.reserve(salvage.rows.size());
+        kept_.reserve(salvage.rows.size());
         for (const SalvagedRow& row : salvage.rows) {
-            if (!row.problem.empty()) problems_.push_back(&row);
+            if (!row.intact()) problems_.push_back(&row);
             if (!row.unreadable) rows.push_back(&row);
         }
         if (h.keyFieldCount > 0) {
@@ -394,7 +396,7 @@ private:
                 record.assign(row->record, row->record + h.recordSize);
                 OwnedMemos memos(salvage.memosOf(*row));
                 if (row->unreadable) makePrintable(h, record, memos.bytes);
-                std::string text = row->problem.substr(0, 255);
+                std::string text = salvage.problemOf(*row).substr(0, 255);
                 record.insert(record.end(), text.begin(), text.end());
                 record.resize(std::size_t(recordSizeOf(fields)), 0);
                 packer.add(record.data(), memos.view(salvage.memosOf(*row)), true);
@@ -462,11 +464,9 @@ int verifyTable(const std::string& base, bool headerOnly, std::vector<std::strin
     for (const auto& note : salvage.notes) findings.push_back(note);
     if (!salvage.notes.empty()) level = std::max(level, int(TU_LEVEL_WARNINGS));
     for (const auto& row : salvage.rows)
-        if (!row.problem.empty()) findings.push_back(row.problem);
+        if (!row.intact()) findings.push_back(salvage.problemOf(row));
     const bool rowsLost = salvage.rows.size() < header.numRecords;
-    if (rowsLost || std::any_of(salvage.rows.begin(), salvage.rows.end(),
-                                [](const SalvagedRow& r) { return !r.problem.empty(); }))
-        level = TU_LEVEL_DAMAGED;
+    if (rowsLost || !salvage.problems.empty()) level = TU_LEVEL_DAMAGED;
     return level;
 }
 

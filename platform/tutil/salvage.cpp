@@ -292,11 +292,19 @@ private:
             if (!keep[i]) fail(*rows[i], "its key breaks the key order of its block");
     }
 
-    static void fail(SalvagedRow& row, const std::string& why) {
+    void fail(SalvagedRow& row, const std::string& why) {
         row.unreadable = true;
-        const std::string where =
-            "block " + std::to_string(row.block) + " record " + std::to_string(row.slot + 1) + ": ";
-        row.problem = row.problem.empty() ? where + why : row.problem + "; " + why;
+        if (!row.intact()) {
+            out_.problems[row.problem - 1] += "; " + why;
+            return;
+        }
+        addProblem(row, "block " + std::to_string(row.block) + " record " +
+                            std::to_string(row.slot + 1) + ": " + why);
+    }
+
+    void addProblem(SalvagedRow& row, std::string text) {
+        out_.problems.push_back(std::move(text));
+        row.problem = static_cast<std::uint32_t>(out_.problems.size());
     }
 
     // Reads the record's memo values and judges the record by what the
@@ -307,28 +315,28 @@ private:
         const std::uint8_t* rec = cleaned(read);
         SalvagedRow row;
         row.block = blockNo;
-        row.slot = slot;
+        row.slot = static_cast<std::uint16_t>(slot);
         row.record = rec;
-        row.firstMemo = out_.memos.size();
-        std::vector<std::string> faults;
+        std::string problem;
+        const auto fault = [&problem](const std::string& what) {
+            problem += (problem.empty() ? "" : "; ") + what;
+        };
         for (const FieldInfo& f : h.fields) {
             const std::uint8_t* p = rec + f.offset;
             if (f.isMemo()) {
-                if (std::string fault = readMemo(f, p); !fault.empty())
-                    faults.push_back("field " + f.name + ": " + fault);
+                if (std::string why = readMemo(f, p); !why.empty())
+                    fault("field " + f.name + ": " + why);
             } else if (f.type == kAutoInc) {
                 noteAutoIncrement(p);
             }
         }
         if (std::string garbage = judge(rec); !garbage.empty()) {
             row.unreadable = true;
-            faults.push_back(garbage);
+            fault(garbage);
         }
-        for (const std::string& fault : faults)
-            row.problem += (row.problem.empty() ? "" : "; ") + fault;
-        if (!row.problem.empty())
-            row.problem = "block " + std::to_string(blockNo) + " record " +
-                          std::to_string(slot + 1) + ": " + row.problem;
+        if (!problem.empty())
+            addProblem(row, "block " + std::to_string(blockNo) + " record " +
+                                std::to_string(slot + 1) + ": " + problem);
         return row;
     }
 
@@ -451,10 +459,7 @@ private:
 
 }  // namespace
 
-bool Salvage::damaged() const {
-    return !notes.empty() || std::any_of(rows.begin(), rows.end(),
-                                         [](const SalvagedRow& r) { return !r.problem.empty(); });
-}
+bool Salvage::damaged() const { return !notes.empty() || !problems.empty(); }
 
 Salvage salvageTable(const std::string& dbPath, const std::string& mbPath,
                      const ProgressFn& progress, const KnownStructure* known) {
