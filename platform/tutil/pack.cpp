@@ -117,9 +117,9 @@ void TablePacker::add(const std::uint8_t* record, std::span<const MemoValue> mem
         std::uint8_t* p = out + f.offset;
         std::fill(p, p + f.length, 0);
         const bool blank =
-            k >= memos.size() || memos[k].text.empty() || (memos[k].lost && !keepLostText);
+            k >= memos.size() || memos[k].text().empty() || (memos[k].lost && !keepLostText);
         if (blank) continue;
-        const std::span<const std::uint8_t> value = memos[k].text;
+        const std::span<const std::uint8_t> value = memos[k].text();
         const std::size_t leader = std::size_t(f.length) - 10;
         std::memcpy(p, value.data(), std::min(leader, value.size()));
         putU32(p + leader + 4, static_cast<std::uint32_t>(value.size()));

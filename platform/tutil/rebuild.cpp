@@ -181,7 +181,7 @@ struct OwnedMemos {
     std::vector<MemoValue> values;
 
     explicit OwnedMemos(std::span<const MemoValue> memos) {
-        for (const MemoValue& m : memos) bytes.emplace_back(m.text.begin(), m.text.end());
+        for (const MemoValue& m : memos) bytes.emplace_back(m.text().begin(), m.text().end());
     }
     std::span<const MemoValue> view(std::span<const MemoValue> memos) {
         values.clear();

@@ -269,8 +269,9 @@ private:
             SalvagedRow& row = out_.rows[i];
             if (row.unreadable) continue;
             if (lastKey_) {
-                if (keyLess(h, row.record, lastKey_)) out_.inKeyOrder = false;
-                row.repeatsKey = keyEqual(h, row.record, lastKey_);
+                const int order = std::memcmp(row.record, lastKey_, std::size_t(h.keySize()));
+                if (order < 0) out_.inKeyOrder = false;  // as keyLess compares
+                row.repeatsKey = order == 0;
             }
             lastKey_ = row.record;
         }
@@ -418,16 +419,15 @@ private:
         MemoValue value;
         std::string why;
         if (length <= leader) {
-            value.text = {p, length};
+            value = MemoValue({p, length});
         } else if (auto stored = out_.memo.read(pointer, length, why)) {
             // The stored text is the value, as the engine reads it; the
             // leader is rewritten from it.
-            value.text = *stored;
+            value = MemoValue(*stored);
         }
-        value.lost = !why.empty();
-        if (value.lost) {
+        if (!why.empty()) {
             const auto* end = static_cast<const std::uint8_t*>(std::memchr(p, 0, leader));
-            value.text = {p, end ? std::size_t(end - p) : leader};
+            value = MemoValue({p, end ? std::size_t(end - p) : leader}, true);
         }
         out_.memos.push_back(value);
         return value.lost ? "memo text unreadable, " + why : std::string();
