@@ -193,7 +193,7 @@ struct OwnedMemos {
 // A pass over the rows lets go of the file pages it read every so many
 // rows, so that it holds a bounded part of the files whatever their size.
 void releaseNowAndThen(const Salvage& salvage, std::size_t row) {
-    constexpr std::size_t kRowsResident = 1 << 16;
+    constexpr std::size_t kRowsResident = 4096;
     if (row % kRowsResident == kRowsResident - 1) salvage.releaseResident();
 }
 

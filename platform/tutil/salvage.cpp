@@ -251,7 +251,7 @@ private:
 
     // A pass holds at most this many bytes of blocks read.
     void releaseNowAndThen() {
-        constexpr std::size_t kResidentBytes = std::size_t{32} << 20;
+        constexpr std::size_t kResidentBytes = std::size_t{1} << 20;
         sinceRelease_ += std::size_t(out_.header.blockSize);
         if (sinceRelease_ < kResidentBytes) return;
         sinceRelease_ = 0;
