@@ -1,6 +1,7 @@
 #include "platform/tutil/file_bytes.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,23 +36,43 @@ private:
 
 }  // namespace
 
+FileBytes::~FileBytes() { unmap(); }
+
+FileBytes::FileBytes(FileBytes&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+
+FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
+    if (this != &other) {
+        unmap();
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+}
+
+void FileBytes::unmap() noexcept {
+    if (data_) ::munmap(const_cast<std::uint8_t*>(data_), size_);
+    data_ = nullptr;
+    size_ = 0;
+}
+
 bool FileBytes::read(const std::string& path) {
+    unmap();
     const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st;
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     // A file that grows while it is read is taken up to its size at open.
-    const auto expected = static_cast<std::size_t>(st.st_size);
-    memory_ = paradox::ImageBuffer(expected);
-    std::size_t got = 0;
-    while (got < expected) {
-        const ssize_t n = ::read(fd.get(), memory_.data() + got, expected - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) break;  // shrank meanwhile: keep what was there
-        got += static_cast<std::size_t>(n);
-    }
-    size_ = got;
+    const auto size = static_cast<std::size_t>(st.st_size);
+    if (size == 0) return true;
+    void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
+    if (p == MAP_FAILED) return false;
+    data_ = static_cast<const std::uint8_t*>(p);
+    size_ = size;
     return true;
+}
+
+void FileBytes::releaseResident() const {
+    if (data_) ::madvise(const_cast<std::uint8_t*>(data_), size_, MADV_DONTNEED);
 }
 
 FileWriter::FileWriter(std::string path)
@@ -94,6 +115,13 @@ void FileWriter::append(const std::uint8_t* data, std::size_t n) {
     if (n >= kBufferSize) return writeFully(data, n);
     std::memcpy(buffer_.data() + used_, data, n);
     used_ += n;
+}
+
+std::uint8_t* FileWriter::appendSpace(std::size_t n) {
+    if (used_ + n > kBufferSize) flush();
+    std::uint8_t* space = buffer_.data() + used_;
+    used_ += n;
+    return space;
 }
 
 void FileWriter::writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t n) {

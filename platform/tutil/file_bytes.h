@@ -1,8 +1,9 @@
 #pragma once
-// Whole-file reads and large buffered writes for the utility's bulk passes.
-// A rebuild reads each input file with a few large reads into a buffer that
-// is never zero-filled first, and writes its output in multi-megabyte
-// chunks, so the work is bounded by the copying of the bytes.
+// Read-only file mappings and large buffered writes for the utility's bulk
+// passes.  A rebuild maps each input file rather than copying it into
+// memory, and lets go of the pages it has passed now and then, so that its
+// memory stays bounded whatever the table's size; it writes its output in
+// multi-megabyte chunks, so the work is bounded by the copying of the bytes.
 
 #include <cstddef>
 #include <cstdint>
@@ -13,20 +14,32 @@
 
 namespace tutil {
 
-// The contents of a file, owned.
+// The contents of a file, mapped read-only.  The file must not shrink while
+// it is mapped (the rebuild holds the table's lock).
 class FileBytes {
 public:
     FileBytes() = default;
-    // Reads the whole file; false when it cannot be opened or read.
+    ~FileBytes();
+    FileBytes(FileBytes&& other) noexcept;
+    FileBytes& operator=(FileBytes&& other) noexcept;
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+
+    // Maps the whole file; false when it cannot be opened or mapped.
     bool read(const std::string& path);
 
-    const std::uint8_t* data() const { return memory_.data(); }
-    std::uint8_t* data() { return memory_.data(); }
+    const std::uint8_t* data() const { return data_; }
     std::size_t size() const { return size_; }
-    std::span<const std::uint8_t> bytes() const { return {memory_.data(), size_}; }
+    std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
+
+    // Gives the pages read so far back to the system.  Pointers into the
+    // file stay valid: their bytes are read again from the file when used.
+    void releaseResident() const;
 
 private:
-    paradox::ImageBuffer memory_;
+    void unmap() noexcept;
+
+    const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
 };
 
@@ -45,6 +58,9 @@ public:
     // Appends bytes at the end; large runs bypass the buffer.
     void append(const std::uint8_t* data, std::size_t n);
     void append(std::span<const std::uint8_t> bytes) { append(bytes.data(), bytes.size()); }
+    // Appends `n` unset bytes (at most the buffer's size) for the caller to
+    // fill in place, valid until the next call on the writer.
+    std::uint8_t* appendSpace(std::size_t n);
     // Overwrites bytes already appended (the buffer is written first).
     void writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t n);
     // Writes the buffer out; with `durable`, also waits until the file's

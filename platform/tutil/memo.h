@@ -15,7 +15,7 @@ namespace tutil {
 
 class MemoReader {
 public:
-    // Reads the whole memo file; a missing or unreadable file leaves the
+    // Maps the whole memo file; a missing or unreadable file leaves the
     // reader empty, so that every pointer into it fails with a reason.
     MemoReader() = default;
     explicit MemoReader(const std::string& mbPath);
@@ -27,6 +27,8 @@ public:
     // modification numbers are not compared, they do not change the value).
     std::optional<std::span<const std::uint8_t>> read(std::uint32_t pointer, std::uint32_t length,
                                                       std::string& why) const;
+    // See FileBytes::releaseResident.
+    void releaseResident() const { bytes_.releaseResident(); }
 
 private:
     FileBytes bytes_;

@@ -87,7 +87,6 @@ TablePacker::TablePacker(std::string base, const TableHeader& model, std::vector
     db_.append(headerBytes(header_, tableName_, 0, 0, 0));
     if (std::any_of(fields_.begin(), fields_.end(), [](const FieldInfo& f) { return f.isMemo(); }))
         memo_ = std::make_unique<MemoWriter>(base_ + ".MB");
-    block_.assign(std::size_t(blockSize_), 0);
 }
 
 TablePacker::~TablePacker() = default;
@@ -108,7 +107,8 @@ void TablePacker::add(const std::uint8_t* record, std::span<const MemoValue> mem
                                                      " KiB; choose larger blocks");
         flushBlock(true);
     }
-    std::uint8_t* out = block_.data() + 6 + std::size_t(inBlock_) * recordSize_;
+    if (inBlock_ == 0) block_ = db_.appendSpace(std::size_t(blockSize_));
+    std::uint8_t* out = block_ + 6 + std::size_t(inBlock_) * recordSize_;
     std::memcpy(out, record, std::size_t(recordSize_));
     std::size_t memoIndex = 0;
     for (const FieldInfo& f : fields_) {
@@ -117,9 +117,9 @@ void TablePacker::add(const std::uint8_t* record, std::span<const MemoValue> mem
         std::uint8_t* p = out + f.offset;
         std::fill(p, p + f.length, 0);
         const bool blank =
-            k >= memos.size() || memos[k].text.empty() || (memos[k].lost && !keepLostText);
+            k >= memos.size() || memos[k].text().empty() || (memos[k].lost && !keepLostText);
         if (blank) continue;
-        const std::span<const std::uint8_t> value = memos[k].text;
+        const std::span<const std::uint8_t> value = memos[k].text();
         const std::size_t leader = std::size_t(f.length) - 10;
         std::memcpy(p, value.data(), std::min(leader, value.size()));
         putU32(p + leader + 4, static_cast<std::uint32_t>(value.size()));
@@ -138,16 +138,15 @@ void TablePacker::add(const std::uint8_t* record, std::span<const MemoValue> mem
 }
 
 // Block n's next link is n + 1 whenever another block follows, so each
-// block goes out once, complete.
+// block is written once, complete, where it lies in the output buffer.
 void TablePacker::flushBlock(bool anotherFollows) {
     if (inBlock_ == 0) return;
     ++blocks_;
-    putU16(&block_[0], static_cast<std::uint16_t>(anotherFollows ? blocks_ + 1 : 0));
-    putU16(&block_[2], static_cast<std::uint16_t>(blocks_ - 1));
-    putU16(&block_[4], static_cast<std::uint16_t>((inBlock_ - 1) * recordSize_));
+    putU16(block_, static_cast<std::uint16_t>(anotherFollows ? blocks_ + 1 : 0));
+    putU16(block_ + 2, static_cast<std::uint16_t>(blocks_ - 1));
+    putU16(block_ + 4, static_cast<std::uint16_t>((inBlock_ - 1) * recordSize_));
     // Wipe the slack so no stale bytes of earlier records follow them.
-    std::fill(block_.begin() + 6 + std::ptrdiff_t(inBlock_) * recordSize_, block_.end(), 0);
-    db_.append(block_);
+    std::fill(block_ + 6 + std::ptrdiff_t(inBlock_) * recordSize_, block_ + blockSize_, 0);
     if (keyFieldCount_ > 0) blockIndex_.back().count = inBlock_;
     inBlock_ = 0;
 }

@@ -15,11 +15,18 @@
 
 namespace tutil {
 
-// The value of one memo field of a row, as bytes someone else owns.
+// The value of one memo field of a row, as bytes someone else owns.  Held
+// as a pointer and a length, as a table may hold millions.
 struct MemoValue {
-    std::span<const std::uint8_t> text;  // empty: blank
-    // The stored text could not be read; `text` is what the record's leader
-    // still shows.
+    MemoValue() = default;
+    MemoValue(std::span<const std::uint8_t> bytes, bool isLost = false)
+        : data(bytes.data()), size(static_cast<std::uint32_t>(bytes.size())), lost(isLost) {}
+    std::span<const std::uint8_t> text() const { return {data, size}; }  // empty: blank
+
+    const std::uint8_t* data = nullptr;
+    std::uint32_t size = 0;
+    // The stored text could not be read; the text is what the record's
+    // leader still shows.
     bool lost = false;
 };
 
@@ -66,7 +73,7 @@ private:
     paradox::FileHeader header_;  // without the counts
     FileWriter db_;
     std::unique_ptr<MemoWriter> memo_;
-    std::vector<std::uint8_t> block_;
+    std::uint8_t* block_ = nullptr;  // the block being filled, in place in db_'s buffer
     int inBlock_ = 0;
     int blocks_ = 0;
     std::uint32_t records_ = 0;

@@ -147,15 +147,13 @@ std::string uniqueFieldName(const std::vector<FieldInfo>& fields, std::string na
     return name;
 }
 
-std::uint32_t largestAutoIncrement(const TableHeader& h,
-                                   const std::vector<const SalvagedRow*>& rows) {
+// The record's auto-increment value, 0 when it has none.
+std::uint32_t autoIncrementOf(const TableHeader& h, const std::uint8_t* record) {
     std::uint32_t largest = 0;
     for (const FieldInfo& f : h.fields) {
         if (f.type != kAutoInc) continue;
-        for (const SalvagedRow* row : rows) {
-            const auto v = paradox::coding::getSortableInt(row->record + f.offset, 4);
-            if (v && *v > 0) largest = std::max(largest, static_cast<std::uint32_t>(*v));
-        }
+        const auto v = paradox::coding::getSortableInt(record + f.offset, 4);
+        if (v && *v > 0) largest = std::max(largest, static_cast<std::uint32_t>(*v));
     }
     return largest;
 }
@@ -183,7 +181,7 @@ struct OwnedMemos {
     std::vector<MemoValue> values;
 
     explicit OwnedMemos(std::span<const MemoValue> memos) {
-        for (const MemoValue& m : memos) bytes.emplace_back(m.text.begin(), m.text.end());
+        for (const MemoValue& m : memos) bytes.emplace_back(m.text().begin(), m.text().end());
     }
     std::span<const MemoValue> view(std::span<const MemoValue> memos) {
         values.clear();
@@ -191,6 +189,13 @@ struct OwnedMemos {
         return values;
     }
 };
+
+// A pass over the rows lets go of the file pages it read every so many
+// rows, so that it holds a bounded part of the files whatever their size.
+void releaseNowAndThen(const Salvage& salvage, std::size_t row) {
+    constexpr std::size_t kRowsResident = 4096;
+    if (row % kRowsResident == kRowsResident - 1) salvage.releaseResident();
+}
 
 std::string percentText(std::uint32_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -281,27 +286,31 @@ private:
     void sortOut(const Salvage& salvage) {
         const TableHeader& h = salvage.header;
         std::vector<const SalvagedRow*> rows;
+        rows.reserve(salvage.rows.size());
+        kept_.reserve(salvage.rows.size());
         for (const SalvagedRow& row : salvage.rows) {
-            if (!row.problem.empty()) problems_.push_back(&row);
+            if (!row.intact()) problems_.push_back(&row);
             if (!row.unreadable) rows.push_back(&row);
         }
         if (h.keyFieldCount > 0) {
             // A healthy chain is in key order already.
-            const auto less = [&h](const SalvagedRow* a, const SalvagedRow* b) {
+            std::size_t compared = 0;
+            const auto less = [&](const SalvagedRow* a, const SalvagedRow* b) {
+                releaseNowAndThen(salvage, compared++);
                 return keyLess(h, a->record, b->record);
             };
-            if (!std::is_sorted(rows.begin(), rows.end(), less))
-                std::stable_sort(rows.begin(), rows.end(), less);
-            for (const SalvagedRow* row : rows) {
-                if (!kept_.empty() && keyEqual(h, kept_.back()->record, row->record))
-                    keyViolations_.push_back(row);
-                else
-                    kept_.push_back(row);
+            const bool sorted = salvage.inKeyOrder;
+            if (!sorted) std::stable_sort(rows.begin(), rows.end(), less);
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                const bool repeats =
+                    sorted ? rows[i]->repeatsKey
+                           : i > 0 && keyEqual(h, rows[i - 1]->record, rows[i]->record);
+                (repeats ? keyViolations_ : kept_).push_back(rows[i]);
+                if (!sorted) releaseNowAndThen(salvage, i);
             }
         } else {
             kept_ = std::move(rows);
         }
-        autoIncrement_ = std::max(h.autoIncrement, largestAutoIncrement(h, kept_));
     }
 
     // Streams the kept rows into fresh files and makes them durable.
@@ -314,11 +323,15 @@ private:
         TablePacker packer(workBase, model, h.fields, h.keyFieldCount);
         work.add(packer.files());
         const std::size_t total = std::max<std::size_t>(kept_.size(), 1);
+        // The counter is raised to the largest value found.
+        std::uint32_t autoIncrement = h.autoIncrement;
         for (std::size_t i = 0; i < kept_.size(); ++i) {
             packer.add(kept_[i]->record, salvage.memosOf(*kept_[i]));
+            autoIncrement = std::max(autoIncrement, autoIncrementOf(h, kept_[i]->record));
             if (i % 4096 == 0) percent(50 + static_cast<int>(45 * i / total));
+            releaseNowAndThen(salvage, i);
         }
-        packer.finish(autoIncrement_, true);
+        packer.finish(autoIncrement, true);
         result_.rows = packer.recordCount();
         return packer.files();
     }
@@ -360,8 +373,10 @@ private:
         if (!keyViolations_.empty()) {
             const std::string base = freeName(request_.keyViolations);
             TablePacker packer(base, modelNamed(h, base + ".DB"), h.fields, 0);
-            for (const SalvagedRow* row : keyViolations_)
-                packer.add(row->record, salvage.memosOf(*row));
+            for (std::size_t i = 0; i < keyViolations_.size(); ++i) {
+                packer.add(keyViolations_[i]->record, salvage.memosOf(*keyViolations_[i]));
+                releaseNowAndThen(salvage, i);
+            }
             packer.finish(0, true);
             result_.keyViolations = packer.recordCount();
             result_.keyViolationTable = base + ".DB";
@@ -376,14 +391,16 @@ private:
             const TableHeader model = modelNamed(h, base + ".DB");
             TablePacker packer(base, model, fields, 0);
             std::vector<std::uint8_t> record;
-            for (const SalvagedRow* row : problems_) {
+            for (std::size_t i = 0; i < problems_.size(); ++i) {
+                const SalvagedRow* row = problems_[i];
                 record.assign(row->record, row->record + h.recordSize);
                 OwnedMemos memos(salvage.memosOf(*row));
                 if (row->unreadable) makePrintable(h, record, memos.bytes);
-                std::string text = row->problem.substr(0, 255);
+                std::string text = salvage.problemOf(*row).substr(0, 255);
                 record.insert(record.end(), text.begin(), text.end());
                 record.resize(std::size_t(recordSizeOf(fields)), 0);
                 packer.add(record.data(), memos.view(salvage.memosOf(*row)), true);
+                releaseNowAndThen(salvage, i);
             }
             packer.finish(0, true);
             result_.problems = packer.recordCount();
@@ -397,7 +414,6 @@ private:
     const RebuildProgress& progress_;
     RebuildResult result_;
     std::vector<const SalvagedRow*> kept_, keyViolations_, problems_;
-    std::uint32_t autoIncrement_ = 0;
 };
 
 }  // namespace
@@ -448,11 +464,9 @@ int verifyTable(const std::string& base, bool headerOnly, std::vector<std::strin
     for (const auto& note : salvage.notes) findings.push_back(note);
     if (!salvage.notes.empty()) level = std::max(level, int(TU_LEVEL_WARNINGS));
     for (const auto& row : salvage.rows)
-        if (!row.problem.empty()) findings.push_back(row.problem);
+        if (!row.intact()) findings.push_back(salvage.problemOf(row));
     const bool rowsLost = salvage.rows.size() < header.numRecords;
-    if (rowsLost || std::any_of(salvage.rows.begin(), salvage.rows.end(),
-                                [](const SalvagedRow& r) { return !r.problem.empty(); }))
-        level = TU_LEVEL_DAMAGED;
+    if (rowsLost || !salvage.problems.empty()) level = TU_LEVEL_DAMAGED;
     return level;
 }
 

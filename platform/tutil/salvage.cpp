@@ -12,6 +12,7 @@
 #include "platform/tutil/salvage.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 
@@ -71,6 +72,10 @@ std::vector<bool> inKeyOrder(const std::vector<const std::uint8_t*>& keys,
     auto less = [&](std::size_t a, std::size_t b) {
         return codec.compareKeys(keys[a], keys[b], codec.keyFields()) < 0;
     };
+    // The common case: the whole block is the one run.
+    std::size_t rising = 1;
+    while (rising < n && less(rising - 1, rising)) ++rising;
+    if (rising >= n) return std::vector<bool>(n, true);
     std::vector<int> upTo(n, 1), from(n, 1);  // longest runs ending / starting here
     for (std::size_t i = 0; i < n; ++i)
         for (std::size_t j = 0; j < i; ++j)
@@ -95,6 +100,10 @@ public:
         out_.memo = MemoReader(mbPath);
         const TableHeader& h = out_.header;
         codec_ = codecFor(h, dbPath);
+        for (int b = 1; b < 256; ++b) {
+            const auto byte = static_cast<std::uint8_t>(b);
+            controlCharacter_[byte] = holdsControlCharacter(codec_->codePage().toUtf8(&byte, 1));
+        }
         out_.memoFields = std::size_t(std::count_if(h.fields.begin(), h.fields.end(),
                                                     [](const FieldInfo& f) { return f.isMemo(); }));
         const std::size_t size = out_.db.size();
@@ -131,7 +140,7 @@ private:
                  " bytes, the header promises " + std::to_string(expected));
     }
 
-    std::uint8_t* block(int n, std::size_t& length) {
+    const std::uint8_t* block(int n, std::size_t& length) const {
         const TableHeader& h = out_.header;
         const std::size_t start = std::size_t(h.headerSize) + std::size_t(n - 1) * h.blockSize;
         length = std::min<std::size_t>(h.blockSize, out_.db.size() - start);
@@ -200,7 +209,7 @@ private:
     std::uint32_t readRecords(int n, bool stray) {
         const TableHeader& h = out_.header;
         std::size_t size = 0;
-        std::uint8_t* b = block(n, size);
+        const std::uint8_t* b = block(n, size);
         if (size < 6) {
             note("block " + std::to_string(n) + " is cut short by the end of the file");
             return 0;
@@ -227,7 +236,7 @@ private:
                      " records lost");
                 break;
             }
-            std::uint8_t* rec = b + start;
+            const std::uint8_t* rec = b + start;
             // Slack is wiped, so with an unreadable count the records are
             // the slots that hold anything.
             if ((stray || !countKnown) && allZero(rec, std::size_t(h.recordSize))) continue;
@@ -235,7 +244,37 @@ private:
             ++found;
         }
         checkKeyOrder(first);
+        followKeyOrder(first);
+        releaseNowAndThen();
         return found;
+    }
+
+    // A pass holds at most this many bytes of blocks read.
+    void releaseNowAndThen() {
+        constexpr std::size_t kResidentBytes = std::size_t{1} << 20;
+        sinceRelease_ += std::size_t(out_.header.blockSize);
+        if (sinceRelease_ < kResidentBytes) return;
+        sinceRelease_ = 0;
+        out_.releaseResident();
+    }
+
+    // Whether the readable rows, in the order found, rise in key order (a
+    // healthy chain's do, and the rebuild need not sort them), and which
+    // repeat the key of the one before them.  Compared while the records
+    // are at hand.
+    void followKeyOrder(std::size_t first) {
+        const TableHeader& h = out_.header;
+        if (h.keyFieldCount == 0) return;
+        for (std::size_t i = first; i < out_.rows.size(); ++i) {
+            SalvagedRow& row = out_.rows[i];
+            if (row.unreadable) continue;
+            if (lastKey_) {
+                const int order = std::memcmp(row.record, lastKey_, std::size_t(h.keySize()));
+                if (order < 0) out_.inKeyOrder = false;  // as keyLess compares
+                row.repeatsKey = order == 0;
+            }
+            lastKey_ = row.record;
+        }
     }
 
     // A keyed table's records rise in key order through each block: those
@@ -254,48 +293,81 @@ private:
             if (!keep[i]) fail(*rows[i], "its key breaks the key order of its block");
     }
 
-    static void fail(SalvagedRow& row, const std::string& why) {
+    void fail(SalvagedRow& row, const std::string& why) {
         row.unreadable = true;
-        const std::string where =
-            "block " + std::to_string(row.block) + " record " + std::to_string(row.slot + 1) + ": ";
-        row.problem = row.problem.empty() ? where + why : row.problem + "; " + why;
+        if (!row.intact()) {
+            out_.problems[row.problem - 1] += "; " + why;
+            return;
+        }
+        addProblem(row, "block " + std::to_string(row.block) + " record " +
+                            std::to_string(row.slot + 1) + ": " + why);
+    }
+
+    void addProblem(SalvagedRow& row, std::string text) {
+        out_.problems.push_back(std::move(text));
+        row.problem = static_cast<std::uint32_t>(out_.problems.size());
     }
 
     // Reads the record's memo values and judges the record by what the
     // engine reads from it; only garbage (a text no one could have typed, an
     // auto-increment value the engine never gives) makes it unreadable.
-    SalvagedRow decode(std::uint8_t* rec, int blockNo, int slot) {
+    SalvagedRow decode(const std::uint8_t* read, int blockNo, int slot) {
         const TableHeader& h = out_.header;
+        const std::uint8_t* rec = cleaned(read);
         SalvagedRow row;
         row.block = blockNo;
-        row.slot = slot;
+        row.slot = static_cast<std::uint16_t>(slot);
         row.record = rec;
-        row.firstMemo = out_.memos.size();
-        std::vector<std::string> faults;
+        std::string problem;
+        const auto fault = [&problem](const std::string& what) {
+            problem += (problem.empty() ? "" : "; ") + what;
+        };
         for (const FieldInfo& f : h.fields) {
-            std::uint8_t* p = rec + f.offset;
+            const std::uint8_t* p = rec + f.offset;
             if (f.isMemo()) {
-                if (std::string fault = readMemo(f, p); !fault.empty())
-                    faults.push_back("field " + f.name + ": " + fault);
-            } else {
-                normalise(f, p);
+                if (std::string why = readMemo(f, p); !why.empty())
+                    fault("field " + f.name + ": " + why);
+            } else if (f.type == kAutoInc) {
+                noteAutoIncrement(p);
             }
         }
         if (std::string garbage = judge(rec); !garbage.empty()) {
             row.unreadable = true;
-            faults.push_back(garbage);
+            fault(garbage);
         }
-        for (const std::string& fault : faults)
-            row.problem += (row.problem.empty() ? "" : "; ") + fault;
-        if (!row.problem.empty())
-            row.problem = "block " + std::to_string(blockNo) + " record " +
-                          std::to_string(slot + 1) + ": " + row.problem;
+        if (!problem.empty())
+            addProblem(row, "block " + std::to_string(blockNo) + " record " +
+                                std::to_string(slot + 1) + ": " + problem);
         return row;
     }
 
     // Bytes that are not part of the value the engine reads are written as
-    // every reader expects them.
-    void normalise(const FieldInfo& f, std::uint8_t* p) {
+    // every reader expects them, in a copy: the file's bytes are only read.
+    const std::uint8_t* cleaned(const std::uint8_t* rec) {
+        const auto& fields = out_.header.fields;
+        if (std::none_of(fields.begin(), fields.end(),
+                         [rec](const FieldInfo& f) { return holdsStrayBytes(f, rec + f.offset); }))
+            return rec;
+        auto& copy = out_.cleanedRecords.emplace_back(rec, rec + out_.header.recordSize);
+        for (const FieldInfo& f : fields) clean(f, copy.data() + f.offset);
+        return copy.data();
+    }
+
+    static bool holdsStrayBytes(const FieldInfo& f, const std::uint8_t* p) {
+        switch (f.type) {
+            case kAlpha: {
+                const auto* end =
+                    static_cast<const std::uint8_t*>(std::memchr(p, 0, std::size_t(f.length)));
+                return end && !allZero(end, std::size_t(p + f.length - end));
+            }
+            case kLogical:
+                return *p != 0 && *p != 0x80 && *p != 0x81;
+            default:
+                return false;
+        }
+    }
+
+    static void clean(const FieldInfo& f, std::uint8_t* p) {
         switch (f.type) {
             case kAlpha: {
                 // Every reader stops at the NUL: bytes after it would also
@@ -307,33 +379,33 @@ private:
             case kLogical:
                 if (*p != 0 && *p != 0x80) *p = 0x81;  // the engine reads true
                 break;
-            case kAutoInc: {
-                const auto value = getSortableInt(p, 4);
-                if (value && *value > 0)
-                    out_.largestAutoIncrement =
-                        std::max(out_.largestAutoIncrement, std::uint32_t(*value));
-                break;
-            }
             default:
                 break;
         }
     }
 
-    // The record as the engine decodes it (memo values aside); empty when it
-    // holds values, else why it is garbage.
-    std::string judge(const std::uint8_t* rec) {
-        scratch_.assign(rec, rec + out_.header.recordSize);
-        for (const FieldInfo& f : out_.header.fields)  // memo values are read apart
-            if (f.isMemo()) std::fill_n(scratch_.data() + f.offset + f.length - 10, 10, 0);
-        const auto& fields = codec_->fields();
-        codec_->decode(scratch_.data(), nullptr, values_);
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            const paradox::Value& v = values_[i];
-            if (fields[i].type == paradox::FieldType::Alpha && v.isText() &&
-                holdsControlCharacter(v.asText()))
-                return "field " + fields[i].name + ": its text holds bytes outside the code page";
-            if (fields[i].type == paradox::FieldType::AutoInc && (!v.isInt() || v.asInt() <= 0))
-                return "field " + fields[i].name + ": not an auto-increment value";
+    void noteAutoIncrement(const std::uint8_t* p) {
+        const auto value = getSortableInt(p, 4);
+        if (value && *value > 0)
+            out_.largestAutoIncrement = std::max(out_.largestAutoIncrement, std::uint32_t(*value));
+    }
+
+    // Whether the engine reads values from the record (memo values aside):
+    // empty when it does, else why it is garbage (a text no one could have
+    // typed, an auto-increment value the engine never gives).  Judged on the
+    // stored bytes: the code page maps each byte to one character.
+    std::string judge(const std::uint8_t* rec) const {
+        for (const paradox::FieldLayout& f : codec_->fields()) {
+            const std::uint8_t* p = rec + f.offset;
+            if (f.type == paradox::FieldType::Alpha) {
+                for (int i = 0; i < f.bytes && p[i] != 0; ++i)
+                    if (controlCharacter_[p[i]])
+                        return "field " + f.name + ": its text holds bytes outside the code page";
+            } else if (f.type == paradox::FieldType::AutoInc) {
+                const auto value = getSortableInt(p, 4);
+                if (!value || *value <= 0)
+                    return "field " + f.name + ": not an auto-increment value";
+            }
         }
         return {};
     }
@@ -347,16 +419,15 @@ private:
         MemoValue value;
         std::string why;
         if (length <= leader) {
-            value.text = {p, length};
+            value = MemoValue({p, length});
         } else if (auto stored = out_.memo.read(pointer, length, why)) {
             // The stored text is the value, as the engine reads it; the
             // leader is rewritten from it.
-            value.text = *stored;
+            value = MemoValue(*stored);
         }
-        value.lost = !why.empty();
-        if (value.lost) {
+        if (!why.empty()) {
             const auto* end = static_cast<const std::uint8_t*>(std::memchr(p, 0, leader));
-            value.text = {p, end ? std::size_t(end - p) : leader};
+            value = MemoValue({p, end ? std::size_t(end - p) : leader}, true);
         }
         out_.memos.push_back(value);
         return value.lost ? "memo text unreadable, " + why : std::string();
@@ -376,21 +447,19 @@ private:
     const ProgressFn& progress_;
     Salvage out_;
     std::unique_ptr<paradox::RecordCodec> codec_;
-    std::vector<std::uint8_t> scratch_;
-    paradox::Row values_;
+    std::array<bool, 256> controlCharacter_{};  // the bytes that read as one
     int available_ = 0;
     std::vector<bool> seen_;
     std::uint32_t chainRecords_ = 0;
     int visited_ = 0;
     int lastPercent_ = -1;
+    std::size_t sinceRelease_ = 0;
+    const std::uint8_t* lastKey_ = nullptr;
 };
 
 }  // namespace
 
-bool Salvage::damaged() const {
-    return !notes.empty() || std::any_of(rows.begin(), rows.end(),
-                                         [](const SalvagedRow& r) { return !r.problem.empty(); });
-}
+bool Salvage::damaged() const { return !notes.empty() || !problems.empty(); }
 
 Salvage salvageTable(const std::string& dbPath, const std::string& mbPath,
                      const ProgressFn& progress, const KnownStructure* known) {

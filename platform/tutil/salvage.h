@@ -18,37 +18,58 @@
 namespace tutil {
 
 // A row found in the file.  Its bytes stay where they were read (the
-// Salvage owns them), so that salvaging copies nothing per row.
+// Salvage owns them), so that salvaging copies nothing per row; the row
+// itself is kept small, as a table may hold millions.
 struct SalvagedRow {
-    // The record with its memo tails as read (fields that could not hold a
-    // value are blanked); writers replace the tails.
+    // The record with its memo tails as read; writers replace the tails.  A
+    // record whose fields hold bytes past their value points at a cleaned
+    // copy (Salvage::cleanedRecords) instead of the file.
     const std::uint8_t* record = nullptr;
-    // Its memo values are Salvage::memos[firstMemo ..] in field order.  A
-    // memo whose stored text could not be read is marked lost: the rebuilt
-    // row gets a blank memo, the problem row the text of the record's leader.
-    std::size_t firstMemo = 0;
-    // Why the row is not intact; empty for an intact row.
-    std::string problem;
+    // Why the row is not intact: 1 + its index in Salvage::problems; 0 for
+    // an intact row.
+    std::uint32_t problem = 0;
+    int block = 0;  // where it was found
+    std::uint16_t slot = 0;
     // The record itself is unusable (only its readable parts survive); the
     // row then belongs in the problem table only.
     bool unreadable = false;
-    int block = 0;  // where it was found
-    int slot = 0;
+    // Its key equals that of the readable row found before it.
+    bool repeatsKey = false;
+
+    bool intact() const { return problem == 0; }
 };
 
 struct Salvage {
     TableHeader header;
-    FileBytes db;                   // the .db as read; rows point into it
-    MemoReader memo;                // the .mb as read; memo values point into it
+    FileBytes db;     // the .db as read; rows point into it
+    MemoReader memo;  // the .mb as read; memo values point into it
+    std::vector<std::vector<std::uint8_t>> cleanedRecords;
     std::vector<SalvagedRow> rows;  // chain order, then stray blocks
-    std::vector<MemoValue> memos;   // memoFields per row
+    // memoFields per row, in field order.  A memo whose stored text could
+    // not be read is marked lost: the rebuilt row gets a blank memo, the
+    // problem row the text of the record's leader.
+    std::vector<MemoValue> memos;
+    std::vector<std::string> problems;  // what SalvagedRow::problem names
     std::size_t memoFields = 0;
     std::vector<std::string> notes;  // damage found outside the rows
+    // The readable rows, in the order found, never fall in key order.
+    bool inKeyOrder = true;
     std::uint32_t largestAutoIncrement = 0;
     std::size_t fileBlocksFound = 0;
     bool damaged() const;  // rows or blocks could not be read
+    // Lets go of the file pages read so far, so that a pass over the rows
+    // holds only the pages it is working on.
+    void releaseResident() const {
+        db.releaseResident();
+        memo.releaseResident();
+    }
+    // Of a row of `rows`.
     std::span<const MemoValue> memosOf(const SalvagedRow& row) const {
-        return {memos.data() + row.firstMemo, memoFields};
+        return {memos.data() + std::size_t(&row - rows.data()) * memoFields, memoFields};
+    }
+    const std::string& problemOf(const SalvagedRow& row) const {
+        static const std::string none;
+        return row.intact() ? none : problems[row.problem - 1];
     }
 };
 

@@ -30,7 +30,7 @@ long salvageInput(const ScratchDir& dir, std::span<const std::uint8_t> input) {
         for (const tutil::SalvagedRow& row : salvage.rows) {
             sink = sink + sumOf({row.record, recordSize});
             for (const tutil::MemoValue& memo : salvage.memosOf(row))
-                sink = sink + sumOf(memo.text);
+                sink = sink + sumOf(memo.text());
         }
         return long(salvage.rows.size());
     } catch (const tutil::TableError&) {
