@@ -4,7 +4,9 @@
 #include <QImage>
 #include <QPainterPath>
 #include <QRegion>
+#include <QTextLayout>
 #include <QVector>
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -25,6 +27,8 @@ void TCanvas::SetDevice(QPaintDevice* device) {
         painter_.reset();
     }
     device_ = device;
+    // Glyphs are shaped for a device's resolution.
+    for (auto& [key, measures] : measures_) measures->glyphs.clear();
     if (device_) {
         painter_ = std::make_unique<QPainter>(device_);
         painter_->setRenderHint(QPainter::LosslessImageRendering);
@@ -54,7 +58,7 @@ TCanvas::FontMeasures& TCanvas::Measures() {
         QFont font = font_.ToQFont();
         QFontMetrics metrics(font);
         auto made = std::make_unique<FontMeasures>(
-            FontMeasures{std::move(font), std::move(metrics), QHash<QString, int>()});
+            FontMeasures{std::move(font), std::move(metrics), {}, {}});
         found = measures_.emplace(std::move(key), std::move(made)).first;
     }
     current_ = found->second.get();
@@ -69,6 +73,30 @@ int TCanvas::TextWidth(const QString& text) {
     if (measures.widths.size() >= kMaxWidthsPerFont) measures.widths.clear();
     measures.widths.insert(text, width);
     return width;
+}
+
+const QList<QGlyphRun>& TCanvas::Glyphs(const QString& text) {
+    FontMeasures& measures = Measures();
+    if (auto known = measures.glyphs.constFind(text); known != measures.glyphs.cend())
+        return *known;
+    // Shaped as the painter shapes a text it is given, on one line.
+    QTextLayout layout(text, P().font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(P().layoutDirection());
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    QList<QGlyphRun> runs = line.glyphRuns();
+    const QPointF toBaseline(0, -line.ascent());
+    for (QGlyphRun& run : runs) {
+        QList<QPointF> positions = run.positions();
+        for (QPointF& at : positions) at += toBaseline;
+        run.setPositions(positions);
+    }
+    if (measures.glyphs.size() >= kMaxWidthsPerFont) measures.glyphs.clear();
+    return *measures.glyphs.insert(text, std::move(runs));
 }
 
 int TCanvas::TextHeight(const QString&) { return Metrics().height(); }
@@ -166,9 +194,22 @@ int TCanvas::TextOut(int x, int y, const QString& text) {
         p.fillRect(QRect(left, baseline - m.ascent(), w, m.ascent() + m.descent()),
                    ToQColor(bkColor_));
     }
-    p.drawText(QPoint(left, baseline), text);
+    DrawTextAt(QPoint(left, baseline), text);
     if (textAlign_ & 1) penPos_ = QPoint(left + w, y);  // TA_UPDATECP
     return w;
+}
+
+void TCanvas::DrawTextAt(QPoint baseline, const QString& text) {
+    // Tabs and line breaks are the painter's own business.
+    const bool plain =
+        std::none_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x20; });
+    if (!plain) {
+        P().drawText(baseline, text);
+        return;
+    }
+    // A report draws the same texts (numbers, prices, editions, headings)
+    // over and over: shaping each once saves most of a text's cost.
+    for (const QGlyphRun& run : Glyphs(text)) P().drawGlyphRun(baseline, run);
 }
 
 void TCanvas::TextRect(const QRect& clip, int x, int y, const QString& text) {

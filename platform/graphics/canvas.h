@@ -9,6 +9,7 @@
 // mode is a raster operation on bitmaps.
 
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QHash>
 #include <QPainter>
 #include <QPoint>
@@ -114,18 +115,23 @@ private:
     void ApplyFont();
     void ApplyTools(bool withPen, bool withBrush);
     QPainter& P();
-    // The Qt font of font_, its metrics and the widths measured with it.
+    // The Qt font of font_, its metrics, the widths measured with it and
+    // the glyphs of the texts drawn with it on the current device (placed
+    // from the left end of their baseline).
     struct FontMeasures {
         QFont font;
         QFontMetrics metrics;
         QHash<QString, int> widths;
+        QHash<QString, QList<QGlyphRun>> glyphs;
     };
     // What makes the Qt font: everything but the colour.
     using FontKey = std::tuple<QString, int, TFontStyles, TFontPitch>;
     FontMeasures& Measures();
     const QFontMetrics& Metrics() { return Measures().metrics; }
     const QFont& QtFont() { return Measures().font; }
+    const QList<QGlyphRun>& Glyphs(const QString& text);
     bool RasterDevice() const;
+    void DrawTextAt(QPoint baseline, const QString& text);
     QRectF ShapeRect(int x1, int y1, int x2, int y2) const;
     void DrawArcShape(int kind, int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4);
 

@@ -1,8 +1,34 @@
 #include "platform/graphics/printers.h"
 
+#include <zlib.h>
+
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinterInfo>
+#include <atomic>
+
+// ---- compression of a print job --------------------------------------------------------
+
+// Qt's PDF writer deflates every page at zlib's default level, about a
+// quarter of a long listing's print job; the fastest level takes a fifth off
+// the job's time for a file about 40 % larger.  The writer has no
+// setting for it, so this process supplies zlib's deflateInit_ itself: the
+// same initialisation as zlib's own, at the fastest level while a document
+// is being printed and at the caller's level otherwise.
+namespace {
+std::atomic<int> fastDeflateDocuments{0};
+}  // namespace
+
+extern "C" int deflateInit_(z_streamp stream, int level, const char* version, int streamSize) {
+    if (fastDeflateDocuments.load(std::memory_order_relaxed) > 0) level = Z_BEST_SPEED;
+    constexpr int kZlibDefaultMemLevel = 8;
+    return deflateInit2_(stream, level, Z_DEFLATED, MAX_WBITS, kZlibDefaultMemLevel,
+                         Z_DEFAULT_STRATEGY, version, streamSize);
+}
+
+TPrinter::FastDeflate::FastDeflate() { ++fastDeflateDocuments; }
+
+TPrinter::FastDeflate::~FastDeflate() { --fastDeflateDocuments; }
 
 // ---- installed printers ----------------------------------------------------------
 
@@ -194,6 +220,7 @@ bool TPrinter::BeginDoc() {
         lastError_ = spool_.Error();
         return false;
     }
+    fastDeflate_.emplace();
     canvas_ = std::make_unique<TCanvas>(p);
     canvas_->Font().SetPixelsPerInch(p->logicalDpiY());
     printing_ = true;
@@ -207,6 +234,7 @@ void TPrinter::NewPage() {
 bool TPrinter::EndDoc() {
     if (!printing_) return true;
     canvas_.reset();  // ends the painter, which finishes the spooled document
+    fastDeflate_.reset();
     printing_ = false;
     if (spool_.Deliver(*printer_)) return true;
     lastError_ = spool_.Error();
@@ -217,6 +245,7 @@ void TPrinter::Abort() {
     if (!printing_) return;
     printer_->abort();
     canvas_.reset();
+    fastDeflate_.reset();
     spool_.Discard(*printer_);
     printing_ = false;
     aborted_ = true;

@@ -134,8 +134,17 @@ private:
     friend class TPrinterListHold;
     QPrinter* EnsurePrinter() const;
 
+    // While one lives, the process deflates at zlib's fastest level.
+    struct FastDeflate {
+        FastDeflate();
+        ~FastDeflate();
+        FastDeflate(const FastDeflate&) = delete;
+        FastDeflate& operator=(const FastDeflate&) = delete;
+    };
+
     mutable std::unique_ptr<QPrinter> printer_;
     mutable int index_ = -1;
+    std::optional<FastDeflate> fastDeflate_;  // while printing
     std::unique_ptr<TCanvas> canvas_;
     QString title_ = "Folioscribe Report";
     bool printing_ = false;

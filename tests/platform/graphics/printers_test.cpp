@@ -58,6 +58,14 @@ TEST(Printers, APdfPrinterPrintsPagesToItsFile) {
     EXPECT_TRUE(bytes.startsWith("%PDF"));
     EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), 2)
         << bytes.count("/Type /Page");
+
+    // The pages are deflated at zlib's fastest level (its header says so),
+    // and once the document is out the rest of the program compresses at the
+    // level it asks for again.
+    const qsizetype stream = bytes.indexOf("stream\n");
+    ASSERT_GT(stream, 0);
+    EXPECT_EQ(bytes.mid(stream + 7, 2).toHex(), "7801");
+    EXPECT_EQ(qCompress(QByteArray(100, 'x'), 9).mid(4, 2).toHex(), "78da");
 }
 
 // An aborted document is dropped: the output file keeps what an earlier
