@@ -113,6 +113,7 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
     std::map<std::int64_t, TouchedSeries> touched;
     const qint64 total = static_cast<qint64>(data.books.size());
     qint64 done = 0;
+    paradox::Row row;  // one buffer for every book: its values' memory is reused
     for (std::size_t b = 0; b < data.books.size(); ++b) {
         if (++done % 512 == 0) ReportProgress(progress, done, total);
         const MappedBook& book = data.books[b];
@@ -135,10 +136,10 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
         TouchedSeries& touch = touched[entry];
         if (touch.key.empty()) touch = {*seriesKey, placement.seriesEntry == 0, 0};
         if (touch.added) touch.addedQty += book.row[kQty].isNull() ? 0 : book.row[kQty].asInt();
-        paradox::Row row = book.row;
+        row = book.row;
         row[kBookEntry] = paradox::Value::integer(entry);
         if (placement.outcome == Outcome::Added) {
-            tables.books->insert(std::move(row));
+            tables.books->insert(row);
             ++result.booksAdded;
         } else {
             const std::size_t at = tables.books->find({row[0], row[1], row[2]});
