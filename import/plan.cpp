@@ -27,21 +27,21 @@ QString SeriesKey(const QString& series, const QString& publisher) {
     return series.toUpper() + kKeySeparator + publisher.toUpper();
 }
 
-// A book's key, its parts kept apart: joining them would build a string per book.
-struct BookKey {
-    QString series, publisher, edition;  // upper case
-    std::string issue;                   // as stored: short enough to need no allocation
-    explicit BookKey(const MappedBook& book)
-        : series(book.series.toUpper()),
-          publisher(book.publisher.toUpper()),
-          edition(Stored(book.row[kEdition]).toUpper()),
-          issue(book.row[kComicNo].isText() ? book.row[kComicNo].asText() : std::string()) {}
-    bool operator==(const BookKey&) const = default;
-};
+// A book's key is its series, publisher, issue number as stored and edition
+// in any case.  The hash leaves the edition out (folding its case would build
+// a string per book); books that differ only in edition share a bucket and
+// are told apart by SameKey.
+std::size_t KeyHash(const MappedBook& book) {
+    const paradox::Value& issue = book.row[kComicNo];
+    const std::string_view text = issue.isText() ? issue.asText() : std::string_view();
+    return qHashMulti(0, book.series, book.publisher,
+                      QByteArrayView(text.data(), qsizetype(text.size())));
+}
 
-size_t qHash(const BookKey& key, size_t seed = 0) {
-    return qHashMulti(seed, key.series, key.publisher, key.edition,
-                      QByteArrayView(key.issue.data(), qsizetype(key.issue.size())));
+bool SameKey(const MappedBook& a, const MappedBook& b) {
+    return a.series == b.series && a.publisher == b.publisher &&
+           a.row[kComicNo] == b.row[kComicNo] &&
+           Stored(a.row[kEdition]).compare(Stored(b.row[kEdition]), Qt::CaseInsensitive) == 0;
 }
 
 ImportedBooks ReadBooks(const QString& path, const ReadOptions& options, const Progress& progress) {
@@ -67,7 +67,7 @@ std::shared_ptr<PlanData> Plan(ImportedBooks read, const ReadOptions& options) {
     data->read = static_cast<int>(read.size());
     data->takeShortened = options.takeShortened;
     data->books.reserve(read.size());
-    QHash<BookKey, std::size_t> seen;
+    QMultiHash<std::size_t, std::size_t> seen;  // KeyHash -> the books with that hash
     seen.reserve(static_cast<qsizetype>(read.size()));
     for (; !read.empty(); read.pop_front()) {
         MappedBook mapped = MapBook(read.front());
@@ -75,8 +75,11 @@ std::shared_ptr<PlanData> Plan(ImportedBooks read, const ReadOptions& options) {
             data->refusals.push_back({mapped.origin, {}, mapped.refusal, {}, {}});
             continue;
         }
-        const BookKey key(mapped);
-        if (const auto it = seen.constFind(key); it != seen.constEnd()) {
+        const std::size_t hash = KeyHash(mapped);
+        auto it = seen.constFind(hash);
+        while (it != seen.constEnd() && it.key() == hash && !SameKey(data->books[*it], mapped))
+            ++it;
+        if (it != seen.constEnd() && it.key() == hash) {
             MappedBook& first = data->books[*it];
             first.row[kQty] =
                 paradox::Value::integer(first.row[kQty].asInt() + mapped.row[kQty].asInt());
@@ -85,7 +88,7 @@ std::shared_ptr<PlanData> Plan(ImportedBooks read, const ReadOptions& options) {
                                   mapped.problems.end());
             ++data->duplicates;
         } else {
-            seen.insert(key, data->books.size());
+            seen.insert(hash, data->books.size());
             data->books.push_back(std::move(mapped));
         }
     }
