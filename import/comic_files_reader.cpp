@@ -52,8 +52,8 @@ ImportedBook ReadComicFile(const QString& path) {
 
 }  // namespace
 
-ImportedBooks ReadComicFiles(const QString& folder, const Progress& progress) {
-    if (QFileInfo(folder).isFile()) return {ReadComicFile(folder)};  // one comic file alone
+void ReadComicFiles(const QString& folder, const BookSink& sink, const Progress& progress) {
+    if (QFileInfo(folder).isFile()) return sink(ReadComicFile(folder));  // one comic file alone
     const QDir dir(folder);
     if (!dir.exists())
         throw EImportError(QStringLiteral("%1: no such folder").arg(folder).toStdString());
@@ -62,12 +62,10 @@ ImportedBooks ReadComicFiles(const QString& folder, const Progress& progress) {
     if (names.isEmpty())
         throw EImportError(
             QStringLiteral("%1: the folder holds no .cbz files").arg(folder).toStdString());
-    ImportedBooks books;
     for (int i = 0; i < names.size(); ++i) {
-        books.push_back(ReadComicFile(dir.filePath(names[i])));
+        sink(ReadComicFile(dir.filePath(names[i])));
         ReportProgress(progress, i + 1, names.size());
     }
-    return books;
 }
 
 }  // namespace import

@@ -15,9 +15,9 @@ namespace {
 // <ComicDatabase> (depth 1), <Books> (2), <Book> (3), its fields (4).
 class ComicRackHandler : public XmlHandler {
 public:
-    ComicRackHandler(XmlInput& xml, const QString& path, const Progress& progress)
-        : xml_(xml), path_(path), progress_(progress) {}
-    ImportedBooks books;
+    ComicRackHandler(XmlInput& xml, const QString& path, const BookSink& sink,
+                     const Progress& progress)
+        : xml_(xml), path_(path), sink_(sink), progress_(progress) {}
 
     bool Start(int depth, std::string_view name, const char**) override {
         if (depth == 1 && name != "ComicDatabase")
@@ -33,7 +33,7 @@ public:
         if (!book_) return;
         if (depth == 4) book_->Take(name, text);
         if (depth != 3) return;
-        books.push_back(book_->Finish());
+        sink_(book_->Finish());
         book_.reset();
         if (number_ % 256 == 0) ReportProgress(progress_, xml_.position(), xml_.size());
     }
@@ -41,6 +41,7 @@ public:
 private:
     XmlInput& xml_;
     const QString& path_;
+    const BookSink& sink_;
     const Progress& progress_;
     bool inBooks_ = false;
     int number_ = 0;
@@ -49,11 +50,10 @@ private:
 
 }  // namespace
 
-ImportedBooks ReadComicRack(const QString& path, const Progress& progress) {
+void ReadComicRack(const QString& path, const BookSink& sink, const Progress& progress) {
     XmlInput xml = XmlInput::OpenFile(path);
-    ComicRackHandler handler(xml, path, progress);
+    ComicRackHandler handler(xml, path, sink, progress);
     xml.Parse(handler);
-    return std::move(handler.books);
 }
 
 }  // namespace import

@@ -17,8 +17,8 @@ namespace {
 // child elements (3) and a list's lines (4).
 class GCstarHandler : public XmlHandler {
 public:
-    GCstarHandler(XmlInput& xml, const Progress& progress) : xml_(xml), progress_(progress) {}
-    ImportedBooks books;
+    GCstarHandler(XmlInput& xml, const BookSink& sink, const Progress& progress)
+        : xml_(xml), sink_(sink), progress_(progress) {}
 
     bool Start(int depth, std::string_view name, const char** attributes) override {
         if (depth == 1) CheckCollection(name, attributes);
@@ -49,7 +49,7 @@ public:
             child_ = Child::Other;
         } else if (depth == 2) {
             inItem_ = false;
-            books.push_back(std::move(book_));
+            sink_(std::move(book_));
             if (number_ % 256 == 0) ReportProgress(progress_, xml_.position(), xml_.size());
         }
     }
@@ -89,6 +89,7 @@ private:
     }
 
     XmlInput& xml_;
+    const BookSink& sink_;
     const Progress& progress_;
     bool inItem_ = false;
     int number_ = 0;
@@ -99,11 +100,10 @@ private:
 
 }  // namespace
 
-ImportedBooks ReadGCstar(const QString& path, const Progress& progress) {
+void ReadGCstar(const QString& path, const BookSink& sink, const Progress& progress) {
     XmlInput xml = XmlInput::OpenFile(path);
-    GCstarHandler handler(xml, progress);
+    GCstarHandler handler(xml, sink, progress);
     xml.Parse(handler);
-    return std::move(handler.books);
 }
 
 }  // namespace import

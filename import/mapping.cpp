@@ -215,15 +215,15 @@ std::optional<int> ParseCondition(const QString& text) {
     return std::nullopt;
 }
 
-MappedBook MapBook(const ImportedBook& book) {
+MappedBook MapBook(ImportedBook book) {
     MappedBook mapped;
-    mapped.origin = book.origin;
+    mapped.origin = std::move(book.origin);
     if (!book.refusal.isEmpty()) {
-        mapped.refusal = book.refusal;
+        mapped.refusal = std::move(book.refusal);
         return mapped;
     }
-    const QString series = book.series.simplified().toUpper();
-    const QString issue = book.issue.simplified();
+    const QString series = std::move(book.series).simplified().toUpper();
+    const QString issue = std::move(book.issue).simplified();
     if (series.isEmpty())
         mapped.refusal = QStringLiteral("no series name");
     else if (issue.isEmpty())
@@ -232,12 +232,13 @@ MappedBook MapBook(const ImportedBook& book) {
 
     mapped.series = Fit(series, kSeriesWidth, "SERIES", mapped);
     mapped.publisher =
-        Fit(book.publisher.simplified().toUpper(), kPublisherWidth, "PUBLISHER", mapped);
+        Fit(std::move(book.publisher).simplified().toUpper(), kPublisherWidth, "PUBLISHER", mapped);
     mapped.row.resize(kBookFields);
     mapped.row[kComicNo] =
         Text(store::AlignComicNo(Fit(issue, store::kComicNoWidth, "COMIC_NO", mapped)));
-    mapped.row[kEdition] = Text(Fit(book.edition.simplified(), kEditionWidth, "EDITION", mapped));
-    mapped.row[kTitle] = Text(Fit(book.title.simplified(), kTextWidth, "TITLE", mapped));
+    mapped.row[kEdition] =
+        Text(Fit(std::move(book.edition).simplified(), kEditionWidth, "EDITION", mapped));
+    mapped.row[kTitle] = Text(Fit(std::move(book.title).simplified(), kTextWidth, "TITLE", mapped));
     mapped.row[kArtist] =
         Text(Fit(book.artists.join(QStringLiteral(", ")), kTextWidth, "ARTIST", mapped));
     mapped.row[kWriter] =
@@ -247,8 +248,8 @@ MappedBook MapBook(const ImportedBook& book) {
     mapped.row[kLow] = Amount(book.low, "LOW", mapped);
     mapped.row[kHigh] = Amount(book.high, "HIGH", mapped);
     mapped.row[kPerc] = Grade(book.condition, mapped);
-    mapped.row[kBookNote] = Text(Fit(book.notes.trimmed(), 0, "BOOKNOTE", mapped));
-    mapped.row[kLocation] = Text(Fit(book.location.trimmed(), 0, "LOCATION", mapped));
+    mapped.row[kBookNote] = Text(Fit(std::move(book.notes).trimmed(), 0, "BOOKNOTE", mapped));
+    mapped.row[kLocation] = Text(Fit(std::move(book.location).trimmed(), 0, "LOCATION", mapped));
     mapped.row[kWanted] = YesNo(book.wanted, "WANTED", mapped);
     mapped.row[kForSale] = YesNo(book.forSale, "FORSALE", mapped);
     mapped.row[kAutograph] = YesNo(book.autographed, "AUTOGRAPH", mapped);

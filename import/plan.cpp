@@ -44,36 +44,35 @@ bool SameKey(const MappedBook& a, const MappedBook& b) {
            Stored(a.row[kEdition]).compare(Stored(b.row[kEdition]), Qt::CaseInsensitive) == 0;
 }
 
-ImportedBooks ReadBooks(const QString& path, const ReadOptions& options, const Progress& progress) {
+void ReadBooks(const QString& path, const ReadOptions& options, const BookSink& sink,
+               const Progress& progress) {
     switch (options.format) {
         case Format::Tellico:
-            return ReadTellico(path, progress);
+            return ReadTellico(path, sink, progress);
         case Format::GCstar:
-            return ReadGCstar(path, progress);
+            return ReadGCstar(path, sink, progress);
         case Format::ComicRack:
-            return ReadComicRack(path, progress);
+            return ReadComicRack(path, sink, progress);
         case Format::ComicFiles:
-            return ReadComicFiles(path, progress);
+            return ReadComicFiles(path, sink, progress);
         case Format::Csv:
-            return ReadCsv(path, options.columns, progress);
+            return ReadCsv(path, options.columns, sink, progress);
     }
-    return {};
 }
 
-// Maps every book and folds those read twice into one.  Each book read is
-// dropped once mapped, so the mapped rows reuse its memory.
-std::shared_ptr<PlanData> Plan(ImportedBooks read, const ReadOptions& options) {
+// Maps every book as it is read and folds those read twice into one: no
+// list of the books as read is ever held.
+std::shared_ptr<PlanData> Plan(const QString& path, const ReadOptions& options,
+                               const Progress& progress) {
     auto data = std::make_shared<PlanData>();
-    data->read = static_cast<int>(read.size());
     data->takeShortened = options.takeShortened;
-    data->books.reserve(read.size());
     QMultiHash<std::size_t, std::size_t> seen;  // KeyHash -> the books with that hash
-    seen.reserve(static_cast<qsizetype>(read.size()));
-    for (; !read.empty(); read.pop_front()) {
-        MappedBook mapped = MapBook(read.front());
+    const auto fold = [&](ImportedBook&& read) {
+        ++data->read;
+        MappedBook mapped = MapBook(std::move(read));
         if (!mapped.refusal.isEmpty()) {
             data->refusals.push_back({mapped.origin, {}, mapped.refusal, {}, {}});
-            continue;
+            return;
         }
         const std::size_t hash = KeyHash(mapped);
         auto it = seen.constFind(hash);
@@ -91,7 +90,8 @@ std::shared_ptr<PlanData> Plan(ImportedBooks read, const ReadOptions& options) {
             seen.insert(hash, data->books.size());
             data->books.push_back(std::move(mapped));
         }
-    }
+    };
+    ReadBooks(path, options, fold, progress);
     for (const MappedBook& book : data->books)
         data->problems.insert(data->problems.end(), book.problems.begin(), book.problems.end());
     return data;
@@ -233,7 +233,7 @@ ImportPlan ReadPlan(const QString& path, const ReadOptions& options, const QStri
                     const Progress& progress) {
     RecoverInterruptedImport(collectionDir);
     const auto [series, books] = OpenTables(collectionDir);
-    std::shared_ptr<PlanData> data = Plan(ReadBooks(path, options, progress), options);
+    std::shared_ptr<PlanData> data = Plan(path, options, progress);
     data->collectionDir = collectionDir;
     data->placements = data->Place(*series, *books);
     return ImportPlan(path, std::move(data));

@@ -67,9 +67,8 @@ Field FieldOf(std::string_view element) {
 // (2), <entry> (3), its fields (4) and a plural wrapper's values (5).
 class TellicoHandler : public XmlHandler {
 public:
-    TellicoHandler(XmlInput& xml, qint64 total, const Progress& progress)
-        : xml_(xml), total_(total), progress_(progress) {}
-    ImportedBooks books;
+    TellicoHandler(XmlInput& xml, qint64 total, const BookSink& sink, const Progress& progress)
+        : xml_(xml), total_(total), sink_(sink), progress_(progress) {}
 
     bool Start(int depth, std::string_view name, const char** attributes) override {
         if (depth == 1 && name != "tellico")
@@ -174,12 +173,13 @@ private:
         if (!subtitle_.isEmpty())
             book_.title =
                 book_.title.isEmpty() ? subtitle_ : book_.title + QStringLiteral(": ") + subtitle_;
-        books.push_back(std::move(book_));
+        sink_(std::move(book_));
         if (number_ % 256 == 0) ReportProgress(progress_, qMin(xml_.position(), total_), total_);
     }
 
     XmlInput& xml_;
     qint64 total_;
+    const BookSink& sink_;
     const Progress& progress_;
     bool inCollection_ = false, inEntry_ = false;
     int number_ = 0;
@@ -191,11 +191,10 @@ private:
 
 }  // namespace
 
-ImportedBooks ReadTellico(const QString& path, const Progress& progress) {
+void ReadTellico(const QString& path, const BookSink& sink, const Progress& progress) {
     XmlInput xml = OpenTellico(path);
-    TellicoHandler handler(xml, QFileInfo(path).size(), progress);
+    TellicoHandler handler(xml, QFileInfo(path).size(), sink, progress);
     xml.Parse(handler);
-    return std::move(handler.books);
 }
 
 }  // namespace import
