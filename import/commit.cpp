@@ -18,7 +18,7 @@ namespace import {
 namespace {
 
 constexpr std::size_t kSeriesEntry = 2, kOwned = 8;
-constexpr std::size_t kBookEntry = 0, kQty = 6;
+constexpr std::size_t kBookEntry = 0, kComicNo = 1, kEdition = 2, kQty = 6;
 constexpr std::size_t kSeriesFields = 9;
 constexpr int kMaxShort = 32767;
 
@@ -105,6 +105,25 @@ void UpdateOwned(paradox::Table& series, const paradox::Table& books,
     }
 }
 
+// A book the import adds: its series' ENTRY and its place in the plan.
+struct NewBook {
+    std::int64_t entry;
+    std::size_t index;
+
+    // By the books table's key: ENTRY, COMIC_NO, EDITION.
+    bool KeyBefore(const NewBook& other, const PlanData& data) const {
+        if (entry != other.entry) return entry < other.entry;
+        const paradox::Row& a = data.books[index].row;
+        const paradox::Row& b = data.books[other.index].row;
+        for (const std::size_t f : {kComicNo, kEdition}) {
+            const std::string_view x = a[f].isText() ? a[f].asText() : std::string_view();
+            const std::string_view y = b[f].isText() ? b[f].asText() : std::string_view();
+            if (x != y) return x < y;
+        }
+        return false;
+    }
+};
+
 CommitResult Store(const PlanData& data, const std::vector<Placement>& placements,
                    OpenTables& tables, const Progress& progress) {
     CommitResult result;
@@ -114,8 +133,8 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
     const qint64 total = static_cast<qint64>(data.books.size());
     qint64 done = 0;
     paradox::Row row;  // one buffer for every book: its values' memory is reused
+    std::vector<NewBook> added;
     for (std::size_t b = 0; b < data.books.size(); ++b) {
-        if (++done % 512 == 0) ReportProgress(progress, done, total);
         const MappedBook& book = data.books[b];
         const Placement& placement = placements[b];
         if (!data.Taken(book) || placement.outcome == Outcome::Unchanged) continue;
@@ -136,12 +155,12 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
         TouchedSeries& touch = touched[entry];
         if (touch.key.empty()) touch = {*seriesKey, placement.seriesEntry == 0, 0};
         if (touch.added) touch.addedQty += book.row[kQty].isNull() ? 0 : book.row[kQty].asInt();
-        row = book.row;
-        row[kBookEntry] = paradox::Value::integer(entry);
         if (placement.outcome == Outcome::Added) {
-            tables.books->insert(row);
-            ++result.booksAdded;
+            added.push_back({entry, b});
         } else {
+            if (++done % 512 == 0) ReportProgress(progress, done, total);
+            row = book.row;
+            row[kBookEntry] = paradox::Value::integer(entry);
             const std::size_t at = tables.books->find({row[0], row[1], row[2]});
             paradox::Row stored = tables.books->row(at);
             FillBlanks(stored, row);
@@ -149,6 +168,17 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
             ++result.booksMerged;
         }
     }
+    // In key order each new book goes after the last: the table never
+    // shifts rows or splits a block to make room.
+    std::sort(added.begin(), added.end(),
+              [&data](const NewBook& a, const NewBook& b) { return a.KeyBefore(b, data); });
+    for (const NewBook& book : added) {
+        if (++done % 512 == 0) ReportProgress(progress, done, total);
+        row = data.books[book.index].row;
+        row[kBookEntry] = paradox::Value::integer(book.entry);
+        tables.books->insert(row);
+    }
+    result.booksAdded = static_cast<int>(added.size());
     ReportProgress(progress, total, total);
     UpdateOwned(*tables.series, *tables.books, touched);
     return result;
