@@ -139,7 +139,8 @@ std::vector<Placement> PlanData::Place(const paradox::Table& series,
     for (std::size_t b = 0; b < books.size(); ++b) {
         const MappedBook& book = books[b];
         Placement& placement = placements[b];
-        const auto found = positions.constFind({book.series.toUpper(), book.publisher.toUpper()});
+        // A mapped book's series and publisher are upper case already.
+        const auto found = positions.constFind({book.series, book.publisher});
         if (found == positions.constEnd()) continue;
         const paradox::Row& seriesRow = series.row(*found);
         placement.seriesEntry = seriesRow[kSeriesEntry].asInt();
