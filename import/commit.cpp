@@ -127,8 +127,8 @@ struct NewBook {
 CommitResult Store(const PlanData& data, const std::vector<Placement>& placements,
                    OpenTables& tables, const Progress& progress) {
     CommitResult result;
-    // SERIES, PUBLISHER, ENTRY of each added, by its name and publisher
-    QHash<std::pair<QString, QString>, paradox::Row> newSeries;
+    // SERIES, PUBLISHER, ENTRY of each series added, by its place in data.series
+    std::vector<paradox::Row> newSeries(data.series.size());
     std::map<std::int64_t, TouchedSeries> touched;
     const qint64 total = static_cast<qint64>(data.books.size());
     qint64 done = 0;
@@ -141,16 +141,15 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
         std::int64_t entry = placement.seriesEntry;
         const paradox::Row* seriesKey = &placement.seriesKey;
         if (entry == 0) {
-            const std::pair<QString, QString> key(book.series, book.publisher);
-            auto it = newSeries.constFind(key);
-            if (it == newSeries.constEnd()) {
+            paradox::Row& key = newSeries[data.seriesOf[b]];
+            if (key.empty()) {
                 const paradox::Row& added =
                     tables.series->row(tables.series->insert(NewSeriesRow(book)));
-                it = newSeries.insert(key, paradox::Row{added[0], added[1], added[kSeriesEntry]});
+                key = {added[0], added[1], added[kSeriesEntry]};  // before the next insert moves it
                 ++result.seriesAdded;
             }
-            seriesKey = &*it;  // read before the next insert can move it
-            entry = (*seriesKey)[2].asInt();
+            seriesKey = &key;
+            entry = key[2].asInt();
         }
         TouchedSeries& touch = touched[entry];
         if (touch.key.empty()) touch = {*seriesKey, placement.seriesEntry == 0, 0};

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QHash>
+#include <optional>
 #include <set>
 
 #include "import/commit.h"
@@ -67,6 +68,7 @@ std::shared_ptr<PlanData> Plan(const QString& path, const ReadOptions& options,
     auto data = std::make_shared<PlanData>();
     data->takeShortened = options.takeShortened;
     QMultiHash<std::size_t, std::size_t> seen;  // KeyHash -> the books with that hash
+    QHash<std::pair<QString, QString>, std::uint32_t> seriesIndex;
     const auto fold = [&](ImportedBook&& read) {
         ++data->read;
         MappedBook mapped = MapBook(std::move(read));
@@ -88,6 +90,13 @@ std::shared_ptr<PlanData> Plan(const QString& path, const ReadOptions& options,
             ++data->duplicates;
         } else {
             seen.insert(hash, data->books.size());
+            std::pair<QString, QString> series(mapped.series, mapped.publisher);
+            auto known = seriesIndex.constFind(series);
+            if (known == seriesIndex.constEnd()) {
+                known = seriesIndex.insert(series, std::uint32_t(data->series.size()));
+                data->series.push_back(std::move(series));
+            }
+            data->seriesOf.push_back(*known);
             data->books.push_back(std::move(mapped));
         }
     };
@@ -126,23 +135,27 @@ bool FillBlanks(paradox::Row& stored, const paradox::Row& imported) {
     return filled;
 }
 
-std::vector<Placement> PlanData::Place(const paradox::Table& series,
+std::vector<Placement> PlanData::Place(const paradox::Table& seriesTable,
                                        const paradox::Table& booksTable) const {
     // The series' position in its table, by name and publisher in upper case.
     QHash<std::pair<QString, QString>, std::size_t> positions;
-    for (std::size_t i = 0; i < series.rowCount(); ++i) {
-        const paradox::Row& row = series.row(i);
+    for (std::size_t i = 0; i < seriesTable.rowCount(); ++i) {
+        const paradox::Row& row = seriesTable.row(i);
         positions.insert(
             {Stored(row[kSeriesName]).toUpper(), Stored(row[kSeriesPublisher]).toUpper()}, i);
     }
+    // Each distinct series' position, once (a mapped series is upper case already).
+    std::vector<std::optional<std::size_t>> seriesAt(series.size());
+    for (std::size_t s = 0; s < seriesAt.size(); ++s)
+        if (const auto found = positions.constFind(series[s]); found != positions.constEnd())
+            seriesAt[s] = *found;
     std::vector<Placement> placements(books.size());
     for (std::size_t b = 0; b < books.size(); ++b) {
         const MappedBook& book = books[b];
         Placement& placement = placements[b];
-        // A mapped book's series and publisher are upper case already.
-        const auto found = positions.constFind({book.series, book.publisher});
-        if (found == positions.constEnd()) continue;
-        const paradox::Row& seriesRow = series.row(*found);
+        const std::optional<std::size_t> seriesRowAt = seriesAt[seriesOf[b]];
+        if (!seriesRowAt) continue;
+        const paradox::Row& seriesRow = seriesTable.row(*seriesRowAt);
         placement.seriesEntry = seriesRow[kSeriesEntry].asInt();
         placement.seriesKey = {seriesRow[kSeriesName], seriesRow[kSeriesPublisher],
                                seriesRow[kSeriesEntry]};
