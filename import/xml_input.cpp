@@ -13,13 +13,14 @@ namespace import {
 namespace {
 
 constexpr int kReadChunk = 256 * 1024;
-// Between a namespace and an element's local name in expat's names.
-constexpr char kNamespaceEnd = '\x1F';
 constexpr std::size_t kNotGathering = std::string::npos;
 
+// The element's name without its namespace prefix, if any: the formats
+// read here are told apart by their local names.  (Parsing without
+// namespaces spares expat building a name with the namespace per element.)
 std::string_view LocalName(const XML_Char* name) {
     const std::string_view full(name);
-    const std::size_t end = full.rfind(kNamespaceEnd);
+    const std::size_t end = full.rfind(':');
     return end == std::string_view::npos ? full : full.substr(end + 1);
 }
 
@@ -47,7 +48,7 @@ int XMLCALL SingleByteEncoding(void*, const XML_Char* name, XML_Encoding* info) 
 // an exception pass through expat's C code: it stops the parser and keeps
 // the exception for Parse to raise.
 struct XmlInput::Parser {
-    XML_Parser expat = XML_ParserCreateNS(nullptr, kNamespaceEnd);
+    XML_Parser expat = XML_ParserCreate(nullptr);
     XmlInput* input = nullptr;
     XmlHandler* handler = nullptr;
     std::exception_ptr fault;
