@@ -8,36 +8,52 @@
 #include "import/comic_info.h"
 #include "import/import_error.h"
 #include "import/readers.h"
+#include "import/xml_input.h"
 #include "import/zip_archive.h"
 
 namespace import {
 
 namespace {
 
+// <ComicInfo> (depth 1) and its fields (2).
+class ComicInfoHandler : public XmlHandler {
+public:
+    ComicInfoHandler(XmlInput& xml, const QString& path) : fields(path), xml_(xml) {}
+    ComicInfoFields fields;
+
+    bool Start(int depth, std::string_view name, const char**) override {
+        if (depth == 1 && name != "ComicInfo") xml_.Fail(QStringLiteral("no <ComicInfo> element"));
+        return depth > 2 || (depth == 2 && ComicInfoFields::IsField(name));
+    }
+    void End(int depth, std::string_view name, std::string_view text) override {
+        if (depth == 2) fields.Take(name, text);
+    }
+
+private:
+    XmlInput& xml_;
+};
+
 ImportedBook ReadComicFile(const QString& path) {
-    ImportedBook book;
-    book.origin = path;
     try {
         const ZipArchive archive(path);
         const std::optional<qint64> index = archive.Find(QStringLiteral("ComicInfo.xml"));
-        if (!index) {
-            book.refusal = QStringLiteral("no ComicInfo.xml in the archive");
-            return book;
-        }
+        if (!index) throw EImportError("no ComicInfo.xml in the archive");
         XmlInput xml(archive.Open(*index), path + QStringLiteral(" (ComicInfo.xml)"), 0);
-        if (!xml.NextChild() || xml.reader().name() != QLatin1String("ComicInfo"))
-            xml.Fail(QStringLiteral("no <ComicInfo> element"));
-        ReadComicInfoFields(xml, book);
+        ComicInfoHandler handler(xml, path);
+        xml.Parse(handler);
+        return handler.fields.Finish();
     } catch (const EImportError& e) {
+        ImportedBook book;
+        book.origin = path;
         book.refusal = QString::fromStdString(e.message());
+        return book;
     }
-    return book;
 }
 
 }  // namespace
 
-ImportedBooks ReadComicFiles(const QString& folder, const Progress& progress) {
-    if (QFileInfo(folder).isFile()) return {ReadComicFile(folder)};  // one comic file alone
+void ReadComicFiles(const QString& folder, const BookSink& sink, const Progress& progress) {
+    if (QFileInfo(folder).isFile()) return sink(ReadComicFile(folder));  // one comic file alone
     const QDir dir(folder);
     if (!dir.exists())
         throw EImportError(QStringLiteral("%1: no such folder").arg(folder).toStdString());
@@ -46,12 +62,10 @@ ImportedBooks ReadComicFiles(const QString& folder, const Progress& progress) {
     if (names.isEmpty())
         throw EImportError(
             QStringLiteral("%1: the folder holds no .cbz files").arg(folder).toStdString());
-    ImportedBooks books;
     for (int i = 0; i < names.size(); ++i) {
-        books.push_back(ReadComicFile(dir.filePath(names[i])));
+        sink(ReadComicFile(dir.filePath(names[i])));
         ReportProgress(progress, i + 1, names.size());
     }
-    return books;
 }
 
 }  // namespace import

@@ -1,5 +1,7 @@
 #include "import/comic_info.h"
 
+#include "import/xml_input.h"
+
 namespace import {
 
 namespace {
@@ -9,34 +11,44 @@ QStringList People(const QString& text) {
     return text.isEmpty() ? QStringList() : QStringList{text};
 }
 
+constexpr std::string_view kFields[] = {"Series", "Number",    "Volume",    "Title",
+                                        "Writer", "Penciller", "Publisher", "Notes"};
+
 }  // namespace
 
-void ReadComicInfoFields(XmlInput& xml, ImportedBook& book) {
-    QString volume;
-    while (xml.NextChild()) {
-        const QString name = xml.reader().name().toString();
-        if (name == QLatin1String("Series"))
-            book.series = xml.Text();
-        else if (name == QLatin1String("Number"))
-            book.issue = xml.Text();
-        else if (name == QLatin1String("Volume"))
-            volume = xml.Text();
-        else if (name == QLatin1String("Title"))
-            book.title = xml.Text();
-        else if (name == QLatin1String("Writer"))
-            book.writers = People(xml.Text());
-        else if (name == QLatin1String("Penciller"))
-            book.artists = People(xml.Text());
-        else if (name == QLatin1String("Publisher"))
-            book.publisher = xml.Text();
-        else if (name == QLatin1String("Notes"))
-            book.notes = xml.Text();
-        else
-            xml.reader().skipCurrentElement();
-    }
+ComicInfoFields::ComicInfoFields(QString origin) { book_.origin = std::move(origin); }
+
+bool ComicInfoFields::IsField(std::string_view name) {
+    for (const std::string_view field : kFields)
+        if (name == field) return true;
+    return false;
+}
+
+void ComicInfoFields::Take(std::string_view name, std::string_view utf8) {
+    QString text = XmlInput::Text(utf8);
+    if (name == "Series")
+        book_.series = std::move(text);
+    else if (name == "Number")
+        book_.issue = std::move(text);
+    else if (name == "Volume")
+        volume_ = std::move(text);
+    else if (name == "Title")
+        book_.title = std::move(text);
+    else if (name == "Writer")
+        book_.writers = People(text);
+    else if (name == "Penciller")
+        book_.artists = People(text);
+    else if (name == "Publisher")
+        book_.publisher = std::move(text);
+    else if (name == "Notes")
+        book_.notes = std::move(text);
+}
+
+ImportedBook ComicInfoFields::Finish() {
     // The volume tells two runs of one series apart: it becomes the edition.
-    if (!volume.isEmpty() && volume != QLatin1String("-1"))
-        book.edition = QStringLiteral("Vol. ") + volume;
+    if (!volume_.isEmpty() && volume_ != QLatin1String("-1"))
+        book_.edition = QStringLiteral("Vol. ") + volume_;
+    return std::move(book_);
 }
 
 }  // namespace import

@@ -3,13 +3,25 @@
 // (ComicDb.xml) and in a comic file's ComicInfo.xml: Series, Number,
 // Volume, Title, Writer, Penciller, Publisher, Notes ...
 
+#include <string_view>
+
 #include "import/imported_book.h"
-#include "import/xml_input.h"
 
 namespace import {
 
-// Reads the child elements of the current element (a <Book> or the
-// <ComicInfo> root) into `book`.
-void ReadComicInfoFields(XmlInput& xml, ImportedBook& book);
+// One book's elements, taken one at a time.
+class ComicInfoFields {
+public:
+    explicit ComicInfoFields(QString origin);
+    // Whether the element named `name` is one of the book's fields.
+    static bool IsField(std::string_view name);
+    void Take(std::string_view name, std::string_view text);
+    // The book once all its elements were taken.
+    ImportedBook Finish();
+
+private:
+    ImportedBook book_;
+    QString volume_;
+};
 
 }  // namespace import

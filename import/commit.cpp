@@ -18,7 +18,7 @@ namespace import {
 namespace {
 
 constexpr std::size_t kSeriesEntry = 2, kOwned = 8;
-constexpr std::size_t kBookEntry = 0, kQty = 6;
+constexpr std::size_t kBookEntry = 0, kComicNo = 1, kEdition = 2, kQty = 6;
 constexpr std::size_t kSeriesFields = 9;
 constexpr int kMaxShort = 32767;
 
@@ -105,42 +105,61 @@ void UpdateOwned(paradox::Table& series, const paradox::Table& books,
     }
 }
 
+// A book the import adds: its series' ENTRY and its place in the plan.
+struct NewBook {
+    std::int64_t entry;
+    std::size_t index;
+
+    // By the books table's key: ENTRY, COMIC_NO, EDITION.
+    bool KeyBefore(const NewBook& other, const PlanData& data) const {
+        if (entry != other.entry) return entry < other.entry;
+        const paradox::Row& a = data.books[index].row;
+        const paradox::Row& b = data.books[other.index].row;
+        for (const std::size_t f : {kComicNo, kEdition}) {
+            const std::string_view x = a[f].isText() ? a[f].asText() : std::string_view();
+            const std::string_view y = b[f].isText() ? b[f].asText() : std::string_view();
+            if (x != y) return x < y;
+        }
+        return false;
+    }
+};
+
 CommitResult Store(const PlanData& data, const std::vector<Placement>& placements,
                    OpenTables& tables, const Progress& progress) {
     CommitResult result;
-    // SERIES, PUBLISHER, ENTRY of each added, by its name and publisher
-    QHash<std::pair<QString, QString>, paradox::Row> newSeries;
+    // SERIES, PUBLISHER, ENTRY of each series added, by its place in data.series
+    std::vector<paradox::Row> newSeries(data.series.size());
     std::map<std::int64_t, TouchedSeries> touched;
     const qint64 total = static_cast<qint64>(data.books.size());
     qint64 done = 0;
+    paradox::Row row;  // one buffer for every book: its values' memory is reused
+    std::vector<NewBook> added;
     for (std::size_t b = 0; b < data.books.size(); ++b) {
-        if (++done % 512 == 0) ReportProgress(progress, done, total);
         const MappedBook& book = data.books[b];
         const Placement& placement = placements[b];
         if (!data.Taken(book) || placement.outcome == Outcome::Unchanged) continue;
         std::int64_t entry = placement.seriesEntry;
         const paradox::Row* seriesKey = &placement.seriesKey;
         if (entry == 0) {
-            const std::pair<QString, QString> key(book.series, book.publisher);
-            auto it = newSeries.constFind(key);
-            if (it == newSeries.constEnd()) {
+            paradox::Row& key = newSeries[data.seriesOf[b]];
+            if (key.empty()) {
                 const paradox::Row& added =
                     tables.series->row(tables.series->insert(NewSeriesRow(book)));
-                it = newSeries.insert(key, paradox::Row{added[0], added[1], added[kSeriesEntry]});
+                key = {added[0], added[1], added[kSeriesEntry]};  // before the next insert moves it
                 ++result.seriesAdded;
             }
-            seriesKey = &*it;  // read before the next insert can move it
-            entry = (*seriesKey)[2].asInt();
+            seriesKey = &key;
+            entry = key[2].asInt();
         }
         TouchedSeries& touch = touched[entry];
         if (touch.key.empty()) touch = {*seriesKey, placement.seriesEntry == 0, 0};
         if (touch.added) touch.addedQty += book.row[kQty].isNull() ? 0 : book.row[kQty].asInt();
-        paradox::Row row = book.row;
-        row[kBookEntry] = paradox::Value::integer(entry);
         if (placement.outcome == Outcome::Added) {
-            tables.books->insert(std::move(row));
-            ++result.booksAdded;
+            added.push_back({entry, b});
         } else {
+            if (++done % 512 == 0) ReportProgress(progress, done, total);
+            row = book.row;
+            row[kBookEntry] = paradox::Value::integer(entry);
             const std::size_t at = tables.books->find({row[0], row[1], row[2]});
             paradox::Row stored = tables.books->row(at);
             FillBlanks(stored, row);
@@ -148,6 +167,17 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
             ++result.booksMerged;
         }
     }
+    // In key order each new book goes after the last: the table never
+    // shifts rows or splits a block to make room.
+    std::sort(added.begin(), added.end(),
+              [&data](const NewBook& a, const NewBook& b) { return a.KeyBefore(b, data); });
+    for (const NewBook& book : added) {
+        if (++done % 512 == 0) ReportProgress(progress, done, total);
+        row = data.books[book.index].row;
+        row[kBookEntry] = paradox::Value::integer(book.entry);
+        tables.books->insert(row);
+    }
+    result.booksAdded = static_cast<int>(added.size());
     ReportProgress(progress, total, total);
     UpdateOwned(*tables.series, *tables.books, touched);
     return result;

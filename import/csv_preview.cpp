@@ -35,14 +35,15 @@ CsvPreview PreviewCsv(const QString& path, const ColumnMap& columns, int count) 
     for (std::size_t f = kFirstBookField; f < schema.fields.size(); ++f)
         preview.header << QString::fromStdString(schema.fields[f].name);
     preview.header << QStringLiteral("PROBLEMS");
-    for (const ImportedBook& book : ReadCsv(path, columns, {}, count)) {
-        const MappedBook mapped = MapBook(book);
+    const auto addRow = [&](ImportedBook&& book) {
+        const MappedBook mapped = MapBook(std::move(book));
         QStringList row{mapped.series, mapped.publisher};
         for (std::size_t f = kFirstBookField; f < schema.fields.size(); ++f)
             row << (f < mapped.row.size() ? Shown(mapped.row[f]) : QString());
         row << ProblemsOf(mapped);
         preview.rows.push_back(row);
-    }
+    };
+    ReadCsv(path, columns, addRow, {}, count);
     return preview;
 }
 

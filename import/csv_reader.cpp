@@ -101,23 +101,21 @@ CsvLayout SniffCsv(const QString& path) {
     return layout;
 }
 
-ImportedBooks ReadCsv(const QString& path, const ColumnMap& columns, const Progress& progress,
-                      qint64 maxRows) {
+void ReadCsv(const QString& path, const ColumnMap& columns, const BookSink& sink,
+             const Progress& progress, qint64 maxRows) {
     CsvRecords records(path);
     QStringList header;
     records.Next(header);
     const std::map<Target, int> positions = ColumnPositions(path, Trimmed(header), columns);
-    ImportedBooks books;
     QStringList fields;
-    while ((maxRows < 0 || qint64(books.size()) < maxRows) && records.Next(fields)) {
+    for (qint64 rows = 0; (maxRows < 0 || rows < maxRows) && records.Next(fields);) {
         ImportedBook book;
         book.origin = path + QStringLiteral(" line ") + QString::number(records.line());
         for (const auto& [target, at] : positions)
             AssignColumn(book, target, fields.value(at).trimmed());
-        books.push_back(std::move(book));
-        if (books.size() % 1024 == 0) ReportProgress(progress, records.position(), records.size());
+        sink(std::move(book));
+        if (++rows % 1024 == 0) ReportProgress(progress, records.position(), records.size());
     }
-    return books;
 }
 
 }  // namespace import

@@ -3,7 +3,7 @@
 // paid, signing whether it is signed) and <synopsis>, <comment> children.
 // A list-valued field may be written as child lines instead:
 // <writer><line><col>...</col></line>...</writer>.
-#include <QFileInfo>
+#include <string_view>
 
 #include "import/import_error.h"
 #include "import/readers.h"
@@ -13,69 +13,97 @@ namespace import {
 
 namespace {
 
-// The values of a list-valued child element, one per <line>.
-QStringList ReadLines(XmlInput& xml) {
-    QStringList values;
-    while (xml.NextChild()) {
-        const QString value = xml.Text();
-        if (!value.isEmpty()) values << value;
-    }
-    return values;
-}
+// The elements of a GCstar document: <collection> (depth 1), <item> (2), its
+// child elements (3) and a list's lines (4).
+class GCstarHandler : public XmlHandler {
+public:
+    GCstarHandler(XmlInput& xml, const BookSink& sink, const Progress& progress)
+        : xml_(xml), sink_(sink), progress_(progress) {}
 
-ImportedBook ReadItem(XmlInput& xml, int number) {
-    ImportedBook book;
-    book.origin = QStringLiteral("%1 entry %2").arg(xml.name()).arg(number);
-    const QXmlStreamAttributes attributes = xml.reader().attributes();
-    auto value = [&attributes](const char* name) {
-        return attributes.value(QLatin1String(name)).toString().trimmed();
-    };
-    book.series = value("series");
-    book.issue = value("volume");
-    book.title = value("title");
-    if (book.title.isEmpty()) book.title = value("name");
-    if (!value("writer").isEmpty()) book.writers << value("writer");
-    if (!value("illustrator").isEmpty()) book.artists << value("illustrator");
-    book.publisher = value("publisher");
-    book.paid = value("cost");
-    book.autographed = value("signing");
-    while (xml.NextChild()) {
-        const QString name = xml.reader().name().toString();
-        if (name == QLatin1String("comment"))
-            book.notes = xml.Text();
-        else if (name == QLatin1String("writer"))
-            book.writers = ReadLines(xml);
-        else if (name == QLatin1String("illustrator"))
-            book.artists = ReadLines(xml);
-        else
-            xml.reader().skipCurrentElement();
+    bool Start(int depth, std::string_view name, const char** attributes) override {
+        if (depth == 1) CheckCollection(name, attributes);
+        if (depth == 2) {
+            inItem_ = name == "item";
+            if (inItem_) StartItem(attributes);
+            return false;
+        }
+        if (depth == 3 && inItem_) {
+            child_ = name == "comment"       ? Child::Comment
+                     : name == "writer"      ? Child::Writers
+                     : name == "illustrator" ? Child::Artists
+                                             : Child::Other;
+            lines_.clear();
+        }
+        return depth >= 3 && inItem_ && child_ != Child::Other;
     }
-    return book;
-}
+
+    void End(int depth, std::string_view, std::string_view text) override {
+        if (!inItem_) return;
+        if (depth == 4 && child_ != Child::Other) {
+            QString line = XmlInput::Text(text);
+            if (!line.isEmpty()) lines_ << std::move(line);
+        } else if (depth == 3) {
+            if (child_ == Child::Comment) book_.notes = XmlInput::Text(text);
+            if (child_ == Child::Writers) book_.writers = std::move(lines_);
+            if (child_ == Child::Artists) book_.artists = std::move(lines_);
+            child_ = Child::Other;
+        } else if (depth == 2) {
+            inItem_ = false;
+            sink_(std::move(book_));
+            if (number_ % 256 == 0) ReportProgress(progress_, xml_.position(), xml_.size());
+        }
+    }
+
+private:
+    enum class Child { Other, Comment, Writers, Artists };
+
+    void CheckCollection(std::string_view name, const char** attributes) {
+        if (name != "collection")
+            xml_.Fail(QStringLiteral("not a GCstar collection (no <collection> element)"));
+        const QString type = Attribute(attributes, "type");
+        if (type != QLatin1String("GCcomics"))
+            xml_.Fail(QStringLiteral("a GCstar collection of %1; only comics (GCcomics) can be "
+                                     "imported")
+                          .arg(type.isEmpty() ? QStringLiteral("an unnamed type") : type));
+    }
+
+    static QString Attribute(const char** attributes, std::string_view name) {
+        for (const char** a = attributes; *a; a += 2)
+            if (name == a[0]) return XmlInput::Text(a[1]);
+        return {};
+    }
+
+    void StartItem(const char** attributes) {
+        book_ = ImportedBook();
+        book_.origin = QStringLiteral("%1 entry %2").arg(xml_.name()).arg(++number_);
+        auto value = [attributes](const char* name) { return Attribute(attributes, name); };
+        book_.series = value("series");
+        book_.issue = value("volume");
+        book_.title = value("title");
+        if (book_.title.isEmpty()) book_.title = value("name");
+        if (!value("writer").isEmpty()) book_.writers << value("writer");
+        if (!value("illustrator").isEmpty()) book_.artists << value("illustrator");
+        book_.publisher = value("publisher");
+        book_.paid = value("cost");
+        book_.autographed = value("signing");
+    }
+
+    XmlInput& xml_;
+    const BookSink& sink_;
+    const Progress& progress_;
+    bool inItem_ = false;
+    int number_ = 0;
+    Child child_ = Child::Other;
+    QStringList lines_;
+    ImportedBook book_;
+};
 
 }  // namespace
 
-ImportedBooks ReadGCstar(const QString& path, const Progress& progress) {
+void ReadGCstar(const QString& path, const BookSink& sink, const Progress& progress) {
     XmlInput xml = XmlInput::OpenFile(path);
-    if (!xml.NextChild() || xml.reader().name() != QLatin1String("collection"))
-        xml.Fail(QStringLiteral("not a GCstar collection (no <collection> element)"));
-    const QString type = xml.reader().attributes().value(QLatin1String("type")).toString();
-    if (type != QLatin1String("GCcomics"))
-        xml.Fail(QStringLiteral("a GCstar collection of %1; only comics (GCcomics) can be "
-                                "imported")
-                     .arg(type.isEmpty() ? QStringLiteral("an unnamed type") : type));
-    ImportedBooks books;
-    int number = 0;
-    while (xml.NextChild()) {
-        if (xml.reader().name() != QLatin1String("item")) {
-            xml.reader().skipCurrentElement();
-            continue;
-        }
-        books.push_back(ReadItem(xml, ++number));
-        if (number % 256 == 0) ReportProgress(progress, xml.position(), xml.size());
-    }
-    xml.CheckFault();
-    return books;
+    GCstarHandler handler(xml, sink, progress);
+    xml.Parse(handler);
 }
 
 }  // namespace import

@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <QStringList>
-#include <deque>
 
 namespace import {
 
@@ -19,8 +18,5 @@ struct ImportedBook {
     QString notes, location;
     QString refusal;  // why the book cannot be read at all (a damaged comic file)
 };
-
-// A deque: a reader appends a book without moving those read before it.
-using ImportedBooks = std::deque<ImportedBook>;
 
 }  // namespace import

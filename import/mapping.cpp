@@ -1,6 +1,5 @@
 #include "import/mapping.h"
 
-#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -140,6 +139,24 @@ paradox::Value Grade(const QString& text, MappedBook& mapped) {
     return paradox::Value::integer(kNewBookPerc);
 }
 
+// The first number in `text`: digits, then a '.' or ',' and more digits
+// ("NM 9,4" -> "9.4"); nullopt when it holds no digit.
+std::optional<QString> FirstNumber(QStringView text) {
+    const auto digitsFrom = [&text](qsizetype at) {
+        while (at < text.size() && text[at].isDigit()) ++at;
+        return at;
+    };
+    qsizetype start = 0;
+    while (start < text.size() && !text[start].isDigit()) ++start;
+    if (start == text.size()) return std::nullopt;
+    qsizetype end = digitsFrom(start);
+    if (end + 1 < text.size() && (text[end] == u'.' || text[end] == u',') &&
+        text[end + 1].isDigit())
+        end = digitsFrom(end + 1);
+    QString number = text.mid(start, end - start).toString();
+    return number.replace(QLatin1Char(','), QLatin1Char('.'));
+}
+
 }  // namespace
 
 std::optional<double> ParseAmount(const QString& text) {
@@ -171,17 +188,15 @@ std::optional<double> ParseAmount(const QString& text) {
 
 std::optional<int> ParseCondition(const QString& text) {
     // A number among the words ("NM 9.4", "9,2") is the grade itself.
-    static const QRegularExpression number(QStringLiteral("(\\d+(?:[.,]\\d+)?)"));
-    const QRegularExpressionMatch match = number.match(text);
-    if (match.hasMatch()) {
-        const double grade =
-            match.captured(1).replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
+    if (const std::optional<QString> number = FirstNumber(text)) {
+        const double grade = number->toDouble();  // 0 for digits of another script
         if (grade < 0.5 || grade > 10.0) return std::nullopt;
         // The nearest step of the slider: 5 per cent per half grade.
         return static_cast<int>(std::lround(grade * 2)) * store::kPercPerGradeStep;
     }
-    QString word = text.toLower();
-    word.remove(QRegularExpression(QStringLiteral("[^a-z]")));
+    QString word;
+    for (const QChar c : text.toLower())
+        if (c >= u'a' && c <= u'z') word += c;
     struct Word {
         const char* full;
         const char* shortForm;
@@ -200,15 +215,15 @@ std::optional<int> ParseCondition(const QString& text) {
     return std::nullopt;
 }
 
-MappedBook MapBook(const ImportedBook& book) {
+MappedBook MapBook(ImportedBook book) {
     MappedBook mapped;
-    mapped.origin = book.origin;
+    mapped.origin = std::move(book.origin);
     if (!book.refusal.isEmpty()) {
-        mapped.refusal = book.refusal;
+        mapped.refusal = std::move(book.refusal);
         return mapped;
     }
-    const QString series = book.series.simplified().toUpper();
-    const QString issue = book.issue.simplified();
+    const QString series = std::move(book.series).simplified().toUpper();
+    const QString issue = std::move(book.issue).simplified();
     if (series.isEmpty())
         mapped.refusal = QStringLiteral("no series name");
     else if (issue.isEmpty())
@@ -217,12 +232,13 @@ MappedBook MapBook(const ImportedBook& book) {
 
     mapped.series = Fit(series, kSeriesWidth, "SERIES", mapped);
     mapped.publisher =
-        Fit(book.publisher.simplified().toUpper(), kPublisherWidth, "PUBLISHER", mapped);
+        Fit(std::move(book.publisher).simplified().toUpper(), kPublisherWidth, "PUBLISHER", mapped);
     mapped.row.resize(kBookFields);
     mapped.row[kComicNo] =
         Text(store::AlignComicNo(Fit(issue, store::kComicNoWidth, "COMIC_NO", mapped)));
-    mapped.row[kEdition] = Text(Fit(book.edition.simplified(), kEditionWidth, "EDITION", mapped));
-    mapped.row[kTitle] = Text(Fit(book.title.simplified(), kTextWidth, "TITLE", mapped));
+    mapped.row[kEdition] =
+        Text(Fit(std::move(book.edition).simplified(), kEditionWidth, "EDITION", mapped));
+    mapped.row[kTitle] = Text(Fit(std::move(book.title).simplified(), kTextWidth, "TITLE", mapped));
     mapped.row[kArtist] =
         Text(Fit(book.artists.join(QStringLiteral(", ")), kTextWidth, "ARTIST", mapped));
     mapped.row[kWriter] =
@@ -232,8 +248,8 @@ MappedBook MapBook(const ImportedBook& book) {
     mapped.row[kLow] = Amount(book.low, "LOW", mapped);
     mapped.row[kHigh] = Amount(book.high, "HIGH", mapped);
     mapped.row[kPerc] = Grade(book.condition, mapped);
-    mapped.row[kBookNote] = Text(Fit(book.notes.trimmed(), 0, "BOOKNOTE", mapped));
-    mapped.row[kLocation] = Text(Fit(book.location.trimmed(), 0, "LOCATION", mapped));
+    mapped.row[kBookNote] = Text(Fit(std::move(book.notes).trimmed(), 0, "BOOKNOTE", mapped));
+    mapped.row[kLocation] = Text(Fit(std::move(book.location).trimmed(), 0, "LOCATION", mapped));
     mapped.row[kWanted] = YesNo(book.wanted, "WANTED", mapped);
     mapped.row[kForSale] = YesNo(book.forSale, "FORSALE", mapped);
     mapped.row[kAutograph] = YesNo(book.autographed, "AUTOGRAPH", mapped);

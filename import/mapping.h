@@ -25,7 +25,8 @@ struct MappedBook {
     QString refusal;                // why it cannot be stored at all
 };
 
-MappedBook MapBook(const ImportedBook& book);
+// Takes the book's values over: most are changed in place, not copied.
+MappedBook MapBook(ImportedBook book);
 
 // "$12.99", "12,99 €", "1.234,50", "EUR 3" as an amount; nullopt when the
 // text holds no amount.

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QHash>
+#include <optional>
 #include <set>
 
 #include "import/commit.h"
@@ -27,56 +28,59 @@ QString SeriesKey(const QString& series, const QString& publisher) {
     return series.toUpper() + kKeySeparator + publisher.toUpper();
 }
 
-// A book's key, its parts kept apart: joining them would build a string per book.
-struct BookKey {
-    QString series, publisher, edition;  // upper case
-    std::string issue;                   // as stored: short enough to need no allocation
-    explicit BookKey(const MappedBook& book)
-        : series(book.series.toUpper()),
-          publisher(book.publisher.toUpper()),
-          edition(Stored(book.row[kEdition]).toUpper()),
-          issue(book.row[kComicNo].isText() ? book.row[kComicNo].asText() : std::string()) {}
-    bool operator==(const BookKey&) const = default;
-};
-
-size_t qHash(const BookKey& key, size_t seed = 0) {
-    return qHashMulti(seed, key.series, key.publisher, key.edition,
-                      QByteArrayView(key.issue.data(), qsizetype(key.issue.size())));
+// A book's key is its series, publisher, issue number as stored and edition
+// in any case.  The hash leaves the edition out (folding its case would build
+// a string per book); books that differ only in edition share a bucket and
+// are told apart by SameKey.
+std::size_t KeyHash(const MappedBook& book) {
+    const paradox::Value& issue = book.row[kComicNo];
+    const std::string_view text = issue.isText() ? issue.asText() : std::string_view();
+    return qHashMulti(0, book.series, book.publisher,
+                      QByteArrayView(text.data(), qsizetype(text.size())));
 }
 
-ImportedBooks ReadBooks(const QString& path, const ReadOptions& options, const Progress& progress) {
+bool SameKey(const MappedBook& a, const MappedBook& b) {
+    return a.series == b.series && a.publisher == b.publisher &&
+           a.row[kComicNo] == b.row[kComicNo] &&
+           Stored(a.row[kEdition]).compare(Stored(b.row[kEdition]), Qt::CaseInsensitive) == 0;
+}
+
+void ReadBooks(const QString& path, const ReadOptions& options, const BookSink& sink,
+               const Progress& progress) {
     switch (options.format) {
         case Format::Tellico:
-            return ReadTellico(path, progress);
+            return ReadTellico(path, sink, progress);
         case Format::GCstar:
-            return ReadGCstar(path, progress);
+            return ReadGCstar(path, sink, progress);
         case Format::ComicRack:
-            return ReadComicRack(path, progress);
+            return ReadComicRack(path, sink, progress);
         case Format::ComicFiles:
-            return ReadComicFiles(path, progress);
+            return ReadComicFiles(path, sink, progress);
         case Format::Csv:
-            return ReadCsv(path, options.columns, progress);
+            return ReadCsv(path, options.columns, sink, progress);
     }
-    return {};
 }
 
-// Maps every book and folds those read twice into one.  Each book read is
-// dropped once mapped, so the mapped rows reuse its memory.
-std::shared_ptr<PlanData> Plan(ImportedBooks read, const ReadOptions& options) {
+// Maps every book as it is read and folds those read twice into one: no
+// list of the books as read is ever held.
+std::shared_ptr<PlanData> Plan(const QString& path, const ReadOptions& options,
+                               const Progress& progress) {
     auto data = std::make_shared<PlanData>();
-    data->read = static_cast<int>(read.size());
     data->takeShortened = options.takeShortened;
-    data->books.reserve(read.size());
-    QHash<BookKey, std::size_t> seen;
-    seen.reserve(static_cast<qsizetype>(read.size()));
-    for (; !read.empty(); read.pop_front()) {
-        MappedBook mapped = MapBook(read.front());
+    QMultiHash<std::size_t, std::size_t> seen;  // KeyHash -> the books with that hash
+    QHash<std::pair<QString, QString>, std::uint32_t> seriesIndex;
+    const auto fold = [&](ImportedBook&& read) {
+        ++data->read;
+        MappedBook mapped = MapBook(std::move(read));
         if (!mapped.refusal.isEmpty()) {
             data->refusals.push_back({mapped.origin, {}, mapped.refusal, {}, {}});
-            continue;
+            return;
         }
-        const BookKey key(mapped);
-        if (const auto it = seen.constFind(key); it != seen.constEnd()) {
+        const std::size_t hash = KeyHash(mapped);
+        auto it = seen.constFind(hash);
+        while (it != seen.constEnd() && it.key() == hash && !SameKey(data->books[*it], mapped))
+            ++it;
+        if (it != seen.constEnd() && it.key() == hash) {
             MappedBook& first = data->books[*it];
             first.row[kQty] =
                 paradox::Value::integer(first.row[kQty].asInt() + mapped.row[kQty].asInt());
@@ -85,10 +89,18 @@ std::shared_ptr<PlanData> Plan(ImportedBooks read, const ReadOptions& options) {
                                   mapped.problems.end());
             ++data->duplicates;
         } else {
-            seen.insert(key, data->books.size());
+            seen.insert(hash, data->books.size());
+            std::pair<QString, QString> series(mapped.series, mapped.publisher);
+            auto known = seriesIndex.constFind(series);
+            if (known == seriesIndex.constEnd()) {
+                known = seriesIndex.insert(series, std::uint32_t(data->series.size()));
+                data->series.push_back(std::move(series));
+            }
+            data->seriesOf.push_back(*known);
             data->books.push_back(std::move(mapped));
         }
-    }
+    };
+    ReadBooks(path, options, fold, progress);
     for (const MappedBook& book : data->books)
         data->problems.insert(data->problems.end(), book.problems.begin(), book.problems.end());
     return data;
@@ -123,22 +135,27 @@ bool FillBlanks(paradox::Row& stored, const paradox::Row& imported) {
     return filled;
 }
 
-std::vector<Placement> PlanData::Place(const paradox::Table& series,
+std::vector<Placement> PlanData::Place(const paradox::Table& seriesTable,
                                        const paradox::Table& booksTable) const {
     // The series' position in its table, by name and publisher in upper case.
     QHash<std::pair<QString, QString>, std::size_t> positions;
-    for (std::size_t i = 0; i < series.rowCount(); ++i) {
-        const paradox::Row& row = series.row(i);
+    for (std::size_t i = 0; i < seriesTable.rowCount(); ++i) {
+        const paradox::Row& row = seriesTable.row(i);
         positions.insert(
             {Stored(row[kSeriesName]).toUpper(), Stored(row[kSeriesPublisher]).toUpper()}, i);
     }
+    // Each distinct series' position, once (a mapped series is upper case already).
+    std::vector<std::optional<std::size_t>> seriesAt(series.size());
+    for (std::size_t s = 0; s < seriesAt.size(); ++s)
+        if (const auto found = positions.constFind(series[s]); found != positions.constEnd())
+            seriesAt[s] = *found;
     std::vector<Placement> placements(books.size());
     for (std::size_t b = 0; b < books.size(); ++b) {
         const MappedBook& book = books[b];
         Placement& placement = placements[b];
-        const auto found = positions.constFind({book.series.toUpper(), book.publisher.toUpper()});
-        if (found == positions.constEnd()) continue;
-        const paradox::Row& seriesRow = series.row(*found);
+        const std::optional<std::size_t> seriesRowAt = seriesAt[seriesOf[b]];
+        if (!seriesRowAt) continue;
+        const paradox::Row& seriesRow = seriesTable.row(*seriesRowAt);
         placement.seriesEntry = seriesRow[kSeriesEntry].asInt();
         placement.seriesKey = {seriesRow[kSeriesName], seriesRow[kSeriesPublisher],
                                seriesRow[kSeriesEntry]};
@@ -230,7 +247,7 @@ ImportPlan ReadPlan(const QString& path, const ReadOptions& options, const QStri
                     const Progress& progress) {
     RecoverInterruptedImport(collectionDir);
     const auto [series, books] = OpenTables(collectionDir);
-    std::shared_ptr<PlanData> data = Plan(ReadBooks(path, options, progress), options);
+    std::shared_ptr<PlanData> data = Plan(path, options, progress);
     data->collectionDir = collectionDir;
     data->placements = data->Place(*series, *books);
     return ImportPlan(path, std::move(data));

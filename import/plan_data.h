@@ -3,6 +3,8 @@
 // read twice adds its quantity), and what each does to the collection.
 
 #include <QString>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "import/mapping.h"
@@ -26,6 +28,9 @@ public:
     int duplicates = 0;
     bool takeShortened = false;
     std::vector<MappedBook> books;
+    // The distinct series (name, publisher as mapped) and each book's among them.
+    std::vector<std::pair<QString, QString>> series;
+    std::vector<std::uint32_t> seriesOf;
     std::vector<Placement> placements;  // against the collection as it was read
     std::vector<Problem> problems;
     std::vector<Problem> refusals;

@@ -4,6 +4,7 @@
 // multi-valued field wrapped in its plural (<writers><writer>...).
 #include <QFileInfo>
 #include <QStringList>
+#include <string_view>
 #include <utility>
 
 #include "import/import_error.h"
@@ -27,28 +28,6 @@ XmlInput OpenTellico(const QString& path) {
     return XmlInput(archive.Open(*index), path + QStringLiteral(" (tellico.xml)"), 0);
 }
 
-// The values of one field: the children's texts for a plural wrapper, else
-// the element's own text.
-QStringList ReadValues(XmlInput& xml) {
-    QStringList values;
-    QString own;
-    QXmlStreamReader& reader = xml.reader();
-    while (!reader.atEnd()) {
-        const auto token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement) {
-            const QString value = xml.Text();
-            if (!value.isEmpty()) values << value;
-        } else if (token == QXmlStreamReader::Characters) {
-            own += reader.text();
-        } else if (token == QXmlStreamReader::EndElement) {
-            break;
-        }
-    }
-    xml.CheckFault();
-    if (values.isEmpty() && !own.trimmed().isEmpty()) values << own.trimmed();
-    return values;
-}
-
 // The fields of an entry that are read; the others are passed over.
 enum class Field {
     Other,
@@ -68,114 +47,154 @@ enum class Field {
 
 // The field of an element: the plural wrappers name their field in the
 // singular ("writers" holds "writer" values).
-Field FieldOf(QStringView element) {
-    static const std::pair<QLatin1String, Field> names[] = {
-        {QLatin1String("title"), Field::Title},
-        {QLatin1String("subtitle"), Field::Subtitle},
-        {QLatin1String("writer"), Field::Writer},
-        {QLatin1String("writers"), Field::Writer},
-        {QLatin1String("artist"), Field::Artist},
-        {QLatin1String("artists"), Field::Artist},
-        {QLatin1String("series"), Field::Series},
-        {QLatin1String("issue"), Field::Issue},
-        {QLatin1String("issues"), Field::Issue},
-        {QLatin1String("publisher"), Field::Publisher},
-        {QLatin1String("publishers"), Field::Publisher},
-        {QLatin1String("edition"), Field::Edition},
-        {QLatin1String("editions"), Field::Edition},
-        {QLatin1String("condition"), Field::Condition},
-        {QLatin1String("pur_price"), Field::Paid},
-        {QLatin1String("signed"), Field::Signed},
-        {QLatin1String("comments"), Field::Notes}};
+Field FieldOf(std::string_view element) {
+    static constexpr std::pair<std::string_view, Field> names[] = {
+        {"title", Field::Title},          {"subtitle", Field::Subtitle},
+        {"writer", Field::Writer},        {"writers", Field::Writer},
+        {"artist", Field::Artist},        {"artists", Field::Artist},
+        {"series", Field::Series},        {"issue", Field::Issue},
+        {"issues", Field::Issue},         {"publisher", Field::Publisher},
+        {"publishers", Field::Publisher}, {"edition", Field::Edition},
+        {"editions", Field::Edition},     {"condition", Field::Condition},
+        {"pur_price", Field::Paid},       {"signed", Field::Signed},
+        {"comments", Field::Notes}};
     for (const auto& [name, field] : names)
         if (element == name) return field;
     return Field::Other;
 }
 
-ImportedBook ReadEntry(XmlInput& xml, int number) {
-    ImportedBook book;
-    book.origin = xml.name() + QStringLiteral(" entry ") + QString::number(number);
-    QString subtitle;
-    while (xml.NextChild()) {
-        const Field field = FieldOf(xml.reader().name());
-        QStringList values = ReadValues(xml);
-        QString first = values.value(0);
-        switch (field) {
+// The elements of a Tellico document: <tellico> (depth 1), <collection>
+// (2), <entry> (3), its fields (4) and a plural wrapper's values (5).
+class TellicoHandler : public XmlHandler {
+public:
+    TellicoHandler(XmlInput& xml, qint64 total, const BookSink& sink, const Progress& progress)
+        : xml_(xml), total_(total), sink_(sink), progress_(progress) {}
+
+    bool Start(int depth, std::string_view name, const char** attributes) override {
+        if (depth == 1 && name != "tellico")
+            xml_.Fail(QStringLiteral("not a Tellico file (no <tellico> element)"));
+        if (depth == 2) {
+            inCollection_ = name == "collection";
+            if (inCollection_) CheckType(attributes);
+        } else if (depth == 3 && inCollection_) {
+            inEntry_ = name == "entry";
+            if (inEntry_) StartEntry();
+        } else if (depth == 4 && inEntry_) {
+            field_ = FieldOf(name);
+            values_.clear();
+            return field_ != Field::Other;
+        }
+        return depth > 4 && inEntry_ && field_ != Field::Other;
+    }
+
+    void End(int depth, std::string_view, std::string_view text) override {
+        if (!inEntry_) return;
+        if (depth == 5 && field_ != Field::Other) {
+            QString value = XmlInput::Text(text);
+            if (!value.isEmpty()) values_ << std::move(value);
+        } else if (depth == 4 && field_ != Field::Other) {
+            // A plural wrapper holds its values; any other field its own text.
+            if (values_.isEmpty()) {
+                QString own = XmlInput::Text(text);
+                if (!own.isEmpty()) values_ << std::move(own);
+            }
+            Assign();
+        } else if (depth == 3) {
+            FinishEntry();
+        }
+    }
+
+private:
+    void CheckType(const char** attributes) {
+        QString type;
+        for (const char** a = attributes; *a; a += 2)
+            if (std::string_view(a[0]) == "type") type = QString::fromUtf8(a[1]);
+        if (type != QLatin1String(kComicBookType))
+            xml_.Fail(QStringLiteral("a Tellico collection of type %1; only comic book "
+                                     "collections (type 6) can be imported")
+                          .arg(type.isEmpty() ? QStringLiteral("(none)") : type));
+        number_ = 0;
+    }
+
+    void StartEntry() {
+        book_ = ImportedBook();
+        book_.origin = xml_.name() + QStringLiteral(" entry ") + QString::number(++number_);
+        subtitle_.clear();
+    }
+
+    void Assign() {
+        QString first = values_.value(0);
+        switch (field_) {
             case Field::Title:
-                book.title = std::move(first);
+                book_.title = std::move(first);
                 break;
             case Field::Subtitle:
-                subtitle = std::move(first);
+                subtitle_ = std::move(first);
                 break;
             case Field::Writer:
-                book.writers = std::move(values);
+                book_.writers = std::move(values_);
                 break;
             case Field::Artist:
-                book.artists = std::move(values);
+                book_.artists = std::move(values_);
                 break;
             case Field::Series:
-                book.series = std::move(first);
+                book_.series = std::move(first);
                 break;
             case Field::Issue:
-                book.issue = std::move(first);
+                book_.issue = std::move(first);
                 break;
             case Field::Publisher:
-                book.publisher = std::move(first);
+                book_.publisher = std::move(first);
                 break;
             case Field::Edition:
-                book.edition = std::move(first);
+                book_.edition = std::move(first);
                 break;
             case Field::Condition:
-                book.condition = std::move(first);
+                book_.condition = std::move(first);
                 break;
             case Field::Paid:
-                book.paid = std::move(first);
+                book_.paid = std::move(first);
                 break;
             case Field::Signed:
-                book.autographed = std::move(first);
+                book_.autographed = std::move(first);
                 break;
             case Field::Notes:
-                book.notes = std::move(first);
+                book_.notes = std::move(first);
                 break;
             case Field::Other:
                 break;
         }
+        values_.clear();
+        field_ = Field::Other;
     }
-    if (!subtitle.isEmpty())
-        book.title = book.title.isEmpty() ? subtitle : book.title + QStringLiteral(": ") + subtitle;
-    return book;
-}
+
+    void FinishEntry() {
+        inEntry_ = false;
+        if (!subtitle_.isEmpty())
+            book_.title =
+                book_.title.isEmpty() ? subtitle_ : book_.title + QStringLiteral(": ") + subtitle_;
+        sink_(std::move(book_));
+        if (number_ % 256 == 0) ReportProgress(progress_, qMin(xml_.position(), total_), total_);
+    }
+
+    XmlInput& xml_;
+    qint64 total_;
+    const BookSink& sink_;
+    const Progress& progress_;
+    bool inCollection_ = false, inEntry_ = false;
+    int number_ = 0;
+    Field field_ = Field::Other;
+    QStringList values_;
+    QString subtitle_;
+    ImportedBook book_;
+};
 
 }  // namespace
 
-ImportedBooks ReadTellico(const QString& path, const Progress& progress) {
+void ReadTellico(const QString& path, const BookSink& sink, const Progress& progress) {
     XmlInput xml = OpenTellico(path);
-    const qint64 total = QFileInfo(path).size();
-    if (!xml.NextChild() || xml.reader().name() != QLatin1String("tellico"))
-        xml.Fail(QStringLiteral("not a Tellico file (no <tellico> element)"));
-    ImportedBooks books;
-    while (xml.NextChild()) {
-        if (xml.reader().name() != QLatin1String("collection")) {
-            xml.reader().skipCurrentElement();
-            continue;
-        }
-        const QString type = xml.reader().attributes().value(QLatin1String("type")).toString();
-        if (type != QLatin1String(kComicBookType))
-            xml.Fail(QStringLiteral("a Tellico collection of type %1; only comic book "
-                                    "collections (type 6) can be imported")
-                         .arg(type.isEmpty() ? QStringLiteral("(none)") : type));
-        int number = 0;
-        while (xml.NextChild()) {
-            if (xml.reader().name() != QLatin1String("entry")) {
-                xml.reader().skipCurrentElement();
-                continue;
-            }
-            books.push_back(ReadEntry(xml, ++number));
-            if (number % 256 == 0) ReportProgress(progress, qMin(xml.position(), total), total);
-        }
-    }
-    xml.CheckFault();
-    return books;
+    TellicoHandler handler(xml, QFileInfo(path).size(), sink, progress);
+    xml.Parse(handler);
 }
 
 }  // namespace import

@@ -165,6 +165,20 @@ TEST_F(ImportTest, GCstarComicsComeInFromAttributes) {
     EXPECT_DOUBLE_EQ(blake->paid, 4.0);
 }
 
+TEST_F(ImportTest, XmlInAnEightBitCodePageIsDecoded) {
+    // An older GCstar saved its collections in the system's code page.
+    WriteFile(file("old.gcs"),
+              "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n"
+              "<collection type=\"GCcomics\"><item series=\"Ast\xe9rix\" volume=\"1\" "
+              "cost=\"9,50 \x80\" title=\"\x93Le Gaulois\x94\"/></collection>\n");
+    Import(file("old.gcs"), false);
+    const std::vector<import_test::BookRow> books = Books();
+    const auto* asterix = Find(books, "ASTÉRIX", "1");
+    ASSERT_NE(asterix, nullptr);
+    EXPECT_EQ(asterix->title, "\u201cLe Gaulois\u201d");
+    EXPECT_DOUBLE_EQ(asterix->paid, 9.5);
+}
+
 TEST_F(ImportTest, ComicRackDatabaseAndComicFilesShareTheirFields) {
     WriteFile(file("ComicDb.xml"), R"(<?xml version="1.0"?>
 <ComicDatabase xmlns:xsd="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance" Id="0c3d">
