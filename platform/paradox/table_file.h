@@ -49,6 +49,7 @@ public:
     std::uint64_t changeCount() const { return changeCount_; }
     std::int32_t lastAutoIncrement() const { return header_.autoInc; }
     std::size_t cachedBlockBytes() const { return db_->cachedBytes(); }
+    std::size_t cachedMemoBytes() const { return mb_ ? mb_->cachedBytes() : 0; }
 
     std::size_t lowerBound(const std::vector<Value>& key) const;
     std::size_t upperBound(const std::vector<Value>& key) const;

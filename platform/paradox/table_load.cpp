@@ -26,11 +26,21 @@ using coding::getU16;
 
 namespace {
 
-std::unique_ptr<PagedFile> loadCompanion(const std::string& path, bool wantWritable) {
+// The .px is read whole; the .mb, which grows with the memos, is read in
+// frames of whole memo blocks on demand (the header block the first frame).
+std::unique_ptr<PagedFile> loadCompanion(const std::string& path, bool wantWritable,
+                                         bool memo = false) {
     if (path.empty()) return nullptr;
     bool writable = false;
     FileHandle f = FileHandle::openExisting(path, writable);
-    return std::make_unique<PagedFile>(std::move(f), writable && wantWritable);
+    PagedFile::Frames frames{0, 0};
+    if (memo) {
+        const std::size_t block = MemoFile::kBlockSize;
+        const std::size_t frameSize =
+            std::min<std::size_t>(64 * 1024, PagedFile::cacheLimit() / 64);
+        frames = {block, block * std::max<std::size_t>(1, frameSize / block)};
+    }
+    return std::make_unique<PagedFile>(std::move(f), writable && wantWritable, frames);
 }
 
 const char* typeName(FieldType t) {
@@ -106,7 +116,7 @@ void TableFile::openFiles(const std::string& dbPath) {
     const PagedFile::Frames frames = framesOf(db);
     db_ = std::make_unique<PagedFile>(std::move(db), writable, frames);
     px_ = loadCompanion(px, writable);
-    mb_ = loadCompanion(mb, writable);
+    mb_ = loadCompanion(mb, writable, true);
 }
 
 TableFile::TableFile(const std::string& dbPath)
