@@ -12,6 +12,7 @@
 // the free list (header 0x4D, linked through the next field).
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/paradox/codepage.h"
 #include "platform/paradox/coding.h"
@@ -153,15 +154,11 @@ void TableFile::loadState() {
         memo_ = std::make_unique<MemoFile>(*mb_, writable_);
     }
     // Every block read from the file from now on is checked before use.
+    expected_.clear();
+    expectedKeys_.clear();
     db_->setFrameCheck([this](std::size_t offset, const std::uint8_t* bytes, std::size_t n) {
         checkBlockFrame(offset, bytes, n);
     });
-    std::vector<std::uint8_t> firstKeys;
-    walkChain(firstKeys);
-    readFreeList();
-    rows_.reset(header_.numRecords);  // each row decoded when first read (see row())
-    checkRecords();
-
     index_.reset();
     if (header_.keyFields > 0) {
         if (!px_)
@@ -169,8 +166,15 @@ void TableFile::loadState() {
         const FileHeader pxHeader =
             parseHeader(px_->data(), px_->size(), px_->path(), FileKind::PrimaryIndex);
         index_ = std::make_unique<PrimaryIndex>(*px_, pxHeader, *codec_);
-        index_->verify(blocks_, firstKeys, header_);
     }
+    std::vector<std::uint8_t> firstKeys;
+    const bool fromIndex = !fitsInCache() && index_ && chainFromIndex(firstKeys);
+    if (!fromIndex) walkChain(firstKeys);
+    if (index_ && !fromIndex) index_->verify(blocks_, firstKeys, header_);
+    expectChain(std::move(firstKeys));
+    readFreeList();
+    rows_.reset(header_.numRecords);  // each row decoded when first read (see row())
+    checkRecords();
 }
 
 void TableFile::buildSchema() {
@@ -205,7 +209,8 @@ bool TableFile::fitsInCache() const { return db_->size() <= PagedFile::cacheLimi
 
 // Reads each block's links, count and first key.  A table that fits in the
 // block cache is read in whole (checkRecords reads all of it anyway); a
-// larger one takes one small read a block, and its blocks are read when used.
+// larger one (without a usable index, see chainFromIndex) takes one small
+// read a block, and its blocks are read when used.
 void TableFile::walkChain(std::vector<std::uint8_t>& firstKeys) {
     blocks_.clear();
     firstKeys.clear();
@@ -259,6 +264,73 @@ void TableFile::walkChain(std::vector<std::uint8_t>& firstKeys) {
                          " records but the blocks hold " + std::to_string(rows));
 }
 
+// A table larger than the block cache takes its chain from the primary
+// index, which lists every block that holds records, in chain order, with
+// its record count and first key: walking the chain would read every block.
+// Each block is checked against this chain when it is read (checkBlockFrame).
+// An index that disagrees with the header (as for a chain with empty blocks)
+// leaves the chain to walkChain(), whose checks then name the fault.
+bool TableFile::chainFromIndex(std::vector<std::uint8_t>& firstKeys) {
+    if (header_.numRecords == 0) return false;
+    const std::vector<IndexLeaf> leaves = index_->leaves(header_);
+    if (leaves.empty() || leaves.size() != header_.blocksInUse ||
+        leaves.front().block != header_.firstBlock || leaves.back().block != header_.lastBlock)
+        return false;
+    const std::size_t keySize = codec_->keySize();
+    std::vector<bool> listed(header_.fileBlocks + 1u, false);
+    std::vector<DataBlockRef> blocks;
+    blocks.reserve(leaves.size());
+    firstKeys.clear();
+    std::size_t rows = 0;
+    for (const IndexLeaf& leaf : leaves) {
+        if (leaf.block > header_.fileBlocks || listed[leaf.block] ||
+            6 + leaf.count * header_.recordSize > header_.blockSize())
+            return false;
+        listed[leaf.block] = true;
+        blocks.push_back({leaf.block, leaf.count, rows});
+        rows += leaf.count;
+        firstKeys.insert(firstKeys.end(), leaf.key, leaf.key + keySize);
+    }
+    if (rows != header_.numRecords) return false;
+    blocks_ = std::move(blocks);
+    return true;
+}
+
+// Records blocks_ (whose first keys are `firstKeys`, one after the other) as
+// the chain the file holds.
+void TableFile::expectChain(std::vector<std::uint8_t> firstKeys) {
+    const std::size_t keySize = header_.keyFields > 0 ? codec_->keySize() : 0;
+    expected_.assign(header_.fileBlocks + 1u, ExpectedBlock{});
+    expectedKeys_.assign(expected_.size() * keySize, 0);
+    for (std::size_t i = 0; i < blocks_.size(); ++i) {
+        const std::uint16_t number = blocks_[i].number;
+        expected_[number] = {i + 1 < blocks_.size() ? blocks_[i + 1].number : std::uint16_t{0},
+                             i > 0 ? blocks_[i - 1].number : std::uint16_t{0}, blocks_[i].count,
+                             true};
+        std::memcpy(expectedKeys_.data() + number * keySize, firstKeys.data() + i * keySize,
+                    keySize);
+    }
+}
+
+// The first keys of the chain as the pending change leaves it, for
+// expectChain() once the change is written.  A block not in memory has not
+// changed since the last commit, so its key is the one expected now.
+std::vector<std::uint8_t> TableFile::pendingFirstKeys() const {
+    const std::size_t keySize = header_.keyFields > 0 ? codec_->keySize() : 0;
+    std::vector<std::uint8_t> keys(blocks_.size() * keySize);
+    if (keySize == 0) return keys;
+    for (std::size_t i = 0; i < blocks_.size(); ++i) {
+        const std::uint16_t number = blocks_[i].number;
+        const std::size_t at = header_.blockOffset(number) + 6;
+        std::uint8_t* key = &keys[i * keySize];
+        if (!db_->inMemory(at) && number < expected_.size() && expected_[number].inChain)
+            std::memcpy(key, &expectedKeys_[number * keySize], keySize);
+        else if (blocks_[i].count > 0)
+            db_->copy(at, keySize, key);
+    }
+    return keys;
+}
+
 void TableFile::readFreeList() {
     freeList_.clear();
     std::vector<bool> inChain(header_.fileBlocks + 1u, false);
@@ -280,15 +352,42 @@ void TableFile::readFreeList() {
 // either off the chain or refused by walkChain(); it holds no records here.
 void TableFile::checkBlockFrame(std::size_t offset, const std::uint8_t* bytes,
                                 std::size_t n) const {
-    if (!codec_->hasMemoFields() || offset < header_.headerSize) return;
+    if (offset < header_.headerSize) return;
     const std::size_t rs = header_.recordSize, blockSize = header_.blockSize();
-    for (std::size_t at = 0; at + blockSize <= n; at += blockSize) {
+    std::size_t number = (offset - header_.headerSize) / blockSize + 1;
+    for (std::size_t at = 0; at + blockSize <= n; at += blockSize, ++number) {
+        if (number < expected_.size() && expected_[number].inChain)
+            checkChainBlock(number, bytes + at);
+        if (!codec_->hasMemoFields()) continue;
         const int ads = getS16(bytes + at + 4);
         if (ads < 0 || ads % rs != 0 || 6 + ads + rs > blockSize) continue;
         const std::uint8_t* p = bytes + at + 6;
         for (std::size_t i = 0; i <= ads / rs; ++i, p += rs)
             codec_->checkMemoPointers(p, memo_.get());
     }
+}
+
+// A block of the chain read from the file must be as the chain has it: a
+// block changed behind the table's back (or a damaged one the index still
+// lists) is refused before its records are used.
+void TableFile::checkChainBlock(std::size_t number, const std::uint8_t* block) const {
+    const ExpectedBlock& e = expected_[number];
+    const std::size_t at = header_.blockOffset(number);
+    const std::string which = "block " + std::to_string(number);
+    if (getU16(block) != e.next || getU16(block + 2) != e.previous)
+        throwDamaged(dbPath_, at,
+                     "the block links are broken (" + which +
+                         " does not link to its neighbours in the chain)");
+    const int rs = static_cast<int>(header_.recordSize);
+    if (getS16(block + 4) != (e.count == 0 ? -rs : (static_cast<int>(e.count) - 1) * rs))
+        throwDamaged(dbPath_, at + 4,
+                     "a block's record count is invalid (" + which + " should hold " +
+                         std::to_string(e.count) + " records)");
+    const std::size_t keySize = expectedKeys_.size() / expected_.size();
+    if (e.count > 0 && keySize > 0 &&
+        std::memcmp(block + 6, &expectedKeys_[number * keySize], keySize) != 0)
+        throwDamaged(dbPath_, at + 6,
+                     "the first key of " + which + " disagrees with the primary index");
 }
 
 // Opening a table that fits in the block cache reads all of it, so that its

@@ -396,6 +396,38 @@ TEST(TableDamage, ALargeTableReportsADamagedMemoPointerWhenItsBlockIsRead) {
     EXPECT_EQ(t->row(rows - 1)[1].asText(), memoText(20, rows - 1));
 }
 
+// A table larger than the block cache opens without reading its blocks; each
+// block is checked against the chain when it is read, the first time and
+// again after the cache dropped it, also once the table's own changes moved
+// the chain on.
+TEST(TableDamage, ALargeTableChecksEachBlockAgainstTheChainWhenItIsRead) {
+    const ScopedBlockCacheLimit limit(16 * 1024);
+    TestDir dir;
+    const int rows = 4000, middle = rows / 2;
+    const std::string db = booksTable(dir.file("books.db"), rows);
+    ASSERT_GT(fileSize(db), 4 * 16 * 1024u);
+    const std::string copy = dir.file("copy.db");
+    for (const char* ext : {".db", ".px", ".mb"})
+        fs::copy_file(fs::path(db).replace_extension(ext), fs::path(copy).replace_extension(ext));
+
+    damageFile(copy, blockOffsetOfRow(copy, middle) + 2, {0x00, 0x00});  // previous block
+    auto damaged = Table::open(copy);
+    EXPECT_EQ(damaged->row(0)[1].asText(), "1000");
+    expectRefused([&] { damaged->row(middle); }, copy, "links are broken");
+    EXPECT_EQ(damaged->row(rows - 1)[1].asText(), std::to_string(1000 + rows - 1));
+
+    auto t = Table::open(db);
+    t->insert(bookRow(rows, "1", "", "T"));  // the last block changes
+    for (int i = 0; i <= rows; ++i) ASSERT_FALSE(t->row(i)[1].isNull()) << i;
+    damageFile(db, blockOffsetOfRow(db, middle) + 4, {0x00, 0x00});  // its record count
+    expectRefused(
+        [&] {
+            t->lowerBound(
+                {Value::integer(middle / 50 + 1), Value::text(std::to_string(1000 + middle))});
+        },
+        db, "record count");
+}
+
 // The memo file is read as its values are used, a frame at a time: a table
 // opens despite a damaged memo block, whose values are refused when reached,
 // and the first write, which learns the free space, refuses to change it.
