@@ -27,15 +27,16 @@ using coding::getU16;
 
 namespace {
 
-// The .px is read whole; the .mb, which grows with the memos, is read in
-// frames of whole memo blocks on demand (the header block the first frame).
+// The .px is read whole, and so is a .mb that fits in the block cache (its
+// values are then reached without a lookup); a larger .mb is read in frames
+// of whole memo blocks on demand (the header block the first frame).
 std::unique_ptr<PagedFile> loadCompanion(const std::string& path, bool wantWritable,
                                          bool memo = false) {
     if (path.empty()) return nullptr;
     bool writable = false;
     FileHandle f = FileHandle::openExisting(path, writable);
     PagedFile::Frames frames{0, 0};
-    if (memo) {
+    if (memo && f.size() > PagedFile::cacheLimit()) {
         const std::size_t block = MemoFile::kBlockSize;
         const std::size_t frameSize =
             std::min<std::size_t>(64 * 1024, PagedFile::cacheLimit() / 64);
