@@ -6,8 +6,8 @@
 // table's header, then its blocks) is read a frame at a time on demand into a
 // bounded cache, as a database pager does: clean frames beyond the cache's
 // limit are dropped, least recently used first, so a table's memory does not
-// grow with the table.  A file without frames (an index file) is read whole
-// at open, and data() gives its image.
+// grow with the table.  A file without frames (an index file, a memo file
+// that fits in the cache) is read whole at open, and data() gives its image.
 //
 // A range never spans two frames.  A pointer handed out stays valid until
 // the file grows or shrinks (whole image), or until kSafeFrames other frames

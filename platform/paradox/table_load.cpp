@@ -28,20 +28,17 @@ using coding::getU16;
 namespace {
 
 // The .px is read whole, and so is a .mb that fits in the block cache (its
-// values are then reached without a lookup); a larger .mb is read in frames
-// of whole memo blocks on demand (the header block the first frame).
+// values are then reached without a lookup); a larger .mb is read a memo
+// block at a time as its values are used: they lie scattered, so a larger
+// frame would mostly bring in values nobody asked for.
 std::unique_ptr<PagedFile> loadCompanion(const std::string& path, bool wantWritable,
                                          bool memo = false) {
     if (path.empty()) return nullptr;
     bool writable = false;
     FileHandle f = FileHandle::openExisting(path, writable);
     PagedFile::Frames frames{0, 0};
-    if (memo && f.size() > PagedFile::cacheLimit()) {
-        const std::size_t block = MemoFile::kBlockSize;
-        const std::size_t frameSize =
-            std::min<std::size_t>(64 * 1024, PagedFile::cacheLimit() / 64);
-        frames = {block, block * std::max<std::size_t>(1, frameSize / block)};
-    }
+    if (memo && f.size() > PagedFile::cacheLimit())
+        frames = {MemoFile::kBlockSize, MemoFile::kBlockSize};
     return std::make_unique<PagedFile>(std::move(f), writable && wantWritable, frames);
 }
 
@@ -347,19 +344,23 @@ void TableFile::readFreeList() {
     }
 }
 
-// The records of the blocks of a frame are checked when the frame is read
-// from the file: every memo pointer is followed, so a damaged memo file is
-// refused before a row pointing into it is used.  A block whose record count is invalid is
-// either off the chain or refused by walkChain(); it holds no records here.
+// The blocks of a frame are checked when the frame is read from the file.
+// In a table that fits in the block cache, read whole at open, every memo
+// pointer is followed too, so that a damaged memo file is refused at open.
+// A larger table's memo pointers are checked as each is used (a search
+// reads blocks whose memos it never needs; each check may read the memo
+// file).  A block whose record count is invalid is either off the chain or
+// refused by walkChain(); it holds no records here.
 void TableFile::checkBlockFrame(std::size_t offset, const std::uint8_t* bytes,
                                 std::size_t n) const {
     if (offset < header_.headerSize) return;
     const std::size_t rs = header_.recordSize, blockSize = header_.blockSize();
+    const bool memos = codec_->hasMemoFields() && fitsInCache();
     std::size_t number = (offset - header_.headerSize) / blockSize + 1;
     for (std::size_t at = 0; at + blockSize <= n; at += blockSize, ++number) {
         if (number < expected_.size() && expected_[number].inChain)
             checkChainBlock(number, bytes + at);
-        if (!codec_->hasMemoFields()) continue;
+        if (!memos) continue;
         const int ads = getS16(bytes + at + 4);
         if (ads < 0 || ads % rs != 0 || 6 + ads + rs > blockSize) continue;
         const std::uint8_t* p = bytes + at + 6;
