@@ -241,8 +241,8 @@ void TableFile::commit() {
     if (!pending) return;
     requireFilesUnchangedElsewhere();
     journal_.record({db_.get(), px_.get(), mb_.get()});
-    std::vector<std::uint8_t> firstKeys =
-        pendingFirstKeys();  // while changed blocks stay in memory
+    // Taken while the changed blocks are sure to be in memory.
+    std::vector<std::uint8_t> firstKeys = pendingFirstKeys();
     try {
         db_->writePending();
         expectChain(std::move(firstKeys));

@@ -375,21 +375,19 @@ void TableFile::checkBlockFrame(std::size_t offset, const std::uint8_t* bytes,
 void TableFile::checkChainBlock(std::size_t number, const std::uint8_t* block) const {
     const ExpectedBlock& e = expected_[number];
     const std::size_t at = header_.blockOffset(number);
-    const std::string which = "block " + std::to_string(number);
+    auto refuse = [&](std::size_t offset, const std::string& what) {
+        throwDamaged(dbPath_, offset, what + " (block " + std::to_string(number) + ")");
+    };
     if (getU16(block) != e.next || getU16(block + 2) != e.previous)
-        throwDamaged(dbPath_, at,
-                     "the block links are broken (" + which +
-                         " does not link to its neighbours in the chain)");
+        refuse(at, "the block links are broken: they are not the chain's");
     const int rs = static_cast<int>(header_.recordSize);
     if (getS16(block + 4) != (e.count == 0 ? -rs : (static_cast<int>(e.count) - 1) * rs))
-        throwDamaged(dbPath_, at + 4,
-                     "a block's record count is invalid (" + which + " should hold " +
-                         std::to_string(e.count) + " records)");
+        refuse(at + 4, "a block's record count is invalid: the chain counts " +
+                           std::to_string(e.count) + " records");
     const std::size_t keySize = expectedKeys_.size() / expected_.size();
     if (e.count > 0 && keySize > 0 &&
         std::memcmp(block + 6, &expectedKeys_[number * keySize], keySize) != 0)
-        throwDamaged(dbPath_, at + 6,
-                     "the first key of " + which + " disagrees with the primary index");
+        refuse(at + 6, "a block's first key disagrees with the primary index");
 }
 
 // Opening a table that fits in the block cache reads all of it, so that its
