@@ -114,14 +114,29 @@ std::vector<std::uint8_t> MemoFile::emptyFile() {
 
 MemoFile::MemoFile(PagedFile& file, bool forWriting) : file_(file) {
     const std::size_t size = file_.size();
-    if (const char* fault = headerFault(file_.data(), size))
-        damaged(size < kBlockSize ? size : 0, fault);
+    const std::uint8_t* header = size < kBlockSize ? nullptr : file_.read(0, kBlockSize);
+    if (const char* fault = headerFault(header, size)) damaged(size < kBlockSize ? size : 0, fault);
     if (!forWriting) return;
     // Other writers leave the last run unpadded; pad it with the next change.
     if (size % kBlockSize != 0) file_.grow((size + kBlockSize - 1) / kBlockSize * kBlockSize);
+}
+
+// The free space is learned when the first value is written or freed, not at
+// open: that reads the type of every block, the whole file when most values
+// share blocks.  The file is read in large runs past the frame cache.
+void MemoFile::learnFreeSpace() {
+    if (freeSpaceKnown_) return;
     const std::size_t blocks = file_.size() / kBlockSize;
+    constexpr std::size_t kRunBlocks = 256;
+    std::vector<std::uint8_t> run(kRunBlocks * kBlockSize);
+    std::size_t runFirst = 0, runEnd = 0;  // the blocks held in `run`
     for (std::size_t b = 1; b < blocks;) {
-        const std::uint8_t* p = file_.data() + b * kBlockSize;
+        if (b >= runEnd) {
+            runFirst = b;
+            runEnd = std::min(blocks, b + kRunBlocks);
+            file_.copy(runFirst * kBlockSize, (runEnd - runFirst) * kBlockSize, run.data());
+        }
+        const std::uint8_t* p = run.data() + (b - runFirst) * kBlockSize;
         const std::size_t length = getU16(p + 1);
         switch (p[0]) {
             case 2:
@@ -139,6 +154,7 @@ MemoFile::MemoFile(PagedFile& file, bool forWriting) : file_(file) {
                 damaged(b * kBlockSize, "a memo block has an unknown type " + std::to_string(p[0]));
         }
     }
+    freeSpaceKnown_ = true;
 }
 
 void MemoFile::damaged(std::size_t offset, const std::string& what) const {
@@ -154,13 +170,27 @@ const char* MemoFile::headerFault(const std::uint8_t* file, std::size_t size) {
 const std::uint8_t* MemoFile::locate(const std::uint8_t* file, std::size_t size, const MemoRef& ref,
                                      Fault& fault) {
     const std::size_t offset = ref.pointer & 0xFFFFFF00u;
-    const unsigned index = ref.pointer & 0xFFu;
-    fault.offset = offset;
     if (offset == 0 || offset + kRunHeader > size) {
-        fault.what = "a memo pointer leads outside the memo file";
+        fault = {offset, "a memo pointer leads outside the memo file"};
         return nullptr;
     }
-    const std::uint8_t* block = file + offset;
+    const std::size_t at = valueOffset(file + offset, size, ref, fault);
+    return at ? file + at : nullptr;
+}
+
+// Checks `ref` against the structure at its block, whose bytes (as many as
+// the file holds, up to a block) are `block`; returns the file offset of the
+// value, or 0 with `fault` set.
+std::size_t MemoFile::valueOffset(const std::uint8_t* block, std::size_t size, const MemoRef& ref,
+                                  Fault& fault) {
+    const std::size_t offset = ref.pointer & 0xFFFFFF00u;
+    const unsigned index = ref.pointer & 0xFFu;
+    fault.offset = offset;
+    // Every structure starts a block, so a pointer inside one leads nowhere.
+    if (offset % kBlockSize != 0) {
+        fault.what = "a memo pointer leads to a block that holds no memo";
+        return 0;
+    }
     if (block[0] == 2) {
         // Other writers leave the last run unpadded, so only the value itself
         // must lie inside the file.
@@ -169,9 +199,9 @@ const std::uint8_t* MemoFile::locate(const std::uint8_t* file, std::size_t size,
             blocks * kBlockSize < kRunHeader + ref.length ||
             offset + kRunHeader + ref.length > size) {
             fault.what = "a memo's stored length or size disagrees with its record";
-            return nullptr;
+            return 0;
         }
-        return block + kRunHeader;
+        return offset + kRunHeader;
     }
     if (block[0] == 3 && index < kSlots && offset + kBlockSize <= size) {
         const std::uint8_t* slot = block + kSlotTable + 5 * index;
@@ -180,23 +210,40 @@ const std::uint8_t* MemoFile::locate(const std::uint8_t* file, std::size_t size,
             16 * first < 0x150 || 16 * (first + chunks) > kBlockSize) {
             fault.offset = offset + kSlotTable + 5 * index;
             fault.what = "a memo slot disagrees with its record";
-            return nullptr;
+            return 0;
         }
-        return block + 16 * first;
+        return offset + 16 * first;
     }
     fault.what = "a memo pointer leads to a block that holds no memo";
-    return nullptr;
+    return 0;
 }
 
-const std::uint8_t* MemoFile::read(const MemoRef& ref) const {
+// The checked place of the value: its block is read through the frame cache.
+std::size_t MemoFile::find(const MemoRef& ref) const {
+    const std::size_t offset = ref.pointer & 0xFFFFFF00u, size = file_.size();
+    if (offset == 0 || offset + kRunHeader > size)
+        damaged(offset, "a memo pointer leads outside the memo file");
     Fault fault;
-    const std::uint8_t* value = locate(file_.data(), file_.size(), ref, fault);
-    if (!value) damaged(fault.offset, fault.what);
-    return value;
+    const std::size_t blockBytes =
+        offset % kBlockSize == 0 ? std::min(kBlockSize, size - offset) : 1;
+    const std::size_t at = valueOffset(file_.read(offset, blockBytes), size, ref, fault);
+    if (!at) damaged(fault.offset, fault.what);
+    return at;
+}
+
+void MemoFile::check(const MemoRef& ref) const { find(ref); }
+
+// A value inside one frame is read in place; a longer run is gathered.
+const std::uint8_t* MemoFile::read(const MemoRef& ref) const {
+    const std::size_t at = find(ref);
+    if (file_.withinOneFrame(at, ref.length)) return file_.read(at, ref.length);
+    gathered_.resize(ref.length);
+    file_.copy(at, ref.length, gathered_.data());
+    return gathered_.data();
 }
 
 std::uint16_t MemoFile::nextModNumber() {
-    std::uint16_t mod = static_cast<std::uint16_t>(getU16(file_.data() + 3) + 1);
+    std::uint16_t mod = static_cast<std::uint16_t>(getU16(file_.read(3, 2)) + 1);
     if (mod == 0) mod = 1;
     putU16(file_.modify(3, 2), mod);
     return mod;
@@ -245,6 +292,7 @@ void MemoFile::freeBlocks(std::size_t first, std::size_t count) {
 }
 
 MemoRef MemoFile::write(const std::string& bytes) {
+    learnFreeSpace();
     const std::uint16_t mod = nextModNumber();
     return bytes.size() > kSmallLimit ? writeRun(bytes, mod) : writeSuballocated(bytes, mod);
 }
@@ -254,20 +302,22 @@ MemoRef MemoFile::writeRun(const std::string& bytes, std::uint16_t mod) {
     if (blocks > 0xFFFF)
         throw EDatabaseError("A memo of " + std::to_string(bytes.size()) + " bytes is too long");
     const std::size_t first = allocateBlocks(blocks);
-    std::uint8_t* p = file_.modify(first * kBlockSize, blocks * kBlockSize);
-    std::memset(p, 0, blocks * kBlockSize);
+    // A run may span frames of the file: it is stored page by page.
+    std::vector<std::uint8_t> run(blocks * kBlockSize, 0);
+    std::uint8_t* p = run.data();
     p[0] = 2;
     putU16(p + 1, static_cast<std::uint16_t>(blocks));
     putU32(p + 3, static_cast<std::uint32_t>(bytes.size()));
     putU16(p + 7, mod);
     std::memcpy(p + kRunHeader, bytes.data(), bytes.size());
+    file_.store(first * kBlockSize, run.data(), run.size());
     return {static_cast<std::uint32_t>(first * kBlockSize) | 0xFF,
             static_cast<std::uint32_t>(bytes.size()), mod};
 }
 
 bool MemoFile::placeInBlock(std::size_t block, std::size_t chunks, int& slot,
                             int& firstChunk) const {
-    const std::uint8_t* p = file_.data() + block * kBlockSize;
+    const std::uint8_t* p = file_.read(block * kBlockSize, kBlockSize);
     // A block whose slots are all taken is common in a bulk load: look for
     // the free slot before mapping the chunks.
     slot = -1;
@@ -324,17 +374,18 @@ MemoRef MemoFile::writeSuballocated(const std::string& bytes, std::uint16_t mod)
 
 void MemoFile::release(const MemoRef& ref) {
     if (ref.pointer == 0) return;
-    read(ref);  // checks the pointer
+    learnFreeSpace();
+    check(ref);
     const std::size_t block = (ref.pointer & 0xFFFFFF00u) / kBlockSize;
-    const std::uint8_t* p = file_.data() + block * kBlockSize;
-    if (p[0] == 2) {
-        freeBlocks(block, getU16(p + 1));
+    if (file_.read(block * kBlockSize, 1)[0] == 2) {
+        freeBlocks(block, getU16(file_.read(block * kBlockSize + 1, 2)));
         return;
     }
     const int slot = static_cast<int>(ref.pointer & 0xFF);
     std::memset(file_.modify(block * kBlockSize + kSlotTable + 5 * slot, 5), 0, 5);
     const auto shared = std::find_if(subBlocks_.begin(), subBlocks_.end(),
                                      [&](const SharedBlock& s) { return s.block == block; });
+    const std::uint8_t* p = file_.read(block * kBlockSize, kBlockSize);
     for (int i = 0; i < kSlots; ++i) {
         if (p[kSlotTable + 5 * i] != 0) {
             if (shared != subBlocks_.end()) shared->noRoomFor = SIZE_MAX;  // it has room again

@@ -1,7 +1,8 @@
 #pragma once
 // The .mb memo file: memo and BLOb values too long for their record leader.
-// Reads check every pointer before following it; writes allocate and free
-// space in the file's image (so the journal covers them).  The layout is
+// Reads check every pointer before following it and read the blocks through
+// the file's frame cache; writes allocate and free space in the file's image
+// (so the journal covers them).  The layout is
 // described in memo_file.cpp.
 
 #include <cstddef>
@@ -20,12 +21,15 @@ class MemoFile {
 public:
     static constexpr std::size_t kBlockSize = 4096;
 
-    // Checks the header; `forWriting` also scans the blocks to learn the
-    // free space.  Throws ETableDamaged naming the file.
+    // Checks the header (a file open for writing gets its last run padded).
+    // Throws ETableDamaged naming the file.
     MemoFile(PagedFile& file, bool forWriting);
 
-    // The `ref.length` bytes of a value held in the file.
+    // The `ref.length` bytes of a value held in the file, valid until the
+    // next read.
     const std::uint8_t* read(const MemoRef& ref) const;
+    // Checks that `ref` designates a value, without reading the value.
+    void check(const MemoRef& ref) const;
     // Stores a value longer than its leader; returns the record's tail.
     MemoRef write(const std::string& bytes);
     // Frees the space of a value held in the file (none for leader values).
@@ -47,6 +51,10 @@ public:
                                       const MemoRef& ref, Fault& fault);
 
 private:
+    static std::size_t valueOffset(const std::uint8_t* block, std::size_t size, const MemoRef& ref,
+                                   Fault& fault);
+    std::size_t find(const MemoRef& ref) const;
+    void learnFreeSpace();
     std::uint16_t nextModNumber();
     std::size_t allocateBlocks(std::size_t count);  // returns the first block index
     void freeBlocks(std::size_t first, std::size_t count);
@@ -63,7 +71,9 @@ private:
         // (since the last value freed there).
         std::size_t noRoomFor = SIZE_MAX;
     };
-    std::vector<SharedBlock> subBlocks_;  // type-3 blocks, oldest first
+    std::vector<SharedBlock> subBlocks_;          // type-3 blocks, oldest first
+    bool freeSpaceKnown_ = false;                 // freeRuns_ and subBlocks_ learned
+    mutable std::vector<std::uint8_t> gathered_;  // a value read across frames
 };
 
 }  // namespace paradox

@@ -94,12 +94,26 @@ void PagedFile::copy(std::size_t offset, std::size_t n, std::uint8_t* out) const
     }
     while (n > 0) {
         const std::size_t index = frameIndex(offset), start = frameStart(index);
-        const std::size_t chunk = std::min(n, start + frameLength(index) - offset);
         const auto it = cachedFrames_.find(index);
-        if (it != cachedFrames_.end())
+        if (it != cachedFrames_.end()) {
+            const std::size_t chunk = std::min(n, start + frameLength(index) - offset);
             std::memcpy(out, it->second.bytes.get() + (offset - start), chunk);
-        else
-            file_.readAt(offset, out, chunk);  // unchanged: the file holds it
+            offset += chunk;
+            out += chunk;
+            n -= chunk;
+            continue;
+        }
+        // Frames not in memory are unchanged: the file holds them, and a run
+        // of them is read in one call.
+        std::size_t end = start + frameLength(index), next = index + 1;
+        while (end < offset + n && !cachedFrames_.count(next)) end += frameLength(next++);
+        const std::size_t chunk = std::min(n, end - offset);
+        file_.readAt(offset, out,
+                     std::min(chunk, committedSize_ > offset ? committedSize_ - offset : 0));
+        if (offset + chunk > committedSize_) {
+            const std::size_t from = std::max(offset, committedSize_);
+            std::memset(out + (from - offset), 0, offset + chunk - from);
+        }
         offset += chunk;
         out += chunk;
         n -= chunk;

@@ -6,8 +6,8 @@
 // table's header, then its blocks) is read a frame at a time on demand into a
 // bounded cache, as a database pager does: clean frames beyond the cache's
 // limit are dropped, least recently used first, so a table's memory does not
-// grow with the table.  A file without frames (memo and index files) is read
-// whole at open, and data() gives its image.
+// grow with the table.  A file without frames (an index file, a memo file
+// that fits in the cache) is read whole at open, and data() gives its image.
 //
 // A range never spans two frames.  A pointer handed out stays valid until
 // the file grows or shrinks (whole image), or until kSafeFrames other frames
@@ -72,6 +72,11 @@ public:
         assert(offset + n <= size_);
         if (!framed()) return image_.data() + offset;
         return frameHolding(offset, n) + (offset - frameStart(frameIndex(offset)));
+    }
+    // True when bytes [offset, offset + n) lie in one frame, so that read()
+    // can hand them out in place.
+    bool withinOneFrame(std::size_t offset, std::size_t n) const {
+        return !framed() || n == 0 || frameIndex(offset) == frameIndex(offset + n - 1);
     }
     // Copies bytes [offset, offset + n) to `out` without bringing their
     // frame into the cache (for a glance at many frames, such as the block

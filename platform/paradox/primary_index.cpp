@@ -202,9 +202,7 @@ std::vector<const std::uint8_t*> PrimaryIndex::leafKeysByBlock(std::size_t dataB
     return keys;
 }
 
-void PrimaryIndex::verify(const std::vector<DataBlockRef>& blocks,
-                          const std::vector<std::uint8_t>& firstKeys,
-                          const FileHeader& dbHeader) const {
+void PrimaryIndex::checkKeyFields(const FileHeader& dbHeader) const {
     const std::string& path = px_.path();
     if (header_.fields.size() != static_cast<std::size_t>(dbHeader.keyFields))
         throwDamaged(path, 0x21,
@@ -215,21 +213,17 @@ void PrimaryIndex::verify(const std::vector<DataBlockRef>& blocks,
             header_.fields[i].size != dbHeader.fields[i].size)
             throwDamaged(path, 0x58 + 2 * i,
                          "key field " + std::to_string(i + 1) + " differs from the table's");
+}
 
-    const std::size_t keySize = codec_.keySize();
-    std::vector<const DataBlockRef*> dataBlocks;
-    std::vector<const std::uint8_t*> dataKeys;
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-        if (blocks[i].count == 0) continue;
-        dataBlocks.push_back(&blocks[i]);
-        dataKeys.push_back(&firstKeys[i * keySize]);
-    }
-    if (dataBlocks.empty()) return;  // an empty table needs no entries
+std::vector<IndexLeaf> PrimaryIndex::leaves(const FileHeader& dbHeader) const {
+    const std::string& path = px_.path();
+    checkKeyFields(dbHeader);
     if (header_.indexRoot < 1 || header_.indexRoot > header_.fileBlocks || header_.indexLevels < 1)
         throwDamaged(path, 0x1E, "the index root or level count is invalid");
 
-    const std::size_t entrySize = keySize + 6;
-    std::size_t leaf = 0, entries = 0;
+    const std::size_t keySize = codec_.keySize(), entrySize = keySize + 6;
+    std::vector<IndexLeaf> found;
+    std::size_t entries = 0;
     std::vector<bool> seen(header_.fileBlocks + 1u, false);
     // Returns the record count below `block`, checking its entries.
     auto visit = [&](auto& self, std::uint16_t block, int level,
@@ -253,34 +247,54 @@ void PrimaryIndex::verify(const std::vector<DataBlockRef>& blocks,
             if (i == 0 && expectKey && std::memcmp(e, expectKey, keySize) != 0)
                 throwDamaged(path, at + 6, "an index block's first key disagrees with its parent");
             ++entries;
-            std::uint32_t below;
+            std::uint32_t below = static_cast<std::uint32_t>(*count);
             if (level == 1) {
-                if (leaf >= dataBlocks.size() || dataBlocks[leaf]->number != child)
-                    throwDamaged(path, at + 6 + i * entrySize,
-                                 "the index does not list the table's blocks in order");
-                below = dataBlocks[leaf]->count;
-                if (std::memcmp(e, dataKeys[leaf], keySize) != 0)
-                    throwDamaged(path, at + 6 + i * entrySize,
-                                 "an index key disagrees with its data block");
-                ++leaf;
+                found.push_back({e, child, below});
             } else {
                 below = self(self, child, level - 1, e);
+                if (*count != clampCount(below))
+                    throwDamaged(path, at + 6 + i * entrySize,
+                                 "an index record count disagrees with the table");
             }
-            if (*count != clampCount(below))
-                throwDamaged(path, at + 6 + i * entrySize,
-                             "an index record count disagrees with the table");
             total += below;
         }
         return total;
     };
     visit(visit, header_.indexRoot, header_.indexLevels, nullptr);
-    if (leaf != dataBlocks.size())
-        throwDamaged(path, header_.blockOffset(header_.indexRoot),
-                     "the index misses some of the table's blocks");
     if (entries != header_.numRecords)
         throwDamaged(path, 0x06,
                      "the index header counts " + std::to_string(header_.numRecords) +
                          " entries but the index holds " + std::to_string(entries));
+    return found;
+}
+
+void PrimaryIndex::verify(const std::vector<DataBlockRef>& blocks,
+                          const std::vector<std::uint8_t>& firstKeys,
+                          const FileHeader& dbHeader) const {
+    checkKeyFields(dbHeader);
+    const std::size_t keySize = codec_.keySize();
+    std::vector<const DataBlockRef*> dataBlocks;
+    std::vector<const std::uint8_t*> dataKeys;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        if (blocks[i].count == 0) continue;
+        dataBlocks.push_back(&blocks[i]);
+        dataKeys.push_back(&firstKeys[i * keySize]);
+    }
+    if (dataBlocks.empty()) return;  // an empty table needs no entries
+    const std::vector<IndexLeaf> listed = leaves(dbHeader);
+    const std::string& path = px_.path();
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        const std::size_t at = static_cast<std::size_t>(listed[i].key - px_.data());
+        if (i >= dataBlocks.size() || dataBlocks[i]->number != listed[i].block)
+            throwDamaged(path, at, "the index does not list the table's blocks in order");
+        if (std::memcmp(listed[i].key, dataKeys[i], keySize) != 0)
+            throwDamaged(path, at, "an index key disagrees with its data block");
+        if (listed[i].count != clampCount(dataBlocks[i]->count))
+            throwDamaged(path, at, "an index record count disagrees with the table");
+    }
+    if (listed.size() != dataBlocks.size())
+        throwDamaged(path, header_.blockOffset(header_.indexRoot),
+                     "the index misses some of the table's blocks");
 }
 
 }  // namespace paradox

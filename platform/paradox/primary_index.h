@@ -62,6 +62,12 @@ public:
     void verify(const std::vector<DataBlockRef>& blocks, const std::vector<std::uint8_t>& firstKeys,
                 const FileHeader& dbHeader) const;
 
+    // The entries of the lowest level, in order (keys point into the index
+    // image), after checking the tree: its links, first keys and counts
+    // against each other and its key fields against the table's `dbHeader`.
+    // Throws ETableDamaged naming the .px file.
+    std::vector<IndexLeaf> leaves(const FileHeader& dbHeader) const;
+
     // Rewrites the index for `blocks` into the .px image (only pages whose
     // bytes change are touched).
     void rebuild(const std::vector<DataBlockRef>& blocks, const PagedFile& db,
@@ -71,6 +77,7 @@ public:
     static std::uint8_t blockCodeFor(int keySize);
 
 private:
+    void checkKeyFields(const FileHeader& dbHeader) const;
     std::vector<const std::uint8_t*> leafKeysByBlock(std::size_t dataBlocks) const;
 
     PagedFile& px_;

@@ -203,7 +203,7 @@ void RecordCodec::checkMemoPointers(const std::uint8_t* record, const MemoFile* 
         if (length <= static_cast<std::uint32_t>(f.leader)) continue;
         const MemoRef ref = getMemoTail(record, f);
         if (!memo) throwDamaged(dbPath_, 0, "the memo file is missing");
-        memo->read(ref);
+        memo->check(ref);
     }
 }
 

@@ -241,8 +241,11 @@ void TableFile::commit() {
     if (!pending) return;
     requireFilesUnchangedElsewhere();
     journal_.record({db_.get(), px_.get(), mb_.get()});
+    // Taken while the changed blocks are sure to be in memory.
+    std::vector<std::uint8_t> firstKeys = pendingFirstKeys();
     try {
         db_->writePending();
+        expectChain(std::move(firstKeys));
         if (px_) px_->writePending();
         if (mb_) mb_->writePending();
     } catch (...) {

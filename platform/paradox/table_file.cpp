@@ -109,7 +109,11 @@ const Row& TableFile::row(std::size_t position) const {
     checkPosition(position);
     Row& cached = rows_.at(position);
     if (cached.empty()) {
-        codec_->decode(recordAt(position), memo_.get(), cached);
+        // Decoded apart, so that a row refused half-way (a damaged memo
+        // pointer) is not kept as read.
+        Row decoded;
+        codec_->decode(recordAt(position), memo_.get(), decoded);
+        cached = std::move(decoded);
         rows_.dropUnusedChunks();  // the chunk just used stays
     }
     return cached;

@@ -49,6 +49,7 @@ public:
     std::uint64_t changeCount() const { return changeCount_; }
     std::int32_t lastAutoIncrement() const { return header_.autoInc; }
     std::size_t cachedBlockBytes() const { return db_->cachedBytes(); }
+    std::size_t cachedMemoBytes() const { return mb_ ? mb_->cachedBytes() : 0; }
 
     std::size_t lowerBound(const std::vector<Value>& key) const;
     std::size_t upperBound(const std::vector<Value>& key) const;
@@ -70,6 +71,10 @@ private:
     void loadState();
     bool fitsInCache() const;
     void walkChain(std::vector<std::uint8_t>& firstKeys);
+    bool chainFromIndex(std::vector<std::uint8_t>& firstKeys);
+    void expectChain(std::vector<std::uint8_t> firstKeys);
+    std::vector<std::uint8_t> pendingFirstKeys() const;
+    void checkChainBlock(std::size_t number, const std::uint8_t* block) const;
     void readFreeList();
     void checkRecords();
     void checkBlockFrame(std::size_t offset, const std::uint8_t* bytes, std::size_t n) const;
@@ -128,6 +133,15 @@ private:
     mutable RowCache rows_;                // in file order
     std::vector<DataBlockRef> blocks_;     // the chain, in order
     std::vector<std::uint16_t> freeList_;  // head first
+    // The chain as the file holds it (as of the last commit), by block
+    // number, against which every block read from the file is checked.
+    struct ExpectedBlock {
+        std::uint16_t next = 0, previous = 0;
+        std::uint32_t count = 0;
+        bool inChain = false;
+    };
+    std::vector<ExpectedBlock> expected_;
+    std::vector<std::uint8_t> expectedKeys_;  // first keys, by block number
     std::uint64_t changeCount_ = 0;
     int batchDepth_ = 0;
     bool indexStale_ = false;

@@ -12,6 +12,7 @@
 // the free list (header 0x4D, linked through the next field).
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/paradox/codepage.h"
 #include "platform/paradox/coding.h"
@@ -26,11 +27,19 @@ using coding::getU16;
 
 namespace {
 
-std::unique_ptr<PagedFile> loadCompanion(const std::string& path, bool wantWritable) {
+// The .px is read whole, and so is a .mb that fits in the block cache (its
+// values are then reached without a lookup); a larger .mb is read a memo
+// block at a time as its values are used: they lie scattered, so a larger
+// frame would mostly bring in values nobody asked for.
+std::unique_ptr<PagedFile> loadCompanion(const std::string& path, bool wantWritable,
+                                         bool memo = false) {
     if (path.empty()) return nullptr;
     bool writable = false;
     FileHandle f = FileHandle::openExisting(path, writable);
-    return std::make_unique<PagedFile>(std::move(f), writable && wantWritable);
+    PagedFile::Frames frames{0, 0};
+    if (memo && f.size() > PagedFile::cacheLimit())
+        frames = {MemoFile::kBlockSize, MemoFile::kBlockSize};
+    return std::make_unique<PagedFile>(std::move(f), writable && wantWritable, frames);
 }
 
 const char* typeName(FieldType t) {
@@ -106,7 +115,7 @@ void TableFile::openFiles(const std::string& dbPath) {
     const PagedFile::Frames frames = framesOf(db);
     db_ = std::make_unique<PagedFile>(std::move(db), writable, frames);
     px_ = loadCompanion(px, writable);
-    mb_ = loadCompanion(mb, writable);
+    mb_ = loadCompanion(mb, writable, true);
 }
 
 TableFile::TableFile(const std::string& dbPath)
@@ -143,15 +152,11 @@ void TableFile::loadState() {
         memo_ = std::make_unique<MemoFile>(*mb_, writable_);
     }
     // Every block read from the file from now on is checked before use.
+    expected_.clear();
+    expectedKeys_.clear();
     db_->setFrameCheck([this](std::size_t offset, const std::uint8_t* bytes, std::size_t n) {
         checkBlockFrame(offset, bytes, n);
     });
-    std::vector<std::uint8_t> firstKeys;
-    walkChain(firstKeys);
-    readFreeList();
-    rows_.reset(header_.numRecords);  // each row decoded when first read (see row())
-    checkRecords();
-
     index_.reset();
     if (header_.keyFields > 0) {
         if (!px_)
@@ -159,8 +164,15 @@ void TableFile::loadState() {
         const FileHeader pxHeader =
             parseHeader(px_->data(), px_->size(), px_->path(), FileKind::PrimaryIndex);
         index_ = std::make_unique<PrimaryIndex>(*px_, pxHeader, *codec_);
-        index_->verify(blocks_, firstKeys, header_);
     }
+    std::vector<std::uint8_t> firstKeys;
+    const bool fromIndex = !fitsInCache() && index_ && chainFromIndex(firstKeys);
+    if (!fromIndex) walkChain(firstKeys);
+    if (index_ && !fromIndex) index_->verify(blocks_, firstKeys, header_);
+    expectChain(std::move(firstKeys));
+    readFreeList();
+    rows_.reset(header_.numRecords);  // each row decoded when first read (see row())
+    checkRecords();
 }
 
 void TableFile::buildSchema() {
@@ -195,7 +207,8 @@ bool TableFile::fitsInCache() const { return db_->size() <= PagedFile::cacheLimi
 
 // Reads each block's links, count and first key.  A table that fits in the
 // block cache is read in whole (checkRecords reads all of it anyway); a
-// larger one takes one small read a block, and its blocks are read when used.
+// larger one (without a usable index, see chainFromIndex) takes one small
+// read a block, and its blocks are read when used.
 void TableFile::walkChain(std::vector<std::uint8_t>& firstKeys) {
     blocks_.clear();
     firstKeys.clear();
@@ -249,6 +262,73 @@ void TableFile::walkChain(std::vector<std::uint8_t>& firstKeys) {
                          " records but the blocks hold " + std::to_string(rows));
 }
 
+// A table larger than the block cache takes its chain from the primary
+// index, which lists every block that holds records, in chain order, with
+// its record count and first key: walking the chain would read every block.
+// Each block is checked against this chain when it is read (checkBlockFrame).
+// An index that disagrees with the header (as for a chain with empty blocks)
+// leaves the chain to walkChain(), whose checks then name the fault.
+bool TableFile::chainFromIndex(std::vector<std::uint8_t>& firstKeys) {
+    if (header_.numRecords == 0) return false;
+    const std::vector<IndexLeaf> leaves = index_->leaves(header_);
+    if (leaves.empty() || leaves.size() != header_.blocksInUse ||
+        leaves.front().block != header_.firstBlock || leaves.back().block != header_.lastBlock)
+        return false;
+    const std::size_t keySize = codec_->keySize();
+    std::vector<bool> listed(header_.fileBlocks + 1u, false);
+    std::vector<DataBlockRef> blocks;
+    blocks.reserve(leaves.size());
+    firstKeys.clear();
+    std::size_t rows = 0;
+    for (const IndexLeaf& leaf : leaves) {
+        if (leaf.block > header_.fileBlocks || listed[leaf.block] ||
+            6 + leaf.count * header_.recordSize > header_.blockSize())
+            return false;
+        listed[leaf.block] = true;
+        blocks.push_back({leaf.block, leaf.count, rows});
+        rows += leaf.count;
+        firstKeys.insert(firstKeys.end(), leaf.key, leaf.key + keySize);
+    }
+    if (rows != header_.numRecords) return false;
+    blocks_ = std::move(blocks);
+    return true;
+}
+
+// Records blocks_ (whose first keys are `firstKeys`, one after the other) as
+// the chain the file holds.
+void TableFile::expectChain(std::vector<std::uint8_t> firstKeys) {
+    const std::size_t keySize = header_.keyFields > 0 ? codec_->keySize() : 0;
+    expected_.assign(header_.fileBlocks + 1u, ExpectedBlock{});
+    expectedKeys_.assign(expected_.size() * keySize, 0);
+    for (std::size_t i = 0; i < blocks_.size(); ++i) {
+        const std::uint16_t number = blocks_[i].number;
+        expected_[number] = {i + 1 < blocks_.size() ? blocks_[i + 1].number : std::uint16_t{0},
+                             i > 0 ? blocks_[i - 1].number : std::uint16_t{0}, blocks_[i].count,
+                             true};
+        std::memcpy(expectedKeys_.data() + number * keySize, firstKeys.data() + i * keySize,
+                    keySize);
+    }
+}
+
+// The first keys of the chain as the pending change leaves it, for
+// expectChain() once the change is written.  A block not in memory has not
+// changed since the last commit, so its key is the one expected now.
+std::vector<std::uint8_t> TableFile::pendingFirstKeys() const {
+    const std::size_t keySize = header_.keyFields > 0 ? codec_->keySize() : 0;
+    std::vector<std::uint8_t> keys(blocks_.size() * keySize);
+    if (keySize == 0) return keys;
+    for (std::size_t i = 0; i < blocks_.size(); ++i) {
+        const std::uint16_t number = blocks_[i].number;
+        const std::size_t at = header_.blockOffset(number) + 6;
+        std::uint8_t* key = &keys[i * keySize];
+        if (!db_->inMemory(at) && number < expected_.size() && expected_[number].inChain)
+            std::memcpy(key, &expectedKeys_[number * keySize], keySize);
+        else if (blocks_[i].count > 0)
+            db_->copy(at, keySize, key);
+    }
+    return keys;
+}
+
 void TableFile::readFreeList() {
     freeList_.clear();
     std::vector<bool> inChain(header_.fileBlocks + 1u, false);
@@ -264,21 +344,50 @@ void TableFile::readFreeList() {
     }
 }
 
-// The records of the blocks of a frame are checked when the frame is read
-// from the file: every memo pointer is followed, so a damaged memo file is
-// refused before a row pointing into it is used.  A block whose record count is invalid is
-// either off the chain or refused by walkChain(); it holds no records here.
+// The blocks of a frame are checked when the frame is read from the file.
+// In a table that fits in the block cache, read whole at open, every memo
+// pointer is followed too, so that a damaged memo file is refused at open.
+// A larger table's memo pointers are checked as each is used (a search
+// reads blocks whose memos it never needs; each check may read the memo
+// file).  A block whose record count is invalid is either off the chain or
+// refused by walkChain(); it holds no records here.
 void TableFile::checkBlockFrame(std::size_t offset, const std::uint8_t* bytes,
                                 std::size_t n) const {
-    if (!codec_->hasMemoFields() || offset < header_.headerSize) return;
+    if (offset < header_.headerSize) return;
     const std::size_t rs = header_.recordSize, blockSize = header_.blockSize();
-    for (std::size_t at = 0; at + blockSize <= n; at += blockSize) {
+    const bool memos = codec_->hasMemoFields() && fitsInCache();
+    std::size_t number = (offset - header_.headerSize) / blockSize + 1;
+    for (std::size_t at = 0; at + blockSize <= n; at += blockSize, ++number) {
+        if (number < expected_.size() && expected_[number].inChain)
+            checkChainBlock(number, bytes + at);
+        if (!memos) continue;
         const int ads = getS16(bytes + at + 4);
         if (ads < 0 || ads % rs != 0 || 6 + ads + rs > blockSize) continue;
         const std::uint8_t* p = bytes + at + 6;
         for (std::size_t i = 0; i <= ads / rs; ++i, p += rs)
             codec_->checkMemoPointers(p, memo_.get());
     }
+}
+
+// A block of the chain read from the file must be as the chain has it: a
+// block changed behind the table's back (or a damaged one the index still
+// lists) is refused before its records are used.
+void TableFile::checkChainBlock(std::size_t number, const std::uint8_t* block) const {
+    const ExpectedBlock& e = expected_[number];
+    const std::size_t at = header_.blockOffset(number);
+    auto refuse = [&](std::size_t offset, const std::string& what) {
+        throwDamaged(dbPath_, offset, what + " (block " + std::to_string(number) + ")");
+    };
+    if (getU16(block) != e.next || getU16(block + 2) != e.previous)
+        refuse(at, "the block links are broken: they are not the chain's");
+    const int rs = static_cast<int>(header_.recordSize);
+    if (getS16(block + 4) != (e.count == 0 ? -rs : (static_cast<int>(e.count) - 1) * rs))
+        refuse(at + 4, "a block's record count is invalid: the chain counts " +
+                           std::to_string(e.count) + " records");
+    const std::size_t keySize = expectedKeys_.size() / expected_.size();
+    if (e.count > 0 && keySize > 0 &&
+        std::memcmp(block + 6, &expectedKeys_[number * keySize], keySize) != 0)
+        refuse(at + 6, "a block's first key disagrees with the primary index");
 }
 
 // Opening a table that fits in the block cache reads all of it, so that its

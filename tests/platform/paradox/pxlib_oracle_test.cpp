@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -345,8 +346,9 @@ TEST(PxlibOracle, ReadsChangesMadeToALargeTable) {
 }
 
 // The same through a block cache far smaller than the table: the changes
-// land on blocks that were dropped and read back, every row reads as pxlib
-// reads it, and the cache keeps to its limit.
+// land on blocks that were dropped and read back, every row and memo reads
+// as pxlib reads it, and the caches of the table and memo files keep to
+// their limit.
 TEST(PxlibOracle, ATableLargerThanTheBlockCacheReadsAndChangesExactly) {
     constexpr std::size_t kLimit = 64 * 1024;
     const ScopedBlockCacheLimit limit(kLimit);
@@ -355,10 +357,13 @@ TEST(PxlibOracle, ATableLargerThanTheBlockCacheReadsAndChangesExactly) {
     const std::string inSession =
         changeALargeTable(books, [&](const Table& t) { EXPECT_LE(cachedBlockBytes(t), kLimit); });
     EXPECT_GT(fileSize(books), 10 * kLimit);
+    EXPECT_GT(fileSize(std::filesystem::path(books).replace_extension(".mb").string()),
+              10 * kLimit);
     auto t = Table::open(books);
     EXPECT_LE(cachedBlockBytes(*t), kLimit);
     EXPECT_EQ(expectedDump(*t), inSession);
     EXPECT_LE(cachedBlockBytes(*t), kLimit);
+    EXPECT_LE(cachedMemoBytes(*t), kLimit);
     expectSameLines(oracleDump(books, true), inSession);
 }
 

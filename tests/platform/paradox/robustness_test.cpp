@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <random>
 
 #include "platform/paradox/errors.h"
@@ -318,15 +319,35 @@ std::string makeManyMemoRows(TestDir& dir, int rows, FieldType idType = FieldTyp
     return db;
 }
 
-// The file offset of the memo pointer of row `row` (rows appended in key
+// The file offset of the block holding row `row` (rows appended in key
 // order fill the blocks one after the other).
-std::uint64_t memoPointerOffset(const std::string& db, std::size_t row) {
+std::uint64_t blockOffsetOfRow(const std::string& db, std::size_t row) {
     const std::vector<std::uint8_t> file = readFile(db);
     const std::size_t recordSize = file[0] | file[1] << 8;
     const std::size_t headerSize = file[2] | file[3] << 8;
     const std::size_t blockSize = file[5] * 1024u;
-    const std::size_t perBlock = (blockSize - 6) / recordSize;
-    return headerSize + row / perBlock * blockSize + 6 + row % perBlock * recordSize + 4 + 10;
+    return headerSize + row / ((blockSize - 6) / recordSize) * blockSize;
+}
+
+// The file offset of the memo pointer of row `row` of makeManyMemoRows.
+std::uint64_t memoPointerOffset(const std::string& db, std::size_t row) {
+    const std::vector<std::uint8_t> file = readFile(db);
+    const std::size_t recordSize = file[0] | file[1] << 8;
+    const std::size_t perBlock = (file[5] * 1024u - 6) / recordSize;
+    return blockOffsetOfRow(db, row) + 6 + row % perBlock * recordSize + 4 + 10;
+}
+
+// `read` is refused as damage of `file`, the message naming it and `words`.
+void expectRefused(const std::function<void()>& read, const std::string& file,
+                   const std::string& words) {
+    try {
+        read();
+        ADD_FAILURE() << "read damaged bytes (" << words << ")";
+    } catch (const ETableDamaged& e) {
+        EXPECT_EQ(e.file(), file) << e.what();
+        EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
+    }
 }
 
 }  // namespace
@@ -373,6 +394,63 @@ TEST(TableDamage, ALargeTableReportsADamagedMemoPointerWhenItsBlockIsRead) {
     }
     EXPECT_THROW(t->row(damaged), ETableDamaged);  // still refused, not cached
     EXPECT_EQ(t->row(rows - 1)[1].asText(), memoText(20, rows - 1));
+}
+
+// A table larger than the block cache opens without reading its blocks; each
+// block is checked against the chain when it is read, the first time and
+// again after the cache dropped it, also once the table's own changes moved
+// the chain on.
+TEST(TableDamage, ALargeTableChecksEachBlockAgainstTheChainWhenItIsRead) {
+    const ScopedBlockCacheLimit limit(16 * 1024);
+    TestDir dir;
+    const int rows = 4000, middle = rows / 2;
+    const std::string db = booksTable(dir.file("books.db"), rows);
+    ASSERT_GT(fileSize(db), 4 * 16 * 1024u);
+    const std::string copy = dir.file("copy.db");
+    for (const char* ext : {".db", ".px", ".mb"})
+        fs::copy_file(fs::path(db).replace_extension(ext), fs::path(copy).replace_extension(ext));
+
+    damageFile(copy, blockOffsetOfRow(copy, middle) + 2, {0x00, 0x00});  // previous block
+    auto damaged = Table::open(copy);
+    EXPECT_EQ(damaged->row(0)[1].asText(), "1000");
+    expectRefused([&] { damaged->row(middle); }, copy, "links are broken");
+    EXPECT_EQ(damaged->row(rows - 1)[1].asText(), std::to_string(1000 + rows - 1));
+
+    auto t = Table::open(db);
+    t->insert(bookRow(rows, "1", "", "T"));  // the last block changes
+    for (int i = 0; i <= rows; ++i) ASSERT_FALSE(t->row(i)[1].isNull()) << i;
+    damageFile(db, blockOffsetOfRow(db, middle) + 4, {0x00, 0x00});  // its record count
+    expectRefused(
+        [&] {
+            t->lowerBound(
+                {Value::integer(middle / 50 + 1), Value::text(std::to_string(1000 + middle))});
+        },
+        db, "record count");
+}
+
+// The memo file is read as its values are used, a frame at a time: a table
+// opens despite a damaged memo block, whose values are refused when reached,
+// and the first write, which learns the free space, refuses to change it.
+TEST(TableDamage, ADamagedMemoBlockIsRefusedWhenItIsReached) {
+    const ScopedBlockCacheLimit limit(16 * 1024);
+    TestDir dir;
+    const int rows = 4000, damaged = rows * 3 / 4;
+    const std::string db = makeManyMemoRows(dir, rows, FieldType::Long);
+    const std::string mb = fs::path(db).replace_extension(".mb").string();
+    ASSERT_GT(fileSize(mb), 4 * 16 * 1024u);
+    const std::vector<std::uint8_t> file = readFile(db);
+    const std::uint64_t pointer = memoPointerOffset(db, damaged);
+    damageFile(mb, (file[pointer + 1] | file[pointer + 2] << 8 | file[pointer + 3] << 16) << 8,
+               {0x09});  // the type of the block holding the value
+    auto t = Table::open(db);
+    EXPECT_EQ(t->row(0)[1].asText(), memoText(20, 0));
+    expectRefused([&] { t->row(damaged); }, mb, "holds no memo");
+    expectRefused(
+        [&] {
+            t->insert({Value::integer(rows + 1), Value::text(memoText(20, 1))});
+        },
+        mb, "unknown type");
+    EXPECT_EQ(t->rowCount(), static_cast<std::size_t>(rows));
 }
 
 // Another program that ignores the lock cuts the file short while the table

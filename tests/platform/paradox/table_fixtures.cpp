@@ -95,6 +95,10 @@ std::size_t cachedBlockBytes(const Table& t) {
     return TableFile::acquire(t.path())->cachedBlockBytes();
 }
 
+std::size_t cachedMemoBytes(const Table& t) {
+    return TableFile::acquire(t.path())->cachedMemoBytes();
+}
+
 void damageFile(const std::string& path, std::uint64_t offset,
                 const std::vector<std::uint8_t>& bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY);

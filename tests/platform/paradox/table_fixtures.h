@@ -39,6 +39,8 @@ std::uint64_t fileSize(const std::string& path);
 std::vector<std::uint8_t> readFile(const std::string& path);
 // Bytes of the open table `t`'s data file held in memory.
 std::size_t cachedBlockBytes(const Table& t);
+// Bytes of its memo file held in memory.
+std::size_t cachedMemoBytes(const Table& t);
 
 // A memo text of `n` bytes whose content depends on `seed`.
 std::string memoText(std::size_t n, int seed);
