@@ -305,8 +305,9 @@ void TableFile::expectChain(std::vector<std::uint8_t> firstKeys) {
         expected_[number] = {i + 1 < blocks_.size() ? blocks_[i + 1].number : std::uint16_t{0},
                              i > 0 ? blocks_[i - 1].number : std::uint16_t{0}, blocks_[i].count,
                              true};
-        std::memcpy(expectedKeys_.data() + number * keySize, firstKeys.data() + i * keySize,
-                    keySize);
+        if (keySize > 0)  // an unkeyed table has no keys, and its key arrays no storage
+            std::memcpy(expectedKeys_.data() + number * keySize, firstKeys.data() + i * keySize,
+                        keySize);
     }
 }
 
