@@ -33,6 +33,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <numeric>
 
 #include "platform/paradox/coding.h"
@@ -214,17 +215,17 @@ public:
                              "Table " + files.db +
                                  " has an unfinished change; open it once so that the engine "
                                  "can undo it, then rebuild");
-        Salvage salvage = readRows(files);
+        WorkFiles work;
+        const std::string workBase =
+            (fs::path(files.db).parent_path() / ("_rb_" + fs::path(files.base).filename().string()))
+                .string();
+        Salvage salvage = readRows(files, workBase, work);
         const TableHeader& h = salvage.header;
         checkDescription(h, request_);
         result_.notes = salvage.notes;
         if (salvage.damaged()) message(files.db + " is damaged; saving every row that can be read");
         sortOut(salvage);
 
-        WorkFiles work;
-        const std::string workBase =
-            (fs::path(files.db).parent_path() / ("_rb_" + fs::path(files.base).filename().string()))
-                .string();
         const std::vector<std::string> written = writeRebuilt(salvage, workBase, work);
         checkOpens(written[0]);
         writeSideTables(salvage);
@@ -248,16 +249,21 @@ private:
     // The rows as the table's header describes them.  A header whose field
     // descriptor is damaged is read with the structure the caller described
     // (the table's known one), when the names or the record size agree.
-    Salvage readRows(const TableFiles& files) {
+    Salvage readRows(const TableFiles& files, const std::string& workBase, WorkFiles& work) {
         const ProgressFn progress = [this](int p) { return percent(p / 2); };
+        const BlockRowsFn write = [&](const Salvage& salvage, std::size_t first) {
+            writeWhileReading(salvage, first, workBase, work);
+        };
         try {
-            return salvageTable(files.db, files.mb, progress);
+            return salvageTable(files.db, files.mb, progress, nullptr, write);
         } catch (const TableError& damage) {
             if (damage.code != TU_ERR_DAMAGED || request_.fields.empty()) throw;
             const KnownStructure known{request_.fields, request_.keyFieldCount};
             Salvage salvage;
+            streamed_.reset();
+            streamFailed_ = false;
             try {
-                salvage = salvageTable(files.db, files.mb, progress, &known);
+                salvage = salvageTable(files.db, files.mb, progress, &known, write);
             } catch (const TableError& e) {
                 throw TableError(TU_ERR_DAMAGED, std::string(damage.what()) + "; " + e.what());
             }
@@ -313,27 +319,66 @@ private:
         }
     }
 
-    // Streams the kept rows into fresh files and makes them durable.
-    std::vector<std::string> writeRebuilt(const Salvage& salvage, const std::string& workBase,
-                                          WorkFiles& work) {
-        const TableHeader& h = salvage.header;
+    std::unique_ptr<TablePacker> newPacker(const TableHeader& h, const std::string& workBase,
+                                           WorkFiles& work) const {
         for (const char* ext : {".DB", ".PX", ".MB"}) fs::remove(workBase + ext);
         TableHeader model = modelNamed(h, locateName());
         if (request_.blockSizeKiB != 0) model.blockSizeCode = request_.blockSizeKiB;
-        TablePacker packer(workBase, model, h.fields, h.keyFieldCount);
-        work.add(packer.files());
-        const std::size_t total = std::max<std::size_t>(kept_.size(), 1);
-        // The counter is raised to the largest value found.
-        std::uint32_t autoIncrement = h.autoIncrement;
-        for (std::size_t i = 0; i < kept_.size(); ++i) {
-            packer.add(kept_[i]->record, salvage.memosOf(*kept_[i]));
-            autoIncrement = std::max(autoIncrement, autoIncrementOf(h, kept_[i]->record));
-            if (i % 4096 == 0) percent(50 + static_cast<int>(45 * i / total));
-            releaseNowAndThen(salvage, i);
+        auto packer = std::make_unique<TablePacker>(workBase, model, h.fields, h.keyFieldCount);
+        work.add(packer->files());
+        return packer;
+    }
+
+    // While the rows come in key order (a healthy table's do), each block's
+    // kept rows are written as soon as they are read, so the files are
+    // passed over once.  Rows out of order, or a failure to write, drop what
+    // was written: writeRebuilt then writes the sorted rows, and meets the
+    // failure where it always did.
+    void writeWhileReading(const Salvage& salvage, std::size_t first, const std::string& workBase,
+                           WorkFiles& work) {
+        if (streamFailed_ || !salvage.inKeyOrder) {
+            streamed_.reset();
+            streamFailed_ = true;
+            return;
         }
-        packer.finish(autoIncrement, true);
-        result_.rows = packer.recordCount();
-        return packer.files();
+        try {
+            if (!streamed_) streamed_ = newPacker(salvage.header, workBase, work);
+            for (std::size_t i = first; i < salvage.rows.size(); ++i) {
+                const SalvagedRow& row = salvage.rows[i];
+                if (!row.unreadable && !row.repeatsKey) addKept(*streamed_, salvage, row);
+            }
+        } catch (const TableError&) {
+            streamed_.reset();
+            streamFailed_ = true;
+        }
+    }
+
+    void addKept(TablePacker& packer, const Salvage& salvage, const SalvagedRow& row) {
+        packer.add(row.record, salvage.memosOf(row));
+        // The counter is raised to the largest value found.
+        streamedAutoIncrement_ =
+            std::max(streamedAutoIncrement_, autoIncrementOf(salvage.header, row.record));
+    }
+
+    // Writes the kept rows into fresh files (unless they were written while
+    // reading) and makes them durable.
+    std::vector<std::string> writeRebuilt(const Salvage& salvage, const std::string& workBase,
+                                          WorkFiles& work) {
+        const TableHeader& h = salvage.header;
+        std::unique_ptr<TablePacker> packer = std::move(streamed_);
+        if (!packer) {
+            streamedAutoIncrement_ = 0;
+            packer = newPacker(h, workBase, work);
+            const std::size_t total = std::max<std::size_t>(kept_.size(), 1);
+            for (std::size_t i = 0; i < kept_.size(); ++i) {
+                addKept(*packer, salvage, *kept_[i]);
+                if (i % 4096 == 0) percent(50 + static_cast<int>(45 * i / total));
+                releaseNowAndThen(salvage, i);
+            }
+        }
+        packer->finish(std::max(h.autoIncrement, streamedAutoIncrement_), true);
+        result_.rows = packer->recordCount();
+        return packer->files();
     }
 
     // The engine must open what is swapped in: a table it refuses would send
@@ -414,6 +459,9 @@ private:
     const RebuildProgress& progress_;
     RebuildResult result_;
     std::vector<const SalvagedRow*> kept_, keyViolations_, problems_;
+    std::unique_ptr<TablePacker> streamed_;  // the rows written while reading
+    bool streamFailed_ = false;
+    std::uint32_t streamedAutoIncrement_ = 0;
 };
 
 }  // namespace

@@ -75,12 +75,18 @@ struct Salvage {
 
 // Called with a percent of the reading done; returns false to stop.
 using ProgressFn = std::function<bool(int percent)>;
+// Called once the rows of a block are judged, with the index of the block's
+// first row in Salvage::rows (its last is the last row so far), while the
+// block's bytes are still at hand.
+using BlockRowsFn = std::function<void(const Salvage& salvage, std::size_t firstRow)>;
 
 // Reads the table at `dbPath` with its memo file `mbPath` (may be empty or
 // missing).  Raises TableError when the header is unusable.  With `known`,
 // the field descriptor comes from the known structure (see readHeader).
+// `onBlockRows`, if given, sees each block's rows as they are read.
 Salvage salvageTable(const std::string& dbPath, const std::string& mbPath,
-                     const ProgressFn& progress = {}, const KnownStructure* known = nullptr);
+                     const ProgressFn& progress = {}, const KnownStructure* known = nullptr,
+                     const BlockRowsFn& onBlockRows = {});
 
 // The values of the key fields, compared as stored bytes.
 bool keyLess(const TableHeader& header, const std::uint8_t* a, const std::uint8_t* b);
