@@ -32,7 +32,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <numeric>
 
@@ -227,7 +230,10 @@ public:
         sortOut(salvage);
 
         const std::vector<std::string> written = writeRebuilt(salvage, workBase, work);
-        checkOpens(written[0]);
+        // The rebuilt files reach the disk while the engine opens them; both
+        // must succeed before the swap.
+        auto durable = std::async(std::launch::async, [&written] { makeDurable(written); });
+        checkOpensThenWait(written[0], durable);
         writeSideTables(salvage);
         if (salvage.damaged()) keepEarlierBackup();
 
@@ -361,7 +367,7 @@ private:
     }
 
     // Writes the kept rows into fresh files (unless they were written while
-    // reading) and makes them durable.
+    // reading); makeDurable is the caller's.
     std::vector<std::string> writeRebuilt(const Salvage& salvage, const std::string& workBase,
                                           WorkFiles& work) {
         const TableHeader& h = salvage.header;
@@ -376,20 +382,36 @@ private:
                 releaseNowAndThen(salvage, i);
             }
         }
-        packer->finish(std::max(h.autoIncrement, streamedAutoIncrement_), true);
+        packer->finish(std::max(h.autoIncrement, streamedAutoIncrement_), false);
         result_.rows = packer->recordCount();
         return packer->files();
     }
 
+    // Waits until every file reached the disk; raises TableError if one
+    // cannot be made durable.
+    static void makeDurable(const std::vector<std::string>& files) {
+        for (const std::string& file : files) {
+            const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+            const bool synced = fd >= 0 && ::fsync(fd) == 0;
+            const int err = errno;
+            if (fd >= 0) ::close(fd);
+            if (!synced)
+                throw TableError(TU_ERR_IO, "Cannot sync " + file + ": " + std::strerror(err));
+        }
+    }
+
     // The engine must open what is swapped in: a table it refuses would send
-    // the user back to the rebuild, which would write it again.
-    void checkOpens(const std::string& db) const {
+    // the user back to the rebuild, which would write it again.  `durable`
+    // is waited for whatever the outcome, as it uses the files.
+    void checkOpensThenWait(const std::string& db, std::future<void>& durable) const {
         try {
             paradox::Table::open(db);
         } catch (const std::exception& e) {
+            durable.wait();
             throw TableError(TU_ERR_DAMAGED, "The rebuilt " + request_.table + " does not open (" +
                                                  e.what() + "); the table is left as it was");
         }
+        durable.get();
     }
 
     // The swap replaces the backups of an earlier rebuild.  Those may be the
