@@ -38,6 +38,7 @@
 #include <future>
 #include <memory>
 #include <numeric>
+#include <optional>
 
 #include "platform/paradox/coding.h"
 #include "platform/paradox/errors.h"
@@ -504,7 +505,8 @@ RebuildResult rebuildTable(const RebuildRequest& request, const RebuildProgress&
     return Rebuild(request, progress).run();
 }
 
-int verifyTable(const std::string& base, bool headerOnly, std::vector<std::string>& findings) {
+int verifyTable(const std::string& base, bool headerOnly, std::vector<std::string>& findings,
+                bool lock) {
     const TableFiles files = locateTable(base);
     TableHeader header;
     try {
@@ -530,6 +532,11 @@ int verifyTable(const std::string& base, bool headerOnly, std::vector<std::strin
         level = std::max(level, int(TU_LEVEL_WARNINGS));
     }
     if (headerOnly) return level;
+    // The rows are read from a mapping of the files: one that another
+    // process cuts short under it would end this process.  The engine
+    // changes a table only while it holds this lock.
+    std::optional<FileLock> held;
+    if (lock) held.emplace(files.db);
     const Salvage salvage = salvageTable(files.db, files.mb);
     for (const auto& note : salvage.notes) findings.push_back(note);
     if (!salvage.notes.empty()) level = std::max(level, int(TU_LEVEL_WARNINGS));
