@@ -44,11 +44,11 @@ struct Salvage {
     FileBytes db;     // the .db as read; rows point into it
     MemoReader memo;  // the .mb as read; memo values point into it
     std::vector<std::vector<std::uint8_t>> cleanedRecords;
-    std::vector<SalvagedRow> rows;  // chain order, then stray blocks
+    std::vector<SalvagedRow, LargeAllocator<SalvagedRow>> rows;  // chain order, then stray blocks
     // memoFields per row, in field order.  A memo whose stored text could
     // not be read is marked lost: the rebuilt row gets a blank memo, the
     // problem row the text of the record's leader.
-    std::vector<MemoValue> memos;
+    std::vector<MemoValue, LargeAllocator<MemoValue>> memos;
     std::vector<std::string> problems;  // what SalvagedRow::problem names
     std::size_t memoFields = 0;
     std::vector<std::string> notes;  // damage found outside the rows
