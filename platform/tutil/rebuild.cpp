@@ -206,6 +206,8 @@ std::string percentText(std::uint32_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+using RowList = std::vector<const SalvagedRow*, LargeAllocator<const SalvagedRow*>>;
+
 class Rebuild {
 public:
     Rebuild(const RebuildRequest& request, const RebuildProgress& progress)
@@ -298,7 +300,7 @@ private:
 
     void sortOut(const Salvage& salvage) {
         const TableHeader& h = salvage.header;
-        std::vector<const SalvagedRow*> rows;
+        RowList rows;
         rows.reserve(salvage.rows.size());
         kept_.reserve(salvage.rows.size());
         for (const SalvagedRow& row : salvage.rows) {
@@ -481,7 +483,7 @@ private:
     const RebuildRequest& request_;
     const RebuildProgress& progress_;
     RebuildResult result_;
-    std::vector<const SalvagedRow*> kept_, keyViolations_, problems_;
+    RowList kept_, keyViolations_, problems_;
     std::unique_ptr<TablePacker> streamed_;  // the rows written while reading
     bool streamFailed_ = false;
     std::uint32_t streamedAutoIncrement_ = 0;
