@@ -271,6 +271,7 @@ private:
             Salvage salvage;
             streamed_.reset();
             streamFailed_ = false;
+            streamedAutoIncrement_ = 0;
             try {
                 salvage = salvageTable(files.db, files.mb, progress, &known, write);
             } catch (const TableError& e) {
@@ -356,7 +357,7 @@ private:
                 const SalvagedRow& row = salvage.rows[i];
                 if (!row.unreadable && !row.repeatsKey) addKept(*streamed_, salvage, row);
             }
-        } catch (const TableError&) {
+        } catch (const std::exception&) {
             streamed_.reset();
             streamFailed_ = true;
         }
