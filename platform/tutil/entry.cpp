@@ -170,8 +170,8 @@ TU_EXPORT TURESULT TUVerifyTable(TUHANDLE handle, const char* tableName, const c
         if (!isParadox(tableType))
             throw tutil::TableError(TU_ERR_UNSUPPORTED, "Only Paradox tables can be verified");
         std::vector<std::string> findings;
-        *errorLevel =
-            tutil::verifyTable(tableName, (options & TU_VERIFY_HEADER_ONLY) != 0, findings);
+        *errorLevel = tutil::verifyTable(tableName, (options & TU_VERIFY_HEADER_ONLY) != 0,
+                                         findings, (options & TU_VERIFY_NO_LOCK) == 0);
         if (errTableName && *errTableName && !findings.empty() &&
             *errorLevel < TU_LEVEL_UNREADABLE) {
             std::string base = errTableName;

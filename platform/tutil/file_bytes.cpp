@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "platform/tutil/header.h"
@@ -35,6 +36,28 @@ private:
 };
 
 }  // namespace
+
+namespace {
+
+// Smaller lists come from the heap.
+constexpr std::size_t kLargeList = std::size_t{2} << 20;
+
+}  // namespace
+
+void* allocateLarge(std::size_t bytes) {
+    if (bytes < kLargeList) return ::operator new(bytes);
+    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    ::madvise(p, bytes, MADV_HUGEPAGE);  // only a hint
+    return p;
+}
+
+void freeLarge(void* p, std::size_t bytes) noexcept {
+    if (bytes < kLargeList)
+        ::operator delete(p);
+    else
+        ::munmap(p, bytes);
+}
 
 FileBytes::~FileBytes() { unmap(); }
 

@@ -43,6 +43,26 @@ private:
     std::size_t size_ = 0;
 };
 
+// Memory for the large lists of a pass over a table (a row per record), on
+// huge pages where the system offers them: a list of tens of megabytes
+// would otherwise be mapped one 4 KiB fault at a time.
+void* allocateLarge(std::size_t bytes);
+void freeLarge(void* p, std::size_t bytes) noexcept;
+
+template <class T>
+struct LargeAllocator {
+    using value_type = T;
+    LargeAllocator() = default;
+    template <class U>
+    LargeAllocator(const LargeAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) { return static_cast<T*>(allocateLarge(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t n) noexcept { freeLarge(p, n * sizeof(T)); }
+    template <class U>
+    bool operator==(const LargeAllocator<U>&) const noexcept {
+        return true;
+    }
+};
+
 // A new file written front to back through a large buffer.  Raises
 // TableError(TU_ERR_IO) naming the file on any failure.
 class FileWriter {

@@ -32,8 +32,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <future>
+#include <memory>
 #include <numeric>
+#include <optional>
 
 #include "platform/paradox/coding.h"
 #include "platform/paradox/errors.h"
@@ -201,6 +206,8 @@ std::string percentText(std::uint32_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+using RowList = std::vector<const SalvagedRow*, LargeAllocator<const SalvagedRow*>>;
+
 class Rebuild {
 public:
     Rebuild(const RebuildRequest& request, const RebuildProgress& progress)
@@ -214,19 +221,22 @@ public:
                              "Table " + files.db +
                                  " has an unfinished change; open it once so that the engine "
                                  "can undo it, then rebuild");
-        Salvage salvage = readRows(files);
+        WorkFiles work;
+        const std::string workBase =
+            (fs::path(files.db).parent_path() / ("_rb_" + fs::path(files.base).filename().string()))
+                .string();
+        Salvage salvage = readRows(files, workBase, work);
         const TableHeader& h = salvage.header;
         checkDescription(h, request_);
         result_.notes = salvage.notes;
         if (salvage.damaged()) message(files.db + " is damaged; saving every row that can be read");
         sortOut(salvage);
 
-        WorkFiles work;
-        const std::string workBase =
-            (fs::path(files.db).parent_path() / ("_rb_" + fs::path(files.base).filename().string()))
-                .string();
         const std::vector<std::string> written = writeRebuilt(salvage, workBase, work);
-        checkOpens(written[0]);
+        // The rebuilt files reach the disk while the engine opens them; both
+        // must succeed before the swap.
+        auto durable = std::async(std::launch::async, [&written] { makeDurable(written); });
+        checkOpensThenWait(written[0], durable);
         writeSideTables(salvage);
         if (salvage.damaged()) keepEarlierBackup();
 
@@ -248,16 +258,22 @@ private:
     // The rows as the table's header describes them.  A header whose field
     // descriptor is damaged is read with the structure the caller described
     // (the table's known one), when the names or the record size agree.
-    Salvage readRows(const TableFiles& files) {
+    Salvage readRows(const TableFiles& files, const std::string& workBase, WorkFiles& work) {
         const ProgressFn progress = [this](int p) { return percent(p / 2); };
+        const BlockRowsFn write = [&](const Salvage& salvage, std::size_t first) {
+            writeWhileReading(salvage, first, workBase, work);
+        };
         try {
-            return salvageTable(files.db, files.mb, progress);
+            return salvageTable(files.db, files.mb, progress, nullptr, write);
         } catch (const TableError& damage) {
             if (damage.code != TU_ERR_DAMAGED || request_.fields.empty()) throw;
             const KnownStructure known{request_.fields, request_.keyFieldCount};
             Salvage salvage;
+            streamed_.reset();
+            streamFailed_ = false;
+            streamedAutoIncrement_ = 0;
             try {
-                salvage = salvageTable(files.db, files.mb, progress, &known);
+                salvage = salvageTable(files.db, files.mb, progress, &known, write);
             } catch (const TableError& e) {
                 throw TableError(TU_ERR_DAMAGED, std::string(damage.what()) + "; " + e.what());
             }
@@ -285,7 +301,7 @@ private:
 
     void sortOut(const Salvage& salvage) {
         const TableHeader& h = salvage.header;
-        std::vector<const SalvagedRow*> rows;
+        RowList rows;
         rows.reserve(salvage.rows.size());
         kept_.reserve(salvage.rows.size());
         for (const SalvagedRow& row : salvage.rows) {
@@ -313,38 +329,93 @@ private:
         }
     }
 
-    // Streams the kept rows into fresh files and makes them durable.
-    std::vector<std::string> writeRebuilt(const Salvage& salvage, const std::string& workBase,
-                                          WorkFiles& work) {
-        const TableHeader& h = salvage.header;
+    std::unique_ptr<TablePacker> newPacker(const TableHeader& h, const std::string& workBase,
+                                           WorkFiles& work) const {
         for (const char* ext : {".DB", ".PX", ".MB"}) fs::remove(workBase + ext);
         TableHeader model = modelNamed(h, locateName());
         if (request_.blockSizeKiB != 0) model.blockSizeCode = request_.blockSizeKiB;
-        TablePacker packer(workBase, model, h.fields, h.keyFieldCount);
-        work.add(packer.files());
-        const std::size_t total = std::max<std::size_t>(kept_.size(), 1);
-        // The counter is raised to the largest value found.
-        std::uint32_t autoIncrement = h.autoIncrement;
-        for (std::size_t i = 0; i < kept_.size(); ++i) {
-            packer.add(kept_[i]->record, salvage.memosOf(*kept_[i]));
-            autoIncrement = std::max(autoIncrement, autoIncrementOf(h, kept_[i]->record));
-            if (i % 4096 == 0) percent(50 + static_cast<int>(45 * i / total));
-            releaseNowAndThen(salvage, i);
+        auto packer = std::make_unique<TablePacker>(workBase, model, h.fields, h.keyFieldCount);
+        work.add(packer->files());
+        return packer;
+    }
+
+    // While the rows come in key order (a healthy table's do), each block's
+    // kept rows are written as soon as they are read, so the files are
+    // passed over once.  Rows out of order, or a failure to write, drop what
+    // was written: writeRebuilt then writes the sorted rows, and meets the
+    // failure where it always did.
+    void writeWhileReading(const Salvage& salvage, std::size_t first, const std::string& workBase,
+                           WorkFiles& work) {
+        if (streamFailed_ || !salvage.inKeyOrder) {
+            streamed_.reset();
+            streamFailed_ = true;
+            return;
         }
-        packer.finish(autoIncrement, true);
-        result_.rows = packer.recordCount();
-        return packer.files();
+        try {
+            if (!streamed_) streamed_ = newPacker(salvage.header, workBase, work);
+            for (std::size_t i = first; i < salvage.rows.size(); ++i) {
+                const SalvagedRow& row = salvage.rows[i];
+                if (!row.unreadable && !row.repeatsKey) addKept(*streamed_, salvage, row);
+            }
+        } catch (const std::exception&) {
+            streamed_.reset();
+            streamFailed_ = true;
+        }
+    }
+
+    void addKept(TablePacker& packer, const Salvage& salvage, const SalvagedRow& row) {
+        packer.add(row.record, salvage.memosOf(row));
+        // The counter is raised to the largest value found.
+        streamedAutoIncrement_ =
+            std::max(streamedAutoIncrement_, autoIncrementOf(salvage.header, row.record));
+    }
+
+    // Writes the kept rows into fresh files (unless they were written while
+    // reading); makeDurable is the caller's.
+    std::vector<std::string> writeRebuilt(const Salvage& salvage, const std::string& workBase,
+                                          WorkFiles& work) {
+        const TableHeader& h = salvage.header;
+        std::unique_ptr<TablePacker> packer = std::move(streamed_);
+        if (!packer) {
+            streamedAutoIncrement_ = 0;
+            packer = newPacker(h, workBase, work);
+            const std::size_t total = std::max<std::size_t>(kept_.size(), 1);
+            for (std::size_t i = 0; i < kept_.size(); ++i) {
+                addKept(*packer, salvage, *kept_[i]);
+                if (i % 4096 == 0) percent(50 + static_cast<int>(45 * i / total));
+                releaseNowAndThen(salvage, i);
+            }
+        }
+        packer->finish(std::max(h.autoIncrement, streamedAutoIncrement_), false);
+        result_.rows = packer->recordCount();
+        return packer->files();
+    }
+
+    // Waits until every file reached the disk; raises TableError if one
+    // cannot be made durable.
+    static void makeDurable(const std::vector<std::string>& files) {
+        for (const std::string& file : files) {
+            const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+            const bool synced = fd >= 0 && ::fsync(fd) == 0;
+            const int err = errno;
+            if (fd >= 0) ::close(fd);
+            if (!synced)
+                throw TableError(TU_ERR_IO, "Cannot sync " + file + ": " + std::strerror(err));
+        }
     }
 
     // The engine must open what is swapped in: a table it refuses would send
-    // the user back to the rebuild, which would write it again.
-    void checkOpens(const std::string& db) const {
+    // the user back to the rebuild, which would write it again.  `durable`
+    // is waited for whatever the outcome, as it uses the files.
+    void checkOpensThenWait(const std::string& db, std::future<void>& durable) const {
         try {
             paradox::Table::open(db);
         } catch (const std::exception& e) {
+            durable.wait();
             throw TableError(TU_ERR_DAMAGED, "The rebuilt " + request_.table + " does not open (" +
                                                  e.what() + "); the table is left as it was");
         }
+        durable.get();
     }
 
     // The swap replaces the backups of an earlier rebuild.  Those may be the
@@ -413,7 +484,10 @@ private:
     const RebuildRequest& request_;
     const RebuildProgress& progress_;
     RebuildResult result_;
-    std::vector<const SalvagedRow*> kept_, keyViolations_, problems_;
+    RowList kept_, keyViolations_, problems_;
+    std::unique_ptr<TablePacker> streamed_;  // the rows written while reading
+    bool streamFailed_ = false;
+    std::uint32_t streamedAutoIncrement_ = 0;
 };
 
 }  // namespace
@@ -434,7 +508,8 @@ RebuildResult rebuildTable(const RebuildRequest& request, const RebuildProgress&
     return Rebuild(request, progress).run();
 }
 
-int verifyTable(const std::string& base, bool headerOnly, std::vector<std::string>& findings) {
+int verifyTable(const std::string& base, bool headerOnly, std::vector<std::string>& findings,
+                bool lock) {
     const TableFiles files = locateTable(base);
     TableHeader header;
     try {
@@ -460,6 +535,11 @@ int verifyTable(const std::string& base, bool headerOnly, std::vector<std::strin
         level = std::max(level, int(TU_LEVEL_WARNINGS));
     }
     if (headerOnly) return level;
+    // The rows are read from a mapping of the files: one that another
+    // process cuts short under it would end this process.  The engine
+    // changes a table only while it holds this lock.
+    std::optional<FileLock> held;
+    if (lock) held.emplace(files.db);
     const Salvage salvage = salvageTable(files.db, files.mb);
     for (const auto& note : salvage.notes) findings.push_back(note);
     if (!salvage.notes.empty()) level = std::max(level, int(TU_LEVEL_WARNINGS));

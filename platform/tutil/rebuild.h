@@ -54,8 +54,12 @@ struct RebuildProgress {
 // a failed rebuild leaves the original table as it was.
 RebuildResult rebuildTable(const RebuildRequest& request, const RebuildProgress& progress);
 
-// Error level of a table (TU_LEVEL_...), with what was found.
-int verifyTable(const std::string& base, bool headerOnly, std::vector<std::string>& findings);
+// Error level of a table (TU_LEVEL_...), with what was found.  A full
+// verification holds the table's lock while it reads the rows, as the
+// rebuild does (a table open in a running program is refused), unless
+// `lock` is false.
+int verifyTable(const std::string& base, bool headerOnly, std::vector<std::string>& findings,
+                bool lock = true);
 
 // Writes `findings` to a table of one alpha field ERROR at `path` (without
 // extension), modelled on `model`.

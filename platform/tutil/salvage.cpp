@@ -92,8 +92,8 @@ std::vector<bool> inKeyOrder(const std::vector<const std::uint8_t*>& keys,
 class Salvager {
 public:
     Salvager(const std::string& dbPath, const std::string& mbPath, const ProgressFn& progress,
-             const KnownStructure* known)
-        : path_(dbPath), progress_(progress) {
+             const KnownStructure* known, const BlockRowsFn& onBlockRows)
+        : path_(dbPath), progress_(progress), onBlockRows_(onBlockRows) {
         if (!out_.db.read(dbPath))
             throw TableError(TU_ERR_NOTFOUND, "Table " + dbPath + " cannot be opened");
         out_.header = parseHeader(out_.db.bytes(), dbPath, known);
@@ -245,6 +245,7 @@ private:
         }
         checkKeyOrder(first);
         followKeyOrder(first);
+        if (onBlockRows_) onBlockRows_(out_, first);
         releaseNowAndThen();
         return found;
     }
@@ -445,6 +446,7 @@ private:
 
     std::string path_;
     const ProgressFn& progress_;
+    const BlockRowsFn& onBlockRows_;
     Salvage out_;
     std::unique_ptr<paradox::RecordCodec> codec_;
     std::array<bool, 256> controlCharacter_{};  // the bytes that read as one
@@ -462,8 +464,9 @@ private:
 bool Salvage::damaged() const { return !notes.empty() || !problems.empty(); }
 
 Salvage salvageTable(const std::string& dbPath, const std::string& mbPath,
-                     const ProgressFn& progress, const KnownStructure* known) {
-    return Salvager(dbPath, mbPath, progress, known).run();
+                     const ProgressFn& progress, const KnownStructure* known,
+                     const BlockRowsFn& onBlockRows) {
+    return Salvager(dbPath, mbPath, progress, known, onBlockRows).run();
 }
 
 bool keyLess(const TableHeader& header, const std::uint8_t* a, const std::uint8_t* b) {

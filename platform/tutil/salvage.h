@@ -44,11 +44,11 @@ struct Salvage {
     FileBytes db;     // the .db as read; rows point into it
     MemoReader memo;  // the .mb as read; memo values point into it
     std::vector<std::vector<std::uint8_t>> cleanedRecords;
-    std::vector<SalvagedRow> rows;  // chain order, then stray blocks
+    std::vector<SalvagedRow, LargeAllocator<SalvagedRow>> rows;  // chain order, then stray blocks
     // memoFields per row, in field order.  A memo whose stored text could
     // not be read is marked lost: the rebuilt row gets a blank memo, the
     // problem row the text of the record's leader.
-    std::vector<MemoValue> memos;
+    std::vector<MemoValue, LargeAllocator<MemoValue>> memos;
     std::vector<std::string> problems;  // what SalvagedRow::problem names
     std::size_t memoFields = 0;
     std::vector<std::string> notes;  // damage found outside the rows
@@ -75,12 +75,18 @@ struct Salvage {
 
 // Called with a percent of the reading done; returns false to stop.
 using ProgressFn = std::function<bool(int percent)>;
+// Called once the rows of a block are judged, with the index of the block's
+// first row in Salvage::rows (its last is the last row so far), while the
+// block's bytes are still at hand.
+using BlockRowsFn = std::function<void(const Salvage& salvage, std::size_t firstRow)>;
 
 // Reads the table at `dbPath` with its memo file `mbPath` (may be empty or
 // missing).  Raises TableError when the header is unusable.  With `known`,
 // the field descriptor comes from the known structure (see readHeader).
+// `onBlockRows`, if given, sees each block's rows as they are read.
 Salvage salvageTable(const std::string& dbPath, const std::string& mbPath,
-                     const ProgressFn& progress = {}, const KnownStructure* known = nullptr);
+                     const ProgressFn& progress = {}, const KnownStructure* known = nullptr,
+                     const BlockRowsFn& onBlockRows = {});
 
 // The values of the key fields, compared as stored bytes.
 bool keyLess(const TableHeader& header, const std::uint8_t* a, const std::uint8_t* b);

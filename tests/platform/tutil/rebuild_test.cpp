@@ -350,6 +350,25 @@ TEST_F(Rebuild, RepeatedKeysGoToTheKeyViolationTable) {
     EXPECT_TRUE(fs::exists(dir.file("KEYVIOL.DB")));
 }
 
+// Rows are read from a mapping of the files, which a writer cutting the
+// file short would turn into a crash: a full verification takes the lock the
+// engine holds while a table is open, as the rebuild does.
+TEST_F(Rebuild, AFullVerificationOfATableOpenInTheEngineIsRefused) {
+    makeSeries(20);
+    auto open = paradox::Table::open(db());
+    std::vector<std::string> findings;
+    try {
+        tutil::verifyTable(dir.file("series"), false, findings);
+        ADD_FAILURE() << "the verification read a table open in the engine";
+    } catch (const tutil::TableError& e) {
+        EXPECT_EQ(e.code, TU_ERR_IO);
+        EXPECT_NE(std::string(e.what()).find("in use"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(tutil::verifyTable(dir.file("series"), true, findings), TU_LEVEL_HEALTHY);
+    open.reset();
+    EXPECT_EQ(tutil::verifyTable(dir.file("series"), false, findings), TU_LEVEL_HEALTHY);
+}
+
 TEST_F(Rebuild, FailureLeavesTheOriginalAsItWas) {
     makeSeries(100);
     // Make record 2 a repeated key, so the key-violation table is needed,
