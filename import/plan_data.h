@@ -27,7 +27,9 @@ public:
     int read = 0;
     int duplicates = 0;
     bool takeShortened = false;
-    std::vector<MappedBook> books;
+    // A commit writes each stored book's ENTRY into its row in place (no
+    // copy of the row per book); nothing else reads that value.
+    mutable std::vector<MappedBook> books;
     // The distinct series (name, publisher as mapped) and each book's among them.
     std::vector<std::pair<QString, QString>> series;
     std::vector<std::uint32_t> seriesOf;
