@@ -97,6 +97,11 @@ std::shared_ptr<PlanData> Plan(const QString& path, const ReadOptions& options,
                 data->series.push_back(std::move(series));
             }
             data->seriesOf.push_back(*known);
+            // The book shares its series' strings, and its origin is in its
+            // problems already: the plan holds no copy of either per book.
+            mapped.series = data->series[*known].first;
+            mapped.publisher = data->series[*known].second;
+            mapped.origin.clear();
             data->books.push_back(std::move(mapped));
         }
     };
