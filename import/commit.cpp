@@ -109,17 +109,17 @@ void UpdateOwned(paradox::Table& series, const paradox::Table& books,
 }
 
 // A book the import adds: its key, held here so that sorting reads no row,
-// and its place in the plan.
+// and its row in the plan, ENTRY filled in.
 struct NewBook {
     std::int64_t entry;
-    std::string_view comicNo, edition;  // into the plan's row
-    std::size_t index;
+    std::string_view comicNo, edition;  // into the row
+    const paradox::Row* row;
 
-    NewBook(std::int64_t seriesEntry, const paradox::Row& row, std::size_t at)
-        : entry(seriesEntry),
-          comicNo(TextOf(row[kComicNo])),
-          edition(TextOf(row[kEdition])),
-          index(at) {}
+    explicit NewBook(const paradox::Row& bookRow)
+        : entry(bookRow[kBookEntry].asInt()),
+          comicNo(TextOf(bookRow[kComicNo])),
+          edition(TextOf(bookRow[kEdition])),
+          row(&bookRow) {}
 
     static std::string_view TextOf(const paradox::Value& v) {
         return v.isText() ? v.asText() : std::string_view();
@@ -162,7 +162,10 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
         if (touch.key.empty()) touch = {*seriesKey, placement.seriesEntry == 0, 0};
         if (touch.added) touch.addedQty += book.row[kQty].isNull() ? 0 : book.row[kQty].asInt();
         if (placement.outcome == Outcome::Added) {
-            added.emplace_back(entry, book.row, b);
+            // ENTRY written now, while the plan is read in the order it is
+            // held in memory, rather than in key order.
+            data.books[b].row[kBookEntry] = paradox::Value::integer(entry);
+            added.emplace_back(book.row);
         } else {
             if (++done % 512 == 0) ReportProgress(progress, done, total);
             const std::size_t at = tables.books->find(
@@ -178,9 +181,7 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
     std::sort(added.begin(), added.end());
     for (const NewBook& book : added) {
         if (++done % 512 == 0) ReportProgress(progress, done, total);
-        paradox::Row& stored = data.books[book.index].row;
-        stored[kBookEntry] = paradox::Value::integer(book.entry);
-        tables.books->insert(stored);
+        tables.books->insert(*book.row);
     }
     result.booksAdded = static_cast<int>(added.size());
     ReportProgress(progress, total, total);
