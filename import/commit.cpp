@@ -59,24 +59,42 @@ QStringList TableFiles(const OpenTables& tables) {
     return files;
 }
 
-paradox::Row NewSeriesRow(const MappedBook& book) {
+// Raises when a series would own more books than OWNED holds.
+void CheckOwned(const std::string& series, std::int64_t owned) {
+    if (owned > kMaxShort)
+        throw EImportError(QStringLiteral("the series %1 would own %2 books, more than %3")
+                               .arg(QString::fromStdString(series))
+                               .arg(owned)
+                               .arg(kMaxShort)
+                               .toStdString());
+}
+
+// A series the import adds owns only the books it brings: OWNED is known
+// before its row is written.
+paradox::Row NewSeriesRow(const MappedBook& book, std::int64_t owned) {
     paradox::Row row(kSeriesFields, paradox::Value::boolean(false));
     row[0] = paradox::Value::text(book.series.toStdString());
     row[1] = book.publisher.isEmpty() ? paradox::Value()
                                       : paradox::Value::text(book.publisher.toStdString());
     row[kSeriesEntry] = paradox::Value();  // numbered by the engine
     row[3] = paradox::Value();             // SERNOTE
-    row[kOwned] = paradox::Value::integer(0);
+    CheckOwned(row[0].asText(), owned);
+    row[kOwned] = paradox::Value::integer(owned);
     return row;
 }
 
-// A series the import touched: its key and, for one the import added, the
-// QTY of its books (it has no others).
-struct TouchedSeries {
-    paradox::Row key;  // SERIES, PUBLISHER, ENTRY; empty when untouched
-    bool added = false;
-    std::int64_t addedQty = 0;
-};
+// The QTY of the books each series the import adds will own, by the
+// series' place in data.series.
+std::vector<std::int64_t> AddedQuantities(const PlanData& data,
+                                          const std::vector<Placement>& placements) {
+    std::vector<std::int64_t> owned(data.series.size(), 0);
+    for (std::size_t b = 0; b < data.books.size(); ++b) {
+        const paradox::Value& qty = data.books[b].row[kQty];
+        if (placements[b].seriesEntry == 0 && data.Taken(data.books[b]) && !qty.isNull())
+            owned[data.seriesOf[b]] += qty.asInt();
+    }
+    return owned;
+}
 
 // The QTY of the stored books of the series `entry`, summed.
 std::int64_t StoredQuantity(const paradox::Table& books, std::int64_t entry) {
@@ -87,20 +105,15 @@ std::int64_t StoredQuantity(const paradox::Table& books, std::int64_t entry) {
     return owned;
 }
 
-// OWNED of each series the import touched: the sum of its books' QTY.
+// OWNED of each stored series the import touched (SERIES, PUBLISHER, ENTRY,
+// or null when untouched): the sum of its books' QTY.
 void UpdateOwned(paradox::Table& series, const paradox::Table& books,
-                 const std::vector<TouchedSeries>& touched) {
-    for (const TouchedSeries& touch : touched) {
-        if (touch.key.empty()) continue;
-        const std::int64_t owned =
-            touch.added ? touch.addedQty : StoredQuantity(books, touch.key[2].asInt());
-        if (owned > kMaxShort)
-            throw EImportError(QStringLiteral("the series %1 would own %2 books, more than %3")
-                                   .arg(QString::fromStdString(touch.key[0].asText()))
-                                   .arg(owned)
-                                   .arg(kMaxShort)
-                                   .toStdString());
-        const paradox::Row& key = touch.key;
+                 const std::vector<const paradox::Row*>& touched) {
+    for (const paradox::Row* touch : touched) {
+        if (!touch) continue;
+        const paradox::Row& key = *touch;
+        const std::int64_t owned = StoredQuantity(books, key[2].asInt());
+        CheckOwned(key[0].asText(), owned);
         const std::size_t at = series.find({key[0], key[1], key[2]});
         paradox::Row row = series.row(at);
         row[kOwned] = paradox::Value::integer(owned);
@@ -136,8 +149,9 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
     CommitResult result;
     // SERIES, PUBLISHER, ENTRY of each series added, by its place in data.series
     std::vector<paradox::Row> newSeries(data.series.size());
-    // By the series' place in data.series: a series has one ENTRY throughout.
-    std::vector<TouchedSeries> touched(data.series.size());
+    const std::vector<std::int64_t> addedOwned = AddedQuantities(data, placements);
+    // The stored series touched, by their place in data.series.
+    std::vector<const paradox::Row*> touched(data.series.size(), nullptr);
     const qint64 total = static_cast<qint64>(data.books.size());
     qint64 done = 0;
     std::vector<NewBook> added;
@@ -146,21 +160,19 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
         const Placement& placement = placements[b];
         if (!data.Taken(book) || placement.outcome == Outcome::Unchanged) continue;
         std::int64_t entry = placement.seriesEntry;
-        const paradox::Row* seriesKey = &placement.seriesKey;
+        const std::uint32_t seriesAt = data.seriesOf[b];
         if (entry == 0) {
-            paradox::Row& key = newSeries[data.seriesOf[b]];
+            paradox::Row& key = newSeries[seriesAt];
             if (key.empty()) {
-                const paradox::Row& added =
-                    tables.series->row(tables.series->insert(NewSeriesRow(book)));
+                const paradox::Row& added = tables.series->row(
+                    tables.series->insert(NewSeriesRow(book, addedOwned[seriesAt])));
                 key = {added[0], added[1], added[kSeriesEntry]};  // before the next insert moves it
                 ++result.seriesAdded;
             }
-            seriesKey = &key;
             entry = key[2].asInt();
+        } else {
+            touched[seriesAt] = &placement.seriesKey;
         }
-        TouchedSeries& touch = touched[data.seriesOf[b]];
-        if (touch.key.empty()) touch = {*seriesKey, placement.seriesEntry == 0, 0};
-        if (touch.added) touch.addedQty += book.row[kQty].isNull() ? 0 : book.row[kQty].asInt();
         if (placement.outcome == Outcome::Added) {
             // ENTRY written now, while the plan is read in the order it is
             // held in memory, rather than in key order.
