@@ -59,42 +59,24 @@ QStringList TableFiles(const OpenTables& tables) {
     return files;
 }
 
-// Raises when a series would own more books than OWNED holds.
-void CheckOwned(const std::string& series, std::int64_t owned) {
-    if (owned > kMaxShort)
-        throw EImportError(QStringLiteral("the series %1 would own %2 books, more than %3")
-                               .arg(QString::fromStdString(series))
-                               .arg(owned)
-                               .arg(kMaxShort)
-                               .toStdString());
-}
-
-// A series the import adds owns only the books it brings: OWNED is known
-// before its row is written.
-paradox::Row NewSeriesRow(const MappedBook& book, std::int64_t owned) {
+paradox::Row NewSeriesRow(const MappedBook& book) {
     paradox::Row row(kSeriesFields, paradox::Value::boolean(false));
     row[0] = paradox::Value::text(book.series.toStdString());
     row[1] = book.publisher.isEmpty() ? paradox::Value()
                                       : paradox::Value::text(book.publisher.toStdString());
     row[kSeriesEntry] = paradox::Value();  // numbered by the engine
     row[3] = paradox::Value();             // SERNOTE
-    CheckOwned(row[0].asText(), owned);
-    row[kOwned] = paradox::Value::integer(owned);
+    row[kOwned] = paradox::Value::integer(0);
     return row;
 }
 
-// The QTY of the books each series the import adds will own, by the
-// series' place in data.series.
-std::vector<std::int64_t> AddedQuantities(const PlanData& data,
-                                          const std::vector<Placement>& placements) {
-    std::vector<std::int64_t> owned(data.series.size(), 0);
-    for (std::size_t b = 0; b < data.books.size(); ++b) {
-        const paradox::Value& qty = data.books[b].row[kQty];
-        if (placements[b].seriesEntry == 0 && data.Taken(data.books[b]) && !qty.isNull())
-            owned[data.seriesOf[b]] += qty.asInt();
-    }
-    return owned;
-}
+// A series the import touched: its key and, for one the import added, the
+// QTY of its books (it has no others).
+struct TouchedSeries {
+    paradox::Row key;  // SERIES, PUBLISHER, ENTRY; empty when untouched
+    bool added = false;
+    std::int64_t addedQty = 0;
+};
 
 // The QTY of the stored books of the series `entry`, summed.
 std::int64_t StoredQuantity(const paradox::Table& books, std::int64_t entry) {
@@ -105,15 +87,20 @@ std::int64_t StoredQuantity(const paradox::Table& books, std::int64_t entry) {
     return owned;
 }
 
-// OWNED of each stored series the import touched (SERIES, PUBLISHER, ENTRY,
-// or null when untouched): the sum of its books' QTY.
+// OWNED of each series the import touched: the sum of its books' QTY.
 void UpdateOwned(paradox::Table& series, const paradox::Table& books,
-                 const std::vector<const paradox::Row*>& touched) {
-    for (const paradox::Row* touch : touched) {
-        if (!touch) continue;
-        const paradox::Row& key = *touch;
-        const std::int64_t owned = StoredQuantity(books, key[2].asInt());
-        CheckOwned(key[0].asText(), owned);
+                 const std::vector<TouchedSeries>& touched) {
+    for (const TouchedSeries& touch : touched) {
+        if (touch.key.empty()) continue;
+        const std::int64_t owned =
+            touch.added ? touch.addedQty : StoredQuantity(books, touch.key[2].asInt());
+        if (owned > kMaxShort)
+            throw EImportError(QStringLiteral("the series %1 would own %2 books, more than %3")
+                                   .arg(QString::fromStdString(touch.key[0].asText()))
+                                   .arg(owned)
+                                   .arg(kMaxShort)
+                                   .toStdString());
+        const paradox::Row& key = touch.key;
         const std::size_t at = series.find({key[0], key[1], key[2]});
         paradox::Row row = series.row(at);
         row[kOwned] = paradox::Value::integer(owned);
@@ -122,17 +109,17 @@ void UpdateOwned(paradox::Table& series, const paradox::Table& books,
 }
 
 // A book the import adds: its key, held here so that sorting reads no row,
-// and its row in the plan, ENTRY filled in.
+// and its place in the plan.
 struct NewBook {
     std::int64_t entry;
-    std::string_view comicNo, edition;  // into the row
-    const paradox::Row* row;
+    std::string_view comicNo, edition;  // into the plan's row
+    std::size_t index;
 
-    explicit NewBook(const paradox::Row& bookRow)
-        : entry(bookRow[kBookEntry].asInt()),
-          comicNo(TextOf(bookRow[kComicNo])),
-          edition(TextOf(bookRow[kEdition])),
-          row(&bookRow) {}
+    NewBook(std::int64_t seriesEntry, const paradox::Row& row, std::size_t at)
+        : entry(seriesEntry),
+          comicNo(TextOf(row[kComicNo])),
+          edition(TextOf(row[kEdition])),
+          index(at) {}
 
     static std::string_view TextOf(const paradox::Value& v) {
         return v.isText() ? v.asText() : std::string_view();
@@ -149,9 +136,8 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
     CommitResult result;
     // SERIES, PUBLISHER, ENTRY of each series added, by its place in data.series
     std::vector<paradox::Row> newSeries(data.series.size());
-    const std::vector<std::int64_t> addedOwned = AddedQuantities(data, placements);
-    // The stored series touched, by their place in data.series.
-    std::vector<const paradox::Row*> touched(data.series.size(), nullptr);
+    // By the series' place in data.series: a series has one ENTRY throughout.
+    std::vector<TouchedSeries> touched(data.series.size());
     const qint64 total = static_cast<qint64>(data.books.size());
     qint64 done = 0;
     std::vector<NewBook> added;
@@ -160,24 +146,23 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
         const Placement& placement = placements[b];
         if (!data.Taken(book) || placement.outcome == Outcome::Unchanged) continue;
         std::int64_t entry = placement.seriesEntry;
-        const std::uint32_t seriesAt = data.seriesOf[b];
+        const paradox::Row* seriesKey = &placement.seriesKey;
         if (entry == 0) {
-            paradox::Row& key = newSeries[seriesAt];
+            paradox::Row& key = newSeries[data.seriesOf[b]];
             if (key.empty()) {
-                const paradox::Row& added = tables.series->row(
-                    tables.series->insert(NewSeriesRow(book, addedOwned[seriesAt])));
+                const paradox::Row& added =
+                    tables.series->row(tables.series->insert(NewSeriesRow(book)));
                 key = {added[0], added[1], added[kSeriesEntry]};  // before the next insert moves it
                 ++result.seriesAdded;
             }
+            seriesKey = &key;
             entry = key[2].asInt();
-        } else {
-            touched[seriesAt] = &placement.seriesKey;
         }
+        TouchedSeries& touch = touched[data.seriesOf[b]];
+        if (touch.key.empty()) touch = {*seriesKey, placement.seriesEntry == 0, 0};
+        if (touch.added) touch.addedQty += book.row[kQty].isNull() ? 0 : book.row[kQty].asInt();
         if (placement.outcome == Outcome::Added) {
-            // ENTRY written now, while the plan is read in the order it is
-            // held in memory, rather than in key order.
-            data.books[b].row[kBookEntry] = paradox::Value::integer(entry);
-            added.emplace_back(book.row);
+            added.emplace_back(entry, book.row, b);
         } else {
             if (++done % 512 == 0) ReportProgress(progress, done, total);
             const std::size_t at = tables.books->find(
@@ -193,7 +178,9 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
     std::sort(added.begin(), added.end());
     for (const NewBook& book : added) {
         if (++done % 512 == 0) ReportProgress(progress, done, total);
-        tables.books->insert(*book.row);
+        paradox::Row& stored = data.books[book.index].row;
+        stored[kBookEntry] = paradox::Value::integer(book.entry);
+        tables.books->insert(stored);
     }
     result.booksAdded = static_cast<int>(added.size());
     ReportProgress(progress, total, total);
