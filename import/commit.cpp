@@ -4,7 +4,8 @@
 #include <QFileInfo>
 #include <QHash>
 #include <algorithm>
-#include <map>
+#include <string_view>
+#include <tuple>
 
 #include "import/import_error.h"
 #include "import/import_undo.h"
@@ -72,7 +73,7 @@ paradox::Row NewSeriesRow(const MappedBook& book) {
 // A series the import touched: its key and, for one the import added, the
 // QTY of its books (it has no others).
 struct TouchedSeries {
-    paradox::Row key;  // SERIES, PUBLISHER, ENTRY
+    paradox::Row key;  // SERIES, PUBLISHER, ENTRY; empty when untouched
     bool added = false;
     std::int64_t addedQty = 0;
 };
@@ -88,9 +89,11 @@ std::int64_t StoredQuantity(const paradox::Table& books, std::int64_t entry) {
 
 // OWNED of each series the import touched: the sum of its books' QTY.
 void UpdateOwned(paradox::Table& series, const paradox::Table& books,
-                 const std::map<std::int64_t, TouchedSeries>& touched) {
-    for (const auto& [entry, touch] : touched) {
-        const std::int64_t owned = touch.added ? touch.addedQty : StoredQuantity(books, entry);
+                 const std::vector<TouchedSeries>& touched) {
+    for (const TouchedSeries& touch : touched) {
+        if (touch.key.empty()) continue;
+        const std::int64_t owned =
+            touch.added ? touch.addedQty : StoredQuantity(books, touch.key[2].asInt());
         if (owned > kMaxShort)
             throw EImportError(QStringLiteral("the series %1 would own %2 books, more than %3")
                                    .arg(QString::fromStdString(touch.key[0].asText()))
@@ -105,22 +108,26 @@ void UpdateOwned(paradox::Table& series, const paradox::Table& books,
     }
 }
 
-// A book the import adds: its series' ENTRY and its place in the plan.
+// A book the import adds: its key, held here so that sorting reads no row,
+// and its place in the plan.
 struct NewBook {
     std::int64_t entry;
+    std::string_view comicNo, edition;  // into the plan's row
     std::size_t index;
 
+    NewBook(std::int64_t seriesEntry, const paradox::Row& row, std::size_t at)
+        : entry(seriesEntry),
+          comicNo(TextOf(row[kComicNo])),
+          edition(TextOf(row[kEdition])),
+          index(at) {}
+
+    static std::string_view TextOf(const paradox::Value& v) {
+        return v.isText() ? v.asText() : std::string_view();
+    }
     // By the books table's key: ENTRY, COMIC_NO, EDITION.
-    bool KeyBefore(const NewBook& other, const PlanData& data) const {
-        if (entry != other.entry) return entry < other.entry;
-        const paradox::Row& a = data.books[index].row;
-        const paradox::Row& b = data.books[other.index].row;
-        for (const std::size_t f : {kComicNo, kEdition}) {
-            const std::string_view x = a[f].isText() ? a[f].asText() : std::string_view();
-            const std::string_view y = b[f].isText() ? b[f].asText() : std::string_view();
-            if (x != y) return x < y;
-        }
-        return false;
+    bool operator<(const NewBook& other) const {
+        return std::tie(entry, comicNo, edition) <
+               std::tie(other.entry, other.comicNo, other.edition);
     }
 };
 
@@ -129,10 +136,10 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
     CommitResult result;
     // SERIES, PUBLISHER, ENTRY of each series added, by its place in data.series
     std::vector<paradox::Row> newSeries(data.series.size());
-    std::map<std::int64_t, TouchedSeries> touched;
+    // By the series' place in data.series: a series has one ENTRY throughout.
+    std::vector<TouchedSeries> touched(data.series.size());
     const qint64 total = static_cast<qint64>(data.books.size());
     qint64 done = 0;
-    paradox::Row row;  // one buffer for every book: its values' memory is reused
     std::vector<NewBook> added;
     for (std::size_t b = 0; b < data.books.size(); ++b) {
         const MappedBook& book = data.books[b];
@@ -151,31 +158,29 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
             seriesKey = &key;
             entry = key[2].asInt();
         }
-        TouchedSeries& touch = touched[entry];
+        TouchedSeries& touch = touched[data.seriesOf[b]];
         if (touch.key.empty()) touch = {*seriesKey, placement.seriesEntry == 0, 0};
         if (touch.added) touch.addedQty += book.row[kQty].isNull() ? 0 : book.row[kQty].asInt();
         if (placement.outcome == Outcome::Added) {
-            added.push_back({entry, b});
+            added.emplace_back(entry, book.row, b);
         } else {
             if (++done % 512 == 0) ReportProgress(progress, done, total);
-            row = book.row;
-            row[kBookEntry] = paradox::Value::integer(entry);
-            const std::size_t at = tables.books->find({row[0], row[1], row[2]});
+            const std::size_t at = tables.books->find(
+                {paradox::Value::integer(entry), book.row[kComicNo], book.row[kEdition]});
             paradox::Row stored = tables.books->row(at);
-            FillBlanks(stored, row);
+            FillBlanks(stored, book.row);
             tables.books->update(at, std::move(stored));
             ++result.booksMerged;
         }
     }
     // In key order each new book goes after the last: the table never
     // shifts rows or splits a block to make room.
-    std::sort(added.begin(), added.end(),
-              [&data](const NewBook& a, const NewBook& b) { return a.KeyBefore(b, data); });
+    std::sort(added.begin(), added.end());
     for (const NewBook& book : added) {
         if (++done % 512 == 0) ReportProgress(progress, done, total);
-        row = data.books[book.index].row;
-        row[kBookEntry] = paradox::Value::integer(book.entry);
-        tables.books->insert(row);
+        paradox::Row& stored = data.books[book.index].row;
+        stored[kBookEntry] = paradox::Value::integer(book.entry);
+        tables.books->insert(stored);
     }
     result.booksAdded = static_cast<int>(added.size());
     ReportProgress(progress, total, total);

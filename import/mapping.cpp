@@ -87,8 +87,26 @@ QString Fit(const QString& value, int width, const char* field, MappedBook& mapp
     return stored;
 }
 
+// The text as UTF-8.  Latin-1 text, nearly all of it, is written straight
+// into the string, without the byte array toStdString builds first.
+std::string Utf8(const QString& text) {
+    std::string utf8;
+    utf8.reserve(static_cast<std::size_t>(text.size()));
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0x100) return text.toStdString();
+        if (u < 0x80) {
+            utf8 += static_cast<char>(u);
+        } else {
+            utf8 += static_cast<char>(0xC0 | (u >> 6));
+            utf8 += static_cast<char>(0x80 | (u & 0x3F));
+        }
+    }
+    return utf8;
+}
+
 paradox::Value Text(const QString& text) {
-    return text.isEmpty() ? paradox::Value() : paradox::Value::text(text.toStdString());
+    return text.isEmpty() ? paradox::Value() : paradox::Value::text(Utf8(text));
 }
 
 std::optional<bool> ParseYesNo(const QString& text) {

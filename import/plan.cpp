@@ -28,20 +28,20 @@ QString SeriesKey(const QString& series, const QString& publisher) {
     return series.toUpper() + kKeySeparator + publisher.toUpper();
 }
 
-// A book's key is its series, publisher, issue number as stored and edition
-// in any case.  The hash leaves the edition out (folding its case would build
-// a string per book); books that differ only in edition share a bucket and
-// are told apart by SameKey.
-std::size_t KeyHash(const MappedBook& book) {
+// A book's key is its series (name and publisher, told by its place among
+// the series read), its issue number as stored and its edition in any case.
+// The hash leaves the edition out (folding its case would build a string per
+// book); books of one series and issue share a bucket and are told apart by
+// SameIssue.
+std::size_t KeyHash(std::uint32_t series, const MappedBook& book) {
     const paradox::Value& issue = book.row[kComicNo];
     const std::string_view text = issue.isText() ? issue.asText() : std::string_view();
-    return qHashMulti(0, book.series, book.publisher,
-                      QByteArrayView(text.data(), qsizetype(text.size())));
+    return qHashMulti(0, series, QByteArrayView(text.data(), qsizetype(text.size())));
 }
 
-bool SameKey(const MappedBook& a, const MappedBook& b) {
-    return a.series == b.series && a.publisher == b.publisher &&
-           a.row[kComicNo] == b.row[kComicNo] &&
+// Whether two books of one series are the same book.
+bool SameIssue(const MappedBook& a, const MappedBook& b) {
+    return a.row[kComicNo] == b.row[kComicNo] &&
            Stored(a.row[kEdition]).compare(Stored(b.row[kEdition]), Qt::CaseInsensitive) == 0;
 }
 
@@ -76,9 +76,17 @@ std::shared_ptr<PlanData> Plan(const QString& path, const ReadOptions& options,
             data->refusals.push_back({mapped.origin, {}, mapped.refusal, {}, {}});
             return;
         }
-        const std::size_t hash = KeyHash(mapped);
+        std::pair<QString, QString> series(mapped.series, mapped.publisher);
+        auto known = seriesIndex.constFind(series);
+        if (known == seriesIndex.constEnd()) {
+            known = seriesIndex.insert(series, std::uint32_t(data->series.size()));
+            data->series.push_back(std::move(series));
+        }
+        const std::uint32_t seriesAt = *known;
+        const std::size_t hash = KeyHash(seriesAt, mapped);
         auto it = seen.constFind(hash);
-        while (it != seen.constEnd() && it.key() == hash && !SameKey(data->books[*it], mapped))
+        while (it != seen.constEnd() && it.key() == hash &&
+               !(data->seriesOf[*it] == seriesAt && SameIssue(data->books[*it], mapped)))
             ++it;
         if (it != seen.constEnd() && it.key() == hash) {
             MappedBook& first = data->books[*it];
@@ -90,13 +98,12 @@ std::shared_ptr<PlanData> Plan(const QString& path, const ReadOptions& options,
             ++data->duplicates;
         } else {
             seen.insert(hash, data->books.size());
-            std::pair<QString, QString> series(mapped.series, mapped.publisher);
-            auto known = seriesIndex.constFind(series);
-            if (known == seriesIndex.constEnd()) {
-                known = seriesIndex.insert(series, std::uint32_t(data->series.size()));
-                data->series.push_back(std::move(series));
-            }
-            data->seriesOf.push_back(*known);
+            data->seriesOf.push_back(seriesAt);
+            // The book shares its series' strings, and its origin is in its
+            // problems already: the plan holds no copy of either per book.
+            mapped.series = data->series[seriesAt].first;
+            mapped.publisher = data->series[seriesAt].second;
+            mapped.origin.clear();
             data->books.push_back(std::move(mapped));
         }
     };
