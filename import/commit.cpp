@@ -1,7 +1,6 @@
 #include "import/commit.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QHash>
 #include <algorithm>
 #include <string_view>
@@ -11,7 +10,6 @@
 #include "import/import_undo.h"
 #include "import/plan_data.h"
 #include "platform/db/session.h"
-#include "platform/paradox/file_io.h"
 #include "store/collection.h"
 
 namespace import {
@@ -47,16 +45,8 @@ OpenTables Open(const QString& directory) {
 
 // The files of both tables, by their names in the collection directory.
 QStringList TableFiles(const OpenTables& tables) {
-    QStringList files;
-    for (const auto& table : {tables.series, tables.books}) {
-        const std::string db = table->path();
-        for (const std::string& file :
-             {db, paradox::findCaseInsensitive(paradox::withExtension(db, ".px")),
-              paradox::findCaseInsensitive(paradox::withExtension(db, ".mb"))})
-            if (!file.empty() && paradox::fileExists(file))
-                files << QFileInfo(QString::fromStdString(file)).fileName();
-    }
-    return files;
+    return ImportUndo::FilesOfTable(tables.series->path()) +
+           ImportUndo::FilesOfTable(tables.books->path());
 }
 
 paradox::Row NewSeriesRow(const MappedBook& book) {

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include "import/import_error.h"
 #include "platform/paradox/file_io.h"
@@ -126,6 +127,16 @@ ImportUndo::~ImportUndo() {
         }
     }
     if (lockFd_ >= 0) ::close(lockFd_);
+}
+
+QStringList ImportUndo::FilesOfTable(const std::string& dbPath) {
+    QStringList files;
+    for (const std::string& file :
+         {dbPath, paradox::findCaseInsensitive(paradox::withExtension(dbPath, ".px")),
+          paradox::findCaseInsensitive(paradox::withExtension(dbPath, ".mb"))})
+        if (!file.empty() && paradox::fileExists(file))
+            files << QFileInfo(QString::fromStdString(file)).fileName();
+    return files;
 }
 
 void ImportUndo::Complete() {

@@ -19,6 +19,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <string>
 
 namespace import {
 
@@ -27,6 +28,9 @@ public:
     // Steps 1-3 for the tables of `collectionDir` (their files, relative
     // names).  The tables must be open (locked, recovered) and unchanged.
     ImportUndo(const QString& collectionDir, const QStringList& tableFiles);
+    // The files of the table at `dbPath` (.db, and its .px and .mb when
+    // there), by their names in its directory, as the constructor takes them.
+    static QStringList FilesOfTable(const std::string& dbPath);
     ~ImportUndo();
     ImportUndo(const ImportUndo&) = delete;
     ImportUndo& operator=(const ImportUndo&) = delete;

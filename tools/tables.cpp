@@ -1,12 +1,9 @@
 #include "tools/tables.h"
 
-#include <QFileInfo>
-
 #include "import/import_undo.h"
 #include "platform/base/exception.h"
 #include "platform/db/session.h"
 #include "platform/paradox/errors.h"
-#include "platform/paradox/file_io.h"
 #include "store/book_extras.h"
 #include "store/collection.h"
 #include "store/table_room.h"
@@ -52,25 +49,15 @@ namespace {
 // cost next to nothing.
 constexpr std::size_t kRowsPerChunk = 20000;
 
-// The files of the table at `dbPath` (.db, and its .px and .mb when there),
-// by their names in its directory.
-void addTableFiles(const QString& dbPath, QStringList& files) {
-    const std::string db = dbPath.toStdString();
-    for (const std::string& file :
-         {db, paradox::findCaseInsensitive(paradox::withExtension(db, ".px")),
-          paradox::findCaseInsensitive(paradox::withExtension(db, ".mb"))})
-        if (!file.empty() && paradox::fileExists(file))
-            files << QFileInfo(QString::fromStdString(file)).fileName();
-}
-
 // Every table a fill may change: both collection tables, and the extras
 // table when the collection has one.
 QStringList filledTableFiles(const QString& directory) {
-    QStringList files;
-    addTableFiles(SeriesPath(directory), files);
-    addTableFiles(BooksPath(directory), files);
-    const QString extras = TSession::TablePath(directory, QString::fromLatin1(store::kExtrasTable));
-    if (paradox::Table::exists(extras.toStdString())) addTableFiles(extras, files);
+    using import::ImportUndo;
+    QStringList files = ImportUndo::FilesOfTable(SeriesPath(directory).toStdString()) +
+                        ImportUndo::FilesOfTable(BooksPath(directory).toStdString());
+    const std::string extras =
+        TSession::TablePath(directory, QString::fromLatin1(store::kExtrasTable)).toStdString();
+    if (paradox::Table::exists(extras)) files += ImportUndo::FilesOfTable(extras);
     return files;
 }
 
