@@ -11,6 +11,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include "app/centring.h"
@@ -302,7 +303,9 @@ void TMainForm::UnmergeEditMenu() {
 
 int TMainForm::ShowCentred(QDialog& dialog) {
     dialog.ensurePolished();
-    dialog.move(CentredTopLeft(frameGeometry(), dialog.frameGeometry().size()));
+    const QSize size = dialog.frameGeometry().size();
+    dialog.move(
+        KeptOnScreen(CentredTopLeft(frameGeometry(), size), size, screen()->availableGeometry()));
     return dialog.exec();
 }
 

@@ -18,6 +18,13 @@ TEST(Centring, HalvesAreTruncatedTowardZero) {
     // A dialog bigger than the frame: (200 - 301) / 2 = -50.5 -> -50, not -51.
     EXPECT_EQ(CentredTopLeft(QRect(0, 0, 200, 100), QSize(301, 151)), QPoint(-50, -25));
     EXPECT_EQ(CentredTopLeft(QRect(-10, -10, 11, 11), QSize(0, 0)), QPoint(-5, -5));
+    // On the screen, a place off its edge is moved back onto it; one that
+    // fits stays; a dialog larger than the screen keeps its top left on it.
+    const QRect screen(0, 0, 800, 600);
+    EXPECT_EQ(KeptOnScreen(QPoint(-50, -25), QSize(301, 151), screen), QPoint(0, 0));
+    EXPECT_EQ(KeptOnScreen(QPoint(275, 190), QSize(289, 200), screen), QPoint(275, 190));
+    EXPECT_EQ(KeptOnScreen(QPoint(700, 500), QSize(289, 200), screen), QPoint(511, 400));
+    EXPECT_EQ(KeptOnScreen(QPoint(-10, 40), QSize(900, 700), screen), QPoint(0, 0));
 }
 
 TEST_F(FrameTest, AboutBoxShowsCentredOverTheFrameAndEscapeClosesIt) {

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -119,7 +120,11 @@ TEST_F(ImportWizardTest, CsvIsMappedPreviewedDryRunAndStoredIntoTheOpenCollectio
                                  "Sandman;Vertigo;13;" +
                                  kLongTitle + ";;1\n")
                                     .toUtf8());
+    frame.setGeometry(0, 0, 640, 480);  // smaller than the wizard, at the screen's corner
     RunImportCommand([&](TImportWizard& wizard) {
+        // Centred over the frame it would start left of the screen.
+        EXPECT_TRUE(wizard.screen()->availableGeometry().contains(wizard.frameGeometry().topLeft()))
+            << wizard.frameGeometry().x() << "," << wizard.frameGeometry().y();
         wizard.EditPath->setText(file("missing.csv"));
         EXPECT_TRUE(wizard.LabelDetected->text().contains("no file"))
             << wizard.LabelDetected->text().toStdString();
