@@ -156,7 +156,9 @@ QWizardPage* TImportWizard::buildFilePage() {
     pathRow->addWidget(BtnBrowseFile);
     pathRow->addWidget(BtnBrowseFolder);
     auto* formatRow = new QHBoxLayout;
-    formatRow->addWidget(new QLabel(QStringLiteral("Fo&rmat:")));
+    auto* formatLabel = new QLabel(QStringLiteral("Fo&rmat:"));
+    formatLabel->setBuddy(ComboFormat);  // Alt+R reaches the list, and the & is not shown
+    formatRow->addWidget(formatLabel);
     formatRow->addWidget(ComboFormat, 1);
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(new QLabel(QStringLiteral("File or folder:")));
