@@ -126,9 +126,11 @@ TEST_F(ImportWizardTest, CsvIsMappedPreviewedDryRunAndStoredIntoTheOpenCollectio
         EXPECT_TRUE(wizard.screen()->availableGeometry().contains(wizard.frameGeometry().topLeft()))
             << wizard.frameGeometry().x() << "," << wizard.frameGeometry().y();
         // A label shows its & unless it is the mnemonic of a buddy.
-        for (const QLabel* label : wizard.findChildren<QLabel*>())
-            if (label->text().contains('&') && label->textFormat() != Qt::RichText)
+        for (const QLabel* label : wizard.findChildren<QLabel*>()) {
+            if (label->text().contains('&') && label->textFormat() != Qt::RichText) {
                 EXPECT_NE(label->buddy(), nullptr) << label->text().toStdString();
+            }
+        }
         wizard.EditPath->setText(file("missing.csv"));
         EXPECT_TRUE(wizard.LabelDetected->text().contains("no file"))
             << wizard.LabelDetected->text().toStdString();
