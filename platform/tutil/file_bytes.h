@@ -7,8 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/paradox/image_buffer.h"
 
@@ -32,15 +34,24 @@ public:
     std::size_t size() const { return size_; }
     std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
 
+    // Maps in the pages of [offset, offset + length) ahead of use, a
+    // window at a time: one call instead of a page fault per few pages,
+    // which is what reading a mapping costs most (above all on a virtual
+    // machine).  Only a hint; the bytes read the same without it.
+    void prefetch(std::size_t offset, std::size_t length) const;
+
     // Gives the pages read so far back to the system.  Pointers into the
     // file stay valid: their bytes are read again from the file when used.
     void releaseResident() const;
 
 private:
+    static constexpr std::size_t kWindowBytes = std::size_t{256} << 10;
+
     void unmap() noexcept;
 
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
+    mutable std::vector<bool> mappedIn_;  // the windows prefetched since the last release
 };
 
 // Memory for the large lists of a pass over a table (a row per record), on
@@ -63,8 +74,11 @@ struct LargeAllocator {
     }
 };
 
-// A new file written front to back through a large buffer.  Raises
-// TableError(TU_ERR_IO) naming the file on any failure.
+// A new file written front to back through a large buffer.  A full buffer
+// is written out on a second thread while the caller fills the other one,
+// so preparing the bytes and copying them into the system's cache overlap.
+// Raises TableError(TU_ERR_IO) naming the file on any failure: a failed
+// write surfaces at the next call that writes or at finish().
 class FileWriter {
 public:
     static constexpr std::size_t kBufferSize = std::size_t{4} << 20;
@@ -75,30 +89,33 @@ public:
     FileWriter(const FileWriter&) = delete;
     FileWriter& operator=(const FileWriter&) = delete;
 
-    // Appends bytes at the end; large runs bypass the buffer.
+    // Appends bytes at the end.
     void append(const std::uint8_t* data, std::size_t n);
     void append(std::span<const std::uint8_t> bytes) { append(bytes.data(), bytes.size()); }
     // Appends `n` unset bytes (at most the buffer's size) for the caller to
     // fill in place, valid until the next call on the writer.
     std::uint8_t* appendSpace(std::size_t n);
-    // Overwrites bytes already appended (the buffer is written first).
+    // Overwrites bytes already appended (everything before is written first).
     void writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t n);
     // Writes the buffer out; with `durable`, also waits until the file's
     // contents reached the disk.  Then closes the file.
     void finish(bool durable);
 
     const std::string& path() const { return path_; }
-    std::uint64_t size() const { return written_ + used_; }
+    std::uint64_t size() const { return handedOver_ + used_; }
 
 private:
     void flush();
-    void writeFully(const std::uint8_t* data, std::size_t n);
+    void waitForWriting();
+    void writeFully(const std::uint8_t* data, std::size_t n, std::uint64_t at);
 
     std::string path_;
     int fd_ = -1;
-    paradox::ImageBuffer buffer_;
+    paradox::ImageBuffer buffer_;   // being filled
+    paradox::ImageBuffer writing_;  // being written out by `pending_`
     std::size_t used_ = 0;
-    std::uint64_t written_ = 0;
+    std::uint64_t handedOver_ = 0;  // bytes given to the writing thread
+    std::future<void> pending_;
 };
 
 }  // namespace tutil

@@ -39,6 +39,8 @@ std::optional<std::span<const std::uint8_t>> MemoReader::read(std::uint32_t poin
         why = "the memo file is missing or damaged";
         return std::nullopt;
     }
+    // The value lies in its block or in the run that block starts.
+    bytes_.prefetch(pointer & 0xFFFFFF00u, paradox::MemoFile::kBlockSize + std::size_t(length));
     paradox::MemoFile::Fault fault;
     const std::uint8_t* value =
         paradox::MemoFile::locate(bytes_.data(), bytes_.size(), {pointer, length, 0}, fault);
