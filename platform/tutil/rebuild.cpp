@@ -300,6 +300,7 @@ private:
     }
 
     void sortOut(const Salvage& salvage) {
+        if (streamed_) return gatherLeftOut(salvage);
         const TableHeader& h = salvage.header;
         RowList rows;
         rows.reserve(salvage.rows.size());
@@ -326,6 +327,15 @@ private:
             }
         } else {
             kept_ = std::move(rows);
+        }
+    }
+
+    // The kept rows are written already, in key order: only the rows left
+    // out of the table are listed.
+    void gatherLeftOut(const Salvage& salvage) {
+        for (const SalvagedRow& row : salvage.rows) {
+            if (!row.intact()) problems_.push_back(&row);
+            if (!row.unreadable && row.repeatsKey) keyViolations_.push_back(&row);
         }
     }
 
