@@ -72,7 +72,10 @@ QStringList SplitFields(const QString& record, QChar delimiter) {
 
 }  // namespace
 
-CsvRecords::CsvRecords(const QString& path) : path_(path), file_(path) {
+CsvRecords::CsvRecords(const QString& path)
+    : path_(path),
+      file_(path),
+      lineBuffer_(std::make_unique_for_overwrite<char[]>(kMaxRecordBytes + 2)) {
     if (!file_.open(QIODevice::ReadOnly))
         throw EImportError(
             QStringLiteral("%1: cannot read it (%2)").arg(path, file_.errorString()).toStdString());
@@ -98,7 +101,11 @@ QByteArray CsvRecords::ReadRecordBytes() {
         const qint64 room = kMaxRecordBytes + 1 - record.size();
         if (room < 2)
             Fail(line_, QStringLiteral("a record longer than %1 bytes").arg(kMaxRecordBytes));
-        const QByteArray part = file_.readLine(room);
+        // Into the one buffer: readLine(room) would allocate room bytes (a
+        // megabyte, mapped and unmapped again) for every line.
+        const qint64 n = file_.readLine(lineBuffer_.get(), room + 1);
+        if (n < 0) Fail(line_, file_.errorString());
+        const QByteArrayView part(lineBuffer_.get(), n);
         ++nextLine_;
         record += part;
         for (const char c : part)
