@@ -107,10 +107,11 @@ void ReadCsv(const QString& path, const ColumnMap& columns, const BookSink& sink
     QStringList header;
     records.Next(header);
     const std::map<Target, int> positions = ColumnPositions(path, Trimmed(header), columns);
+    const QString linePrefix = path + QStringLiteral(" line ");  // built once, not per book
     QStringList fields;
     for (qint64 rows = 0; (maxRows < 0 || rows < maxRows) && records.Next(fields);) {
         ImportedBook book;
-        book.origin = path + QStringLiteral(" line ") + QString::number(records.line());
+        book.origin = linePrefix + QString::number(records.line());
         for (const auto& [target, at] : positions)
             AssignColumn(book, target, fields.value(at).trimmed());
         sink(std::move(book));

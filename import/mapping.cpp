@@ -107,6 +107,11 @@ std::string Utf8(const QString& text) {
     return utf8;
 }
 
+// The people of one role, joined with ", " (one alone is taken as it is).
+QString Joined(const QStringList& people) {
+    return people.size() == 1 ? people.front() : people.join(QStringLiteral(", "));
+}
+
 paradox::Value Text(const QString& text) {
     return text.isEmpty() ? paradox::Value() : paradox::Value::text(Utf8(text));
 }
@@ -274,8 +279,8 @@ MappedBook MapBook(ImportedBook book) {
     row.push_back(
         Text(Fit(std::move(book.edition).simplified(), kEditionWidth, "EDITION", mapped)));
     row.push_back(Text(Fit(std::move(book.title).simplified(), kTextWidth, "TITLE", mapped)));
-    row.push_back(Text(Fit(book.artists.join(QStringLiteral(", ")), kTextWidth, "ARTIST", mapped)));
-    row.push_back(Text(Fit(book.writers.join(QStringLiteral(", ")), kTextWidth, "WRITER", mapped)));
+    row.push_back(Text(Fit(Joined(book.artists), kTextWidth, "ARTIST", mapped)));
+    row.push_back(Text(Fit(Joined(book.writers), kTextWidth, "WRITER", mapped)));
     row.push_back(Quantity(book.quantity, mapped));
     row.push_back(Amount(book.paid, "PAID", mapped));
     row.push_back(Amount(book.low, "LOW", mapped));
