@@ -114,6 +114,7 @@ void ReadCsv(const QString& path, const ColumnMap& columns, const BookSink& sink
         book.origin = linePrefix + QString::number(records.line());
         for (const auto& [target, at] : positions)
             AssignColumn(book, target, fields.value(at).trimmed());
+        fields.clear();  // the book's values its own: the mapping changes them in place
         sink(std::move(book));
         if (++rows % 1024 == 0) ReportProgress(progress, records.position(), records.size());
     }

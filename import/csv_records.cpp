@@ -131,7 +131,8 @@ bool CsvRecords::Next(QStringList& fields) {
         if (file_.atEnd()) return false;
         const QByteArray bytes = ReadRecordBytes();
         if (bytes.isEmpty()) continue;  // a blank line
-        fields = SplitFields(Decode(bytes, sawWindows1252_), delimiter_, fields.size());
+        fields = SplitFields(Decode(bytes, sawWindows1252_), delimiter_, fieldCount_);
+        fieldCount_ = fields.size();
         return true;
     } while (true);
 }
