@@ -92,6 +92,14 @@ QString Fit(const QString& value, int width, const char* field, MappedBook& mapp
 // The text as UTF-8.  Latin-1 text, nearly all of it, is written straight
 // into the string, without the byte array toStdString builds first.
 std::string Utf8(const QString& text) {
+    const auto* chars = reinterpret_cast<const char16_t*>(text.constData());
+    const auto size = static_cast<std::size_t>(text.size());
+    if (std::all_of(chars, chars + size, [](char16_t u) { return u < 0x80; })) {
+        std::string ascii(size, '\0');  // the usual case: a byte per character, no checks
+        std::transform(chars, chars + size, ascii.begin(),
+                       [](char16_t u) { return static_cast<char>(u); });
+        return ascii;
+    }
     std::string utf8;
     utf8.reserve(static_cast<std::size_t>(text.size()));
     for (const QChar c : text) {
@@ -217,10 +225,10 @@ std::optional<double> ParseAmount(const QString& text) {
     std::erase_if(whole, [](char c) { return c == '.' || c == ','; });
     const std::string number =
         (whole.empty() ? "0" : whole) + '.' + (fraction.empty() ? "0" : fraction);
-    bool ok = false;
-    const double amount =
-        QLatin1String(number.data(), static_cast<qsizetype>(number.size())).toDouble(&ok);
-    return ok ? std::optional<double>(amount) : std::nullopt;
+    double amount = 0;
+    const char* end = number.data() + number.size();
+    const auto [stop, error] = std::from_chars(number.data(), end, amount);
+    return error == std::errc() && stop == end ? std::optional<double>(amount) : std::nullopt;
 }
 
 std::optional<int> ParseCondition(const QString& text) {
