@@ -199,7 +199,7 @@ private:
 void ReadTellico(const QString& path, const BookSink& sink, const Progress& progress) {
     XmlInput xml = OpenTellico(path);
     TellicoHandler handler(xml, QFileInfo(path).size(), sink, progress);
-    xml.Parse(handler);
+    xml.ParseReadingAhead(handler);
 }
 
 }  // namespace import
