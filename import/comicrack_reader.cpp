@@ -53,7 +53,7 @@ private:
 void ReadComicRack(const QString& path, const BookSink& sink, const Progress& progress) {
     XmlInput xml = XmlInput::OpenFile(path);
     ComicRackHandler handler(xml, path, sink, progress);
-    xml.Parse(handler);
+    xml.ParseReadingAhead(handler);
 }
 
 }  // namespace import

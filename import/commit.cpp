@@ -49,11 +49,12 @@ QStringList TableFiles(const OpenTables& tables) {
            ImportUndo::FilesOfTable(tables.books->path());
 }
 
-paradox::Row NewSeriesRow(const MappedBook& book) {
+// A new series row for (name, publisher) as mapped.
+paradox::Row NewSeriesRow(const std::pair<QString, QString>& series) {
+    const auto& [name, publisher] = series;
     paradox::Row row(kSeriesFields, paradox::Value::boolean(false));
-    row[0] = paradox::Value::text(book.series.toStdString());
-    row[1] = book.publisher.isEmpty() ? paradox::Value()
-                                      : paradox::Value::text(book.publisher.toStdString());
+    row[0] = paradox::Value::text(name.toStdString());
+    row[1] = publisher.isEmpty() ? paradox::Value() : paradox::Value::text(publisher.toStdString());
     row[kSeriesEntry] = paradox::Value();  // numbered by the engine
     row[3] = paradox::Value();             // SERNOTE
     row[kOwned] = paradox::Value::integer(0);
@@ -121,11 +122,35 @@ struct NewBook {
     }
 };
 
+// Adds the series that taken books need and the collection lacks, in the
+// order of the series table's key, so that each goes after the last instead
+// of shifting the rows before it.  Returns SERIES, PUBLISHER, ENTRY of each
+// by its place in data.series (empty for the others).
+std::vector<paradox::Row> AddSeries(const PlanData& data, const std::vector<Placement>& placements,
+                                    paradox::Table& series) {
+    std::vector<bool> needed(data.series.size(), false);
+    std::vector<std::uint32_t> toAdd;
+    for (std::size_t b = 0; b < data.books.size(); ++b) {
+        const std::uint32_t s = data.seriesOf[b];
+        if (placements[b].seriesEntry != 0 || needed[s] || !data.Taken(data.books[b])) continue;
+        needed[s] = true;
+        toAdd.push_back(s);
+    }
+    std::sort(toAdd.begin(), toAdd.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return data.series[a] < data.series[b]; });
+    std::vector<paradox::Row> keys(data.series.size());
+    for (const std::uint32_t s : toAdd) {
+        const paradox::Row& added = series.row(series.insert(NewSeriesRow(data.series[s])));
+        keys[s] = {added[0], added[1], added[kSeriesEntry]};  // before the next insert moves it
+    }
+    return keys;
+}
+
 CommitResult Store(const PlanData& data, const std::vector<Placement>& placements,
                    OpenTables& tables, const Progress& progress) {
     CommitResult result;
     // SERIES, PUBLISHER, ENTRY of each series added, by its place in data.series
-    std::vector<paradox::Row> newSeries(data.series.size());
+    const std::vector<paradox::Row> newSeries = AddSeries(data, placements, *tables.series);
     // By the series' place in data.series: a series has one ENTRY throughout.
     std::vector<TouchedSeries> touched(data.series.size());
     const qint64 total = static_cast<qint64>(data.books.size());
@@ -138,18 +163,14 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
         std::int64_t entry = placement.seriesEntry;
         const paradox::Row* seriesKey = &placement.seriesKey;
         if (entry == 0) {
-            paradox::Row& key = newSeries[data.seriesOf[b]];
-            if (key.empty()) {
-                const paradox::Row& added =
-                    tables.series->row(tables.series->insert(NewSeriesRow(book)));
-                key = {added[0], added[1], added[kSeriesEntry]};  // before the next insert moves it
-                ++result.seriesAdded;
-            }
-            seriesKey = &key;
-            entry = key[2].asInt();
+            seriesKey = &newSeries[data.seriesOf[b]];
+            entry = (*seriesKey)[2].asInt();
         }
         TouchedSeries& touch = touched[data.seriesOf[b]];
-        if (touch.key.empty()) touch = {*seriesKey, placement.seriesEntry == 0, 0};
+        if (touch.key.empty()) {
+            touch = {*seriesKey, placement.seriesEntry == 0, 0};
+            if (touch.added) ++result.seriesAdded;
+        }
         if (touch.added) touch.addedQty += book.row[kQty].isNull() ? 0 : book.row[kQty].asInt();
         if (placement.outcome == Outcome::Added) {
             added.emplace_back(entry, book.row, b);

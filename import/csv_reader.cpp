@@ -107,12 +107,14 @@ void ReadCsv(const QString& path, const ColumnMap& columns, const BookSink& sink
     QStringList header;
     records.Next(header);
     const std::map<Target, int> positions = ColumnPositions(path, Trimmed(header), columns);
+    const QString linePrefix = path + QStringLiteral(" line ");  // built once, not per book
     QStringList fields;
     for (qint64 rows = 0; (maxRows < 0 || rows < maxRows) && records.Next(fields);) {
         ImportedBook book;
-        book.origin = path + QStringLiteral(" line ") + QString::number(records.line());
+        book.origin = linePrefix + QString::number(records.line());
         for (const auto& [target, at] : positions)
             AssignColumn(book, target, fields.value(at).trimmed());
+        fields.clear();  // the book's values its own: the mapping changes them in place
         sink(std::move(book));
         if (++rows % 1024 == 0) ReportProgress(progress, records.position(), records.size());
     }

@@ -35,14 +35,24 @@ QString Decode(const QByteArray& bytes, bool& windows1252) {
     return QString::fromStdString(converted);
 }
 
-QStringList SplitFields(const QString& record, QChar delimiter) {
-    if (!record.contains(QLatin1Char('"'))) return record.split(delimiter);
+// The fields of a record; `expected` is how many the record before had.
+QStringList SplitFields(const QString& record, QChar delimiter, qsizetype expected) {
     QStringList fields;
+    fields.reserve(expected);  // no growing the list field by field
     QString field;
     bool quoted = false;
     qsizetype runStart = 0;  // the characters since here go into the field as they are
     const auto takeRun = [&](qsizetype end) {
-        field += QStringView(record).sliced(runStart, end - runStart);
+        const QStringView run = QStringView(record).sliced(runStart, end - runStart);
+        if (field.isEmpty())
+            field = run.toString();  // most fields are one run: one string built
+        else
+            field += run;
+    };
+    const auto endField = [&](qsizetype end) {
+        takeRun(end);
+        fields.push_back(std::move(field));
+        field = QString();
     };
     for (qsizetype i = 0; i < record.size(); ++i) {
         const QChar c = record[i];
@@ -59,20 +69,20 @@ QStringList SplitFields(const QString& record, QChar delimiter) {
             quoted = true;
             runStart = i + 1;
         } else if (c == delimiter) {
-            takeRun(i);
-            fields << field;
-            field.clear();
+            endField(i);
             runStart = i + 1;
         }
     }
-    takeRun(record.size());
-    fields << field;
+    endField(record.size());
     return fields;
 }
 
 }  // namespace
 
-CsvRecords::CsvRecords(const QString& path) : path_(path), file_(path) {
+CsvRecords::CsvRecords(const QString& path)
+    : path_(path),
+      file_(path),
+      lineBuffer_(std::make_unique_for_overwrite<char[]>(kMaxRecordBytes + 2)) {
     if (!file_.open(QIODevice::ReadOnly))
         throw EImportError(
             QStringLiteral("%1: cannot read it (%2)").arg(path, file_.errorString()).toStdString());
@@ -98,7 +108,11 @@ QByteArray CsvRecords::ReadRecordBytes() {
         const qint64 room = kMaxRecordBytes + 1 - record.size();
         if (room < 2)
             Fail(line_, QStringLiteral("a record longer than %1 bytes").arg(kMaxRecordBytes));
-        const QByteArray part = file_.readLine(room);
+        // Into the one buffer: readLine(room) would allocate room bytes (a
+        // megabyte, mapped and unmapped again) for every line.
+        const qint64 n = file_.readLine(lineBuffer_.get(), room + 1);
+        if (n < 0) Fail(line_, file_.errorString());
+        const QByteArrayView part(lineBuffer_.get(), n);
         ++nextLine_;
         record += part;
         for (const char c : part)
@@ -117,7 +131,8 @@ bool CsvRecords::Next(QStringList& fields) {
         if (file_.atEnd()) return false;
         const QByteArray bytes = ReadRecordBytes();
         if (bytes.isEmpty()) continue;  // a blank line
-        fields = SplitFields(Decode(bytes, sawWindows1252_), delimiter_);
+        fields = SplitFields(Decode(bytes, sawWindows1252_), delimiter_, fieldCount_);
+        fieldCount_ = fields.size();
         return true;
     } while (true);
 }

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 namespace import {
 
@@ -38,6 +39,9 @@ private:
     int line_ = 0;
     int nextLine_ = 1;
     bool sawWindows1252_ = false;
+    qsizetype fieldCount_ = 0;  // of the record before
+    // A line as read, up to the longest record; only the pages used are touched.
+    std::unique_ptr<char[]> lineBuffer_;
 };
 
 }  // namespace import

@@ -103,7 +103,7 @@ private:
 void ReadGCstar(const QString& path, const BookSink& sink, const Progress& progress) {
     XmlInput xml = XmlInput::OpenFile(path);
     GCstarHandler handler(xml, sink, progress);
-    xml.Parse(handler);
+    xml.ParseReadingAhead(handler);
 }
 
 }  // namespace import

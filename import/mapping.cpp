@@ -1,6 +1,8 @@
 #include "import/mapping.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <string>
 
@@ -90,6 +92,14 @@ QString Fit(const QString& value, int width, const char* field, MappedBook& mapp
 // The text as UTF-8.  Latin-1 text, nearly all of it, is written straight
 // into the string, without the byte array toStdString builds first.
 std::string Utf8(const QString& text) {
+    const auto* chars = reinterpret_cast<const char16_t*>(text.constData());
+    const auto size = static_cast<std::size_t>(text.size());
+    if (std::all_of(chars, chars + size, [](char16_t u) { return u < 0x80; })) {
+        std::string ascii(size, '\0');  // the usual case: a byte per character, no checks
+        std::transform(chars, chars + size, ascii.begin(),
+                       [](char16_t u) { return static_cast<char>(u); });
+        return ascii;
+    }
     std::string utf8;
     utf8.reserve(static_cast<std::size_t>(text.size()));
     for (const QChar c : text) {
@@ -103,6 +113,11 @@ std::string Utf8(const QString& text) {
         }
     }
     return utf8;
+}
+
+// The people of one role, joined with ", " (one alone is taken as it is).
+QString Joined(const QStringList& people) {
+    return people.size() == 1 ? people.front() : people.join(QStringLiteral(", "));
 }
 
 paradox::Value Text(const QString& text) {
@@ -158,8 +173,9 @@ paradox::Value Grade(const QString& text, MappedBook& mapped) {
 }
 
 // The first number in `text`: digits, then a '.' or ',' and more digits
-// ("NM 9,4" -> "9.4"); nullopt when it holds no digit.
-std::optional<QString> FirstNumber(QStringView text) {
+// ("NM 9,4" -> 9.4); nullopt when it holds no digit, 0 when its digits are
+// of another script.
+std::optional<double> FirstNumber(QStringView text) {
     const auto digitsFrom = [&text](qsizetype at) {
         while (at < text.size() && text[at].isDigit()) ++at;
         return at;
@@ -171,8 +187,19 @@ std::optional<QString> FirstNumber(QStringView text) {
     if (end + 1 < text.size() && (text[end] == u'.' || text[end] == u',') &&
         text[end + 1].isDigit())
         end = digitsFrom(end + 1);
-    QString number = text.mid(start, end - start).toString();
-    return number.replace(QLatin1Char(','), QLatin1Char('.'));
+    const QStringView number = text.sliced(start, end - start);
+    // ASCII digits, nearly always, read without building a string.
+    std::array<char, 32> ascii{};
+    const bool plain = number.size() <= qsizetype(ascii.size()) &&
+                       std::all_of(number.begin(), number.end(), [](QChar c) {
+                           return (c >= u'0' && c <= u'9') || c == u'.' || c == u',';
+                       });
+    if (!plain) return number.toString().replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
+    std::transform(number.begin(), number.end(), ascii.begin(),
+                   [](QChar c) { return c == u',' ? '.' : static_cast<char>(c.unicode()); });
+    double value = 0;
+    std::from_chars(ascii.data(), ascii.data() + number.size(), value);
+    return value;
 }
 
 }  // namespace
@@ -198,16 +225,16 @@ std::optional<double> ParseAmount(const QString& text) {
     std::erase_if(whole, [](char c) { return c == '.' || c == ','; });
     const std::string number =
         (whole.empty() ? "0" : whole) + '.' + (fraction.empty() ? "0" : fraction);
-    bool ok = false;
-    const double amount =
-        QLatin1String(number.data(), static_cast<qsizetype>(number.size())).toDouble(&ok);
-    return ok ? std::optional<double>(amount) : std::nullopt;
+    double amount = 0;
+    const char* end = number.data() + number.size();
+    const auto [stop, error] = std::from_chars(number.data(), end, amount);
+    return error == std::errc() && stop == end ? std::optional<double>(amount) : std::nullopt;
 }
 
 std::optional<int> ParseCondition(const QString& text) {
     // A number among the words ("NM 9.4", "9,2") is the grade itself.
-    if (const std::optional<QString> number = FirstNumber(text)) {
-        const double grade = number->toDouble();  // 0 for digits of another script
+    if (const std::optional<double> number = FirstNumber(text)) {
+        const double grade = *number;
         if (grade < 0.5 || grade > 10.0) return std::nullopt;
         // The nearest step of the slider: 5 per cent per half grade.
         return static_cast<int>(std::lround(grade * 2)) * store::kPercPerGradeStep;
@@ -251,26 +278,28 @@ MappedBook MapBook(ImportedBook book) {
     mapped.series = Fit(series, kSeriesWidth, "SERIES", mapped);
     mapped.publisher =
         Fit(std::move(book.publisher).simplified().toUpper(), kPublisherWidth, "PUBLISHER", mapped);
-    mapped.row.resize(kBookFields);
-    mapped.row[kComicNo] =
-        Text(store::AlignComicNo(Fit(issue, store::kComicNoWidth, "COMIC_NO", mapped)));
-    mapped.row[kEdition] =
-        Text(Fit(std::move(book.edition).simplified(), kEditionWidth, "EDITION", mapped));
-    mapped.row[kTitle] = Text(Fit(std::move(book.title).simplified(), kTextWidth, "TITLE", mapped));
-    mapped.row[kArtist] =
-        Text(Fit(book.artists.join(QStringLiteral(", ")), kTextWidth, "ARTIST", mapped));
-    mapped.row[kWriter] =
-        Text(Fit(book.writers.join(QStringLiteral(", ")), kTextWidth, "WRITER", mapped));
-    mapped.row[kQty] = Quantity(book.quantity, mapped);
-    mapped.row[kPaid] = Amount(book.paid, "PAID", mapped);
-    mapped.row[kLow] = Amount(book.low, "LOW", mapped);
-    mapped.row[kHigh] = Amount(book.high, "HIGH", mapped);
-    mapped.row[kPerc] = Grade(book.condition, mapped);
-    mapped.row[kBookNote] = Text(Fit(std::move(book.notes).trimmed(), 0, "BOOKNOTE", mapped));
-    mapped.row[kLocation] = Text(Fit(std::move(book.location).trimmed(), 0, "LOCATION", mapped));
-    mapped.row[kWanted] = YesNo(book.wanted, "WANTED", mapped);
-    mapped.row[kForSale] = YesNo(book.forSale, "FORSALE", mapped);
-    mapped.row[kAutograph] = YesNo(book.autographed, "AUTOGRAPH", mapped);
+    // Each value built in its place, field after field (the problems are
+    // listed in that order too): no blank row first, each value moved over.
+    paradox::Row& row = mapped.row;
+    row.reserve(kBookFields);
+    row.emplace_back();  // ENTRY, the series' when stored
+    row.push_back(Text(store::AlignComicNo(Fit(issue, store::kComicNoWidth, "COMIC_NO", mapped))));
+    row.push_back(
+        Text(Fit(std::move(book.edition).simplified(), kEditionWidth, "EDITION", mapped)));
+    row.push_back(Text(Fit(std::move(book.title).simplified(), kTextWidth, "TITLE", mapped)));
+    row.push_back(Text(Fit(Joined(book.artists), kTextWidth, "ARTIST", mapped)));
+    row.push_back(Text(Fit(Joined(book.writers), kTextWidth, "WRITER", mapped)));
+    row.push_back(Quantity(book.quantity, mapped));
+    row.push_back(Amount(book.paid, "PAID", mapped));
+    row.push_back(Amount(book.low, "LOW", mapped));
+    row.push_back(Amount(book.high, "HIGH", mapped));
+    row.push_back(Grade(book.condition, mapped));
+    row.push_back(Text(Fit(std::move(book.notes).trimmed(), 0, "BOOKNOTE", mapped)));
+    row.push_back(Text(Fit(std::move(book.location).trimmed(), 0, "LOCATION", mapped)));
+    row.push_back(YesNo(book.wanted, "WANTED", mapped));
+    row.push_back(YesNo(book.forSale, "FORSALE", mapped));
+    row.push_back(YesNo(book.autographed, "AUTOGRAPH", mapped));
+    Q_ASSERT(row.size() == kBookFields && row[kAutograph].isBool());
     return mapped;
 }
 

@@ -68,7 +68,11 @@ Field FieldOf(std::string_view element) {
 class TellicoHandler : public XmlHandler {
 public:
     TellicoHandler(XmlInput& xml, qint64 total, const BookSink& sink, const Progress& progress)
-        : xml_(xml), total_(total), sink_(sink), progress_(progress) {}
+        : xml_(xml),
+          entryPrefix_(xml.name() + QStringLiteral(" entry ")),
+          total_(total),
+          sink_(sink),
+          progress_(progress) {}
 
     bool Start(int depth, std::string_view name, const char** attributes) override {
         if (depth == 1 && name != "tellico")
@@ -118,7 +122,7 @@ private:
 
     void StartEntry() {
         book_ = ImportedBook();
-        book_.origin = xml_.name() + QStringLiteral(" entry ") + QString::number(++number_);
+        book_.origin = entryPrefix_ + QString::number(++number_);
         subtitle_.clear();
     }
 
@@ -178,6 +182,7 @@ private:
     }
 
     XmlInput& xml_;
+    const QString entryPrefix_;  // "file entry ", each book's origin but its number
     qint64 total_;
     const BookSink& sink_;
     const Progress& progress_;
@@ -194,7 +199,7 @@ private:
 void ReadTellico(const QString& path, const BookSink& sink, const Progress& progress) {
     XmlInput xml = OpenTellico(path);
     TellicoHandler handler(xml, QFileInfo(path).size(), sink, progress);
-    xml.Parse(handler);
+    xml.ParseReadingAhead(handler);
 }
 
 }  // namespace import

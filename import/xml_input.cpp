@@ -4,6 +4,11 @@
 
 #include <QFile>
 #include <QStringDecoder>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 #include "import/import_error.h"
 #include "import/limits.h"
@@ -42,7 +47,101 @@ int XMLCALL SingleByteEncoding(void*, const XML_Char* name, XML_Encoding* info) 
     return XML_STATUS_OK;
 }
 
+// What the reading thread of ParseReadingAhead records, for each element:
+// kStart, line, name, attribute count, names and values; kEnd, line, name;
+// kText, line, length, bytes.  Strings end in a zero byte.
+constexpr char kStart = 'S', kEnd = 'E', kText = 'T';
+
+void PutNumber(std::string& out, std::uint32_t value) {
+    out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+std::uint32_t TakeNumber(const char*& at) {
+    std::uint32_t value = 0;
+    std::memcpy(&value, at, sizeof value);
+    at += sizeof value;
+    return value;
+}
+
+const char* TakeString(const char*& at) {
+    const char* text = at;
+    at += std::strlen(text) + 1;
+    return text;
+}
+
+// How many pieces the reading thread may run ahead: a bound on the memory
+// between the two.
+constexpr std::size_t kPiecesAhead = 4;
+
 }  // namespace
+
+// The recorded elements of each piece read, from the reading thread to the
+// one handing them to the handler, in order; the fault that ended the
+// reading comes after the pieces read before it.  Used buffers go back to
+// be filled again.
+class EventHandover {
+public:
+    struct Piece {
+        std::string events;
+        qint64 position = 0;  // bytes of the document read up to its end
+    };
+
+    // The reading side.  False once the other side stopped taking.
+    bool Push(Piece&& piece) {
+        std::unique_lock lock(mutex_);
+        room_.wait(lock, [&] { return stopped_ || pieces_.size() < kPiecesAhead; });
+        if (stopped_) return false;
+        pieces_.push_back(std::move(piece));
+        ready_.notify_one();
+        return true;
+    }
+    void Finish(std::exception_ptr fault) {
+        const std::lock_guard lock(mutex_);
+        finished_ = true;
+        fault_ = std::move(fault);
+        ready_.notify_one();
+    }
+    std::string Recycled() {
+        const std::lock_guard lock(mutex_);
+        if (spare_.empty()) return {};
+        std::string events = std::move(spare_.back());
+        spare_.pop_back();
+        events.clear();
+        return events;
+    }
+
+    // The taking side: the next piece, false at the end; raises the
+    // reading's fault once the pieces before it are taken.
+    bool Take(Piece& piece) {
+        std::unique_lock lock(mutex_);
+        ready_.wait(lock, [&] { return finished_ || !pieces_.empty(); });
+        if (pieces_.empty()) {
+            if (fault_) std::rethrow_exception(fault_);
+            return false;
+        }
+        piece = std::move(pieces_.front());
+        pieces_.pop_front();
+        room_.notify_one();
+        return true;
+    }
+    void Recycle(std::string&& events) {
+        const std::lock_guard lock(mutex_);
+        spare_.push_back(std::move(events));
+    }
+    void Stop() {
+        const std::lock_guard lock(mutex_);
+        stopped_ = true;
+        room_.notify_one();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable ready_, room_;
+    std::deque<Piece> pieces_;
+    std::vector<std::string> spare_;
+    bool finished_ = false, stopped_ = false;
+    std::exception_ptr fault_;
+};
 
 // The expat parser and the state its callbacks share.  A callback never lets
 // an exception pass through expat's C code: it stops the parser and keeps
@@ -120,6 +219,74 @@ struct XmlInput::Parser {
     }
 };
 
+// The reading thread's expat parser: it records each element and text as
+// the handler's thread will need them.  A fault stops the parser and is
+// kept for Record to raise.
+struct XmlInput::Recorder {
+    XML_Parser expat = XML_ParserCreate(nullptr);
+    const XmlInput* input = nullptr;
+    std::string* events = nullptr;
+    std::exception_ptr fault;
+
+    ~Recorder() { XML_ParserFree(expat); }
+
+    static Recorder& Of(void* data) { return *static_cast<Recorder*>(data); }
+    std::uint32_t Line() const {
+        return static_cast<std::uint32_t>(XML_GetCurrentLineNumber(expat));
+    }
+    void Put(char kind) {
+        *events += kind;
+        PutNumber(*events, Line());
+    }
+    template <typename Call>
+    void Guarded(Call&& call) {
+        if (fault) return;
+        try {
+            call();
+        } catch (...) {
+            fault = std::current_exception();
+            XML_StopParser(expat, XML_FALSE);
+        }
+    }
+
+    static void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
+        Recorder& r = Of(data);
+        r.Guarded([&] {
+            r.Put(kStart);
+            r.events->append(name).push_back('\0');
+            std::uint32_t count = 0;
+            while (attributes[count]) ++count;
+            PutNumber(*r.events, count);
+            for (std::uint32_t a = 0; a < count; ++a)
+                r.events->append(attributes[a]).push_back('\0');
+        });
+    }
+    static void XMLCALL OnEnd(void* data, const XML_Char* name) {
+        Recorder& r = Of(data);
+        r.Guarded([&] {
+            r.Put(kEnd);
+            r.events->append(name).push_back('\0');
+        });
+    }
+    static void XMLCALL OnText(void* data, const XML_Char* text, int length) {
+        Recorder& r = Of(data);
+        r.Guarded([&] {
+            r.Put(kText);
+            PutNumber(*r.events, static_cast<std::uint32_t>(length));
+            r.events->append(text, static_cast<std::size_t>(length));
+        });
+    }
+    static void XMLCALL OnEntityDeclaration(void* data, const XML_Char*, int, const XML_Char*, int,
+                                            const XML_Char*, const XML_Char*, const XML_Char*,
+                                            const XML_Char*) {
+        Recorder& r = Of(data);
+        r.Guarded([&] {
+            r.input->FailAt(r.Line(), QStringLiteral("the document declares entities, which are "
+                                                     "not read (they can expand without bound)"));
+        });
+    }
+};
+
 XmlInput::XmlInput(std::unique_ptr<QIODevice> device, QString name, qint64 size)
     : device_(std::move(device)),
       name_(std::move(name)),
@@ -146,11 +313,94 @@ XmlInput XmlInput::OpenFile(const QString& path) {
 }
 
 void XmlInput::Fail(const QString& reason) const {
-    throw EImportError(QStringLiteral("%1 line %2: %3")
-                           .arg(name_)
-                           .arg(XML_GetCurrentLineNumber(parser_->expat))
-                           .arg(reason)
-                           .toStdString());
+    FailAt(replayedLine_ >= 0 ? replayedLine_ : XML_GetCurrentLineNumber(parser_->expat), reason);
+}
+
+void XmlInput::FailAt(qint64 line, const QString& reason) const {
+    throw EImportError(
+        QStringLiteral("%1 line %2: %3").arg(name_).arg(line).arg(reason).toStdString());
+}
+
+void XmlInput::Record(EventHandover& handover) {
+    Recorder recorder;
+    recorder.input = this;
+    XML_Parser expat = recorder.expat;
+    XML_SetUserData(expat, &recorder);
+    XML_SetElementHandler(expat, &Recorder::OnStart, &Recorder::OnEnd);
+    XML_SetCharacterDataHandler(expat, &Recorder::OnText);
+    XML_SetEntityDeclHandler(expat, &Recorder::OnEntityDeclaration);
+    XML_SetUnknownEncodingHandler(expat, &SingleByteEncoding, nullptr);
+    qint64 position = 0;
+    for (;;) {
+        EventHandover::Piece piece{handover.Recycled(), 0};
+        recorder.events = &piece.events;
+        void* buffer = XML_GetBuffer(expat, kReadChunk);
+        if (!buffer) FailAt(recorder.Line(), QStringLiteral("out of memory"));
+        // A fault of the zip stream (damaged data, a bomb) ends the reading.
+        const qint64 n = device_->read(static_cast<char*>(buffer), kReadChunk);
+        if (n < 0) FailAt(recorder.Line(), device_->errorString());
+        piece.position = position += n;
+        const bool last = n == 0;
+        const bool parsed = XML_ParseBuffer(expat, static_cast<int>(n), last) == XML_STATUS_OK;
+        // What was read before a fault is handed over first, as Parse would.
+        if (!handover.Push(std::move(piece))) return;
+        if (!parsed) {
+            if (recorder.fault) std::rethrow_exception(recorder.fault);
+            FailAt(recorder.Line(), QString::fromLatin1(XML_ErrorString(XML_GetErrorCode(expat))));
+        }
+        if (last) return;
+    }
+}
+
+void XmlInput::ParseReadingAhead(XmlHandler& handler) {
+    Parser& parser = *parser_;  // its expat is left idle: the reading thread has its own
+    parser.input = this;
+    parser.handler = &handler;
+    EventHandover handover;
+    std::thread reader([this, &handover] {
+        try {
+            Record(handover);
+            handover.Finish(nullptr);
+        } catch (...) {
+            handover.Finish(std::current_exception());
+        }
+    });
+    // Stops the reading thread and waits for it, however the taking ends.
+    struct Joined {
+        EventHandover& handover;
+        std::thread& reader;
+        ~Joined() {
+            handover.Stop();
+            reader.join();
+        }
+    } joined{handover, reader};
+    EventHandover::Piece piece;
+    std::vector<const char*> attributes;
+    while (handover.Take(piece)) {
+        position_ = piece.position;
+        const char* at = piece.events.data();
+        const char* const end = at + piece.events.size();
+        while (at < end) {
+            const char kind = *at++;
+            replayedLine_ = TakeNumber(at);
+            if (kind == kText) {
+                const std::uint32_t length = TakeNumber(at);
+                Parser::OnText(&parser, at, static_cast<int>(length));
+                at += length;
+            } else if (kind == kStart) {
+                const char* name = TakeString(at);
+                attributes.assign(TakeNumber(at), nullptr);
+                for (const char*& attribute : attributes) attribute = TakeString(at);
+                attributes.push_back(nullptr);
+                Parser::OnStart(&parser, name, attributes.data());
+            } else {
+                Parser::OnEnd(&parser, TakeString(at));
+            }
+            if (parser.fault) std::rethrow_exception(parser.fault);
+        }
+        handover.Recycle(std::move(piece.events));
+    }
+    replayedLine_ = -1;
 }
 
 void XmlInput::Parse(XmlHandler& handler) {

@@ -15,6 +15,8 @@
 
 namespace import {
 
+class EventHandover;  // between the two threads of ParseReadingAhead (xml_input.cpp)
+
 // What a reader does with the elements of a document.  `depth` is 1 for the
 // root element.  Attributes come as expat gives them: name, value, ...,
 // nullptr.
@@ -45,6 +47,10 @@ public:
     // Reads the whole document into `handler`; raises on a document fault or
     // with what the handler raised.
     void Parse(XmlHandler& handler);
+    // As Parse, for a large document: a second thread inflates and parses
+    // it, a piece ahead, while this one hands its elements to `handler`
+    // (which runs on this thread only).
+    void ParseReadingAhead(XmlHandler& handler);
     // Raises EImportError naming the document and the line reached.
     [[noreturn]] void Fail(const QString& reason) const;
 
@@ -53,10 +59,16 @@ public:
 
 private:
     struct Parser;
+    struct Recorder;
+    [[noreturn]] void FailAt(qint64 line, const QString& reason) const;
+    // The reading thread's part of ParseReadingAhead.
+    void Record(EventHandover& handover);
+
     std::unique_ptr<QIODevice> device_;
     QString name_;
     qint64 size_;
     qint64 position_ = 0;
+    qint64 replayedLine_ = -1;  // the line of the element handed over, in ParseReadingAhead
     std::unique_ptr<Parser> parser_;
 };
 

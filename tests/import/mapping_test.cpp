@@ -30,7 +30,9 @@ TEST(ImportMapping, PricesInTheirLocalForms) {
         ASSERT_TRUE(import::ParseAmount(text).has_value()) << text;
         EXPECT_DOUBLE_EQ(*import::ParseAmount(text), amount) << text;
     }
-    EXPECT_EQ(import::ParseAmount("free"), std::nullopt);
+    // No amount unless all of its digits and signs read as one number.
+    for (const char* text : {"free", "12-50", "3.5-"})
+        EXPECT_EQ(import::ParseAmount(text), std::nullopt) << text;
 }
 
 TEST(ImportMapping, ValuesThatDoNotFitAreListedWithWhatTheyBecome) {

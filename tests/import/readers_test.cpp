@@ -126,6 +126,39 @@ TEST_F(ImportTest, TellicoOfAnotherKindIsRefusedByName) {
     EXPECT_TRUE(Books().empty());
 }
 
+// A large document is parsed a piece ahead on a second thread: every value
+// comes in whole across the pieces, and a fault far into it names its line.
+TEST_F(ImportTest, LargeTellicoFileComesInWholeAcrossThePiecesReadAhead) {
+    QByteArray xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<tellico "
+        "xmlns=\"http://periapsis.org/tellico/\" syntaxVersion=\"11\">\n"
+        " <collection title=\"Big\" type=\"6\">\n";
+    constexpr int kEntries = 3000;  // about 1.3 MB: several pieces
+    const auto note = [](int i) { return QString(400, QChar('a' + i % 26)) + QString::number(i); };
+    for (int i = 1; i <= kEntries; ++i)
+        xml += QStringLiteral(
+                   "  <entry id=\"%1\"><series>Big</series><issue>%1</issue>"
+                   "<comments>%2</comments></entry>\n")
+                   .arg(i)
+                   .arg(note(i))
+                   .toUtf8();
+    WriteFile(file("big.xml"), xml + " </collection>\n</tellico>\n");
+    EXPECT_EQ(Import(file("big.xml")).Counts().booksAdded, kEntries);
+    const std::vector<import_test::BookRow> books = Books();
+    ASSERT_EQ(books.size(), std::size_t{kEntries});
+    for (const import_test::BookRow& book : books)
+        ASSERT_EQ(book.note, note(book.comicNo.trimmed().toInt())) << book.comicNo.toStdString();
+
+    // The entry after the 3000, on line 3004, holds a value too long to take.
+    xml += "  <entry id=\"x\"><series>Big</series><comments>" + QByteArray(1100000, 'z') +
+           "</comments></entry>\n </collection>\n</tellico>\n";
+    WriteFile(file("long.xml"), xml);
+    const std::string message = import_test::ImportErrorOf([&] { Import(file("long.xml")); });
+    EXPECT_NE(message.find("long.xml line 3004: a value longer than 1048576 characters"),
+              std::string::npos)
+        << message;
+}
+
 TEST_F(ImportTest, GCstarComicsComeInFromAttributes) {
     WriteFile(file("comics.gcs"), R"(<?xml version="1.0" encoding="UTF-8"?>
 <collection type="GCcomics" items="3" version="1.7.3">
