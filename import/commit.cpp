@@ -49,24 +49,33 @@ QStringList TableFiles(const OpenTables& tables) {
            ImportUndo::FilesOfTable(tables.books->path());
 }
 
-// A new series row for (name, publisher) as mapped.
-paradox::Row NewSeriesRow(const std::pair<QString, QString>& series) {
+// OWNED beyond what the table's short integer holds is refused, never cut.
+void CheckOwned(const QString& series, std::int64_t owned) {
+    if (owned > kMaxShort)
+        throw EImportError(QStringLiteral("the series %1 would own %2 books, more than %3")
+                               .arg(series)
+                               .arg(owned)
+                               .arg(kMaxShort)
+                               .toStdString());
+}
+
+// A new series row for (name, publisher) as mapped, owning `owned` books.
+paradox::Row NewSeriesRow(const std::pair<QString, QString>& series, std::int64_t owned) {
     const auto& [name, publisher] = series;
     paradox::Row row(kSeriesFields, paradox::Value::boolean(false));
     row[0] = paradox::Value::text(name.toStdString());
     row[1] = publisher.isEmpty() ? paradox::Value() : paradox::Value::text(publisher.toStdString());
     row[kSeriesEntry] = paradox::Value();  // numbered by the engine
     row[3] = paradox::Value();             // SERNOTE
-    row[kOwned] = paradox::Value::integer(0);
+    row[kOwned] = paradox::Value::integer(owned);
     return row;
 }
 
-// A series the import touched: its key and, for one the import added, the
-// QTY of its books (it has no others).
+// A series the import touched: its key, and whether the import added it
+// (its OWNED is then stored with it).
 struct TouchedSeries {
     paradox::Row key;  // SERIES, PUBLISHER, ENTRY; empty when untouched
     bool added = false;
-    std::int64_t addedQty = 0;
 };
 
 // The QTY of the stored books of the series `entry`, summed.
@@ -78,19 +87,13 @@ std::int64_t StoredQuantity(const paradox::Table& books, std::int64_t entry) {
     return owned;
 }
 
-// OWNED of each series the import touched: the sum of its books' QTY.
+// OWNED of each stored series the import touched: the sum of its books' QTY.
 void UpdateOwned(paradox::Table& series, const paradox::Table& books,
                  const std::vector<TouchedSeries>& touched) {
     for (const TouchedSeries& touch : touched) {
-        if (touch.key.empty()) continue;
-        const std::int64_t owned =
-            touch.added ? touch.addedQty : StoredQuantity(books, touch.key[2].asInt());
-        if (owned > kMaxShort)
-            throw EImportError(QStringLiteral("the series %1 would own %2 books, more than %3")
-                                   .arg(QString::fromStdString(touch.key[0].asText()))
-                                   .arg(owned)
-                                   .arg(kMaxShort)
-                                   .toStdString());
+        if (touch.key.empty() || touch.added) continue;
+        const std::int64_t owned = StoredQuantity(books, touch.key[2].asInt());
+        CheckOwned(QString::fromStdString(touch.key[0].asText()), owned);
         const paradox::Row& key = touch.key;
         const std::size_t at = series.find({key[0], key[1], key[2]});
         paradox::Row row = series.row(at);
@@ -124,23 +127,31 @@ struct NewBook {
 
 // Adds the series that taken books need and the collection lacks, in the
 // order of the series table's key, so that each goes after the last instead
-// of shifting the rows before it.  Returns SERIES, PUBLISHER, ENTRY of each
-// by its place in data.series (empty for the others).
+// of shifting the rows before it; each with its OWNED, the QTY of its taken
+// books (it has no others), so that no row is updated after.  Returns
+// SERIES, PUBLISHER, ENTRY of each by its place in data.series (empty for
+// the others).
 std::vector<paradox::Row> AddSeries(const PlanData& data, const std::vector<Placement>& placements,
                                     paradox::Table& series) {
     std::vector<bool> needed(data.series.size(), false);
+    std::vector<std::int64_t> owned(data.series.size(), 0);
     std::vector<std::uint32_t> toAdd;
     for (std::size_t b = 0; b < data.books.size(); ++b) {
         const std::uint32_t s = data.seriesOf[b];
-        if (placements[b].seriesEntry != 0 || needed[s] || !data.Taken(data.books[b])) continue;
+        const MappedBook& book = data.books[b];
+        if (placements[b].seriesEntry != 0 || !data.Taken(book)) continue;
+        if (!book.row[kQty].isNull()) owned[s] += book.row[kQty].asInt();
+        if (needed[s]) continue;
         needed[s] = true;
         toAdd.push_back(s);
     }
+    for (const std::uint32_t s : toAdd) CheckOwned(data.series[s].first, owned[s]);
     std::sort(toAdd.begin(), toAdd.end(),
               [&](std::uint32_t a, std::uint32_t b) { return data.series[a] < data.series[b]; });
     std::vector<paradox::Row> keys(data.series.size());
     for (const std::uint32_t s : toAdd) {
-        const paradox::Row& added = series.row(series.insert(NewSeriesRow(data.series[s])));
+        const paradox::Row& added =
+            series.row(series.insert(NewSeriesRow(data.series[s], owned[s])));
         keys[s] = {added[0], added[1], added[kSeriesEntry]};  // before the next insert moves it
     }
     return keys;
@@ -168,10 +179,9 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
         }
         TouchedSeries& touch = touched[data.seriesOf[b]];
         if (touch.key.empty()) {
-            touch = {*seriesKey, placement.seriesEntry == 0, 0};
+            touch = {*seriesKey, placement.seriesEntry == 0};
             if (touch.added) ++result.seriesAdded;
         }
-        if (touch.added) touch.addedQty += book.row[kQty].isNull() ? 0 : book.row[kQty].asInt();
         if (placement.outcome == Outcome::Added) {
             added.emplace_back(entry, book.row, b);
         } else {

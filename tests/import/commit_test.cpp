@@ -118,4 +118,23 @@ TEST_F(CommitTest, CancelledCommitLeavesTheCollectionAsItWas) {
     EXPECT_EQ(Books().size(), 1u);
 }
 
+// A new series owning more books than OWNED holds refuses the whole import.
+TEST_F(CommitTest, NewSeriesOwningTooManyBooksStoresNothing) {
+    StoreSpawnOne();
+    WriteFile(file("spawn.csv"),
+              "Series,Publisher,Issue,Qty\nSpawn,Image,3,1\nMaus,Pantheon,1,20000\n"
+              "Maus,Pantheon,2,20000\n");
+    const import::ImportPlan plan = Plan();
+    const auto before = Snapshot(collection());
+    try {
+        import::CommitPlan(plan, collection());
+        ADD_FAILURE() << "the import was stored";
+    } catch (const import::EImportError& e) {
+        EXPECT_STREQ(e.what(), "the series MAUS would own 40000 books, more than 32767");
+    }
+    auto after = Snapshot(collection());
+    after.erase(collection() + "/.import-undo/lock");
+    EXPECT_EQ(after, before);
+}
+
 }  // namespace
