@@ -3,8 +3,10 @@
 #include <QDir>
 #include <QHash>
 #include <algorithm>
+#include <numeric>
 #include <string_view>
 #include <tuple>
+#include <utility>
 
 #include "import/import_error.h"
 #include "import/import_undo.h"
@@ -105,10 +107,11 @@ void UpdateOwned(paradox::Table& series, const paradox::Table& books,
 // A book the import adds: its key, held here so that sorting reads no row,
 // and its place in the plan.
 struct NewBook {
-    std::int64_t entry;
+    std::int64_t entry = 0;
     std::string_view comicNo, edition;  // into the plan's row
-    std::size_t index;
+    std::size_t index = 0;
 
+    NewBook() = default;
     NewBook(std::int64_t seriesEntry, const paradox::Row& row, std::size_t at)
         : entry(seriesEntry),
           comicNo(TextOf(row[kComicNo])),
@@ -124,6 +127,32 @@ struct NewBook {
                std::tie(other.entry, other.comicNo, other.edition);
     }
 };
+
+// Sorts the new books by the books table's key.  A series holds few of
+// them: the books are first counted into place by series, in the order of
+// the series' ENTRY, and then sorted only among those of their series.
+void SortByKey(std::vector<NewBook>& books, const std::vector<std::uint32_t>& seriesOf,
+               std::size_t seriesCount) {
+    std::vector<std::int64_t> entryOf(seriesCount, 0);
+    std::vector<std::size_t> count(seriesCount, 0);
+    for (const NewBook& book : books) {
+        entryOf[seriesOf[book.index]] = book.entry;
+        ++count[seriesOf[book.index]];
+    }
+    std::vector<std::uint32_t> order(seriesCount);
+    std::iota(order.begin(), order.end(), 0U);
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return entryOf[a] < entryOf[b]; });
+    std::vector<std::size_t> next(seriesCount);  // where the series' next book goes
+    std::size_t at = 0;
+    for (const std::uint32_t s : order) next[s] = std::exchange(at, at + count[s]);
+    std::vector<NewBook> sorted(books.size());
+    for (const NewBook& book : books) sorted[next[seriesOf[book.index]]++] = book;
+    for (const std::uint32_t s : order)  // next[s] is now the end of the series' books
+        std::sort(sorted.begin() + std::ptrdiff_t(next[s] - count[s]),
+                  sorted.begin() + std::ptrdiff_t(next[s]));
+    books.swap(sorted);
+}
 
 // Adds the series that taken books need and the collection lacks, in the
 // order of the series table's key, so that each goes after the last instead
@@ -196,7 +225,7 @@ CommitResult Store(const PlanData& data, const std::vector<Placement>& placement
     }
     // In key order each new book goes after the last: the table never
     // shifts rows or splits a block to make room.
-    std::sort(added.begin(), added.end());
+    SortByKey(added, data.seriesOf, data.series.size());
     for (const NewBook& book : added) {
         if (++done % 512 == 0) ReportProgress(progress, done, total);
         paradox::Row& stored = data.books[book.index].row;
