@@ -111,7 +111,8 @@ void ReadCsv(const QString& path, const ColumnMap& columns, const BookSink& sink
     QStringList fields;
     for (qint64 rows = 0; (maxRows < 0 || rows < maxRows) && records.Next(fields);) {
         ImportedBook book;
-        book.origin = linePrefix + QString::number(records.line());
+        book.origin = linePrefix;  // shared, not copied
+        book.originNumber = records.line();
         for (const auto& [target, at] : positions)
             AssignColumn(book, target, fields.value(at).trimmed());
         fields.clear();  // the book's values its own: the mapping changes them in place

@@ -9,6 +9,9 @@ namespace import {
 
 struct ImportedBook {
     QString origin;  // where it came from: "file line 12", "file entry 3"
+    // When not negative, the number that ends the origin, which then holds
+    // the rest ("file line "): joined only for a book that needs it shown.
+    qint64 originNumber = -1;
     QString series, publisher, issue, edition, title;
     QStringList writers, artists;
     QString quantity;                      // blank: one copy

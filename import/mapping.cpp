@@ -84,7 +84,7 @@ QString Fit(const QString& value, int width, const char* field, MappedBook& mapp
         reasons << QStringLiteral("longer than %1 characters").arg(width);
     }
     if (!reasons.isEmpty())
-        mapped.problems.push_back({mapped.origin, QString::fromLatin1(field),
+        mapped.problems.push_back({mapped.Origin(), QString::fromLatin1(field),
                                    reasons.join(QStringLiteral("; ")), value, stored});
     return stored;
 }
@@ -138,7 +138,7 @@ paradox::Value YesNo(const QString& text, const char* field, MappedBook& mapped)
     if (text.isEmpty()) return paradox::Value::boolean(false);  // the usual case, told at once
     const std::optional<bool> value = ParseYesNo(text);
     if (!value)
-        mapped.problems.push_back({mapped.origin, QString::fromLatin1(field),
+        mapped.problems.push_back({mapped.Origin(), QString::fromLatin1(field),
                                    QStringLiteral("not yes or no"), text, QStringLiteral("No")});
     return paradox::Value::boolean(value.value_or(false));
 }
@@ -147,7 +147,7 @@ paradox::Value Amount(const QString& text, const char* field, MappedBook& mapped
     if (text.trimmed().isEmpty()) return {};
     const std::optional<double> amount = ParseAmount(text);
     if (amount && *amount >= 0) return paradox::Value::floating(*amount);
-    mapped.problems.push_back({mapped.origin, QString::fromLatin1(field),
+    mapped.problems.push_back({mapped.Origin(), QString::fromLatin1(field),
                                QStringLiteral("not an amount"), text, QStringLiteral("(blank)")});
     return {};
 }
@@ -157,7 +157,7 @@ paradox::Value Quantity(const QString& text, MappedBook& mapped) {
     bool ok = false;
     const int qty = text.trimmed().toInt(&ok);
     if (ok && qty >= 0 && qty <= kMaxShort) return paradox::Value::integer(qty);
-    mapped.problems.push_back({mapped.origin, QStringLiteral("QTY"),
+    mapped.problems.push_back({mapped.Origin(), QStringLiteral("QTY"),
                                QStringLiteral("not a number of copies"), text,
                                QStringLiteral("1")});
     return paradox::Value::integer(1);
@@ -166,7 +166,7 @@ paradox::Value Quantity(const QString& text, MappedBook& mapped) {
 paradox::Value Grade(const QString& text, MappedBook& mapped) {
     if (text.trimmed().isEmpty()) return paradox::Value::integer(kNewBookPerc);
     if (const std::optional<int> perc = ParseCondition(text)) return paradox::Value::integer(*perc);
-    mapped.problems.push_back({mapped.origin, QStringLiteral("PERC"),
+    mapped.problems.push_back({mapped.Origin(), QStringLiteral("PERC"),
                                QStringLiteral("not a condition word or a grade from 0.5 to 10"),
                                text, QString::number(kNewBookPerc)});
     return paradox::Value::integer(kNewBookPerc);
@@ -260,9 +260,14 @@ std::optional<int> ParseCondition(const QString& text) {
     return std::nullopt;
 }
 
+QString MappedBook::Origin() const {
+    return originNumber < 0 ? origin : origin + QString::number(originNumber);
+}
+
 MappedBook MapBook(ImportedBook book) {
     MappedBook mapped;
     mapped.origin = std::move(book.origin);
+    mapped.originNumber = book.originNumber;
     if (!book.refusal.isEmpty()) {
         mapped.refusal = std::move(book.refusal);
         return mapped;

@@ -19,10 +19,14 @@ namespace import {
 
 struct MappedBook {
     QString origin;
+    qint64 originNumber = -1;       // as in ImportedBook
     QString series, publisher;      // as stored: upper case, fitted
     paradox::Row row;               // the books row; ENTRY is left blank
     std::vector<Problem> problems;  // values changed to fit
     QString refusal;                // why it cannot be stored at all
+
+    // Where the book came from, its number joined on: "file line 12".
+    QString Origin() const;
 };
 
 // Takes the book's values over: most are changed in place, not copied.

@@ -73,7 +73,7 @@ std::shared_ptr<PlanData> Plan(const QString& path, const ReadOptions& options,
         ++data->read;
         MappedBook mapped = MapBook(std::move(read));
         if (!mapped.refusal.isEmpty()) {
-            data->refusals.push_back({mapped.origin, {}, mapped.refusal, {}, {}});
+            data->refusals.push_back({mapped.Origin(), {}, mapped.refusal, {}, {}});
             return;
         }
         std::pair<QString, QString> series(mapped.series, mapped.publisher);

@@ -122,7 +122,8 @@ private:
 
     void StartEntry() {
         book_ = ImportedBook();
-        book_.origin = entryPrefix_ + QString::number(++number_);
+        book_.origin = entryPrefix_;  // shared, not copied
+        book_.originNumber = ++number_;
         subtitle_.clear();
     }
 
