@@ -1,6 +1,7 @@
 #include "import/csv_records.h"
 
 #include <array>
+#include <cstring>
 
 #include "import/import_error.h"
 #include "import/limits.h"
@@ -33,6 +34,16 @@ QString Decode(const QByteArray& bytes, bool& windows1252) {
     const std::string converted = paradox::CodePage::windows1252().toUtf8(
         reinterpret_cast<const std::uint8_t*>(bytes.constData()), bytes.size());
     return QString::fromStdString(converted);
+}
+
+// Whether `bytes` hold an odd number of quotes: a quoted field left open.
+bool OddQuotes(QByteArrayView bytes) {
+    bool odd = false;
+    const char* const end = bytes.data() + bytes.size();
+    for (const char* at = bytes.data();
+         (at = static_cast<const char*>(std::memchr(at, '"', end - at))) != nullptr; ++at)
+        odd = !odd;
+    return odd;
 }
 
 // The fields of a record; `expected` is how many the record before had.
@@ -115,8 +126,7 @@ QByteArray CsvRecords::ReadRecordBytes() {
         const QByteArrayView part(lineBuffer_.get(), n);
         ++nextLine_;
         record += part;
-        for (const char c : part)
-            if (c == '"') quoted = !quoted;
+        if (OddQuotes(part)) quoted = !quoted;
         if (record.size() > kMaxRecordBytes || (!record.endsWith('\n') && !file_.atEnd()))
             Fail(line_, QStringLiteral("a record longer than %1 bytes").arg(kMaxRecordBytes));
         if (!quoted) break;
