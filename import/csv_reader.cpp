@@ -26,6 +26,15 @@ std::map<Target, int> ColumnPositions(const QString& path, const QStringList& he
     return positions;
 }
 
+// The field without the spaces around it: most have none and are taken as
+// they are, not copied by trimmed().
+QString TrimmedField(const QStringList& fields, qsizetype at) {
+    if (at >= fields.size()) return {};
+    const QString& field = fields[at];
+    const bool spaced = !field.isEmpty() && (field.front().isSpace() || field.back().isSpace());
+    return spaced ? field.trimmed() : field;
+}
+
 QStringList Trimmed(QStringList fields) {
     for (QString& field : fields) field = field.trimmed();
     return fields;
@@ -114,7 +123,7 @@ void ReadCsv(const QString& path, const ColumnMap& columns, const BookSink& sink
         book.origin = linePrefix;  // shared, not copied
         book.originNumber = records.line();
         for (const auto& [target, at] : positions)
-            AssignColumn(book, target, fields.value(at).trimmed());
+            AssignColumn(book, target, TrimmedField(fields, at));
         fields.clear();  // the book's values its own: the mapping changes them in place
         sink(std::move(book));
         if (++rows % 1024 == 0) ReportProgress(progress, records.position(), records.size());

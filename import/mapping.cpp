@@ -143,8 +143,13 @@ paradox::Value YesNo(const QString& text, const char* field, MappedBook& mapped)
     return paradox::Value::boolean(value.value_or(false));
 }
 
+// Whether `text` holds nothing but spaces (told without a trimmed copy).
+bool Blank(const QString& text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
+}
+
 paradox::Value Amount(const QString& text, const char* field, MappedBook& mapped) {
-    if (text.trimmed().isEmpty()) return {};
+    if (Blank(text)) return {};
     const std::optional<double> amount = ParseAmount(text);
     if (amount && *amount >= 0) return paradox::Value::floating(*amount);
     mapped.problems.push_back({mapped.Origin(), QString::fromLatin1(field),
@@ -153,7 +158,7 @@ paradox::Value Amount(const QString& text, const char* field, MappedBook& mapped
 }
 
 paradox::Value Quantity(const QString& text, MappedBook& mapped) {
-    if (text.trimmed().isEmpty()) return paradox::Value::integer(1);
+    if (Blank(text)) return paradox::Value::integer(1);
     bool ok = false;
     const int qty = text.trimmed().toInt(&ok);
     if (ok && qty >= 0 && qty <= kMaxShort) return paradox::Value::integer(qty);
@@ -164,7 +169,7 @@ paradox::Value Quantity(const QString& text, MappedBook& mapped) {
 }
 
 paradox::Value Grade(const QString& text, MappedBook& mapped) {
-    if (text.trimmed().isEmpty()) return paradox::Value::integer(kNewBookPerc);
+    if (Blank(text)) return paradox::Value::integer(kNewBookPerc);
     if (const std::optional<int> perc = ParseCondition(text)) return paradox::Value::integer(*perc);
     mapped.problems.push_back({mapped.Origin(), QStringLiteral("PERC"),
                                QStringLiteral("not a condition word or a grade from 0.5 to 10"),
@@ -217,14 +222,19 @@ std::optional<double> ParseAmount(const QString& text) {
     // The separator written last is the decimal one when one or two digits
     // follow it ("12,99", "1.234,50"); any other is a thousands separator.
     const std::size_t last = digits.find_last_of(".,");
-    std::string whole = digits, fraction;
-    if (last != std::string::npos && digits.size() - last - 1 <= 2) {
-        whole = digits.substr(0, last);
-        fraction = digits.substr(last + 1);
-    }
-    std::erase_if(whole, [](char c) { return c == '.' || c == ','; });
-    const std::string number =
-        (whole.empty() ? "0" : whole) + '.' + (fraction.empty() ? "0" : fraction);
+    const bool decimal = last != std::string::npos && digits.size() - last - 1 <= 2;
+    const std::size_t wholeEnd = decimal ? last : digits.size();
+    // "whole.fraction" built in one string, no part copied out first.
+    std::string number;
+    number.reserve(digits.size() + 3);
+    for (std::size_t i = 0; i < wholeEnd; ++i)
+        if (digits[i] != '.' && digits[i] != ',') number += digits[i];
+    if (number.empty()) number += '0';
+    number += '.';
+    if (decimal && last + 1 < digits.size())
+        number.append(digits, last + 1);
+    else
+        number += '0';
     double amount = 0;
     const char* end = number.data() + number.size();
     const auto [stop, error] = std::from_chars(number.data(), end, amount);
