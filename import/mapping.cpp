@@ -143,6 +143,18 @@ paradox::Value YesNo(const QString& text, const char* field, MappedBook& mapped)
     return paradox::Value::boolean(value.value_or(false));
 }
 
+// `text` with each run of white space made one space and none at its ends.
+// Printable ASCII with single spaces, nearly all text, is so already and is
+// taken as it is: QString::simplified() looks up every character.
+QString Simplified(QString&& text) {
+    const auto* const chars = reinterpret_cast<const char16_t*>(text.constData());
+    const qsizetype size = text.size();
+    bool simple = size == 0 || (chars[0] != u' ' && chars[size - 1] != u' ');
+    for (qsizetype i = 0; simple && i < size; ++i)
+        simple = (chars[i] > u' ' && chars[i] < 0x7F) || (chars[i] == u' ' && chars[i + 1] != u' ');
+    return simple ? std::move(text) : std::move(text).simplified();
+}
+
 // Whether `text` holds nothing but spaces (told without a trimmed copy).
 bool Blank(const QString& text) {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
@@ -282,8 +294,8 @@ MappedBook MapBook(ImportedBook book) {
         mapped.refusal = std::move(book.refusal);
         return mapped;
     }
-    const QString series = std::move(book.series).simplified().toUpper();
-    const QString issue = std::move(book.issue).simplified();
+    const QString series = Simplified(std::move(book.series)).toUpper();
+    const QString issue = Simplified(std::move(book.issue));
     if (series.isEmpty())
         mapped.refusal = QStringLiteral("no series name");
     else if (issue.isEmpty())
@@ -292,16 +304,15 @@ MappedBook MapBook(ImportedBook book) {
 
     mapped.series = Fit(series, kSeriesWidth, "SERIES", mapped);
     mapped.publisher =
-        Fit(std::move(book.publisher).simplified().toUpper(), kPublisherWidth, "PUBLISHER", mapped);
+        Fit(Simplified(std::move(book.publisher)).toUpper(), kPublisherWidth, "PUBLISHER", mapped);
     // Each value built in its place, field after field (the problems are
     // listed in that order too): no blank row first, each value moved over.
     paradox::Row& row = mapped.row;
     row.reserve(kBookFields);
     row.emplace_back();  // ENTRY, the series' when stored
     row.push_back(Text(store::AlignComicNo(Fit(issue, store::kComicNoWidth, "COMIC_NO", mapped))));
-    row.push_back(
-        Text(Fit(std::move(book.edition).simplified(), kEditionWidth, "EDITION", mapped)));
-    row.push_back(Text(Fit(std::move(book.title).simplified(), kTextWidth, "TITLE", mapped)));
+    row.push_back(Text(Fit(Simplified(std::move(book.edition)), kEditionWidth, "EDITION", mapped)));
+    row.push_back(Text(Fit(Simplified(std::move(book.title)), kTextWidth, "TITLE", mapped)));
     row.push_back(Text(Fit(Joined(book.artists), kTextWidth, "ARTIST", mapped)));
     row.push_back(Text(Fit(Joined(book.writers), kTextWidth, "WRITER", mapped)));
     row.push_back(Quantity(book.quantity, mapped));

@@ -60,6 +60,22 @@ TEST(ImportMapping, ValuesThatDoNotFitAreListedWithWhatTheyBecome) {
     EXPECT_EQ(byField["TITLE"].origin, "f line 2");
 }
 
+TEST(ImportMapping, WhiteSpaceRunsBecomeOneSpace) {
+    import::ImportedBook book;
+    book.series = "Spawn  Kills";
+    book.publisher = "Image ";
+    book.issue = "Annual\t3";
+    book.edition = "Gold Foil";  // single spaces: as it is
+    book.title = QString::fromUtf8("Hell\u00A0\u00A0and back");
+    const import::MappedBook mapped = import::MapBook(book);
+    EXPECT_EQ(mapped.series, "SPAWN KILLS");
+    EXPECT_EQ(mapped.publisher, "IMAGE");
+    EXPECT_EQ(mapped.row[1].asText(), "       Annual 3");
+    EXPECT_EQ(mapped.row[2].asText(), "Gold Foil");
+    EXPECT_EQ(mapped.row[3].asText(), "Hell and back");
+    EXPECT_TRUE(mapped.problems.empty());
+}
+
 TEST_F(ImportTest, RowsToShortenAreLeftOutUnlessTheUserTakesThem) {
     WriteFile(file("long.csv"),
               "Series,Issue,Title\n"
