@@ -143,6 +143,23 @@ private:
     std::exception_ptr fault_;
 };
 
+namespace {
+
+// Runs a callback's work: an exception never passes through expat's C code,
+// it stops the parser and is kept in `fault` for the caller to raise.
+template <typename Call>
+void GuardedCall(XML_Parser expat, std::exception_ptr& fault, Call& call) {
+    if (fault) return;
+    try {
+        call();
+    } catch (...) {
+        fault = std::current_exception();
+        XML_StopParser(expat, XML_FALSE);
+    }
+}
+
+}  // namespace
+
 // The expat parser and the state its callbacks share.  A callback never lets
 // an exception pass through expat's C code: it stops the parser and keeps
 // the exception for Parse to raise.
@@ -161,13 +178,7 @@ struct XmlInput::Parser {
 
     template <typename Call>
     void Guarded(Call&& call) {
-        if (fault) return;
-        try {
-            call();
-        } catch (...) {
-            fault = std::current_exception();
-            XML_StopParser(expat, XML_FALSE);
-        }
+        GuardedCall(expat, fault, call);
     }
 
     static void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
@@ -240,13 +251,7 @@ struct XmlInput::Recorder {
     }
     template <typename Call>
     void Guarded(Call&& call) {
-        if (fault) return;
-        try {
-            call();
-        } catch (...) {
-            fault = std::current_exception();
-            XML_StopParser(expat, XML_FALSE);
-        }
+        GuardedCall(expat, fault, call);
     }
 
     static void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
