@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
@@ -168,22 +169,20 @@ Timing Import(const QString& source, const QString& dir) {
 // --step), as an import from the command line runs: what one step leaves
 // in the heap neither speeds up nor slows down the next.  The child's lines
 // are passed on; its last gives the timing.
-Timing InOwnProcess(const char* self, const char* step, const QString& dir) {
-    std::fflush(stdout);
-    const QByteArray command =
-        QByteArray(self) + " --step " + step + " '" + dir.toLocal8Bit() + "'";
-    FILE* child = ::popen(command.constData(), "r");
-    if (!child) throw std::runtime_error("cannot run " + command.toStdString());
+Timing InOwnProcess(const char* step, const QString& dir) {
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QStringLiteral("/proc/self/exe"), {QStringLiteral("--step"), step, dir});
+    child.waitForFinished(-1);
     Timing timing{};
     bool timed = false;
-    char line[512];
-    while (std::fgets(line, sizeof line, child)) {
-        if (std::sscanf(line, "timing %lf %lf", &timing.ms, &timing.cpuMs) == 2)
+    for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+        if (std::sscanf(line.constData(), "timing %lf %lf", &timing.ms, &timing.cpuMs) == 2)
             timed = true;
-        else
-            std::fputs(line, stdout);
+        else if (!line.isEmpty())
+            std::printf("%s\n", line.constData());
     }
-    if (::pclose(child) != 0 || !timed)
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0 || !timed)
         throw std::runtime_error(std::string("the step ") + step + " failed");
     return timing;
 }
@@ -221,10 +220,9 @@ int main(int argc, char** argv) {
         std::printf("Generating %d series and %d books in %s\n", kSeries, kBooks, qPrintable(dir));
         WriteSources(bench::generateCollection(kSeries, kBooks, 2024), dir + "/bench.tc",
                      dir + "/bench.csv");
-        const Timing bulk = InOwnProcess(argv[0], "bulk", dir);
-        Report("import of a 100,000-book Tellico file", InOwnProcess(argv[0], "tellico", dir),
-               bulk);
-        Report("import of a 100,000-row CSV file", InOwnProcess(argv[0], "csv", dir), bulk);
+        const Timing bulk = InOwnProcess("bulk", dir);
+        Report("import of a 100,000-book Tellico file", InOwnProcess("tellico", dir), bulk);
+        Report("import of a 100,000-row CSV file", InOwnProcess("csv", dir), bulk);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_import: %s\n", e.what());
         return 1;
