@@ -2,14 +2,12 @@
 
 #include <QDir>
 #include <QHash>
-#include <algorithm>
-#include <numeric>
-#include <string_view>
-#include <tuple>
+#include <functional>
 #include <utility>
 
 #include "import/import_error.h"
 #include "import/import_undo.h"
+#include "import/new_rows.h"
 #include "import/plan_data.h"
 #include "platform/db/session.h"
 #include "store/collection.h"
@@ -18,10 +16,8 @@ namespace import {
 
 namespace {
 
-constexpr std::size_t kSeriesEntry = 2, kOwned = 8;
+constexpr std::size_t kOwned = 8;
 constexpr std::size_t kBookEntry = 0, kComicNo = 1, kEdition = 2, kQty = 6;
-constexpr std::size_t kSeriesFields = 9;
-constexpr int kMaxShort = 32767;
 
 struct OpenTables {
     std::shared_ptr<paradox::Table> series, books;
@@ -51,35 +47,6 @@ QStringList TableFiles(const OpenTables& tables) {
            ImportUndo::FilesOfTable(tables.books->path());
 }
 
-// OWNED beyond what the table's short integer holds is refused, never cut.
-void CheckOwned(const QString& series, std::int64_t owned) {
-    if (owned > kMaxShort)
-        throw EImportError(QStringLiteral("the series %1 would own %2 books, more than %3")
-                               .arg(series)
-                               .arg(owned)
-                               .arg(kMaxShort)
-                               .toStdString());
-}
-
-// A new series row for (name, publisher) as mapped, owning `owned` books.
-paradox::Row NewSeriesRow(const std::pair<QString, QString>& series, std::int64_t owned) {
-    const auto& [name, publisher] = series;
-    paradox::Row row(kSeriesFields, paradox::Value::boolean(false));
-    row[0] = paradox::Value::text(name.toStdString());
-    row[1] = publisher.isEmpty() ? paradox::Value() : paradox::Value::text(publisher.toStdString());
-    row[kSeriesEntry] = paradox::Value();  // numbered by the engine
-    row[3] = paradox::Value();             // SERNOTE
-    row[kOwned] = paradox::Value::integer(owned);
-    return row;
-}
-
-// A series the import touched: its key, and whether the import added it
-// (its OWNED is then stored with it).
-struct TouchedSeries {
-    paradox::Row key;  // SERIES, PUBLISHER, ENTRY; empty when untouched
-    bool added = false;
-};
-
 // The QTY of the stored books of the series `entry`, summed.
 std::int64_t StoredQuantity(const paradox::Table& books, std::int64_t entry) {
     std::int64_t owned = 0;
@@ -89,14 +56,14 @@ std::int64_t StoredQuantity(const paradox::Table& books, std::int64_t entry) {
     return owned;
 }
 
-// OWNED of each stored series the import touched: the sum of its books' QTY.
+// OWNED of each stored series the import touched (SERIES, PUBLISHER, ENTRY
+// by place in data.series; empty for the others): the sum of its books' QTY.
 void UpdateOwned(paradox::Table& series, const paradox::Table& books,
-                 const std::vector<TouchedSeries>& touched) {
-    for (const TouchedSeries& touch : touched) {
-        if (touch.key.empty() || touch.added) continue;
-        const std::int64_t owned = StoredQuantity(books, touch.key[2].asInt());
-        CheckOwned(QString::fromStdString(touch.key[0].asText()), owned);
-        const paradox::Row& key = touch.key;
+                 const std::vector<paradox::Row>& touched) {
+    for (const paradox::Row& key : touched) {
+        if (key.empty()) continue;
+        const std::int64_t owned = StoredQuantity(books, key[2].asInt());
+        CheckOwned(QString::fromStdString(key[0].asText()), owned);
         const std::size_t at = series.find({key[0], key[1], key[2]});
         paradox::Row row = series.row(at);
         row[kOwned] = paradox::Value::integer(owned);
@@ -104,130 +71,53 @@ void UpdateOwned(paradox::Table& series, const paradox::Table& books,
     }
 }
 
-// A book the import adds: its key, held here so that sorting reads no row,
-// and its place in the plan.
-struct NewBook {
-    std::int64_t entry = 0;
-    std::string_view comicNo, edition;  // into the plan's row
-    std::size_t index = 0;
-
-    NewBook() = default;
-    NewBook(std::int64_t seriesEntry, const paradox::Row& row, std::size_t at)
-        : entry(seriesEntry),
-          comicNo(TextOf(row[kComicNo])),
-          edition(TextOf(row[kEdition])),
-          index(at) {}
-
-    static std::string_view TextOf(const paradox::Value& v) {
-        return v.isText() ? v.asText() : std::string_view();
-    }
-    // By the books table's key: ENTRY, COMIC_NO, EDITION.
-    bool operator<(const NewBook& other) const {
-        return std::tie(entry, comicNo, edition) <
-               std::tie(other.entry, other.comicNo, other.edition);
-    }
-};
-
-// Sorts the new books by the books table's key.  A series holds few of
-// them: the books are first counted into place by series, in the order of
-// the series' ENTRY, and then sorted only among those of their series.
-void SortByKey(std::vector<NewBook>& books, const std::vector<std::uint32_t>& seriesOf,
-               std::size_t seriesCount) {
-    std::vector<std::int64_t> entryOf(seriesCount, 0);
-    std::vector<std::size_t> count(seriesCount, 0);
-    for (const NewBook& book : books) {
-        entryOf[seriesOf[book.index]] = book.entry;
-        ++count[seriesOf[book.index]];
-    }
-    std::vector<std::uint32_t> order(seriesCount);
-    std::iota(order.begin(), order.end(), 0U);
-    std::sort(order.begin(), order.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return entryOf[a] < entryOf[b]; });
-    std::vector<std::size_t> next(seriesCount);  // where the series' next book goes
-    std::size_t at = 0;
-    for (const std::uint32_t s : order) next[s] = std::exchange(at, at + count[s]);
-    std::vector<NewBook> sorted(books.size());
-    for (const NewBook& book : books) sorted[next[seriesOf[book.index]]++] = book;
-    for (const std::uint32_t s : order)  // next[s] is now the end of the series' books
-        std::sort(sorted.begin() + std::ptrdiff_t(next[s] - count[s]),
-                  sorted.begin() + std::ptrdiff_t(next[s]));
-    books.swap(sorted);
-}
-
-// Adds the series that taken books need and the collection lacks, in the
-// order of the series table's key, so that each goes after the last instead
-// of shifting the rows before it; each with its OWNED, the QTY of its taken
-// books (it has no others), so that no row is updated after.  Returns
-// SERIES, PUBLISHER, ENTRY of each by its place in data.series (empty for
-// the others).
-std::vector<paradox::Row> AddSeries(const PlanData& data, const std::vector<Placement>& placements,
-                                    paradox::Table& series) {
-    std::vector<bool> needed(data.series.size(), false);
-    std::vector<std::int64_t> owned(data.series.size(), 0);
-    std::vector<std::uint32_t> toAdd;
-    for (std::size_t b = 0; b < data.books.size(); ++b) {
-        const std::uint32_t s = data.seriesOf[b];
-        const MappedBook& book = data.books[b];
-        if (placements[b].seriesEntry != 0 || !data.Taken(book)) continue;
-        if (!book.row[kQty].isNull()) owned[s] += book.row[kQty].asInt();
-        if (needed[s]) continue;
-        needed[s] = true;
-        toAdd.push_back(s);
-    }
-    for (const std::uint32_t s : toAdd) CheckOwned(data.series[s].first, owned[s]);
-    std::sort(toAdd.begin(), toAdd.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return data.series[a] < data.series[b]; });
-    std::vector<paradox::Row> keys(data.series.size());
-    for (const std::uint32_t s : toAdd) {
-        const paradox::Row& added =
-            series.row(series.insert(NewSeriesRow(data.series[s], owned[s])));
-        keys[s] = {added[0], added[1], added[kSeriesEntry]};  // before the next insert moves it
-    }
-    return keys;
-}
-
-CommitResult Store(const PlanData& data, const std::vector<Placement>& placements,
-                   OpenTables& tables, const Progress& progress) {
-    CommitResult result;
-    // SERIES, PUBLISHER, ENTRY of each series added, by its place in data.series
-    const std::vector<paradox::Row> newSeries = AddSeries(data, placements, *tables.series);
-    // By the series' place in data.series: a series has one ENTRY throughout.
-    std::vector<TouchedSeries> touched(data.series.size());
-    const qint64 total = static_cast<qint64>(data.books.size());
-    qint64 done = 0;
-    std::vector<NewBook> added;
+// Fills in the blank fields of the stored books the import reads again;
+// returns how many, and the stored series they belong to in `touched`.
+int MergeBooks(const PlanData& data, const std::vector<Placement>& placements,
+               paradox::Table& books, std::vector<paradox::Row>& touched,
+               const std::function<void()>& step) {
+    int merged = 0;
     for (std::size_t b = 0; b < data.books.size(); ++b) {
         const MappedBook& book = data.books[b];
         const Placement& placement = placements[b];
-        if (!data.Taken(book) || placement.outcome == Outcome::Unchanged) continue;
-        std::int64_t entry = placement.seriesEntry;
-        const paradox::Row* seriesKey = &placement.seriesKey;
-        if (entry == 0) {
-            seriesKey = &newSeries[data.seriesOf[b]];
-            entry = (*seriesKey)[2].asInt();
-        }
-        TouchedSeries& touch = touched[data.seriesOf[b]];
-        if (touch.key.empty()) {
-            touch = {*seriesKey, placement.seriesEntry == 0};
-            if (touch.added) ++result.seriesAdded;
-        }
-        if (placement.outcome == Outcome::Added) {
-            added.emplace_back(entry, book.row, b);
-        } else {
-            if (++done % 512 == 0) ReportProgress(progress, done, total);
-            const std::size_t at = tables.books->find(
-                {paradox::Value::integer(entry), book.row[kComicNo], book.row[kEdition]});
-            paradox::Row stored = tables.books->row(at);
-            FillBlanks(stored, book.row);
-            tables.books->update(at, std::move(stored));
-            ++result.booksMerged;
-        }
+        if (!data.Taken(book) || placement.seriesEntry == 0 ||
+            placement.outcome == Outcome::Unchanged)
+            continue;
+        paradox::Row& touch = touched[data.seriesOf[b]];
+        if (touch.empty()) touch = placement.seriesKey;
+        if (placement.outcome != Outcome::Merged) continue;
+        step();
+        const std::size_t at = books.find({paradox::Value::integer(placement.seriesEntry),
+                                           book.row[kComicNo], book.row[kEdition]});
+        paradox::Row stored = books.row(at);
+        FillBlanks(stored, book.row);
+        books.update(at, std::move(stored));
+        ++merged;
     }
-    // In key order each new book goes after the last: the table never
-    // shifts rows or splits a block to make room.
-    SortByKey(added, data.seriesOf, data.series.size());
-    for (const NewBook& book : added) {
+    return merged;
+}
+
+// Stores the plan through the engine, row by row: the way into tables that
+// hold rows already.
+CommitResult StoreRowByRow(const PlanData& data, const std::vector<Placement>& placements,
+                           OpenTables& tables, const Progress& progress) {
+    const qint64 total = static_cast<qint64>(data.books.size());
+    qint64 done = 0;
+    const auto step = [&] {
         if (++done % 512 == 0) ReportProgress(progress, done, total);
+    };
+    const NewSeries newSeries =
+        PlanNewSeries(data, placements, tables.series->lastAutoIncrement() + 1);
+    // In key order each new row goes after the last: the table never
+    // shifts rows or splits a block to make room.
+    for (const paradox::Row& row : newSeries.rows) tables.series->insert(row);
+    std::vector<paradox::Row> touched(data.series.size());
+    CommitResult result;
+    result.seriesAdded = static_cast<int>(newSeries.rows.size());
+    result.booksMerged = MergeBooks(data, placements, *tables.books, touched, step);
+    const std::vector<NewBook> added = PlanNewBooks(data, placements, newSeries);
+    for (const NewBook& book : added) {
+        step();
         paradox::Row& stored = data.books[book.index].row;
         stored[kBookEntry] = paradox::Value::integer(book.entry);
         tables.books->insert(stored);
@@ -256,7 +146,7 @@ CommitResult CommitPlan(const ImportPlan& plan, const QString& collectionDir,
     try {
         tables.series->beginBatch();
         tables.books->beginBatch();
-        result = Store(data, placements, tables, progress);
+        result = StoreRowByRow(data, placements, tables, progress);
         tables.books->commitBatch();
         tables.series->commitBatch();
         tables.series->saveChanges();
