@@ -3,11 +3,13 @@
 #include <QDir>
 #include <QHash>
 #include <functional>
+#include <optional>
 #include <utility>
 
 #include "import/import_error.h"
 #include "import/import_undo.h"
 #include "import/new_rows.h"
+#include "import/packed_store.h"
 #include "import/plan_data.h"
 #include "platform/db/session.h"
 #include "store/collection.h"
@@ -144,13 +146,26 @@ CommitResult CommitPlan(const ImportPlan& plan, const QString& collectionDir,
     ImportUndo undo(collectionDir, TableFiles(tables));
     CommitResult result;
     try {
-        tables.series->beginBatch();
-        tables.books->beginBatch();
-        result = StoreRowByRow(data, placements, tables, progress);
-        tables.books->commitBatch();
-        tables.series->commitBatch();
-        tables.series->saveChanges();
-        tables.books->saveChanges();
+        std::optional<CommitResult> packed;
+        if (tables.series->rowCount() == 0 && tables.books->rowCount() == 0)
+            packed =
+                StoreIntoEmptyTables(data, placements,
+                                     {tables.series->path(), tables.books->path(),
+                                      ImportUndo::WorkBase(collectionDir, QStringLiteral("series")),
+                                      ImportUndo::WorkBase(collectionDir, QStringLiteral("books")),
+                                      tables.series->lastAutoIncrement()},
+                                     progress);
+        if (packed) {
+            result = *packed;
+        } else {
+            tables.series->beginBatch();
+            tables.books->beginBatch();
+            result = StoreRowByRow(data, placements, tables, progress);
+            tables.books->commitBatch();
+            tables.series->commitBatch();
+            tables.series->saveChanges();
+            tables.books->saveChanges();
+        }
     } catch (...) {
         tables = {};  // closes both; an open batch is dropped, never committed
         undo.RollBack();

@@ -20,6 +20,7 @@ namespace {
 constexpr const char* kUndoFolder = ".import-undo";
 constexpr const char* kMarker = "importing";
 constexpr const char* kLock = "lock";
+constexpr const char* kWorkPrefix = "new-";
 
 QString UndoDir(const QString& collectionDir) {
     return QDir(collectionDir).filePath(QString::fromLatin1(kUndoFolder));
@@ -55,9 +56,18 @@ void RemoveMarker(const QString& undoDir) {
     paradox::syncDirectory(Native(undoDir));
 }
 
-// Removes the copies; the lock file stays (another process may wait on it).
-void RemoveCopies(const QString& undoDir, const QStringList& files) {
-    for (const QString& name : files) QFile::remove(QDir(undoDir).filePath(name));
+// Removes the copies and whatever else an import left in the folder (new
+// tables not put in place, a marker never renamed); the lock file stays
+// (another process may wait on it).
+void RemoveCopies(const QString& undoDir) {
+    const QDir undo(undoDir);
+    for (const QString& name : undo.entryList(QDir::Files | QDir::Hidden))
+        if (name != QLatin1String(kLock)) QFile::remove(undo.filePath(name));
+}
+
+// Whether a killed import left files and no marker: copies it was taking.
+bool HoldsLeftovers(const QString& undoDir) {
+    return QDir(undoDir).entryList(QDir::Files | QDir::Hidden).size() > 1;
 }
 
 // Puts every copy back in the collection, each by a rename over the table's
@@ -112,7 +122,7 @@ ImportUndo::ImportUndo(const QString& collectionDir, const QStringList& tableFil
         WriteMarker(undoDir_, files_);
     } catch (...) {
         // No marker yet: the tables are untouched, the copies are of no use.
-        RemoveCopies(undoDir_, files_);
+        RemoveCopies(undoDir_);
         ::close(lockFd_);
         throw;
     }
@@ -139,33 +149,39 @@ QStringList ImportUndo::FilesOfTable(const std::string& dbPath) {
     return files;
 }
 
+QString ImportUndo::WorkBase(const QString& collectionDir, const QString& table) {
+    return QDir(UndoDir(collectionDir)).filePath(QString::fromLatin1(kWorkPrefix) + table);
+}
+
 void ImportUndo::Complete() {
     RemoveMarker(undoDir_);
     done_ = true;
-    RemoveCopies(undoDir_, files_);
+    RemoveCopies(undoDir_);
 }
 
 void ImportUndo::RollBack() {
     RestoreCopies(dir_, undoDir_, files_);
     RemoveMarker(undoDir_);
     done_ = true;
-    RemoveCopies(undoDir_, files_);
+    RemoveCopies(undoDir_);
 }
 
 void ImportUndo::Recover(const QString& collectionDir) {
     const QString undoDir = UndoDir(collectionDir);
-    if (!QFile::exists(QDir(undoDir).filePath(QString::fromLatin1(kMarker)))) return;
+    const QString marker = QDir(undoDir).filePath(QString::fromLatin1(kMarker));
+    if (!QFile::exists(marker) && !HoldsLeftovers(undoDir)) return;
     const int fd = TakeLock(undoDir);
+    if (fd < 0 && !QFile::exists(marker)) return;  // the copies of an import under way
     if (fd < 0)
         throw EImportError(
             QStringLiteral("another import into %1 is under way").arg(collectionDir).toStdString());
     try {
-        if (QFile::exists(QDir(undoDir).filePath(QString::fromLatin1(kMarker)))) {
+        if (QFile::exists(marker)) {
             const QStringList files = ReadMarker(undoDir);
             RestoreCopies(collectionDir, undoDir, files);
             RemoveMarker(undoDir);
-            RemoveCopies(undoDir, files);
         }
+        RemoveCopies(undoDir);
     } catch (...) {
         ::close(fd);
         throw;

@@ -16,6 +16,10 @@
 // open the collection puts the copies back (Recover), removes the engine's
 // rollback journals, which describe changes to the files just replaced, and
 // then the marker.  Putting back is itself repeated if it is cut short.
+//
+// An import into empty tables writes the new tables in the same folder
+// (WorkBase) and renames them over the tables' files in step 4; whatever
+// of them a killed import left is removed with the copies.
 
 #include <QString>
 #include <QStringList>
@@ -40,7 +44,12 @@ public:
     // Puts the copies back (the tables must be closed).
     void RollBack();
 
-    // What a killed import left: rolls it back.  Raises EImportError when
+    // Where an import writes the new files of `table` ("books") before they
+    // take the place of the table's files: a path without extension.
+    static QString WorkBase(const QString& collectionDir, const QString& table);
+
+    // What a killed import left: rolls it back, or, killed before its
+    // marker was written, removes the copies it was taking.  Raises EImportError when
     // another process holds the lock (its import is under way).
     static void Recover(const QString& collectionDir);
 

@@ -117,27 +117,33 @@ TEST_F(AdminImportTest, DryRunReportsAndTheImportStoresWhatItReported) {
     EXPECT_TRUE(wrong.err.contains("unknown format 'excel'")) << wrong.err.toStdString();
 }
 
-TEST_F(AdminImportTest, KilledAtAnyStepTheImportIsWholeOrAbsent) {
-    const QByteArray before = Dumped(path("start"));
-    CopyFolder(path("start"), path("whole"));
-    ASSERT_EQ(runAdmin(path("whole"), {"import-from", path("more.csv")}).status, 0);
-    const QByteArray after = Dumped(path("whole"));
+// Imports more.csv into a copy of `start` killed after each fsync in turn,
+// until one import runs to its end: each time the collection holds none of
+// the import or all of it, and the program undoes a cut-short one itself.
+void KillAtEveryStep(const QString& start, const QString& work) {
+    const QByteArray before = Dumped(start);
+    CopyFolder(start, work + "/whole");
+    ASSERT_EQ(runAdmin(work + "/whole", {"import-from", work + "/../more.csv"}).status, 0);
+    const QByteArray after = Dumped(work + "/whole");
     ASSERT_NE(before, after);
-    const QByteArray exportedBefore = Exported(path("start"), path("export-before"));
+    const QByteArray exportedBefore = Exported(start, work + "/export-before");
 
     int killedBefore = 0, killedAfter = 0;
     bool programUndid = false;
     for (int fsyncs = 1;; ++fsyncs) {
         ASSERT_LT(fsyncs, 200) << "the import never ran to its end";
-        const QString collection = path(QString("kill-%1").arg(fsyncs));
-        CopyFolder(path("start"), collection);
-        const int status = RunKilledAfter(collection, {"import-from", path("more.csv")}, fsyncs);
-        // The program itself undoes a cut-short import before any command.
+        const QString collection = work + QString("/kill-%1").arg(fsyncs);
+        CopyFolder(start, collection);
+        const int status =
+            RunKilledAfter(collection, {"import-from", work + "/../more.csv"}, fsyncs);
         if (!programUndid && QFile::exists(collection + "/.import-undo/importing")) {
             EXPECT_EQ(Exported(collection, collection + "-export"), exportedBefore);
             programUndid = true;
         }
         const QByteArray state = Dumped(collection);
+        EXPECT_EQ(QDir(collection + "/.import-undo").entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"lock"})
+            << "left behind after fsync " << fsyncs;
         if (state == before)
             ++killedBefore;
         else if (state == after)
@@ -152,6 +158,16 @@ TEST_F(AdminImportTest, KilledAtAnyStepTheImportIsWholeOrAbsent) {
     EXPECT_TRUE(programUndid);
     EXPECT_GT(killedBefore, 2);  // the kill fell inside the commit several times
     EXPECT_GT(killedAfter, 0);
+}
+
+// Into a collection holding books (stored row by row), and into an empty
+// one (both tables written whole and put in place of the empty ones).
+TEST_F(AdminImportTest, KilledAtAnyStepTheImportIsWholeOrAbsent) {
+    QDir().mkpath(path("into-start"));
+    KillAtEveryStep(path("start"), path("into-start"));
+    ASSERT_EQ(runAdmin(path("empty"), {"init"}).status, 0);
+    QDir().mkpath(path("into-empty"));
+    KillAtEveryStep(path("empty"), path("into-empty"));
 }
 
 }  // namespace
