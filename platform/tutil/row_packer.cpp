@@ -45,6 +45,7 @@ RowPacker::RowPacker(const std::string& modelDb, const std::string& workBase,
     autoIncrement_ = model_.autoIncrement;
     records_.reserve(expectedRows * std::size_t(codec_.recordSize()));
     memos_.reserve(expectedRows * memoFields_.size());
+    keys_.reserve(expectedRows * std::size_t(codec_.keySize()));
 }
 
 RowPacker::~RowPacker() = default;
@@ -54,6 +55,7 @@ void RowPacker::add(const paradox::Row& row) {
     const std::size_t at = records_.size();
     records_.resize(at + encoded.size());
     std::memcpy(records_.data() + at, encoded.data(), encoded.size());
+    keys_.insert(keys_.end(), encoded.begin(), encoded.begin() + codec_.keySize());
     for (const std::size_t field : memoFields_) {
         const std::string& text = memoTexts_[field];
         memos_.push_back({static_cast<std::uint32_t>(memoBytes_.size()),
@@ -80,34 +82,38 @@ const paradox::Row& RowPacker::numbered(const paradox::Row& row) {
     return numbered_;
 }
 
-// The rows by key.  Where keys compare byte for byte, each row's first
-// eight key bytes are taken side by side as one number, which settles most
-// comparisons without reaching into the records.
+// The rows by key, sorted on a copy of the keys side by side (a small
+// array, not the records).  Where keys compare byte for byte, each key's
+// first eight bytes are taken as one number, which settles most
+// comparisons without reaching into that array.
 std::vector<std::uint32_t> RowPacker::keyOrder() const {
     std::vector<std::uint32_t> order(rows_);
     std::iota(order.begin(), order.end(), 0U);
     const int keyFields = codec_.keyFields();
     if (keyFields == 0) return order;
-    const auto less = [&](std::uint32_t a, std::uint32_t b) {
-        return codec_.compareKeys(record(a), record(b), keyFields) < 0;
-    };
+    const std::size_t keySize = std::size_t(codec_.keySize());
+    const auto keyOf = [&](std::uint32_t r) { return keys_.data() + r * keySize; };
     if (!byteOrderKeys(model_)) {
-        std::sort(order.begin(), order.end(), less);
+        std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return codec_.compareKeys(keyOf(a), keyOf(b), keyFields) < 0;
+        });
         return order;
     }
     struct Sortable {
         std::uint64_t prefix;
         std::uint32_t row;
     };
-    const std::size_t prefixSize = std::min<std::size_t>(8, std::size_t(codec_.keySize()));
+    const std::size_t prefixSize = std::min<std::size_t>(8, keySize);
     std::vector<Sortable> rows(rows_);
     for (std::uint32_t r = 0; r < rows_; ++r) {
         std::uint64_t prefix = 0;
-        for (std::size_t i = 0; i < prefixSize; ++i) prefix = prefix << 8 | record(r)[i];
+        for (std::size_t i = 0; i < prefixSize; ++i) prefix = prefix << 8 | keyOf(r)[i];
         rows[r] = {prefix << 8 * (8 - prefixSize), r};
     }
     std::sort(rows.begin(), rows.end(), [&](const Sortable& a, const Sortable& b) {
-        return a.prefix != b.prefix ? a.prefix < b.prefix : less(a.row, b.row);
+        if (a.prefix != b.prefix) return a.prefix < b.prefix;
+        return std::memcmp(keyOf(a.row) + prefixSize, keyOf(b.row) + prefixSize,
+                           keySize - prefixSize) < 0;
     });
     for (std::size_t i = 0; i < rows_; ++i) order[i] = rows[i].row;
     return order;
@@ -119,7 +125,9 @@ bool RowPacker::finish() {
     for (std::size_t i = 0; i < order.size(); ++i) {
         const std::uint8_t* at = record(order[i]);
         if (i > 0 && codec_.keyFields() > 0 &&
-            codec_.compareKeys(record(order[i - 1]), at, codec_.keyFields()) == 0)
+            codec_.compareKeys(keys_.data() + order[i - 1] * std::size_t(codec_.keySize()),
+                               keys_.data() + order[i] * std::size_t(codec_.keySize()),
+                               codec_.keyFields()) == 0)
             return false;
         for (std::size_t k = 0; k < memoFields_.size(); ++k) {
             const Text text = memos_[order[i] * memoFields_.size() + k];

@@ -61,7 +61,8 @@ private:
     TablePacker packer_;
     std::vector<std::size_t> memoFields_;  // in field order
     std::vector<std::uint8_t, LargeAllocator<std::uint8_t>> records_;
-    std::vector<Text> memos_;  // memoFields_.size() per row
+    std::vector<std::uint8_t> keys_;  // each row's key bytes, side by side
+    std::vector<Text> memos_;         // memoFields_.size() per row
     std::vector<std::uint8_t> memoBytes_;
     std::vector<std::string> memoTexts_;  // of the row being encoded
     paradox::Row numbered_;               // a row given without its counter value
