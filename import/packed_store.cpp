@@ -2,7 +2,9 @@
 
 #include <QFile>
 #include <QString>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <utility>
 
@@ -57,14 +59,19 @@ std::unique_ptr<tutil::RowPacker> PackerFor(const std::string& db, const QString
 
 // Renames each work file over the table's file of its kind.
 void SwapIn(const std::vector<std::string>& workFiles, const std::string& db) {
-    for (const std::string& file : workFiles)
-        if (std::rename(file.c_str(), TargetOf(file, db).c_str()) != 0)
-            throw EImportError(
-                QStringLiteral("cannot put %1 in place of %2")
-                    .arg(QString::fromStdString(file), QString::fromStdString(TargetOf(file, db)))
-                    .toStdString());
+    for (const std::string& file : workFiles) {
+        const std::string target = TargetOf(file, db);
+        if (std::rename(file.c_str(), target.c_str()) != 0)
+            throw EImportError(QStringLiteral("cannot put %1 in place of %2: %3")
+                                   .arg(QString::fromStdString(file),
+                                        QString::fromStdString(target),
+                                        QString::fromLocal8Bit(std::strerror(errno)))
+                                   .toStdString());
+    }
 }
 
+// A table without its index or memo file (another program may have
+// removed them) takes the slow way, whose undo covers the files it had.
 bool HasEveryTarget(const tutil::RowPacker& packer, const std::string& db) {
     for (const std::string& file : packer.files())
         if (TargetOf(file, db).empty()) return false;
