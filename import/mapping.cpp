@@ -124,6 +124,31 @@ paradox::Value Text(const QString& text) {
     return text.isEmpty() ? paradox::Value() : paradox::Value::text(Utf8(text));
 }
 
+// `value` as stored in a field of `width` characters (0: no limit), changed
+// to fit as Fit does.  ASCII text that fits, nearly all, is written straight
+// into the value in one pass over it.
+paradox::Value FittedText(const QString& value, int width, const char* field, MappedBook& mapped) {
+    const auto* const chars = reinterpret_cast<const char16_t*>(value.constData());
+    const qsizetype size = value.size();
+    if ((width == 0 || size <= width) &&
+        std::all_of(chars, chars + size, [](char16_t u) { return u < 0x80; })) {
+        if (size == 0) return {};
+        std::string ascii(static_cast<std::size_t>(size), '\0');
+        std::transform(chars, chars + size, ascii.begin(),
+                       [](char16_t u) { return static_cast<char>(u); });
+        return paradox::Value::text(std::move(ascii));
+    }
+    return Text(Fit(value, width, field, mapped));
+}
+
+// The issue number as stored: fitted, then right-aligned to the field's
+// width as store::AlignComicNo does, the spaces put in front of the text.
+std::string IssueNumber(const QString& issue, MappedBook& mapped) {
+    const QString fitted = Fit(issue, store::kComicNoWidth, "COMIC_NO", mapped);
+    const qsizetype pad = std::max<qsizetype>(0, store::kComicNoWidth - fitted.size());
+    return std::string(static_cast<std::size_t>(pad), ' ') + Utf8(fitted);
+}
+
 std::optional<bool> ParseYesNo(const QString& text) {
     static const QStringList yes = {"true",   "yes", "y",   "1",  "x",
                                     "signed", "on",  "oui", "ja", "si"};
@@ -171,6 +196,13 @@ paradox::Value Amount(const QString& text, const char* field, MappedBook& mapped
 
 paradox::Value Quantity(const QString& text, MappedBook& mapped) {
     if (Blank(text)) return paradox::Value::integer(1);
+    // Up to four ASCII digits, nearly always, are read without toInt's conversions.
+    if (text.size() <= 4 &&
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; })) {
+        int qty = 0;
+        for (const QChar c : text) qty = qty * 10 + (c.unicode() - u'0');
+        return paradox::Value::integer(qty);
+    }
     bool ok = false;
     const int qty = text.trimmed().toInt(&ok);
     if (ok && qty >= 0 && qty <= kMaxShort) return paradox::Value::integer(qty);
@@ -310,18 +342,19 @@ MappedBook MapBook(ImportedBook book) {
     paradox::Row& row = mapped.row;
     row.reserve(kBookFields);
     row.emplace_back();  // ENTRY, the series' when stored
-    row.push_back(Text(store::AlignComicNo(Fit(issue, store::kComicNoWidth, "COMIC_NO", mapped))));
-    row.push_back(Text(Fit(Simplified(std::move(book.edition)), kEditionWidth, "EDITION", mapped)));
-    row.push_back(Text(Fit(Simplified(std::move(book.title)), kTextWidth, "TITLE", mapped)));
-    row.push_back(Text(Fit(Joined(book.artists), kTextWidth, "ARTIST", mapped)));
-    row.push_back(Text(Fit(Joined(book.writers), kTextWidth, "WRITER", mapped)));
+    row.push_back(paradox::Value::text(IssueNumber(issue, mapped)));
+    row.push_back(
+        FittedText(Simplified(std::move(book.edition)), kEditionWidth, "EDITION", mapped));
+    row.push_back(FittedText(Simplified(std::move(book.title)), kTextWidth, "TITLE", mapped));
+    row.push_back(FittedText(Joined(book.artists), kTextWidth, "ARTIST", mapped));
+    row.push_back(FittedText(Joined(book.writers), kTextWidth, "WRITER", mapped));
     row.push_back(Quantity(book.quantity, mapped));
     row.push_back(Amount(book.paid, "PAID", mapped));
     row.push_back(Amount(book.low, "LOW", mapped));
     row.push_back(Amount(book.high, "HIGH", mapped));
     row.push_back(Grade(book.condition, mapped));
-    row.push_back(Text(Fit(std::move(book.notes).trimmed(), 0, "BOOKNOTE", mapped)));
-    row.push_back(Text(Fit(std::move(book.location).trimmed(), 0, "LOCATION", mapped)));
+    row.push_back(FittedText(std::move(book.notes).trimmed(), 0, "BOOKNOTE", mapped));
+    row.push_back(FittedText(std::move(book.location).trimmed(), 0, "LOCATION", mapped));
     row.push_back(YesNo(book.wanted, "WANTED", mapped));
     row.push_back(YesNo(book.forSale, "FORSALE", mapped));
     row.push_back(YesNo(book.autographed, "AUTOGRAPH", mapped));
