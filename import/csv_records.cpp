@@ -44,36 +44,36 @@ bool OddQuotes(QByteArrayView bytes) {
 void SplitFields(QByteArrayView record, char delimiter, QStringList& fields, std::string& field) {
     fields.clear();
     field.clear();
-    bool quoted = false;
-    qsizetype runStart = 0;  // the bytes since here go into the field as they are
-    const auto takeRun = [&](qsizetype end) {
-        field.append(record.data() + runStart, end - runStart);
-    };
-    const auto endField = [&](qsizetype end) {
-        takeRun(end);
+    const char* const end = record.data() + record.size();
+    const char* runStart = record.data();  // the bytes since here go into the field as they are
+    const auto takeRun = [&](const char* runEnd) { field.append(runStart, runEnd - runStart); };
+    const auto endField = [&](const char* fieldEnd) {
+        takeRun(fieldEnd);
         fields.push_back(QString::fromUtf8(field.data(), qsizetype(field.size())));
         field.clear();
     };
-    for (qsizetype i = 0; i < record.size(); ++i) {
-        const char c = record[i];
+    bool quoted = false;
+    for (const char* at = record.data(); at < end; ++at) {
         if (quoted) {
-            if (c != '"') continue;
-            takeRun(i);
-            if (i + 1 < record.size() && record[i + 1] == '"')
-                ++i;  // a doubled quote: the second one starts the next run
+            // Inside quotes only a quote matters: skipped to at once.
+            at = static_cast<const char*>(std::memchr(at, '"', end - at));
+            if (at == nullptr) break;
+            takeRun(at);
+            if (at + 1 < end && at[1] == '"')
+                ++at;  // a doubled quote: the second one starts the next run
             else
                 quoted = false;
-            runStart = quoted ? i : i + 1;
-        } else if (c == '"') {
-            takeRun(i);
+            runStart = quoted ? at : at + 1;
+        } else if (*at == '"') {
+            takeRun(at);
             quoted = true;
-            runStart = i + 1;
-        } else if (c == delimiter) {
-            endField(i);
-            runStart = i + 1;
+            runStart = at + 1;
+        } else if (*at == delimiter) {
+            endField(at);
+            runStart = at + 1;
         }
     }
-    endField(record.size());
+    endField(end);
 }
 
 }  // namespace
