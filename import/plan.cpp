@@ -118,9 +118,12 @@ std::shared_ptr<PlanData> Plan(const QString& path, const ReadOptions& options,
     QHash<std::pair<QString, QString>, std::uint32_t> seriesIndex;
     const auto fold = [&](ImportedBook&& read) {
         ++data->read;
+        const QString origin = read.origin;  // shared, not copied
+        const qint64 originNumber = read.originNumber;
         MappedBook mapped = MapBook(std::move(read));
         if (!mapped.refusal.isEmpty()) {
-            data->refusals.push_back({mapped.Origin(), {}, mapped.refusal, {}, {}});
+            data->refusals.push_back(
+                {JoinedOrigin(origin, originNumber), {}, mapped.refusal, {}, {}});
             return;
         }
         std::pair<QString, QString> series(mapped.series, mapped.publisher);
@@ -145,11 +148,9 @@ std::shared_ptr<PlanData> Plan(const QString& path, const ReadOptions& options,
         } else {
             seen.Insert(hash, std::uint32_t(data->books.size()));
             data->seriesOf.push_back(seriesAt);
-            // The book shares its series' strings, and its origin is in its
-            // problems already: the plan holds no copy of either per book.
+            // The book shares its series' strings: the plan holds no copy per book.
             mapped.series = data->series[seriesAt].first;
             mapped.publisher = data->series[seriesAt].second;
-            mapped.origin.clear();
             data->books.push_back(std::move(mapped));
         }
     };
