@@ -2,6 +2,9 @@
 
 #include <array>
 #include <cstring>
+#include <functional>
+#include <string_view>
+#include <vector>
 
 #include "import/import_error.h"
 #include "import/limits.h"
@@ -38,10 +41,40 @@ bool OddQuotes(QByteArrayView bytes) {
     return odd;
 }
 
+}  // namespace
+
+// The texts of recent short fields by their bytes: a value read again (a
+// publisher, a writer, a grade) is shared rather than decoded into a string
+// of its own for every book.
+class CsvRecords::FieldTexts {
+public:
+    QString Text(std::string_view utf8) {
+        if (utf8.empty() || utf8.size() > kLongest)
+            return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+        Slot& slot = slots_[std::hash<std::string_view>()(utf8) % slots_.size()];
+        if (slot.bytes != utf8) {
+            slot.bytes.assign(utf8);
+            slot.text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+        }
+        return slot.text;
+    }
+
+private:
+    static constexpr std::size_t kLongest = 64, kSlots = 4096;
+    struct Slot {
+        std::string bytes;
+        QString text;
+    };
+    std::vector<Slot> slots_ = std::vector<Slot>(kSlots);
+};
+
+namespace {
+
 // Puts the fields of a record in UTF-8 into `fields` (whose room is kept).
 // The delimiter and quotes are ASCII, so the bytes are split as they are and
 // each field decoded once; `field` is room for a field of several runs.
-void SplitFields(QByteArrayView record, char delimiter, QStringList& fields, std::string& field) {
+void SplitFields(QByteArrayView record, char delimiter, QStringList& fields, std::string& field,
+                 CsvRecords::FieldTexts& texts) {
     fields.clear();
     field.clear();
     const char* const end = record.data() + record.size();
@@ -49,7 +82,7 @@ void SplitFields(QByteArrayView record, char delimiter, QStringList& fields, std
     const auto takeRun = [&](const char* runEnd) { field.append(runStart, runEnd - runStart); };
     const auto endField = [&](const char* fieldEnd) {
         takeRun(fieldEnd);
-        fields.push_back(QString::fromUtf8(field.data(), qsizetype(field.size())));
+        fields.push_back(texts.Text(field));
         field.clear();
     };
     bool quoted = false;
@@ -81,7 +114,8 @@ void SplitFields(QByteArrayView record, char delimiter, QStringList& fields, std
 CsvRecords::CsvRecords(const QString& path)
     : path_(path),
       file_(path),
-      lineBuffer_(std::make_unique_for_overwrite<char[]>(kMaxRecordBytes + 2)) {
+      lineBuffer_(std::make_unique_for_overwrite<char[]>(kMaxRecordBytes + 2)),
+      texts_(std::make_unique<FieldTexts>()) {
     if (!file_.open(QIODevice::ReadOnly))
         throw EImportError(
             QStringLiteral("%1: cannot read it (%2)").arg(path, file_.errorString()).toStdString());
@@ -93,6 +127,8 @@ CsvRecords::CsvRecords(const QString& path)
     file_.seek(start);
     nextLine_ = 1;
 }
+
+CsvRecords::~CsvRecords() = default;
 
 void CsvRecords::Fail(int line, const QString& reason) const {
     throw EImportError(
@@ -138,7 +174,7 @@ bool CsvRecords::Next(QStringList& fields) {
                 reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
             bytes = converted_;
         }
-        SplitFields(bytes, delimiter_.toLatin1(), fields, field_);
+        SplitFields(bytes, delimiter_.toLatin1(), fields, field_, *texts_);
         return true;
     } while (true);
 }

@@ -17,6 +17,8 @@ class CsvRecords {
 public:
     // Raises EImportError when the file cannot be opened or is empty.
     explicit CsvRecords(const QString& path);
+    ~CsvRecords();
+    class FieldTexts;  // the texts of recent fields (csv_records.cpp)
 
     // The next record's fields (the list's room is used again); false at the
     // end of the file.  Raises
@@ -46,6 +48,7 @@ private:
     std::unique_ptr<char[]> lineBuffer_;
     std::string converted_;  // a Windows-1252 record in UTF-8
     std::string field_;      // a field's bytes, gathered from its runs
+    std::unique_ptr<FieldTexts> texts_;
 };
 
 }  // namespace import
