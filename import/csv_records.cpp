@@ -2,12 +2,11 @@
 
 #include <array>
 #include <cstring>
-#include <functional>
 #include <string_view>
-#include <vector>
 
 #include "import/import_error.h"
 #include "import/limits.h"
+#include "import/recent_texts.h"
 #include "platform/paradox/codepage.h"
 
 namespace import {
@@ -41,40 +40,12 @@ bool OddQuotes(QByteArrayView bytes) {
     return odd;
 }
 
-}  // namespace
-
-// The texts of recent short fields by their bytes: a value read again (a
-// publisher, a writer, a grade) is shared rather than decoded into a string
-// of its own for every book.
-class CsvRecords::FieldTexts {
-public:
-    QString Text(std::string_view utf8) {
-        if (utf8.empty() || utf8.size() > kLongest)
-            return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-        Slot& slot = slots_[std::hash<std::string_view>()(utf8) % slots_.size()];
-        if (slot.bytes != utf8) {
-            slot.bytes.assign(utf8);
-            slot.text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-        }
-        return slot.text;
-    }
-
-private:
-    static constexpr std::size_t kLongest = 64, kSlots = 4096;
-    struct Slot {
-        std::string bytes;
-        QString text;
-    };
-    std::vector<Slot> slots_ = std::vector<Slot>(kSlots);
-};
-
-namespace {
-
 // Puts the fields of a record in UTF-8 into `fields` (whose room is kept).
 // The delimiter and quotes are ASCII, so the bytes are split as they are and
-// each field decoded once; `field` is room for a field of several runs.
+// each field decoded once (or shared); `field` is room for a field of
+// several runs.
 void SplitFields(QByteArrayView record, char delimiter, QStringList& fields, std::string& field,
-                 CsvRecords::FieldTexts& texts) {
+                 RecentTexts& texts) {
     fields.clear();
     field.clear();
     const char* const end = record.data() + record.size();
@@ -115,7 +86,9 @@ CsvRecords::CsvRecords(const QString& path)
     : path_(path),
       file_(path),
       lineBuffer_(std::make_unique_for_overwrite<char[]>(kMaxRecordBytes + 2)),
-      texts_(std::make_unique<FieldTexts>()) {
+      texts_(std::make_unique<RecentTexts>([](std::string_view utf8) {
+          return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+      })) {
     if (!file_.open(QIODevice::ReadOnly))
         throw EImportError(
             QStringLiteral("%1: cannot read it (%2)").arg(path, file_.errorString()).toStdString());

@@ -13,12 +13,13 @@
 
 namespace import {
 
+class RecentTexts;
+
 class CsvRecords {
 public:
     // Raises EImportError when the file cannot be opened or is empty.
     explicit CsvRecords(const QString& path);
     ~CsvRecords();
-    class FieldTexts;  // the texts of recent fields (csv_records.cpp)
 
     // The next record's fields (the list's room is used again); false at the
     // end of the file.  Raises
@@ -46,9 +47,9 @@ private:
     bool sawWindows1252_ = false;
     // A record as read, up to the longest; only the pages used are touched.
     std::unique_ptr<char[]> lineBuffer_;
-    std::string converted_;  // a Windows-1252 record in UTF-8
-    std::string field_;      // a field's bytes, gathered from its runs
-    std::unique_ptr<FieldTexts> texts_;
+    std::string converted_;               // a Windows-1252 record in UTF-8
+    std::string field_;                   // a field's bytes, gathered from its runs
+    std::unique_ptr<RecentTexts> texts_;  // the fields' texts
 };
 
 }  // namespace import
