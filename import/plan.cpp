@@ -7,6 +7,7 @@
 #include <set>
 
 #include "import/commit.h"
+#include "import/heap_pages.h"
 #include "import/import_error.h"
 #include "import/plan_data.h"
 #include "import/readers.h"
@@ -115,9 +116,11 @@ std::shared_ptr<PlanData> Plan(const QString& path, const ReadOptions& options,
     auto data = std::make_shared<PlanData>();
     data->takeShortened = options.takeShortened;
     BookIndex seen;
+    HeapPages heap;
     QHash<std::pair<QString, QString>, std::uint32_t> seriesIndex;
     const auto fold = [&](ImportedBook&& read) {
         ++data->read;
+        heap.Grown();
         const QString origin = read.origin;  // shared, not copied
         const qint64 originNumber = read.originNumber;
         MappedBook mapped = MapBook(std::move(read));
