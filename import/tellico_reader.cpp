@@ -95,12 +95,12 @@ public:
     void End(int depth, std::string_view, std::string_view text) override {
         if (!inEntry_) return;
         if (depth == 5 && field_ != Field::Other) {
-            QString value = texts_.Text(text);
+            QString value = Value(text);
             if (!value.isEmpty()) values_ << std::move(value);
         } else if (depth == 4 && field_ != Field::Other) {
             // A plural wrapper holds its values; any other field its own text.
             if (values_.isEmpty()) {
-                QString own = texts_.Text(text);
+                QString own = Value(text);
                 if (!own.isEmpty()) values_ << std::move(own);
             }
             Assign();
@@ -110,6 +110,14 @@ public:
     }
 
 private:
+    // The field's text; the values that repeat from book to book (people,
+    // series, publishers, grades) shared with the last one read.
+    QString Value(std::string_view text) {
+        const bool repeats = field_ != Field::Title && field_ != Field::Subtitle &&
+                             field_ != Field::Notes && field_ != Field::Paid;
+        return repeats ? texts_.Text(text) : XmlInput::Text(text);
+    }
+
     void CheckType(const char** attributes) {
         QString type;
         for (const char** a = attributes; *a; a += 2)
