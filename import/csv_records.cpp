@@ -2,9 +2,11 @@
 
 #include <array>
 #include <cstring>
+#include <string_view>
 
 #include "import/import_error.h"
 #include "import/limits.h"
+#include "import/recent_texts.h"
 #include "platform/paradox/codepage.h"
 
 namespace import {
@@ -14,7 +16,7 @@ namespace {
 constexpr std::array<char, 4> kDelimiters = {',', ';', '\t', '|'};
 
 // The delimiter the header row uses most, outside quotes.
-QChar GuessDelimiter(const QByteArray& header) {
+QChar GuessDelimiter(QByteArrayView header) {
     std::array<int, kDelimiters.size()> counts{};
     bool quoted = false;
     for (const char c : header) {
@@ -28,14 +30,6 @@ QChar GuessDelimiter(const QByteArray& header) {
     return QLatin1Char(kDelimiters[best]);
 }
 
-QString Decode(const QByteArray& bytes, bool& windows1252) {
-    if (bytes.isValidUtf8()) return QString::fromUtf8(bytes);
-    windows1252 = true;
-    const std::string converted = paradox::CodePage::windows1252().toUtf8(
-        reinterpret_cast<const std::uint8_t*>(bytes.constData()), bytes.size());
-    return QString::fromStdString(converted);
-}
-
 // Whether `bytes` hold an odd number of quotes: a quoted field left open.
 bool OddQuotes(QByteArrayView bytes) {
     bool odd = false;
@@ -46,46 +40,44 @@ bool OddQuotes(QByteArrayView bytes) {
     return odd;
 }
 
-// The fields of a record; `expected` is how many the record before had.
-QStringList SplitFields(const QString& record, QChar delimiter, qsizetype expected) {
-    QStringList fields;
-    fields.reserve(expected);  // no growing the list field by field
-    QString field;
+// Puts the fields of a record in UTF-8 into `fields` (whose room is kept).
+// The delimiter and quotes are ASCII, so the bytes are split as they are and
+// each field decoded once (or shared); `field` is room for a field of
+// several runs.
+void SplitFields(QByteArrayView record, char delimiter, QStringList& fields, std::string& field,
+                 RecentTexts& texts) {
+    fields.clear();
+    field.clear();
+    const char* const end = record.data() + record.size();
+    const char* runStart = record.data();  // the bytes since here go into the field as they are
+    const auto takeRun = [&](const char* runEnd) { field.append(runStart, runEnd - runStart); };
+    const auto endField = [&](const char* fieldEnd) {
+        takeRun(fieldEnd);
+        fields.push_back(texts.Text(field));
+        field.clear();
+    };
     bool quoted = false;
-    qsizetype runStart = 0;  // the characters since here go into the field as they are
-    const auto takeRun = [&](qsizetype end) {
-        const QStringView run = QStringView(record).sliced(runStart, end - runStart);
-        if (field.isEmpty())
-            field = run.toString();  // most fields are one run: one string built
-        else
-            field += run;
-    };
-    const auto endField = [&](qsizetype end) {
-        takeRun(end);
-        fields.push_back(std::move(field));
-        field = QString();
-    };
-    for (qsizetype i = 0; i < record.size(); ++i) {
-        const QChar c = record[i];
+    for (const char* at = record.data(); at < end; ++at) {
         if (quoted) {
-            if (c != QLatin1Char('"')) continue;
-            takeRun(i);
-            if (i + 1 < record.size() && record[i + 1] == QLatin1Char('"'))
-                ++i;  // a doubled quote: the second one starts the next run
+            // Inside quotes only a quote matters: skipped to at once.
+            at = static_cast<const char*>(std::memchr(at, '"', end - at));
+            if (at == nullptr) break;
+            takeRun(at);
+            if (at + 1 < end && at[1] == '"')
+                ++at;  // a doubled quote: the second one starts the next run
             else
                 quoted = false;
-            runStart = quoted ? i : i + 1;
-        } else if (c == QLatin1Char('"')) {
-            takeRun(i);
+            runStart = quoted ? at : at + 1;
+        } else if (*at == '"') {
+            takeRun(at);
             quoted = true;
-            runStart = i + 1;
-        } else if (c == delimiter) {
-            endField(i);
-            runStart = i + 1;
+            runStart = at + 1;
+        } else if (*at == delimiter) {
+            endField(at);
+            runStart = at + 1;
         }
     }
-    endField(record.size());
-    return fields;
+    endField(end);
 }
 
 }  // namespace
@@ -93,56 +85,69 @@ QStringList SplitFields(const QString& record, QChar delimiter, qsizetype expect
 CsvRecords::CsvRecords(const QString& path)
     : path_(path),
       file_(path),
-      lineBuffer_(std::make_unique_for_overwrite<char[]>(kMaxRecordBytes + 2)) {
+      lineBuffer_(std::make_unique_for_overwrite<char[]>(kMaxRecordBytes + 2)),
+      texts_(std::make_unique<RecentTexts>([](std::string_view utf8) {
+          return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+      })) {
     if (!file_.open(QIODevice::ReadOnly))
         throw EImportError(
             QStringLiteral("%1: cannot read it (%2)").arg(path, file_.errorString()).toStdString());
     if (file_.peek(3) == QByteArray("\xEF\xBB\xBF")) file_.read(3);  // the UTF-8 mark
     const qint64 start = file_.pos();
-    const QByteArray header = ReadRecordBytes();
+    const QByteArrayView header = ReadRecordBytes();
     if (header.trimmed().isEmpty()) Fail(1, QStringLiteral("the file has no header row"));
     delimiter_ = GuessDelimiter(header);
     file_.seek(start);
     nextLine_ = 1;
 }
 
+CsvRecords::~CsvRecords() = default;
+
 void CsvRecords::Fail(int line, const QString& reason) const {
     throw EImportError(
         QStringLiteral("%1 line %2: %3").arg(path_).arg(line).arg(reason).toStdString());
 }
 
-QByteArray CsvRecords::ReadRecordBytes() {
-    QByteArray record;
+QByteArrayView CsvRecords::ReadRecordBytes() {
+    // The lines of a record are read one after another into the one buffer:
+    // no record is copied, and readLine(room) would allocate room bytes (a
+    // megabyte, mapped and unmapped again) for every line.
+    char* const record = lineBuffer_.get();
+    qint64 size = 0;
     line_ = nextLine_;
     bool quoted = false;
     while (!file_.atEnd()) {
-        const qint64 room = kMaxRecordBytes + 1 - record.size();
+        const qint64 room = kMaxRecordBytes + 1 - size;
         if (room < 2)
             Fail(line_, QStringLiteral("a record longer than %1 bytes").arg(kMaxRecordBytes));
-        // Into the one buffer: readLine(room) would allocate room bytes (a
-        // megabyte, mapped and unmapped again) for every line.
-        const qint64 n = file_.readLine(lineBuffer_.get(), room + 1);
+        const qint64 n = file_.readLine(record + size, room + 1);
         if (n < 0) Fail(line_, file_.errorString());
-        const QByteArrayView part(lineBuffer_.get(), n);
+        const QByteArrayView part(record + size, n);
+        size += n;
         ++nextLine_;
-        record += part;
         if (OddQuotes(part)) quoted = !quoted;
-        if (record.size() > kMaxRecordBytes || (!record.endsWith('\n') && !file_.atEnd()))
+        const bool lineEnded = size > 0 && record[size - 1] == '\n';
+        if (size > kMaxRecordBytes || (!lineEnded && !file_.atEnd()))
             Fail(line_, QStringLiteral("a record longer than %1 bytes").arg(kMaxRecordBytes));
         if (!quoted) break;
     }
     if (quoted) Fail(line_, QStringLiteral("a quoted field is not closed"));
-    while (record.endsWith('\n') || record.endsWith('\r')) record.chop(1);
-    return record;
+    while (size > 0 && (record[size - 1] == '\n' || record[size - 1] == '\r')) --size;
+    return QByteArrayView(record, size);
 }
 
 bool CsvRecords::Next(QStringList& fields) {
     do {
         if (file_.atEnd()) return false;
-        const QByteArray bytes = ReadRecordBytes();
+        QByteArrayView bytes = ReadRecordBytes();
         if (bytes.isEmpty()) continue;  // a blank line
-        fields = SplitFields(Decode(bytes, sawWindows1252_), delimiter_, fieldCount_);
-        fieldCount_ = fields.size();
+        if (!bytes.isValidUtf8()) {
+            sawWindows1252_ = true;
+            converted_ = paradox::CodePage::windows1252().toUtf8(
+                reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+            bytes = converted_;
+        }
+        SplitFields(bytes, delimiter_.toLatin1(), fields, field_, *texts_);
         return true;
     } while (true);
 }

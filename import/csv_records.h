@@ -9,15 +9,20 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <string>
 
 namespace import {
+
+class RecentTexts;
 
 class CsvRecords {
 public:
     // Raises EImportError when the file cannot be opened or is empty.
     explicit CsvRecords(const QString& path);
+    ~CsvRecords();
 
-    // The next record's fields; false at the end of the file.  Raises
+    // The next record's fields (the list's room is used again); false at the
+    // end of the file.  Raises
     // EImportError naming the file and line of a record that is too long or
     // whose quoted field is not closed.
     bool Next(QStringList& fields);
@@ -30,7 +35,8 @@ public:
     qint64 size() const { return file_.size(); }
 
 private:
-    QByteArray ReadRecordBytes();
+    // The record's bytes in lineBuffer_, without the line break.
+    QByteArrayView ReadRecordBytes();
     [[noreturn]] void Fail(int line, const QString& reason) const;
 
     QString path_;
@@ -39,9 +45,11 @@ private:
     int line_ = 0;
     int nextLine_ = 1;
     bool sawWindows1252_ = false;
-    qsizetype fieldCount_ = 0;  // of the record before
-    // A line as read, up to the longest record; only the pages used are touched.
+    // A record as read, up to the longest; only the pages used are touched.
     std::unique_ptr<char[]> lineBuffer_;
+    std::string converted_;               // a Windows-1252 record in UTF-8
+    std::string field_;                   // a field's bytes, gathered from its runs
+    std::unique_ptr<RecentTexts> texts_;  // the fields' texts
 };
 
 }  // namespace import

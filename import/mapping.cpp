@@ -38,6 +38,15 @@ constexpr int kSeriesWidth = 60, kPublisherWidth = 30, kEditionWidth = 10, kText
 constexpr int kNewBookPerc = 100;  // the grade the collection window gives a new book
 constexpr int kMaxShort = 32767;
 
+// The problems of the book being mapping, each naming where it came from.
+struct Mapping {
+    std::vector<Problem>& problems;
+    const QString& origin;
+    qint64 originNumber;
+
+    QString Origin() const { return JoinedOrigin(origin, originNumber); }
+};
+
 bool Encodable(const QString& text, QString& bad) {
     // Plain ASCII and the Latin-1 letters are in the code page: most text
     // needs no conversion to tell.
@@ -71,7 +80,7 @@ QString Transliterated(const QString& text) {
 
 // `value` as the field of `width` characters (0: no limit) can hold it;
 // a change is recorded as a problem.
-QString Fit(const QString& value, int width, const char* field, MappedBook& mapped) {
+QString Fit(const QString& value, int width, const char* field, Mapping& mapping) {
     QString stored = value;
     QStringList reasons;
     QString bad;
@@ -84,8 +93,8 @@ QString Fit(const QString& value, int width, const char* field, MappedBook& mapp
         reasons << QStringLiteral("longer than %1 characters").arg(width);
     }
     if (!reasons.isEmpty())
-        mapped.problems.push_back({mapped.Origin(), QString::fromLatin1(field),
-                                   reasons.join(QStringLiteral("; ")), value, stored});
+        mapping.problems.push_back({mapping.Origin(), QString::fromLatin1(field),
+                                    reasons.join(QStringLiteral("; ")), value, stored});
     return stored;
 }
 
@@ -124,6 +133,31 @@ paradox::Value Text(const QString& text) {
     return text.isEmpty() ? paradox::Value() : paradox::Value::text(Utf8(text));
 }
 
+// `value` as stored in a field of `width` characters (0: no limit), changed
+// to fit as Fit does.  ASCII text that fits, nearly all, is written straight
+// into the value in one pass over it.
+paradox::Value FittedText(const QString& value, int width, const char* field, Mapping& mapping) {
+    const auto* const chars = reinterpret_cast<const char16_t*>(value.constData());
+    const qsizetype size = value.size();
+    if ((width == 0 || size <= width) &&
+        std::all_of(chars, chars + size, [](char16_t u) { return u < 0x80; })) {
+        if (size == 0) return {};
+        std::string ascii(static_cast<std::size_t>(size), '\0');
+        std::transform(chars, chars + size, ascii.begin(),
+                       [](char16_t u) { return static_cast<char>(u); });
+        return paradox::Value::text(std::move(ascii));
+    }
+    return Text(Fit(value, width, field, mapping));
+}
+
+// The issue number as stored: fitted, then right-aligned to the field's
+// width as store::AlignComicNo does, the spaces put in front of the text.
+std::string IssueNumber(const QString& issue, Mapping& mapping) {
+    const QString fitted = Fit(issue, store::kComicNoWidth, "COMIC_NO", mapping);
+    const qsizetype pad = std::max<qsizetype>(0, store::kComicNoWidth - fitted.size());
+    return std::string(static_cast<std::size_t>(pad), ' ') + Utf8(fitted);
+}
+
 std::optional<bool> ParseYesNo(const QString& text) {
     static const QStringList yes = {"true",   "yes", "y",   "1",  "x",
                                     "signed", "on",  "oui", "ja", "si"};
@@ -134,12 +168,12 @@ std::optional<bool> ParseYesNo(const QString& text) {
     return std::nullopt;
 }
 
-paradox::Value YesNo(const QString& text, const char* field, MappedBook& mapped) {
+paradox::Value YesNo(const QString& text, const char* field, Mapping& mapping) {
     if (text.isEmpty()) return paradox::Value::boolean(false);  // the usual case, told at once
     const std::optional<bool> value = ParseYesNo(text);
     if (!value)
-        mapped.problems.push_back({mapped.Origin(), QString::fromLatin1(field),
-                                   QStringLiteral("not yes or no"), text, QStringLiteral("No")});
+        mapping.problems.push_back({mapping.Origin(), QString::fromLatin1(field),
+                                    QStringLiteral("not yes or no"), text, QStringLiteral("No")});
     return paradox::Value::boolean(value.value_or(false));
 }
 
@@ -160,32 +194,39 @@ bool Blank(const QString& text) {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
 }
 
-paradox::Value Amount(const QString& text, const char* field, MappedBook& mapped) {
+paradox::Value Amount(const QString& text, const char* field, Mapping& mapping) {
     if (Blank(text)) return {};
     const std::optional<double> amount = ParseAmount(text);
     if (amount && *amount >= 0) return paradox::Value::floating(*amount);
-    mapped.problems.push_back({mapped.Origin(), QString::fromLatin1(field),
-                               QStringLiteral("not an amount"), text, QStringLiteral("(blank)")});
+    mapping.problems.push_back({mapping.Origin(), QString::fromLatin1(field),
+                                QStringLiteral("not an amount"), text, QStringLiteral("(blank)")});
     return {};
 }
 
-paradox::Value Quantity(const QString& text, MappedBook& mapped) {
+paradox::Value Quantity(const QString& text, Mapping& mapping) {
     if (Blank(text)) return paradox::Value::integer(1);
+    // Up to four ASCII digits, nearly always, are read without toInt's conversions.
+    if (text.size() <= 4 &&
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; })) {
+        int qty = 0;
+        for (const QChar c : text) qty = qty * 10 + (c.unicode() - u'0');
+        return paradox::Value::integer(qty);
+    }
     bool ok = false;
     const int qty = text.trimmed().toInt(&ok);
     if (ok && qty >= 0 && qty <= kMaxShort) return paradox::Value::integer(qty);
-    mapped.problems.push_back({mapped.Origin(), QStringLiteral("QTY"),
-                               QStringLiteral("not a number of copies"), text,
-                               QStringLiteral("1")});
+    mapping.problems.push_back({mapping.Origin(), QStringLiteral("QTY"),
+                                QStringLiteral("not a number of copies"), text,
+                                QStringLiteral("1")});
     return paradox::Value::integer(1);
 }
 
-paradox::Value Grade(const QString& text, MappedBook& mapped) {
+paradox::Value Grade(const QString& text, Mapping& mapping) {
     if (Blank(text)) return paradox::Value::integer(kNewBookPerc);
     if (const std::optional<int> perc = ParseCondition(text)) return paradox::Value::integer(*perc);
-    mapped.problems.push_back({mapped.Origin(), QStringLiteral("PERC"),
-                               QStringLiteral("not a condition word or a grade from 0.5 to 10"),
-                               text, QString::number(kNewBookPerc)});
+    mapping.problems.push_back({mapping.Origin(), QStringLiteral("PERC"),
+                                QStringLiteral("not a condition word or a grade from 0.5 to 10"),
+                                text, QString::number(kNewBookPerc)});
     return paradox::Value::integer(kNewBookPerc);
 }
 
@@ -282,14 +323,12 @@ std::optional<int> ParseCondition(const QString& text) {
     return std::nullopt;
 }
 
-QString MappedBook::Origin() const {
+QString JoinedOrigin(const QString& origin, qint64 originNumber) {
     return originNumber < 0 ? origin : origin + QString::number(originNumber);
 }
 
 MappedBook MapBook(ImportedBook book) {
     MappedBook mapped;
-    mapped.origin = std::move(book.origin);
-    mapped.originNumber = book.originNumber;
     if (!book.refusal.isEmpty()) {
         mapped.refusal = std::move(book.refusal);
         return mapped;
@@ -302,29 +341,31 @@ MappedBook MapBook(ImportedBook book) {
         mapped.refusal = QStringLiteral("no issue number");
     if (!mapped.refusal.isEmpty()) return mapped;
 
-    mapped.series = Fit(series, kSeriesWidth, "SERIES", mapped);
+    Mapping mapping{mapped.problems, book.origin, book.originNumber};
+    mapped.series = Fit(series, kSeriesWidth, "SERIES", mapping);
     mapped.publisher =
-        Fit(Simplified(std::move(book.publisher)).toUpper(), kPublisherWidth, "PUBLISHER", mapped);
+        Fit(Simplified(std::move(book.publisher)).toUpper(), kPublisherWidth, "PUBLISHER", mapping);
     // Each value built in its place, field after field (the problems are
     // listed in that order too): no blank row first, each value moved over.
     paradox::Row& row = mapped.row;
     row.reserve(kBookFields);
     row.emplace_back();  // ENTRY, the series' when stored
-    row.push_back(Text(store::AlignComicNo(Fit(issue, store::kComicNoWidth, "COMIC_NO", mapped))));
-    row.push_back(Text(Fit(Simplified(std::move(book.edition)), kEditionWidth, "EDITION", mapped)));
-    row.push_back(Text(Fit(Simplified(std::move(book.title)), kTextWidth, "TITLE", mapped)));
-    row.push_back(Text(Fit(Joined(book.artists), kTextWidth, "ARTIST", mapped)));
-    row.push_back(Text(Fit(Joined(book.writers), kTextWidth, "WRITER", mapped)));
-    row.push_back(Quantity(book.quantity, mapped));
-    row.push_back(Amount(book.paid, "PAID", mapped));
-    row.push_back(Amount(book.low, "LOW", mapped));
-    row.push_back(Amount(book.high, "HIGH", mapped));
-    row.push_back(Grade(book.condition, mapped));
-    row.push_back(Text(Fit(std::move(book.notes).trimmed(), 0, "BOOKNOTE", mapped)));
-    row.push_back(Text(Fit(std::move(book.location).trimmed(), 0, "LOCATION", mapped)));
-    row.push_back(YesNo(book.wanted, "WANTED", mapped));
-    row.push_back(YesNo(book.forSale, "FORSALE", mapped));
-    row.push_back(YesNo(book.autographed, "AUTOGRAPH", mapped));
+    row.push_back(paradox::Value::text(IssueNumber(issue, mapping)));
+    row.push_back(
+        FittedText(Simplified(std::move(book.edition)), kEditionWidth, "EDITION", mapping));
+    row.push_back(FittedText(Simplified(std::move(book.title)), kTextWidth, "TITLE", mapping));
+    row.push_back(FittedText(Joined(book.artists), kTextWidth, "ARTIST", mapping));
+    row.push_back(FittedText(Joined(book.writers), kTextWidth, "WRITER", mapping));
+    row.push_back(Quantity(book.quantity, mapping));
+    row.push_back(Amount(book.paid, "PAID", mapping));
+    row.push_back(Amount(book.low, "LOW", mapping));
+    row.push_back(Amount(book.high, "HIGH", mapping));
+    row.push_back(Grade(book.condition, mapping));
+    row.push_back(FittedText(std::move(book.notes).trimmed(), 0, "BOOKNOTE", mapping));
+    row.push_back(FittedText(std::move(book.location).trimmed(), 0, "LOCATION", mapping));
+    row.push_back(YesNo(book.wanted, "WANTED", mapping));
+    row.push_back(YesNo(book.forSale, "FORSALE", mapping));
+    row.push_back(YesNo(book.autographed, "AUTOGRAPH", mapping));
     Q_ASSERT(row.size() == kBookFields && row[kAutograph].isBool());
     return mapped;
 }

@@ -17,17 +17,18 @@
 
 namespace import {
 
+// Where the book came from (each of its problems names it) is left with
+// the ImportedBook: a plan holds a MappedBook per book, the fewer bytes the
+// better.
 struct MappedBook {
-    QString origin;
-    qint64 originNumber = -1;       // as in ImportedBook
     QString series, publisher;      // as stored: upper case, fitted
     paradox::Row row;               // the books row; ENTRY is left blank
     std::vector<Problem> problems;  // values changed to fit
     QString refusal;                // why it cannot be stored at all
-
-    // Where the book came from, its number joined on: "file line 12".
-    QString Origin() const;
 };
+
+// Where a book came from, its number joined on: "file line 12".
+QString JoinedOrigin(const QString& origin, qint64 originNumber);
 
 // Takes the book's values over: most are changed in place, not copied.
 MappedBook MapBook(ImportedBook book);

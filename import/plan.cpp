@@ -2,10 +2,12 @@
 
 #include <QDir>
 #include <QHash>
+#include <algorithm>
 #include <optional>
 #include <set>
 
 #include "import/commit.h"
+#include "import/heap_pages.h"
 #include "import/import_error.h"
 #include "import/plan_data.h"
 #include "import/readers.h"
@@ -61,19 +63,70 @@ void ReadBooks(const QString& path, const ReadOptions& options, const BookSink& 
     }
 }
 
+// The books of a plan by key: an open-addressed table of each book's key
+// hash and place, kept at most half full.  One vector and no allocation per
+// book: a node per book left the heap in holes that every later allocation
+// searched.
+class BookIndex {
+public:
+    // The place of the book with `hash` that `same` accepts; npos if none.
+    template <typename Same>
+    std::size_t Find(std::size_t hash, const Same& same) const {
+        if (slots_.empty()) return npos;
+        for (std::size_t at = hash & Mask(); slots_[at].place != kEmpty; at = (at + 1) & Mask())
+            if (slots_[at].hash == std::uint32_t(hash) && same(slots_[at].place))
+                return slots_[at].place;
+        return npos;
+    }
+    void Insert(std::size_t hash, std::uint32_t place) {
+        if (2 * (count_ + 1) > slots_.size()) Grow();
+        Put({std::uint32_t(hash), place});
+        ++count_;
+    }
+    static constexpr std::size_t npos = std::size_t(-1);
+
+private:
+    struct Slot {
+        std::uint32_t hash = 0;  // the low bits of the key hash
+        std::uint32_t place = kEmpty;
+    };
+    static constexpr std::uint32_t kEmpty = std::uint32_t(-1);
+
+    std::size_t Mask() const { return slots_.size() - 1; }
+    void Put(Slot slot) {
+        std::size_t at = slot.hash & Mask();
+        while (slots_[at].place != kEmpty) at = (at + 1) & Mask();
+        slots_[at] = slot;
+    }
+    void Grow() {
+        std::vector<Slot> old(std::max<std::size_t>(1024, 2 * slots_.size()));
+        old.swap(slots_);
+        for (const Slot& slot : old)
+            if (slot.place != kEmpty) Put(slot);
+    }
+
+    std::vector<Slot> slots_;  // a power of two of them
+    std::size_t count_ = 0;
+};
+
 // Maps every book as it is read and folds those read twice into one: no
 // list of the books as read is ever held.
 std::shared_ptr<PlanData> Plan(const QString& path, const ReadOptions& options,
                                const Progress& progress) {
     auto data = std::make_shared<PlanData>();
     data->takeShortened = options.takeShortened;
-    QMultiHash<std::size_t, std::size_t> seen;  // KeyHash -> the books with that hash
+    BookIndex seen;
+    HeapPages heap;
     QHash<std::pair<QString, QString>, std::uint32_t> seriesIndex;
     const auto fold = [&](ImportedBook&& read) {
         ++data->read;
+        heap.Grown();
+        const QString origin = read.origin;  // shared, not copied
+        const qint64 originNumber = read.originNumber;
         MappedBook mapped = MapBook(std::move(read));
         if (!mapped.refusal.isEmpty()) {
-            data->refusals.push_back({mapped.Origin(), {}, mapped.refusal, {}, {}});
+            data->refusals.push_back(
+                {JoinedOrigin(origin, originNumber), {}, mapped.refusal, {}, {}});
             return;
         }
         std::pair<QString, QString> series(mapped.series, mapped.publisher);
@@ -84,12 +137,11 @@ std::shared_ptr<PlanData> Plan(const QString& path, const ReadOptions& options,
         }
         const std::uint32_t seriesAt = *known;
         const std::size_t hash = KeyHash(seriesAt, mapped);
-        auto it = seen.constFind(hash);
-        while (it != seen.constEnd() && it.key() == hash &&
-               !(data->seriesOf[*it] == seriesAt && SameIssue(data->books[*it], mapped)))
-            ++it;
-        if (it != seen.constEnd() && it.key() == hash) {
-            MappedBook& first = data->books[*it];
+        const std::size_t at = seen.Find(hash, [&](std::size_t b) {
+            return data->seriesOf[b] == seriesAt && SameIssue(data->books[b], mapped);
+        });
+        if (at != BookIndex::npos) {
+            MappedBook& first = data->books[at];
             first.row[kQty] =
                 paradox::Value::integer(first.row[kQty].asInt() + mapped.row[kQty].asInt());
             FillBlanks(first.row, mapped.row);
@@ -97,13 +149,11 @@ std::shared_ptr<PlanData> Plan(const QString& path, const ReadOptions& options,
                                   mapped.problems.end());
             ++data->duplicates;
         } else {
-            seen.insert(hash, data->books.size());
+            seen.Insert(hash, std::uint32_t(data->books.size()));
             data->seriesOf.push_back(seriesAt);
-            // The book shares its series' strings, and its origin is in its
-            // problems already: the plan holds no copy of either per book.
+            // The book shares its series' strings: the plan holds no copy per book.
             mapped.series = data->series[seriesAt].first;
             mapped.publisher = data->series[seriesAt].second;
-            mapped.origin.clear();
             data->books.push_back(std::move(mapped));
         }
     };

@@ -9,6 +9,7 @@
 
 #include "import/import_error.h"
 #include "import/readers.h"
+#include "import/recent_texts.h"
 #include "import/xml_input.h"
 #include "import/zip_archive.h"
 
@@ -94,12 +95,12 @@ public:
     void End(int depth, std::string_view, std::string_view text) override {
         if (!inEntry_) return;
         if (depth == 5 && field_ != Field::Other) {
-            QString value = XmlInput::Text(text);
+            QString value = Value(text);
             if (!value.isEmpty()) values_ << std::move(value);
         } else if (depth == 4 && field_ != Field::Other) {
             // A plural wrapper holds its values; any other field its own text.
             if (values_.isEmpty()) {
-                QString own = XmlInput::Text(text);
+                QString own = Value(text);
                 if (!own.isEmpty()) values_ << std::move(own);
             }
             Assign();
@@ -109,6 +110,14 @@ public:
     }
 
 private:
+    // The field's text; the values that repeat from book to book (people,
+    // series, publishers, grades) shared with the last one read.
+    QString Value(std::string_view text) {
+        const bool repeats = field_ != Field::Title && field_ != Field::Subtitle &&
+                             field_ != Field::Notes && field_ != Field::Paid;
+        return repeats ? texts_.Text(text) : XmlInput::Text(text);
+    }
+
     void CheckType(const char** attributes) {
         QString type;
         for (const char** a = attributes; *a; a += 2)
@@ -192,6 +201,7 @@ private:
     Field field_ = Field::Other;
     QStringList values_;
     QString subtitle_;
+    RecentTexts texts_{&XmlInput::Text};  // the values, shared when read again
     ImportedBook book_;
 };
 

@@ -48,8 +48,10 @@ int XMLCALL SingleByteEncoding(void*, const XML_Char* name, XML_Encoding* info) 
 }
 
 // What the reading thread of ParseReadingAhead records, for each element:
-// kStart, line, name, attribute count, names and values; kEnd, line, name;
-// kText, line, length, bytes.  Strings end in a zero byte.
+// kStart, line, local name, attribute count, names and values; kEnd, line,
+// local name; kText, line, length, bytes.  Strings end in a zero byte; a
+// local name comes after its length, so that the other thread takes it as
+// it is.
 constexpr char kStart = 'S', kEnd = 'E', kText = 'T';
 
 void PutNumber(std::string& out, std::uint32_t value) {
@@ -67,6 +69,18 @@ const char* TakeString(const char*& at) {
     const char* text = at;
     at += std::strlen(text) + 1;
     return text;
+}
+
+void PutName(std::string& out, std::string_view name) {
+    PutNumber(out, static_cast<std::uint32_t>(name.size()));
+    out.append(name).push_back('\0');
+}
+
+std::string_view TakeName(const char*& at) {
+    const std::uint32_t size = TakeNumber(at);
+    const std::string_view name(at, size);
+    at += size + 1;
+    return name;
 }
 
 // How many pieces the reading thread may run ahead: a bound on the memory
@@ -182,28 +196,31 @@ struct XmlInput::Parser {
     }
 
     static void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
-        Parser& p = Of(data);
-        p.Guarded([&] {
-            if (p.gathering == 0) p.text.clear();
-            const bool gather = p.handler->Start(static_cast<int>(p.starts.size()) + 1,
-                                                 LocalName(name), attributes);
-            p.starts.push_back(gather ? p.text.size() : kNotGathering);
-            if (gather) ++p.gathering;
+        Of(data).Start(LocalName(name), attributes);
+    }
+    static void XMLCALL OnEnd(void* data, const XML_Char* name) { Of(data).End(LocalName(name)); }
+
+    void Start(std::string_view name, const char** attributes) {
+        Guarded([&] {
+            if (gathering == 0) text.clear();
+            const bool gather =
+                handler->Start(static_cast<int>(starts.size()) + 1, name, attributes);
+            starts.push_back(gather ? text.size() : kNotGathering);
+            if (gather) ++gathering;
         });
     }
 
-    static void XMLCALL OnEnd(void* data, const XML_Char* name) {
-        Parser& p = Of(data);
-        p.Guarded([&] {
-            const std::size_t start = p.starts.back();
-            const int depth = static_cast<int>(p.starts.size());
-            p.starts.pop_back();
-            std::string_view text;
+    void End(std::string_view name) {
+        Guarded([&] {
+            const std::size_t start = starts.back();
+            const int depth = static_cast<int>(starts.size());
+            starts.pop_back();
+            std::string_view gathered;
             if (start != kNotGathering) {
-                --p.gathering;
-                text = std::string_view(p.text).substr(start);
+                --gathering;
+                gathered = std::string_view(text).substr(start);
             }
-            p.handler->End(depth, LocalName(name), text);
+            handler->End(depth, name, gathered);
         });
     }
 
@@ -258,7 +275,7 @@ struct XmlInput::Recorder {
         Recorder& r = Of(data);
         r.Guarded([&] {
             r.Put(kStart);
-            r.events->append(name).push_back('\0');
+            PutName(*r.events, LocalName(name));
             std::uint32_t count = 0;
             while (attributes[count]) ++count;
             PutNumber(*r.events, count);
@@ -270,7 +287,7 @@ struct XmlInput::Recorder {
         Recorder& r = Of(data);
         r.Guarded([&] {
             r.Put(kEnd);
-            r.events->append(name).push_back('\0');
+            PutName(*r.events, LocalName(name));
         });
     }
     static void XMLCALL OnText(void* data, const XML_Char* text, int length) {
@@ -393,13 +410,13 @@ void XmlInput::ParseReadingAhead(XmlHandler& handler) {
                 Parser::OnText(&parser, at, static_cast<int>(length));
                 at += length;
             } else if (kind == kStart) {
-                const char* name = TakeString(at);
+                const std::string_view name = TakeName(at);
                 attributes.assign(TakeNumber(at), nullptr);
                 for (const char*& attribute : attributes) attribute = TakeString(at);
                 attributes.push_back(nullptr);
-                Parser::OnStart(&parser, name, attributes.data());
+                parser.Start(name, attributes.data());
             } else {
-                Parser::OnEnd(&parser, TakeString(at));
+                parser.End(TakeName(at));
             }
             if (parser.fault) std::rethrow_exception(parser.fault);
         }
@@ -429,7 +446,15 @@ void XmlInput::Parse(XmlHandler& handler) {
 }
 
 QString XmlInput::Text(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).trimmed();
+    // ASCII white space is cut from the bytes: only text that then starts or
+    // ends beyond ASCII can have other white space there to trim.
+    const auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (!utf8.empty() && space(utf8.front())) utf8.remove_prefix(1);
+    while (!utf8.empty() && space(utf8.back())) utf8.remove_suffix(1);
+    QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    const bool asciiEnds = utf8.empty() || (static_cast<unsigned char>(utf8.front()) < 0x80 &&
+                                            static_cast<unsigned char>(utf8.back()) < 0x80);
+    return asciiEnds ? text : std::move(text).trimmed();
 }
 
 }  // namespace import

@@ -311,6 +311,24 @@ TEST_F(ImportTest, CsvInWindows1252WithSemicolonsIsGuessedAndMapped) {
     EXPECT_EQ(Owned()["SPAWN (IMAGE)"], 4);
 }
 
+TEST_F(ImportTest, LargeCsvFileKeepsEachRowsOwnValues) {
+    // Thousands of short values, each its own: none may come back as another
+    // row's value of the same field.
+    constexpr int kRows = 5000;
+    QByteArray csv = "Series,Issue,Writer\n";
+    for (int i = 1; i <= kRows; ++i)
+        csv += QStringLiteral("S%1,%2,W%2\n").arg(i % 7).arg(i).toUtf8();
+    WriteFile(file("big.csv"), csv);
+    EXPECT_EQ(Import(file("big.csv")).Counts().booksAdded, kRows);
+    const std::vector<import_test::BookRow> books = Books();
+    ASSERT_EQ(books.size(), std::size_t{kRows});
+    for (const import_test::BookRow& book : books) {
+        const int issue = book.comicNo.trimmed().toInt();
+        ASSERT_EQ(book.writer, QStringLiteral("W%1").arg(issue));
+        ASSERT_EQ(book.series, QStringLiteral("S%1").arg(issue % 7));
+    }
+}
+
 TEST_F(ImportTest, MapFileWithAnUnknownFieldNamesItsLine) {
     WriteFile(file("bad.map"), "# columns\nSERIES=Series\nPRICE=Price Paid\n");
     const std::string message =
