@@ -2,10 +2,14 @@
 // a CSV file, against the bare bulk load of the same rows into empty tables
 // (one batch per table, both saved), in one run; the files list the books
 // in the order a collector entered them.  Each step runs in a process of
-// its own.  Prints each time, the target (the import at most 1.5 times the
-// bulk load) and the ratio.
+// its own, three rounds of the three steps in turn; the medians are
+// compared (one round is at the mercy of the machine: on a virtual machine
+// the cost of fresh memory alone varies by a third from one process to the
+// next).  Prints each time, the target (the import at most 1.5 times the
+// bulk load) and the ratio of the medians.
 //
-//   bench_import [DIRECTORY]   (default: a new directory under /tmp)
+//   bench_import [DIRECTORY]   (default: a new directory under /tmp; it must
+//                               not hold the collections of an earlier run)
 
 #include <zip.h>
 
@@ -23,6 +27,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "bench/paradox/collection_generator.h"
 #include "import/import_api.h"
@@ -169,10 +174,11 @@ Timing Import(const QString& source, const QString& dir) {
 // --step), as an import from the command line runs: what one step leaves
 // in the heap neither speeds up nor slows down the next.  The child's lines
 // are passed on; its last gives the timing.
-Timing InOwnProcess(const char* step, const QString& dir) {
+Timing InOwnProcess(const char* step, const QString& dir, int round) {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QStringLiteral("/proc/self/exe"), {QStringLiteral("--step"), step, dir});
+    child.start(QStringLiteral("/proc/self/exe"),
+                {QStringLiteral("--step"), step, dir, QString::number(round)});
     child.waitForFinished(-1);
     Timing timing{};
     bool timed = false;
@@ -187,24 +193,48 @@ Timing InOwnProcess(const char* step, const QString& dir) {
     return timing;
 }
 
-// The child's side: one step, its timing on the last line.
-int RunStep(const QString& step, const QString& dir) {
+// The child's side: one step, into a collection of its own, its timing on
+// the last line.
+int RunStep(const QString& step, const QString& dir, const QString& round) {
+    const QString collection = dir + "/" + step + round;
     Timing timing{};
     if (step == QLatin1String("bulk"))
-        timing = BulkLoad(bench::generateCollection(kSeries, kBooks, 2024), dir + "/bulk");
+        timing = BulkLoad(bench::generateCollection(kSeries, kBooks, 2024), collection);
     else if (step == QLatin1String("tellico"))
-        timing = Import(dir + "/bench.tc", dir + "/tellico");
+        timing = Import(dir + "/bench.tc", collection);
     else
-        timing = Import(dir + "/bench.csv", dir + "/csv");
+        timing = Import(dir + "/bench.csv", collection);
     std::printf("timing %.3f %.3f\n", timing.ms, timing.cpuMs);
     return 0;
 }
 
-void Report(const char* what, Timing import, Timing bulk) {
-    std::printf("%-40s %8.1f ms  bulk load %8.1f ms  ratio %.2f  (target at most %.1f)  %s\n", what,
+constexpr int kRounds = 3;
+using Rounds = std::vector<Timing>;
+
+Timing Median(Rounds rounds) {
+    const auto middle = [&](auto member) {
+        std::vector<double> v;
+        for (const Timing& t : rounds) v.push_back(t.*member);
+        std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(v.size() / 2), v.end());
+        return v[v.size() / 2];
+    };
+    return {middle(&Timing::ms), middle(&Timing::cpuMs)};
+}
+
+std::string Range(const Rounds& rounds) {
+    std::string text;
+    for (const Timing& t : rounds) text += (text.empty() ? "" : ", ") + std::to_string(int(t.ms));
+    return text;
+}
+
+void Report(const char* what, const Rounds& imports, const Rounds& bulks) {
+    const Timing import = Median(imports), bulk = Median(bulks);
+    std::printf("%s, median of %d rounds (%s ms; bulk load %s ms):\n", what, kRounds,
+                Range(imports).c_str(), Range(bulks).c_str());
+    std::printf("  %8.1f ms  bulk load %8.1f ms  ratio %.2f  (target at most %.1f)  %s\n",
                 import.ms, bulk.ms, import.ms / bulk.ms, kTargetRatio,
                 import.ms / bulk.ms <= kTargetRatio ? "met" : "MISSED");
-    std::printf("%-40s %8.1f ms  bulk load %8.1f ms  ratio %.2f  (CPU time)\n", "", import.cpuMs,
+    std::printf("  %8.1f ms  bulk load %8.1f ms  ratio %.2f  (CPU time)\n", import.cpuMs,
                 bulk.cpuMs, import.cpuMs / bulk.cpuMs);
 }
 
@@ -212,17 +242,23 @@ void Report(const char* what, Timing import, Timing bulk) {
 
 int main(int argc, char** argv) {
     try {
-        if (argc == 4 && std::string(argv[1]) == "--step")
-            return RunStep(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+        if (argc == 5 && std::string(argv[1]) == "--step")
+            return RunStep(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                           QString::fromLocal8Bit(argv[4]));
         QTemporaryDir temporary(QDir::tempPath() + "/import-bench-XXXXXX");
         const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : temporary.path();
         QDir().mkpath(dir);
         std::printf("Generating %d series and %d books in %s\n", kSeries, kBooks, qPrintable(dir));
         WriteSources(bench::generateCollection(kSeries, kBooks, 2024), dir + "/bench.tc",
                      dir + "/bench.csv");
-        const Timing bulk = InOwnProcess("bulk", dir);
-        Report("import of a 100,000-book Tellico file", InOwnProcess("tellico", dir), bulk);
-        Report("import of a 100,000-row CSV file", InOwnProcess("csv", dir), bulk);
+        Rounds bulk, tellico, csv;
+        for (int round = 1; round <= kRounds; ++round) {
+            bulk.push_back(InOwnProcess("bulk", dir, round));
+            tellico.push_back(InOwnProcess("tellico", dir, round));
+            csv.push_back(InOwnProcess("csv", dir, round));
+        }
+        Report("import of a 100,000-book Tellico file", tellico, bulk);
+        Report("import of a 100,000-row CSV file", csv, bulk);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_import: %s\n", e.what());
         return 1;
