@@ -4,7 +4,6 @@
 #include <QHash>
 #include <algorithm>
 #include <optional>
-#include <set>
 
 #include "import/commit.h"
 #include "import/heap_pages.h"
@@ -20,14 +19,9 @@ namespace {
 
 constexpr std::size_t kSeriesName = 0, kSeriesPublisher = 1, kSeriesEntry = 2;
 constexpr std::size_t kBookEntry = 0, kComicNo = 1, kEdition = 2, kQty = 6;
-const QChar kKeySeparator(0x1F);
 
 QString Stored(const paradox::Value& value) {
     return value.isText() ? QString::fromStdString(value.asText()) : QString();
-}
-
-QString SeriesKey(const QString& series, const QString& publisher) {
-    return series.toUpper() + kKeySeparator + publisher.toUpper();
 }
 
 // A book's key is its series (name and publisher, told by its place among
@@ -233,7 +227,8 @@ PlanCounts ImportPlan::Counts() const {
     counts.read = data_->read;
     counts.duplicates = data_->duplicates;
     counts.refused = static_cast<int>(data_->refusals.size());
-    std::set<QString> newSeries;
+    // By their place among the series read, as the commit adds them.
+    std::vector<bool> newSeries(data_->series.size(), false);
     for (std::size_t b = 0; b < data_->books.size(); ++b) {
         const MappedBook& book = data_->books[b];
         const Placement& placement = data_->placements[b];
@@ -241,7 +236,10 @@ PlanCounts ImportPlan::Counts() const {
             ++counts.refused;
             continue;
         }
-        if (placement.seriesEntry == 0) newSeries.insert(SeriesKey(book.series, book.publisher));
+        if (placement.seriesEntry == 0 && !newSeries[data_->seriesOf[b]]) {
+            newSeries[data_->seriesOf[b]] = true;
+            ++counts.seriesAdded;
+        }
         switch (placement.outcome) {
             case Outcome::Added:
                 ++counts.booksAdded;
@@ -257,7 +255,6 @@ PlanCounts ImportPlan::Counts() const {
                 break;
         }
     }
-    counts.seriesAdded = static_cast<int>(newSeries.size());
     return counts;
 }
 
