@@ -65,9 +65,16 @@ void RemoveCopies(const QString& undoDir) {
         if (name != QLatin1String(kLock)) QFile::remove(undo.filePath(name));
 }
 
-// Whether a killed import left files and no marker: copies it was taking.
-bool HoldsLeftovers(const QString& undoDir) {
-    return QDir(undoDir).entryList(QDir::Files | QDir::Hidden).size() > 1;
+// What an import killed before its marker left: the copies it was taking.
+// Only tidying: a folder that cannot be written, or an import under way
+// (it holds the lock), keeps them.
+void RemoveLeftovers(const QString& undoDir) {
+    if (QDir(undoDir).entryList(QDir::Files | QDir::Hidden).size() <= 1) return;  // the lock
+    const int fd = ::open(Native(QDir(undoDir).filePath(QString::fromLatin1(kLock))).c_str(),
+                          O_RDWR | O_CLOEXEC);
+    if (fd < 0) return;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) RemoveCopies(undoDir);
+    ::close(fd);
 }
 
 // Puts every copy back in the collection, each by a rename over the table's
@@ -169,9 +176,8 @@ void ImportUndo::RollBack() {
 void ImportUndo::Recover(const QString& collectionDir) {
     const QString undoDir = UndoDir(collectionDir);
     const QString marker = QDir(undoDir).filePath(QString::fromLatin1(kMarker));
-    if (!QFile::exists(marker) && !HoldsLeftovers(undoDir)) return;
+    if (!QFile::exists(marker)) return RemoveLeftovers(undoDir);
     const int fd = TakeLock(undoDir);
-    if (fd < 0 && !QFile::exists(marker)) return;  // the copies of an import under way
     if (fd < 0)
         throw EImportError(
             QStringLiteral("another import into %1 is under way").arg(collectionDir).toStdString());
