@@ -1,7 +1,5 @@
 #include "import/commit.h"
 
-#include <QDir>
-#include <QHash>
 #include <functional>
 #include <optional>
 #include <utility>
