@@ -88,9 +88,9 @@ int MergeBooks(const PlanData& data, const std::vector<Placement>& placements,
         if (placement.outcome != Outcome::Merged) continue;
         step();
         const std::size_t at = books.find({paradox::Value::integer(placement.seriesEntry),
-                                           book.row[kComicNo], book.row[kEdition]});
+                                           book.row.At(kComicNo), book.row.At(kEdition)});
         paradox::Row stored = books.row(at);
-        FillBlanks(stored, book.row);
+        FillBlanks(stored, book.row.Expanded());
         books.update(at, std::move(stored));
         ++merged;
     }
@@ -116,9 +116,10 @@ CommitResult StoreRowByRow(const PlanData& data, const std::vector<Placement>& p
     result.seriesAdded = static_cast<int>(newSeries.rows.size());
     result.booksMerged = MergeBooks(data, placements, *tables.books, touched, step);
     const std::vector<NewBook> added = PlanNewBooks(data, placements, newSeries);
+    paradox::Row stored;  // each new book's row in turn
     for (const NewBook& book : added) {
         step();
-        paradox::Row& stored = data.books[book.index].row;
+        data.books[book.index].row.ExpandInto(stored);
         stored[kBookEntry] = paradox::Value::integer(book.entry);
         tables.books->insert(stored);
     }

@@ -39,7 +39,7 @@ CsvPreview PreviewCsv(const QString& path, const ColumnMap& columns, int count) 
         const MappedBook mapped = MapBook(std::move(book));
         QStringList row{mapped.series, mapped.publisher};
         for (std::size_t f = kFirstBookField; f < schema.fields.size(); ++f)
-            row << (f < mapped.row.size() ? Shown(mapped.row[f]) : QString());
+            row << (f < mapped.row.size() ? Shown(mapped.row.At(f)) : QString());
         row << ProblemsOf(mapped);
         preview.rows.push_back(row);
     };

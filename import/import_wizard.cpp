@@ -409,7 +409,7 @@ void TImportWizard::ShowPreview() {
         SetCell(*GridPreview, r, 0, book.series);
         SetCell(*GridPreview, r, 1, book.publisher);
         for (int f = 1; f < static_cast<int>(book.row.size()) && f + 1 < remarks; ++f)
-            SetCell(*GridPreview, r, f + 1, Shown(book.row[static_cast<std::size_t>(f)]));
+            SetCell(*GridPreview, r, f + 1, Shown(book.row.At(static_cast<std::size_t>(f))));
         SetCell(*GridPreview, r, remarks, PreviewRemark(book));
     }
 }

@@ -347,7 +347,7 @@ MappedBook MapBook(ImportedBook book) {
         Fit(Simplified(std::move(book.publisher)).toUpper(), kPublisherWidth, "PUBLISHER", mapping);
     // Each value built in its place, field after field (the problems are
     // listed in that order too): no blank row first, each value moved over.
-    paradox::Row& row = mapped.row;
+    paradox::Row row;
     row.reserve(kBookFields);
     row.emplace_back();  // ENTRY, the series' when stored
     row.push_back(paradox::Value::text(IssueNumber(issue, mapping)));
@@ -367,6 +367,7 @@ MappedBook MapBook(ImportedBook book) {
     row.push_back(YesNo(book.forSale, "FORSALE", mapping));
     row.push_back(YesNo(book.autographed, "AUTOGRAPH", mapping));
     Q_ASSERT(row.size() == kBookFields && row[kAutograph].isBool());
+    mapped.row = CompactRow(row);
     return mapped;
 }
 

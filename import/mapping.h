@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "import/compact_row.h"
 #include "import/imported_book.h"
 #include "import/plan.h"
 #include "platform/paradox/table.h"
@@ -22,7 +23,7 @@ namespace import {
 // better.
 struct MappedBook {
     QString series, publisher;      // as stored: upper case, fitted
-    paradox::Row row;               // the books row; ENTRY is left blank
+    CompactRow row;                 // the books row; ENTRY is left blank
     std::vector<Problem> problems;  // values changed to fit
     QString refusal;                // why it cannot be stored at all
 };

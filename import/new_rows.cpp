@@ -27,10 +27,6 @@ paradox::Row NewSeriesRow(const std::pair<QString, QString>& series, std::int64_
     return row;
 }
 
-std::string_view TextOf(const paradox::Value& v) {
-    return v.isText() ? std::string_view(v.asText()) : std::string_view();
-}
-
 // Sorts the new books by the books table's key.  A series holds few of
 // them: the books are first counted into place by series, in the order of
 // the series' ENTRY, and then sorted only among those of their series.
@@ -77,7 +73,7 @@ NewSeries PlanNewSeries(const PlanData& data, const std::vector<Placement>& plac
         const std::uint32_t s = data.seriesOf[b];
         const MappedBook& book = data.books[b];
         if (placements[b].seriesEntry != 0 || !data.Taken(book)) continue;
-        if (!book.row[kQty].isNull()) owned[s] += book.row[kQty].asInt();
+        if (const paradox::Value qty = book.row.At(kQty); !qty.isNull()) owned[s] += qty.asInt();
         if (needed[s]) continue;
         needed[s] = true;
         toAdd.push_back(s);
@@ -98,11 +94,8 @@ NewSeries PlanNewSeries(const PlanData& data, const std::vector<Placement>& plac
     return added;
 }
 
-NewBook::NewBook(std::int64_t seriesEntry, const paradox::Row& row, std::size_t at)
-    : entry(seriesEntry),
-      comicNo(TextOf(row[kComicNo])),
-      edition(TextOf(row[kEdition])),
-      index(at) {}
+NewBook::NewBook(std::int64_t seriesEntry, const CompactRow& row, std::size_t at)
+    : entry(seriesEntry), comicNo(row.Text(kComicNo)), edition(row.Text(kEdition)), index(at) {}
 
 std::vector<NewBook> PlanNewBooks(const PlanData& data, const std::vector<Placement>& placements,
                                   const NewSeries& series) {

@@ -34,7 +34,7 @@ struct NewBook {
     std::size_t index = 0;
 
     NewBook() = default;
-    NewBook(std::int64_t seriesEntry, const paradox::Row& row, std::size_t at);
+    NewBook(std::int64_t seriesEntry, const CompactRow& row, std::size_t at);
     // By the books table's key: ENTRY, COMIC_NO, EDITION.
     bool operator<(const NewBook& other) const {
         return std::tie(entry, comicNo, edition) <

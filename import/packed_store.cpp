@@ -96,11 +96,12 @@ std::optional<CommitResult> StoreIntoEmptyTables(const PlanData& data,
         return std::nullopt;
     for (const paradox::Row& row : newSeries.rows) seriesOut->add(row);
     // In the plan's order, which is the order of the rows in memory.
+    paradox::Row row;  // each book's in turn
     const qint64 total = static_cast<qint64>(data.books.size());
     for (std::size_t b = 0; b < data.books.size(); ++b) {
         if ((b + 1) % 512 == 0) ReportProgress(progress, qint64(b + 1), total);
         if (placements[b].outcome != Outcome::Added || !data.Taken(data.books[b])) continue;
-        paradox::Row& row = data.books[b].row;
+        data.books[b].row.ExpandInto(row);
         row[kBookEntry] = paradox::Value::integer(newSeries.entryOf[data.seriesOf[b]]);
         booksOut->add(row);
     }

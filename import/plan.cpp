@@ -30,15 +30,14 @@ QString Stored(const paradox::Value& value) {
 // book); books of one series and issue share a bucket and are told apart by
 // SameIssue.
 std::size_t KeyHash(std::uint32_t series, const MappedBook& book) {
-    const paradox::Value& issue = book.row[kComicNo];
-    const std::string_view text = issue.isText() ? issue.asText() : std::string_view();
+    const std::string_view text = book.row.Text(kComicNo);
     return qHashMulti(0, series, QByteArrayView(text.data(), qsizetype(text.size())));
 }
 
 // Whether two books of one series are the same book.
 bool SameIssue(const MappedBook& a, const MappedBook& b) {
-    return a.row[kComicNo] == b.row[kComicNo] &&
-           Stored(a.row[kEdition]).compare(Stored(b.row[kEdition]), Qt::CaseInsensitive) == 0;
+    return a.row.At(kComicNo) == b.row.At(kComicNo) &&
+           Stored(a.row.At(kEdition)).compare(Stored(b.row.At(kEdition)), Qt::CaseInsensitive) == 0;
 }
 
 void ReadBooks(const QString& path, const ReadOptions& options, const BookSink& sink,
@@ -136,9 +135,11 @@ std::shared_ptr<PlanData> Plan(const QString& path, const ReadOptions& options,
         });
         if (at != BookIndex::npos) {
             MappedBook& first = data->books[at];
-            first.row[kQty] =
-                paradox::Value::integer(first.row[kQty].asInt() + mapped.row[kQty].asInt());
-            FillBlanks(first.row, mapped.row);
+            paradox::Row merged = first.row.Expanded();
+            const paradox::Row again = mapped.row.Expanded();
+            merged[kQty] = paradox::Value::integer(merged[kQty].asInt() + again[kQty].asInt());
+            FillBlanks(merged, again);
+            first.row = CompactRow(merged);
             first.problems.insert(first.problems.end(), mapped.problems.begin(),
                                   mapped.problems.end());
             ++data->duplicates;
@@ -211,10 +212,11 @@ std::vector<Placement> PlanData::Place(const paradox::Table& seriesTable,
         placement.seriesKey = {seriesRow[kSeriesName], seriesRow[kSeriesPublisher],
                                seriesRow[kSeriesEntry]};
         const std::size_t at = booksTable.find({paradox::Value::integer(placement.seriesEntry),
-                                                book.row[kComicNo], book.row[kEdition]});
+                                                book.row.At(kComicNo), book.row.At(kEdition)});
         if (at == paradox::Table::npos) continue;
         paradox::Row stored = booksTable.row(at);
-        placement.outcome = FillBlanks(stored, book.row) ? Outcome::Merged : Outcome::Unchanged;
+        placement.outcome =
+            FillBlanks(stored, book.row.Expanded()) ? Outcome::Merged : Outcome::Unchanged;
     }
     return placements;
 }

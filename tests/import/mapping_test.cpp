@@ -70,10 +70,31 @@ TEST(ImportMapping, WhiteSpaceRunsBecomeOneSpace) {
     const import::MappedBook mapped = import::MapBook(book);
     EXPECT_EQ(mapped.series, "SPAWN KILLS");
     EXPECT_EQ(mapped.publisher, "IMAGE");
-    EXPECT_EQ(mapped.row[1].asText(), "       Annual 3");
-    EXPECT_EQ(mapped.row[2].asText(), "Gold Foil");
-    EXPECT_EQ(mapped.row[3].asText(), "Hell and back");
+    EXPECT_EQ(mapped.row.At(1).asText(), "       Annual 3");
+    EXPECT_EQ(mapped.row.At(2).asText(), "Gold Foil");
+    EXPECT_EQ(mapped.row.At(3).asText(), "Hell and back");
     EXPECT_TRUE(mapped.problems.empty());
+}
+
+// A planned row keeps every kind of value as it was, a long note too (its
+// length past one byte) and the fields after it.
+TEST(ImportMapping, PlannedRowsKeepEveryValue) {
+    using paradox::Value;
+    const paradox::Row row = {Value(),
+                              Value::text("      12"),
+                              Value::text(""),
+                              Value::text(std::string(300, 'n')),
+                              Value::integer(-7),
+                              Value::floating(12.99),
+                              Value::boolean(true),
+                              Value::boolean(false),
+                              Value::bytes({0, 1, 255}),
+                              Value::text("last")};
+    const import::CompactRow compact(row);
+    EXPECT_EQ(compact.Expanded(), row);
+    EXPECT_EQ(compact.At(9), Value::text("last"));
+    EXPECT_EQ(compact.Text(3).size(), 300u);
+    EXPECT_EQ(compact.Text(4), "");  // not a text
 }
 
 TEST_F(ImportTest, RowsToShortenAreLeftOutUnlessTheUserTakesThem) {
