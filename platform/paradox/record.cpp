@@ -301,6 +301,13 @@ void RecordCodec::encodeField(const FieldLayout& f, const Value& v, std::uint8_t
     }
 }
 
+std::unique_ptr<RecordCodec> RecordCodec::forHeader(const FileHeader& header, std::string dbPath) {
+    const CodePage* page = CodePage::find(header.codePage);
+    const bool byteOrder = header.sortOrder == kSortDbWinUs || header.sortOrder == kSortAscii;
+    return std::make_unique<RecordCodec>(header, page ? *page : CodePage::windows1252(), byteOrder,
+                                         std::move(dbPath));
+}
+
 std::vector<std::uint8_t> RecordCodec::encode(const Row& row,
                                               std::vector<std::string>& memoTexts) const {
     if (row.size() != fields_.size())

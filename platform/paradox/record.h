@@ -5,6 +5,7 @@
 // the table's sort order.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,11 +37,16 @@ class RecordCodec {
 public:
     RecordCodec(const FileHeader& header, const CodePage& codePage, bool byteOrderKeys,
                 std::string dbPath);
+    // The codec of the table with `header`: its texts in its code page
+    // (Windows-1252 when the engine has no table for it), its keys compared
+    // as its sort order says.
+    static std::unique_ptr<RecordCodec> forHeader(const FileHeader& header, std::string dbPath);
 
     const std::vector<FieldLayout>& fields() const { return fields_; }
     int recordSize() const { return recordSize_; }
     int keyFields() const { return keyFields_; }
     int keySize() const { return keySize_; }  // bytes of the key fields
+    bool keysCompareAsBytes() const { return byteOrderKeys_; }
     const CodePage& codePage() const { return codePage_; }
     bool hasMemoFields() const;
     // The field definitions as callers see them.

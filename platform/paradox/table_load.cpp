@@ -139,10 +139,7 @@ void TableFile::loadState() {
     const std::uint8_t* head =
         db_->framed() ? db_->read(0, std::min<std::size_t>(db_->size(), 0x78)) : db_->data();
     header_ = parseHeader(head, db_->size(), dbPath_, FileKind::Data);
-    const CodePage* page = CodePage::find(header_.codePage);
-    const bool byteOrder = header_.sortOrder == kSortDbWinUs || header_.sortOrder == kSortAscii;
-    codec_ = std::make_unique<RecordCodec>(header_, page ? *page : CodePage::windows1252(),
-                                           byteOrder, dbPath_);
+    codec_ = RecordCodec::forHeader(header_, dbPath_);
     buildSchema();
     decideWritable();
 

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <numeric>
 
-#include "platform/paradox/codepage.h"
 #include "platform/paradox/errors.h"
 
 namespace tutil {
@@ -20,22 +19,12 @@ TableHeader modelOf(const std::string& dbPath) {
     return model;
 }
 
-const paradox::CodePage& codePageOf(const TableHeader& h) {
-    const paradox::CodePage* page = paradox::CodePage::find(h.codePage);
-    return page ? *page : paradox::CodePage::windows1252();
-}
-
-// The engine compares keys byte for byte under these sort orders.
-bool byteOrderKeys(const TableHeader& h) {
-    return h.file.sortOrder == paradox::kSortDbWinUs || h.file.sortOrder == paradox::kSortAscii;
-}
-
 }  // namespace
 
 RowPacker::RowPacker(const std::string& modelDb, const std::string& workBase,
                      std::size_t expectedRows)
     : model_(modelOf(modelDb)),
-      codec_(model_.file, codePageOf(model_), byteOrderKeys(model_), modelDb),
+      codec_(paradox::RecordCodec::forHeader(model_.file, modelDb)),
       packer_(workBase, model_, model_.fields, model_.keyFieldCount) {
     for (std::size_t i = 0; i < model_.fields.size(); ++i)
         if (model_.fields[i].isMemo())
@@ -43,19 +32,19 @@ RowPacker::RowPacker(const std::string& modelDb, const std::string& workBase,
         else if (model_.fields[i].type == kAutoInc)
             autoIncField_ = static_cast<int>(i);
     autoIncrement_ = model_.autoIncrement;
-    records_.reserve(expectedRows * std::size_t(codec_.recordSize()));
+    records_.reserve(expectedRows * std::size_t(codec_->recordSize()));
     memos_.reserve(expectedRows * memoFields_.size());
-    keys_.reserve(expectedRows * std::size_t(codec_.keySize()));
+    keys_.reserve(expectedRows * std::size_t(codec_->keySize()));
 }
 
 RowPacker::~RowPacker() = default;
 
 void RowPacker::add(const paradox::Row& row) {
-    const std::vector<std::uint8_t> encoded = codec_.encode(numbered(row), memoTexts_);
+    const std::vector<std::uint8_t> encoded = codec_->encode(numbered(row), memoTexts_);
     const std::size_t at = records_.size();
     records_.resize(at + encoded.size());
     std::memcpy(records_.data() + at, encoded.data(), encoded.size());
-    keys_.insert(keys_.end(), encoded.begin(), encoded.begin() + codec_.keySize());
+    keys_.insert(keys_.end(), encoded.begin(), encoded.begin() + codec_->keySize());
     for (const std::size_t field : memoFields_) {
         const std::string& text = memoTexts_[field];
         memos_.push_back({static_cast<std::uint32_t>(memoBytes_.size()),
@@ -89,13 +78,13 @@ const paradox::Row& RowPacker::numbered(const paradox::Row& row) {
 std::vector<std::uint32_t> RowPacker::keyOrder() const {
     std::vector<std::uint32_t> order(rows_);
     std::iota(order.begin(), order.end(), 0U);
-    const int keyFields = codec_.keyFields();
+    const int keyFields = codec_->keyFields();
     if (keyFields == 0) return order;
-    const std::size_t keySize = std::size_t(codec_.keySize());
+    const std::size_t keySize = std::size_t(codec_->keySize());
     const auto keyOf = [&](std::uint32_t r) { return keys_.data() + r * keySize; };
-    if (!byteOrderKeys(model_)) {
+    if (!codec_->keysCompareAsBytes()) {
         std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return codec_.compareKeys(keyOf(a), keyOf(b), keyFields) < 0;
+            return codec_->compareKeys(keyOf(a), keyOf(b), keyFields) < 0;
         });
         return order;
     }
@@ -124,10 +113,10 @@ bool RowPacker::finish() {
     std::vector<MemoValue> memos(memoFields_.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
         const std::uint8_t* at = record(order[i]);
-        if (i > 0 && codec_.keyFields() > 0 &&
-            codec_.compareKeys(keys_.data() + order[i - 1] * std::size_t(codec_.keySize()),
-                               keys_.data() + order[i] * std::size_t(codec_.keySize()),
-                               codec_.keyFields()) == 0)
+        if (i > 0 && codec_->keyFields() > 0 &&
+            codec_->compareKeys(keys_.data() + order[i - 1] * std::size_t(codec_->keySize()),
+                                keys_.data() + order[i] * std::size_t(codec_->keySize()),
+                                codec_->keyFields()) == 0)
             return false;
         for (std::size_t k = 0; k < memoFields_.size(); ++k) {
             const Text text = memos_[order[i] * memoFields_.size() + k];

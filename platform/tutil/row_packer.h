@@ -7,6 +7,7 @@
 // time, each through its pages and its journal.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,13 +52,13 @@ private:
         std::uint32_t offset = 0, size = 0;
     };
     const std::uint8_t* record(std::size_t row) const {
-        return records_.data() + row * std::size_t(codec_.recordSize());
+        return records_.data() + row * std::size_t(codec_->recordSize());
     }
     std::vector<std::uint32_t> keyOrder() const;
     const paradox::Row& numbered(const paradox::Row& row);
 
     TableHeader model_;
-    paradox::RecordCodec codec_;
+    std::unique_ptr<paradox::RecordCodec> codec_;
     TablePacker packer_;
     std::vector<std::size_t> memoFields_;  // in field order
     std::vector<std::uint8_t, LargeAllocator<std::uint8_t>> records_;

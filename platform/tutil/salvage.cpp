@@ -44,11 +44,7 @@ bool allZero(const std::uint8_t* p, std::size_t n) {
 // Records are judged by the engine's own codec: a row the engine reads is a
 // row the rebuild keeps.
 std::unique_ptr<paradox::RecordCodec> codecFor(const TableHeader& h, const std::string& path) {
-    const paradox::CodePage* page = paradox::CodePage::find(h.file.codePage);
-    const bool byteOrder =
-        h.file.sortOrder == paradox::kSortDbWinUs || h.file.sortOrder == paradox::kSortAscii;
-    return std::make_unique<paradox::RecordCodec>(
-        h.file, page ? *page : paradox::CodePage::windows1252(), byteOrder, path);
+    return paradox::RecordCodec::forHeader(h.file, path);
 }
 
 // Control characters (C0 other than tab and line breaks, DEL, C1) are what
