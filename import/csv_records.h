@@ -22,9 +22,8 @@ public:
     ~CsvRecords();
 
     // The next record's fields (the list's room is used again); false at the
-    // end of the file.  Raises
-    // EImportError naming the file and line of a record that is too long or
-    // whose quoted field is not closed.
+    // end of the file.  Raises EImportError naming the file and line of a
+    // record that is too long or whose quoted field is not closed.
     bool Next(QStringList& fields);
     // The line the last record started on (1 for the header).
     int line() const { return line_; }

@@ -150,14 +150,6 @@ paradox::Value FittedText(const QString& value, int width, const char* field, Ma
     return Text(Fit(value, width, field, mapping));
 }
 
-// The issue number as stored: fitted, then right-aligned to the field's
-// width as store::AlignComicNo does, the spaces put in front of the text.
-std::string IssueNumber(const QString& issue, Mapping& mapping) {
-    const QString fitted = Fit(issue, store::kComicNoWidth, "COMIC_NO", mapping);
-    const qsizetype pad = std::max<qsizetype>(0, store::kComicNoWidth - fitted.size());
-    return std::string(static_cast<std::size_t>(pad), ' ') + Utf8(fitted);
-}
-
 std::optional<bool> ParseYesNo(const QString& text) {
     static const QStringList yes = {"true",   "yes", "y",   "1",  "x",
                                     "signed", "on",  "oui", "ja", "si"};
@@ -350,7 +342,7 @@ MappedBook MapBook(ImportedBook book) {
     paradox::Row row;
     row.reserve(kBookFields);
     row.emplace_back();  // ENTRY, the series' when stored
-    row.push_back(paradox::Value::text(IssueNumber(issue, mapping)));
+    row.push_back(Text(store::AlignComicNo(Fit(issue, store::kComicNoWidth, "COMIC_NO", mapping))));
     row.push_back(
         FittedText(Simplified(std::move(book.edition)), kEditionWidth, "EDITION", mapping));
     row.push_back(FittedText(Simplified(std::move(book.title)), kTextWidth, "TITLE", mapping));

@@ -28,9 +28,7 @@ public:
     int read = 0;
     int duplicates = 0;
     bool takeShortened = false;
-    // A commit writes each stored book's ENTRY into its row in place (no
-    // copy of the row per book); nothing else reads that value.
-    mutable std::deque<MappedBook> books;  // grows without moving the books read before
+    std::deque<MappedBook> books;  // grows without moving the books read before
     // The distinct series (name, publisher as mapped) and each book's among them.
     std::vector<std::pair<QString, QString>> series;
     std::vector<std::uint32_t> seriesOf;

@@ -43,9 +43,6 @@ public:
 
     // The files being written, .DB first.
     std::vector<std::string> files() const { return packer_.files(); }
-    std::size_t rowCount() const { return rows_; }
-    // The auto-increment counter: the model table's, or the largest value added.
-    std::uint32_t autoIncrement() const { return autoIncrement_; }
 
 private:
     struct Text {  // a memo value in memoBytes_
